@@ -1,0 +1,20 @@
+#pragma once
+// Background pictures (640x480 PCX), their palettes, the scrolled copy and the fade steps.
+#include <cstdint>
+#include <cstdio>
+
+inline constexpr int kPictureBytes = 640 * 480;
+inline constexpr int kColourTableBytes = 768;
+
+extern uint8_t BackgroundPicture[kPictureBytes];
+extern uint8_t PictureColourTable[kColourTableBytes];
+extern uint16_t ScreenPalette[256];
+extern uint8_t FadedColourTable[kColourTableBytes];
+
+void LoadPicture(const char* fileName);
+// The same decoding from an open stream (the stream stays open).
+void LoadPictureFromStream(std::FILE* file);
+void ShowPicture();
+void ShowPictureScrolled(int32_t offset);
+void ScaleColourTable(int32_t percent, const uint8_t* source);
+void RebuildScreenPalette();

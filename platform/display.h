@@ -1,0 +1,84 @@
+#pragma once
+// The game window, its messages and the off-screen surface.
+// Messages carry the Windows numbering the game's window procedure is written against.
+#include <cstdint>
+
+namespace platform {
+
+inline constexpr int kScreenWidth = 640;
+inline constexpr int kScreenHeight = 480;
+inline constexpr int kScreenPixels = kScreenWidth * kScreenHeight;
+
+inline constexpr uint32_t WM_CREATE = 0x0001;
+inline constexpr uint32_t WM_DESTROY = 0x0002;
+inline constexpr uint32_t WM_PAINT = 0x000F;
+inline constexpr uint32_t WM_KEYDOWN = 0x0100;
+inline constexpr uint32_t WM_KEYUP = 0x0101;
+inline constexpr uint32_t WM_CHAR = 0x0102;
+inline constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
+inline constexpr uint32_t WM_SYSKEYUP = 0x0105;
+inline constexpr uint32_t WM_MOUSEMOVE = 0x0200;
+inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr uint32_t WM_LBUTTONUP = 0x0202;
+inline constexpr uint32_t WM_APP = 0x8000;
+inline constexpr uint32_t WM_MUSIC_NOTIFY = WM_APP + 1;
+
+// Virtual-key codes the game and its dialogs use.
+inline constexpr uint32_t VK_BACK = 0x08;
+inline constexpr uint32_t VK_TAB = 0x09;
+inline constexpr uint32_t VK_RETURN = 0x0D;
+inline constexpr uint32_t VK_ESCAPE = 0x1B;
+inline constexpr uint32_t VK_SPACE = 0x20;
+inline constexpr uint32_t VK_END = 0x23;
+inline constexpr uint32_t VK_HOME = 0x24;
+inline constexpr uint32_t VK_LEFT = 0x25;
+inline constexpr uint32_t VK_UP = 0x26;
+inline constexpr uint32_t VK_RIGHT = 0x27;
+inline constexpr uint32_t VK_DOWN = 0x28;
+inline constexpr uint32_t VK_DELETE = 0x2E;
+inline constexpr uint32_t VK_F1 = 0x70;
+inline constexpr uint32_t VK_F10 = 0x79;
+
+struct Message {
+  uint32_t message = 0;
+  uint32_t wParam = 0;
+  int32_t lParam = 0;
+  // WM_CHAR: the typed character as code page 949 bytes, zero-terminated.
+  char text[8] = {};
+};
+
+// Opens the display and a window with a fixed 640x480 client area, sends WM_CREATE
+// through the queue. Returns false when no window can be made.
+bool OpenWindow(const char* captionCp949);
+// True from OpenWindow until the user closes the window.
+bool WindowOpen();
+// Closes the window (if still open) and the display.
+void CloseDisplay();
+
+// Takes the next pending message without waiting. False when none is pending.
+bool PollMessage(Message& out);
+// Sleeps until a message is pending or `ms` milliseconds have passed.
+void WaitForMessage(uint32_t ms);
+
+// The 640x480 RGB555 off-screen surface, row-major, top row first.
+uint16_t* OffscreenPixels();
+// Copies a 640x480 RGB555 frame (bit 15 ignored) onto the off-screen surface.
+void CopyToOffscreen(const uint16_t* frame);
+// Shows the off-screen surface in the window.
+void PresentOffscreen();
+// Shows a 640x480 RGB555 frame in the window, bypassing the off-screen surface.
+void PresentFrame(const uint16_t* frame);
+// The widening rule for presentation: 5-bit v becomes (v << 3) | (v >> 2); result is XRGB8888.
+uint32_t WidenRgb555(uint16_t pixel);
+// The last picture shown in the window, XRGB8888 (what the player sees; for tests).
+const uint32_t* ShownPixels();
+
+// Scripted input: real events pushed into the queue, as if the player had acted.
+void PushKey(uint32_t virtualKey, bool down, bool alt = false);
+void PushText(const char* utf8);
+void PushMouseMove(int x, int y);
+void PushMouseButton(bool down);
+void PushPaint();
+void PushClose();
+
+}  // namespace platform

@@ -1,0 +1,13 @@
+# Fails when a file under game/ or gfx/ includes an SDL header.
+file(GLOB_RECURSE files ${ROOT}/game/* ${ROOT}/gfx/*)
+set(bad "")
+foreach(f ${files})
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]SDL")
+  if(lines)
+    list(APPEND bad ${f})
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "SDL included outside platform/: ${bad}")
+endif()
+message(STATUS "no SDL include under game/ or gfx/")
