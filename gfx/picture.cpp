@@ -1,0 +1,93 @@
+// 640x480 256-colour PCX pictures: run-length decoding, palette conversion, scrolling, fades.
+#include "gfx/picture.h"
+
+#include <cstring>
+
+#include "gfx/frame.h"
+
+uint8_t BackgroundPicture[kPictureBytes];
+uint8_t PictureColourTable[kColourTableBytes];
+uint16_t ScreenPalette[256];
+uint8_t FadedColourTable[kColourTableBytes];
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr long kHeaderBytes = 128;
+
+// A read past the end of the file gives 255, the end-of-file value taken as a byte.
+uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
+
+}  // namespace
+
+void LoadPicture(const char* fileName) {
+  std::FILE* file = std::fopen(fileName, "rb");
+  if (!file) return;  // a missing picture leaves the previous one
+  LoadPictureFromStream(file);
+  std::fclose(file);
+}
+
+void LoadPictureFromStream(std::FILE* file) {
+  std::fseek(file, kHeaderBytes, SEEK_SET);
+  for (int y = 0; y < kHeight; ++y) {
+    uint8_t* row = BackgroundPicture + y * kWidth;
+    int c = 0;
+    while (c < kWidth) {
+      uint8_t b = NextByte(file);
+      if ((b & 0xC0) == 0xC0) {
+        uint8_t value = NextByte(file);
+        int n = b & 0x3F;
+        int end = c + n < kWidth ? c + n : kWidth;  // a run past the row's end is cut there
+        std::memset(row + c, value, static_cast<size_t>(end - c));
+        c += n;
+      } else {
+        row[c++] = b;
+      }
+    }
+  }
+  // The colour table is the file's last 768 bytes. A file too short to hold one keeps
+  // the table it had (and its palette) rather than reading bytes that are not there.
+  if (std::fseek(file, -kColourTableBytes, SEEK_END) == 0) {
+    uint8_t table[kColourTableBytes];
+    if (std::fread(table, 1, sizeof table, file) == sizeof table) {
+      std::memcpy(PictureColourTable, table, sizeof table);
+    }
+  }
+  RebuildScreenPalette();
+}
+
+void RebuildScreenPalette() {
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t* rgb = PictureColourTable + i * 3;
+    ScreenPalette[i] = static_cast<uint16_t>(((rgb[0] >> 3) << 10) | ((rgb[1] >> 3) << 5) | (rgb[2] >> 3));
+  }
+}
+
+void ShowPicture() {
+  for (int i = 0; i < kPictureBytes; ++i) FrameBuffer[i] = ScreenPalette[BackgroundPicture[i]];
+}
+
+void ShowPictureScrolled(int32_t offset) {
+  offset %= kWidth;  // keeps a stray offset inside the row
+  if (offset < 0) offset += kWidth;
+  if (offset == 0) {
+    ShowPicture();
+    return;
+  }
+  // Each row rotated left by offset: two straight copies, no modulo per pixel.
+  int tail = kWidth - offset;
+  for (int y = 0; y < kHeight; ++y) {
+    const uint8_t* src = BackgroundPicture + y * kWidth;
+    uint16_t* dst = FrameBuffer + RowOffsets[y];
+    for (int x = 0; x < tail; ++x) dst[x] = ScreenPalette[src[offset + x]];
+    for (int x = 0; x < offset; ++x) dst[tail + x] = ScreenPalette[src[x]];
+  }
+}
+
+void ScaleColourTable(int32_t percent, const uint8_t* source) {
+  for (int i = 0; i < kColourTableBytes; ++i) {
+    int64_t v = int64_t{source[i]} * percent / 100;
+    FadedColourTable[i] = static_cast<uint8_t>(v > 255 ? 255 : v);
+  }
+}

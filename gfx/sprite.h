@@ -1,0 +1,47 @@
+#pragma once
+// Sprite banks loaded from ".ani" files, the shared sprite palette and sprite drawing.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+inline constexpr int kSpriteBankCount = 60;
+inline constexpr int kSpriteFramesPerBank = 100;
+// Frames wider or taller than this are taken for a damaged file.
+inline constexpr int32_t kSpriteMaxSide = 4096;
+inline constexpr uint8_t kSpriteTransparent = 255;
+
+// Banks 0, 1 and 2 hold the chicken's body, its feet and the mobs.
+inline constexpr int32_t kChickenBank = 0;
+inline constexpr int32_t kFootBank = 1;
+inline constexpr int32_t kMobBank = 2;
+
+// Slot k is a frame of width[k] x height[k] palette indices at pixels[k], row-major,
+// 255 transparent. frameCount is also the slot the next loaded frame takes.
+struct SpriteBank {
+  int32_t width[kSpriteFramesPerBank] = {};
+  int32_t height[kSpriteFramesPerBank] = {};
+  int32_t frameCount = 0;
+  uint8_t* pixels[kSpriteFramesPerBank] = {};
+};
+extern std::array<SpriteBank, kSpriteBankCount> SpriteBankTable;
+
+// 256 colours in the frame buffer's 5:5:5 layout; all black until BuildSpritePalette.
+extern uint16_t SpritePalette[256];
+
+void ClearSpriteBanks();
+// Appends the file's frames to the bank. 1 loaded, 0 not a sprite file (or damaged),
+// -1 the file cannot be opened. Failures show a message box; the bank stays as it was.
+int32_t LoadSpriteFile(int32_t bank, const char* fileName);
+// The same from an open stream (left open) and from bytes in memory; a rejected stream
+// shows the "wrong file type" box.
+int32_t LoadSpriteFromStream(int32_t bank, std::FILE* file);
+int32_t LoadSpriteFromMemory(int32_t bank, const uint8_t* data, size_t size);
+void FreeSpriteBanks();
+
+void BuildSpritePalette();
+// Draws a frame with its top-left pixel at (x, y), clipped to the screen, 255 transparent.
+void DrawSprite(int32_t bank, int32_t frame, int32_t x, int32_t y);
+// As DrawSprite, but pixels of index `from` take the colour of index `to`.
+void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int32_t x,
+                      int32_t y);

@@ -1,0 +1,332 @@
+// The SDL window, its events turned into the game's messages, and presentation.
+#include "platform/display.h"
+
+#include <SDL.h>
+
+#include <array>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/internal.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_Renderer* renderer = nullptr;
+SDL_Texture* texture = nullptr;
+bool videoStarted = false;
+
+uint16_t offscreen[kScreenPixels];
+uint32_t shown[kScreenPixels];
+std::array<uint32_t, 32768> widen;  // RGB555 -> XRGB8888
+
+// Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR).
+constexpr int kPendingCap = 8;
+Message pending[kPendingCap];
+int pendingCount = 0;
+int pendingNext = 0;
+
+void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text = nullptr) {
+  if (pendingCount >= kPendingCap) return;
+  Message& m = pending[pendingCount++];
+  m = Message{};
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  if (text) {
+    size_t n = std::strlen(text);
+    if (n > sizeof m.text - 1) n = sizeof m.text - 1;
+    std::memcpy(m.text, text, n);
+  }
+}
+
+uint32_t VirtualKeyFromScancode(SDL_Scancode sc) {
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 0x41 + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return 0x31 + (sc - SDL_SCANCODE_1);
+  if (sc == SDL_SCANCODE_0) return 0x30;
+  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
+  if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return 0x61 + (sc - SDL_SCANCODE_KP_1);
+  switch (sc) {
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_PAGEUP: return 0x21;
+    case SDL_SCANCODE_PAGEDOWN: return 0x22;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_INSERT: return 0x2D;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_KP_0: return 0x60;
+    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return 0x10;
+    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return 0x11;
+    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return 0x12;
+    case SDL_SCANCODE_CAPSLOCK: return 0x14;
+    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_EQUALS: return 0xBB;
+    case SDL_SCANCODE_COMMA: return 0xBC;
+    case SDL_SCANCODE_PERIOD: return 0xBE;
+    case SDL_SCANCODE_SLASH: return 0xBF;
+    case SDL_SCANCODE_SEMICOLON: return 0xBA;
+    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
+    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
+    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
+    case SDL_SCANCODE_BACKSLASH: return 0xDC;
+    case SDL_SCANCODE_GRAVE: return 0xC0;
+    default: return 0;
+  }
+}
+
+SDL_Scancode ScancodeFromVirtualKey(uint32_t vk) {
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+    if (VirtualKeyFromScancode(static_cast<SDL_Scancode>(sc)) == vk) return static_cast<SDL_Scancode>(sc);
+  }
+  return SDL_SCANCODE_UNKNOWN;
+}
+
+// Escape, Return, Backspace and Tab type a character on the game's home platform,
+// but SDL gives no text event for them.
+char ControlCharacter(uint32_t vk) {
+  switch (vk) {
+    case VK_ESCAPE: return 0x1B;
+    case VK_RETURN: return '\r';
+    case VK_BACK: return 0x08;
+    case VK_TAB: return '\t';
+    default: return 0;
+  }
+}
+
+void DestroyGameWindow() {
+  if (texture) SDL_DestroyTexture(texture);
+  if (renderer) SDL_DestroyRenderer(renderer);
+  if (window) SDL_DestroyWindow(window);
+  texture = nullptr;
+  renderer = nullptr;
+  window = nullptr;
+}
+
+void Translate(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      uint32_t vk = VirtualKeyFromScancode(e.key.keysym.scancode);
+      if (vk == 0) return;
+      bool down = e.type == SDL_KEYDOWN;
+      // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
+      bool system = (e.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12;
+      if (system) {
+        Queue(down ? WM_SYSKEYDOWN : WM_SYSKEYUP, vk, 0);
+        return;
+      }
+      Queue(down ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+      if (down) {
+        char c = ControlCharacter(vk);
+        if (c) {
+          char text[2] = {c, 0};
+          Queue(WM_CHAR, static_cast<uint8_t>(c), 0, text);
+        }
+      }
+      return;
+    }
+    case SDL_TEXTINPUT: {
+      // One WM_CHAR per typed character, carrying its code page 949 bytes.
+      const char* s = e.text.text;
+      size_t len = std::strlen(s);
+      size_t i = 0;
+      while (i < len && pendingCount < kPendingCap) {
+        size_t n = 1;
+        auto lead = static_cast<uint8_t>(s[i]);
+        if (lead >= 0xF0) n = 4; else if (lead >= 0xE0) n = 3; else if (lead >= 0xC0) n = 2;
+        if (i + n > len) n = len - i;
+        char cp[8];
+        size_t got = Utf8ToCp949(s + i, n, cp, sizeof cp);
+        if (got > 0) Queue(WM_CHAR, static_cast<uint8_t>(cp[0]), 0, cp);
+        i += n;
+      }
+      return;
+    }
+    case SDL_MOUSEMOTION:
+      if (e.motion.windowID != 0 && window && e.motion.windowID != SDL_GetWindowID(window)) return;
+      Queue(WM_MOUSEMOVE, 0, static_cast<int32_t>((e.motion.x & 0xFFFF) | ((e.motion.y & 0xFFFF) << 16)));
+      return;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button != SDL_BUTTON_LEFT) return;
+      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, 0);
+      return;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) Queue(WM_PAINT, 0, 0);
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE && window) {
+        DestroyGameWindow();
+        Queue(WM_DESTROY, 0, 0);
+      }
+      return;
+    case SDL_QUIT:
+      // The last window's close box also sends a quit; it counts once.
+      if (window) {
+        DestroyGameWindow();
+        Queue(WM_DESTROY, 0, 0);
+      }
+      return;
+    default:
+      if (e.type == MusicEventType()) Queue(WM_MUSIC_NOTIFY, static_cast<uint32_t>(e.user.code), 0);
+      return;
+  }
+}
+
+void PushWindowEvent(uint8_t which) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = which;
+  e.window.windowID = window ? SDL_GetWindowID(window) : 0;
+  SDL_PushEvent(&e);
+}
+
+}  // namespace
+
+bool StartVideo() {
+  if (videoStarted) return true;
+  // A drain right after a timed wait must see every event pushed before it.
+  SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  videoStarted = true;
+  for (uint32_t p = 0; p < widen.size(); ++p) {
+    uint32_t r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
+    widen[p] = ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
+  }
+  return true;
+}
+
+bool OpenWindow(const char* captionCp949) {
+  if (!StartVideo()) return false;
+  DestroyGameWindow();
+  char caption[256];
+  Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
+  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
+                            kScreenHeight, SDL_WINDOW_SHOWN);
+  if (!window) return false;
+  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer) {
+    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                kScreenWidth, kScreenHeight);
+  }
+  pendingCount = pendingNext = 0;
+  Queue(WM_CREATE, 0, 0);
+  SDL_StartTextInput();
+  return true;
+}
+
+bool WindowOpen() { return window != nullptr; }
+
+void CloseDisplay() {
+  DestroyGameWindow();
+  if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  videoStarted = false;
+}
+
+bool PollMessage(Message& out) {
+  for (;;) {
+    if (pendingNext < pendingCount) {
+      out = pending[pendingNext++];
+      return true;
+    }
+    pendingCount = pendingNext = 0;
+    if (!videoStarted) return false;
+    SDL_Event e;
+    if (!SDL_PollEvent(&e)) return false;
+    Translate(e);
+  }
+}
+
+void WaitForMessage(uint32_t ms) {
+  if (pendingNext < pendingCount || !videoStarted) return;
+  if (FakeClockInUse()) {
+    // Under the fake clock nothing really sleeps: time moves on and scripts may act.
+    if (!SDL_PollEvent(nullptr)) WaitUntilElapsed(Ticks(), ms);
+    return;
+  }
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+}
+
+uint16_t* OffscreenPixels() { return offscreen; }
+
+void CopyToOffscreen(const uint16_t* frame) {
+  for (int i = 0; i < kScreenPixels; ++i) offscreen[i] = frame[i] & 0x7FFF;
+}
+
+uint32_t WidenRgb555(uint16_t pixel) {
+  if (!videoStarted) StartVideo();
+  return widen[pixel & 0x7FFF];
+}
+
+static void Show(const uint16_t* frame) {
+  if (!videoStarted) return;
+  for (int i = 0; i < kScreenPixels; ++i) shown[i] = widen[frame[i] & 0x7FFF];
+  if (!texture) return;
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) == 0) {
+    for (int y = 0; y < kScreenHeight; ++y) {
+      std::memcpy(static_cast<uint8_t*>(pixels) + y * pitch, shown + y * kScreenWidth, kScreenWidth * 4);
+    }
+    SDL_UnlockTexture(texture);
+  }
+  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+}
+
+void PresentOffscreen() { Show(offscreen); }
+void PresentFrame(const uint16_t* frame) { Show(frame); }
+const uint32_t* ShownPixels() { return shown; }
+
+void PushKey(uint32_t virtualKey, bool down, bool alt) {
+  SDL_Event e{};
+  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.scancode = ScancodeFromVirtualKey(virtualKey);
+  e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
+  e.key.keysym.mod = alt ? KMOD_LALT : KMOD_NONE;
+  e.key.windowID = window ? SDL_GetWindowID(window) : 0;
+  SDL_PushEvent(&e);
+}
+
+void PushText(const char* utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  e.text.windowID = window ? SDL_GetWindowID(window) : 0;
+  size_t n = std::strlen(utf8);
+  if (n > sizeof e.text.text - 1) n = sizeof e.text.text - 1;
+  std::memcpy(e.text.text, utf8, n);
+  SDL_PushEvent(&e);
+}
+
+void PushMouseMove(int x, int y) {
+  SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.windowID = window ? SDL_GetWindowID(window) : 0;
+  e.motion.x = x;
+  e.motion.y = y;
+  SDL_PushEvent(&e);
+}
+
+void PushMouseButton(bool down) {
+  SDL_Event e{};
+  e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+  e.button.windowID = window ? SDL_GetWindowID(window) : 0;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+void PushPaint() { PushWindowEvent(SDL_WINDOWEVENT_EXPOSED); }
+void PushClose() { PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
+
+}  // namespace platform

@@ -1,0 +1,255 @@
+// The game's Korean face (through fontconfig and SDL_ttf), text drawing onto the
+// off-screen surface through a glyph cache, and code page 949 conversion through iconv.
+#include "platform/text.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "platform/display.h"
+
+namespace platform {
+namespace {
+
+std::string facePath;
+std::unordered_map<int, TTF_Font*> fonts;  // by cell height
+
+struct Glyph {
+  int offsetX = 0;  // where the rendered cell starts relative to the pen
+  int width = 0;
+  int height = 0;
+  int advance = 0;
+  std::vector<uint8_t> coverage;  // 1 where the glyph paints
+};
+std::unordered_map<uint64_t, Glyph> glyphs;  // by (cell height, code point)
+
+std::string FindFace() {
+  if (!FcInit()) return {};
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("NanumGothicCoding:lang=ko:spacing=mono"));
+  if (!pattern) return {};
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  std::string path;
+  FcChar8* file = nullptr;
+  if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    path = reinterpret_cast<const char*>(file);
+  }
+  if (match) FcPatternDestroy(match);
+  FcPatternDestroy(pattern);
+  return path;
+}
+
+TTF_Font* FontOfHeight(int cellHeight) {
+  if (facePath.empty() || cellHeight <= 0) return nullptr;
+  auto it = fonts.find(cellHeight);
+  if (it != fonts.end()) return it->second;
+  TTF_Font* font = TTF_OpenFont(facePath.c_str(), cellHeight);
+  if (font) {
+    TTF_SetFontHinting(font, TTF_HINTING_MONO);
+    TTF_SetFontKerning(font, 0);
+  }
+  fonts[cellHeight] = font;
+  return font;
+}
+
+const Glyph* GlyphOf(int cellHeight, uint32_t codepoint) {
+  uint64_t key = (static_cast<uint64_t>(cellHeight) << 32) | codepoint;
+  auto it = glyphs.find(key);
+  if (it != glyphs.end()) return &it->second;
+  Glyph& g = glyphs[key];
+  TTF_Font* font = FontOfHeight(cellHeight);
+  if (!font) return &g;
+  int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
+  if (TTF_GlyphMetrics32(font, codepoint, &minx, &maxx, &miny, &maxy, &advance) != 0) return &g;
+  g.advance = advance;
+  g.offsetX = minx < 0 ? minx : 0;
+  if (codepoint == ' ') return &g;
+  SDL_Surface* s = TTF_RenderGlyph32_Solid(font, codepoint, SDL_Color{255, 255, 255, 255});
+  if (!s) return &g;
+  g.width = s->w;
+  g.height = s->h;
+  g.coverage.resize(static_cast<size_t>(s->w) * static_cast<size_t>(s->h));
+  SDL_LockSurface(s);
+  for (int y = 0; y < s->h; ++y) {
+    const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
+    for (int x = 0; x < s->w; ++x) g.coverage[static_cast<size_t>(y * s->w + x)] = row[x] ? 1 : 0;
+  }
+  SDL_UnlockSurface(s);
+  SDL_FreeSurface(s);
+  return &g;
+}
+
+uint16_t To555(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+
+// Converters stay open for the whole run, so converting allocates nothing.
+struct Converter {
+  const char* to;
+  const char* from;
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  iconv_t Get() {
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return cd;
+  }
+};
+Converter cp949ToUtf8{"UTF-8", "CP949"};
+Converter utf8ToCp949{"CP949", "UTF-8"};
+Converter cp949ToUtf32{"UTF-32LE", "CP949"};
+
+size_t Utf8SequenceLength(uint8_t lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+// Runs iconv over the whole input; a bad or cut-off input sequence is replaced by
+// `replacement` and decoding goes on. Stops when the output is full (whole characters only).
+size_t Convert(Converter& conv, const char* in, size_t inLen, char* out, size_t outCap,
+               const char* replacement, size_t replacementLen, bool skipUtf8Sequence) {
+  iconv_t cd = conv.Get();
+  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+  char* src = const_cast<char*>(in);
+  size_t srcLeft = inLen;
+  char* dst = out;
+  size_t dstLeft = outCap;
+  while (srcLeft > 0) {
+    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) break;
+    if (dstLeft < replacementLen) break;
+    std::memcpy(dst, replacement, replacementLen);
+    dst += replacementLen;
+    dstLeft -= replacementLen;
+    size_t skip = skipUtf8Sequence ? Utf8SequenceLength(static_cast<uint8_t>(*src)) : 1;
+    if (skip > srcLeft) skip = srcLeft;
+    src += skip;
+    srcLeft -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  return static_cast<size_t>(dst - out);
+}
+
+}  // namespace
+
+bool LoadGameFont() {
+  if (!facePath.empty()) return true;
+  if (!TTF_WasInit() && TTF_Init() != 0) return false;
+  facePath = FindFace();
+  if (facePath.empty()) return false;
+  // The game's layout needs a 24-pixel cell with Latin letters 12 and Hangul 24 wide.
+  if (GlyphAdvance(24, 'A') != 12 || GlyphAdvance(24, 0xAC00) != 24) {
+    CloseGameFont();
+    return false;
+  }
+  return true;
+}
+
+void CloseGameFont() {
+  glyphs.clear();
+  for (auto& [height, font] : fonts) {
+    if (font) TTF_CloseFont(font);
+  }
+  fonts.clear();
+  facePath.clear();
+}
+
+int GlyphAdvance(int cellHeight, uint32_t codepoint) {
+  TTF_Font* font = FontOfHeight(cellHeight);
+  int advance = 0;
+  if (!font || TTF_GlyphMetrics32(font, codepoint, nullptr, nullptr, nullptr, nullptr, &advance) != 0) {
+    return 0;
+  }
+  return advance;
+}
+
+void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPass* passes,
+              int passCount) {
+  if (!textCp949 || !*textCp949 || !FontOfHeight(cellHeight)) return;
+  uint32_t codepoints[512];
+  size_t count = Cp949ToCodepoints(textCp949, std::strlen(textCp949), codepoints, 512);
+  uint16_t* surface = OffscreenPixels();
+  for (int p = 0; p < passCount; ++p) {
+    const TextPass& pass = passes[p];
+    uint16_t colour = To555(pass.r, pass.g, pass.b);
+    int penX = x + pass.dx;
+    int top = y + pass.dy;
+    for (size_t i = 0; i < count; ++i) {
+      const Glyph* g = GlyphOf(cellHeight, codepoints[i]);
+      int left = penX + g->offsetX;
+      for (int gy = 0; gy < g->height; ++gy) {
+        int sy = top + gy;
+        if (sy < 0 || sy >= kScreenHeight) continue;
+        const uint8_t* row = g->coverage.data() + gy * g->width;
+        uint16_t* dst = surface + sy * kScreenWidth;
+        for (int gx = 0; gx < g->width; ++gx) {
+          int sx = left + gx;
+          if (row[gx] && sx >= 0 && sx < kScreenWidth) dst[sx] = colour;
+        }
+      }
+      penX += g->advance;
+    }
+  }
+}
+
+bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width,
+                    int& height) {
+  TTF_Font* font = FontOfHeight(cellHeight);
+  if (!font || !utf8 || !*utf8) return false;
+  SDL_Surface* s = TTF_RenderUTF8_Solid(font, utf8, SDL_Color{255, 255, 255, 255});
+  if (!s) return false;
+  width = s->w;
+  height = s->h;
+  mask.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  SDL_LockSurface(s);
+  for (int y = 0; y < height; ++y) {
+    const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
+    for (int x = 0; x < width; ++x) mask[static_cast<size_t>(y * width + x)] = row[x] ? 1 : 0;
+  }
+  SDL_UnlockSurface(s);
+  SDL_FreeSurface(s);
+  return true;
+}
+
+size_t Cp949ToUtf8(const char* in, size_t inLen, char* out, size_t outCap) {
+  if (outCap == 0) return 0;
+  size_t n = Convert(cp949ToUtf8, in, inLen, out, outCap - 1, "\xEF\xBF\xBD", 3, false);
+  out[n] = 0;
+  return n;
+}
+
+size_t Utf8ToCp949(const char* in, size_t inLen, char* out, size_t outCap) {
+  if (outCap == 0) return 0;
+  size_t n = Convert(utf8ToCp949, in, inLen, out, outCap - 1, "?", 1, true);
+  out[n] = 0;
+  return n;
+}
+
+size_t Cp949ToCodepoints(const char* in, size_t inLen, uint32_t* out, size_t outCap) {
+  const char replacement[4] = {'\xFD', '\xFF', 0, 0};  // U+FFFD, little-endian
+  size_t bytes = Convert(cp949ToUtf32, in, inLen, reinterpret_cast<char*>(out), outCap * 4,
+                         replacement, 4, false);
+  return bytes / 4;
+}
+
+size_t Cp949FitLength(const char* text, size_t len, size_t maxBytes) {
+  size_t i = 0;
+  while (i < len) {
+    auto lead = static_cast<uint8_t>(text[i]);
+    size_t n = (lead >= 0x81 && lead <= 0xFE && i + 1 < len) ? 2 : 1;
+    if (i + n > maxBytes) break;
+    i += n;
+  }
+  return i;
+}
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+// The game face and code page 949 conversion.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/text.h"
+
+namespace {
+
+std::string ToCp949(const std::string& utf8) {
+  char out[256];
+  size_t n = platform::Utf8ToCp949(utf8.data(), utf8.size(), out, sizeof out);
+  return std::string(out, n);
+}
+
+std::string ToUtf8(const std::string& cp949) {
+  char out[256];
+  size_t n = platform::Cp949ToUtf8(cp949.data(), cp949.size(), out, sizeof out);
+  return std::string(out, n);
+}
+
+TEST(GameFont, CellsAreTwelveWideForLatinAndTwentyFourForHangul) {
+  ASSERT_TRUE(platform::LoadGameFont());
+  EXPECT_EQ(platform::GlyphAdvance(24, 'A'), 12);
+  EXPECT_EQ(platform::GlyphAdvance(24, 0xAC00), 24);  // 가
+  // Banner sizes keep the same proportion: a cell of 2s is s wide per Latin letter.
+  EXPECT_EQ(platform::GlyphAdvance(100, 'S'), 50);
+  EXPECT_EQ(platform::GlyphAdvance(112, 'S'), 56);
+}
+
+TEST(GameFont, RendersAMaskForTheDataGenerator) {
+  ASSERT_TRUE(platform::LoadGameFont());
+  std::vector<uint8_t> mask;
+  int w = 0, h = 0;
+  ASSERT_TRUE(platform::RenderTextMask(24, "쉬운게임", mask, w, h));
+  EXPECT_EQ(w, 96);
+  EXPECT_EQ(h, 24);
+  size_t lit = 0;
+  for (uint8_t m : mask) lit += m;
+  EXPECT_GT(lit, 50u);
+  EXPECT_FALSE(platform::RenderTextMask(24, "", mask, w, h));
+}
+
+TEST(CodePage949, RoundTripsKoreanAndAscii) {
+  const std::string texts[] = {"쉬운게임", "닭에게 마우스를 가따 대세요.", "STAGE 7", "점수 %d%%", "파일형식 달라"};
+  for (const auto& t : texts) EXPECT_EQ(ToUtf8(ToCp949(t)), t);
+  // Known bytes: 가 is B0 A1 in code page 949.
+  EXPECT_EQ(ToCp949("가A"), std::string("\xB0\xA1" "A"));
+  // A code page 949 extension syllable (똠) that EUC-KR lacks.
+  EXPECT_EQ(ToUtf8(ToCp949("똠")), "똠");
+}
+
+TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
+  // 0xFF is no lead byte; a lone lead byte at the end is cut off.
+  EXPECT_EQ(ToUtf8(std::string("A\xFF" "B")), "A\xEF\xBF\xBD" "B");
+  EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");
+  uint32_t cps[8];
+  std::string bad("\xB0\xA1\xFFZ");
+  size_t n = platform::Cp949ToCodepoints(bad.data(), bad.size(), cps, 8);
+  ASSERT_EQ(n, 3u);
+  EXPECT_EQ(cps[0], 0xAC00u);
+  EXPECT_EQ(cps[1], 0xFFFDu);
+  EXPECT_EQ(cps[2], uint32_t{'Z'});
+  // Towards code page 949 an unmappable character becomes '?'.
+  EXPECT_EQ(ToCp949("a\xE2\x98\x83z"), "a?z");  // snowman
+}
+
+TEST(CodePage949, NeverCutsADoubleByteCharacter) {
+  std::string name = ToCp949("가나다");  // 6 bytes
+  EXPECT_EQ(platform::Cp949FitLength(name.data(), name.size(), 5), 4u);
+  EXPECT_EQ(platform::Cp949FitLength(name.data(), name.size(), 6), 6u);
+  std::string mixed = ToCp949("ab가");
+  EXPECT_EQ(platform::Cp949FitLength(mixed.data(), mixed.size(), 3), 2u);
+  // A conversion into a small buffer stops before a character that does not fit whole.
+  char out[4];
+  size_t n = platform::Utf8ToCp949("가나", std::strlen("가나"), out, sizeof out);
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(std::string(out), ToCp949("가"));
+  char utf[6];
+  n = platform::Cp949ToUtf8(name.data(), name.size(), utf, sizeof utf);
+  EXPECT_EQ(std::string(utf, n), "가");
+}
+
+}  // namespace
