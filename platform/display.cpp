@@ -259,7 +259,8 @@ void WaitForMessage(uint32_t ms) {
 uint16_t* OffscreenPixels() { return offscreen; }
 
 void CopyToOffscreen(const uint16_t* frame) {
-  for (int i = 0; i < kScreenPixels; ++i) offscreen[i] = frame[i] & 0x7FFF;
+  // Bit 15 travels along; presentation ignores it.
+  std::memcpy(offscreen, frame, sizeof offscreen);
 }
 
 uint32_t WidenRgb555(uint16_t pixel) {
@@ -268,24 +269,30 @@ uint32_t WidenRgb555(uint16_t pixel) {
 }
 
 static void Show(const uint16_t* frame) {
-  if (!videoStarted) return;
-  for (int i = 0; i < kScreenPixels; ++i) shown[i] = widen[frame[i] & 0x7FFF];
   if (!texture) return;
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) == 0) {
-    for (int y = 0; y < kScreenHeight; ++y) {
-      std::memcpy(static_cast<uint8_t*>(pixels) + y * pitch, shown + y * kScreenWidth, kScreenWidth * 4);
-    }
-    SDL_UnlockTexture(texture);
+  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
+    const uint16_t* src = frame + y * kScreenWidth;
+    for (int x = 0; x < kScreenWidth; ++x) dst[x] = widen[src[x] & 0x7FFF];
   }
+  SDL_UnlockTexture(texture);
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   SDL_RenderPresent(renderer);
 }
 
 void PresentOffscreen() { Show(offscreen); }
 void PresentFrame(const uint16_t* frame) { Show(frame); }
-const uint32_t* ShownPixels() { return shown; }
+const uint32_t* ShownPixels() {
+  // Read back from the window itself: what the player sees.
+  if (!renderer || SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, shown,
+                                        kScreenWidth * 4) != 0) {
+    std::memset(shown, 0, sizeof shown);
+  }
+  return shown;
+}
 
 void PushKey(uint32_t virtualKey, bool down, bool alt) {
   SDL_Event e{};

@@ -25,7 +25,7 @@ struct Glyph {
   int width = 0;
   int height = 0;
   int advance = 0;
-  std::vector<uint8_t> coverage;  // 1 where the glyph paints
+  std::vector<uint32_t> lit;  // the pixels the glyph paints, as y << 16 | x
 };
 std::unordered_map<uint64_t, Glyph> glyphs;  // by (cell height, code point)
 
@@ -76,11 +76,12 @@ const Glyph* GlyphOf(int cellHeight, uint32_t codepoint) {
   if (!s) return &g;
   g.width = s->w;
   g.height = s->h;
-  g.coverage.resize(static_cast<size_t>(s->w) * static_cast<size_t>(s->h));
   SDL_LockSurface(s);
   for (int y = 0; y < s->h; ++y) {
     const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
-    for (int x = 0; x < s->w; ++x) g.coverage[static_cast<size_t>(y * s->w + x)] = row[x] ? 1 : 0;
+    for (int x = 0; x < s->w; ++x) {
+      if (row[x]) g.lit.push_back(static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x));
+    }
   }
   SDL_UnlockSurface(s);
   SDL_FreeSurface(s);
@@ -186,14 +187,13 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
     for (size_t i = 0; i < count; ++i) {
       const Glyph* g = GlyphOf(cellHeight, codepoints[i]);
       int left = penX + g->offsetX;
-      for (int gy = 0; gy < g->height; ++gy) {
-        int sy = top + gy;
-        if (sy < 0 || sy >= kScreenHeight) continue;
-        const uint8_t* row = g->coverage.data() + gy * g->width;
-        uint16_t* dst = surface + sy * kScreenWidth;
-        for (int gx = 0; gx < g->width; ++gx) {
-          int sx = left + gx;
-          if (row[gx] && sx >= 0 && sx < kScreenWidth) dst[sx] = colour;
+      bool inside = left >= 0 && top >= 0 && left + g->width <= kScreenWidth &&
+                    top + g->height <= kScreenHeight;
+      for (uint32_t at : g->lit) {
+        int sx = left + static_cast<int>(at & 0xFFFF);
+        int sy = top + static_cast<int>(at >> 16);
+        if (inside || (sx >= 0 && sx < kScreenWidth && sy >= 0 && sy < kScreenHeight)) {
+          surface[sy * kScreenWidth + sx] = colour;
         }
       }
       penX += g->advance;
