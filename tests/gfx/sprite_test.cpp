@@ -1,0 +1,276 @@
+// Sprite banks: loading and rejecting ".ani" files, the sprite palette, drawing and clipping.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "gfx/frame.h"
+#include "gfx/sprite.h"
+#include "platform/messagebox.h"
+#include "support/ani_file.h"
+
+namespace {
+
+constexpr uint16_t kMarker = 0x1234;  // what the frame buffer holds before a draw
+
+// "파일업어" / "개쇅" and "파일형식 달라" / "멀봐?" in code page 949.
+const std::string kMissingText = "\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee";
+const std::string kMissingCaption = "\xb0\xb3\x99\xb8";
+const std::string kForeignText = "\xc6\xc4\xc0\xcf\xc7\xfc\xbd\xc4 \xb4\xde\xb6\xf3";
+const std::string kForeignCaption = "\xb8\xd6\xba\xc1?";
+
+class SpriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+    InitRowOffsets();
+    BuildSpritePalette();
+    std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+    platform::SetMessageBoxHook([this](const char* caption, const char* text) {
+      boxes.push_back({caption, text});
+    });
+  }
+  void TearDown() override {
+    platform::SetMessageBoxHook(nullptr);
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+  }
+
+  int32_t Load(int32_t bank, const std::vector<uint8_t>& bytes) {
+    return LoadSpriteFromMemory(bank, bytes.data(), bytes.size());
+  }
+  static uint16_t Pixel(int x, int y) { return FrameBuffer[y * 640 + x]; }
+  static int ChangedPixels() {
+    int n = 0;
+    for (uint16_t p : FrameBuffer) n += p != kMarker;
+    return n;
+  }
+
+  std::vector<std::pair<std::string, std::string>> boxes;
+};
+
+// A 20x12 frame whose column c has palette index 16 + c, and whose pixel (0, 0) is transparent.
+AniFrame ColumnFrame() {
+  AniFrame f{20, 12, {}};
+  for (int r = 0; r < 12; ++r) {
+    for (int c = 0; c < 20; ++c) f.pixels.push_back(static_cast<uint8_t>(16 + c));
+  }
+  f.pixels[0] = kSpriteTransparent;
+  return f;
+}
+
+TEST_F(SpriteTest, PaletteKeepsTheTopFiveBitsOfEachComponent) {
+  EXPECT_EQ(SpritePalette[146], 0x7F9B);  // 62, 57, 54
+  EXPECT_EQ(SpritePalette[15], 0x7FFF);   // 63, 63, 63
+  EXPECT_EQ(SpritePalette[3], 0x02B5);    // 0, 42, 42
+  EXPECT_EQ(SpritePalette[0], 0);
+  for (uint16_t colour : SpritePalette) EXPECT_EQ(colour & 0x8000, 0);
+}
+
+TEST_F(SpriteTest, LoadsFramesAndAppendsToABankThatHoldsSome) {
+  std::vector<AniFrame> eight(8, SolidFrame(2, 3, 7));
+  ASSERT_EQ(Load(4, AniBytes(eight)), 1);
+  ASSERT_EQ(SpriteBankTable[4].frameCount, 8);
+  std::vector<AniFrame> four;
+  for (int k = 0; k < 4; ++k) four.push_back(SolidFrame(5 + k, 1 + k, static_cast<uint8_t>(k)));
+  ASSERT_EQ(Load(4, AniBytes(four)), 1);
+  const SpriteBank& bank = SpriteBankTable[4];
+  EXPECT_EQ(bank.frameCount, 12);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(bank.width[8 + k], 5 + k);
+    EXPECT_EQ(bank.height[8 + k], 1 + k);
+    ASSERT_NE(bank.pixels[8 + k], nullptr);
+    EXPECT_EQ(bank.pixels[8 + k][0], k);
+  }
+  EXPECT_EQ(bank.width[7], 2);
+  EXPECT_EQ(bank.pixels[12], nullptr);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SpriteTest, LoadsFromAFileAndReportsAMissingOne) {
+  const std::string path = WriteTempFile("sprite_test_ok.ani", AniBytes({ColumnFrame()}));
+  EXPECT_EQ(LoadSpriteFile(0, path.c_str()), 1);
+  EXPECT_EQ(SpriteBankTable[0].frameCount, 1);
+  EXPECT_TRUE(boxes.empty());
+
+  EXPECT_EQ(LoadSpriteFile(1, (::testing::TempDir() + "no_such_file.ani").c_str()), -1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, kMissingCaption);
+  EXPECT_EQ(boxes[0].second, kMissingText);
+  EXPECT_EQ(SpriteBankTable[1].frameCount, 0);
+}
+
+TEST_F(SpriteTest, NoFramesOrANegativeCountLoadsNothing) {
+  std::vector<uint8_t> bytes = AniBytes({});
+  EXPECT_EQ(Load(0, bytes), 1);
+  bytes[28] = 0xFF;  // count -1
+  bytes[29] = bytes[30] = bytes[31] = 0xFF;
+  EXPECT_EQ(Load(0, bytes), 1);
+  EXPECT_EQ(SpriteBankTable[0].frameCount, 0);
+}
+
+// Every damaged or foreign file is refused whole: status 0, the "wrong file type" box, and
+// the bank exactly as it was.
+TEST_F(SpriteTest, DamagedFilesAreRefusedAndLeaveTheBankAsItWas) {
+  std::vector<AniFrame> existing(98, SolidFrame(1, 1, 9));
+  ASSERT_EQ(Load(2, AniBytes(existing)), 1);
+  const SpriteBank before = SpriteBankTable[2];
+
+  const std::vector<uint8_t> good = AniBytes({SolidFrame(4, 4, 1), SolidFrame(3, 3, 2)});
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> cases;
+  {
+    auto b = good;
+    b[27] = ' ';  // the magic must end in a zero byte
+    cases.push_back({"space instead of the zero byte", b});
+  }
+  {
+    auto b = good;
+    b[0] = 'q';
+    cases.push_back({"wrong magic", b});
+  }
+  cases.push_back({"shorter than the magic", std::vector<uint8_t>(good.begin(), good.begin() + 20)});
+  cases.push_back({"no frame count", std::vector<uint8_t>(good.begin(), good.begin() + 30)});
+  cases.push_back({"truncated pixels", std::vector<uint8_t>(good.begin(), good.end() - 1)});
+  cases.push_back({"truncated frame header", std::vector<uint8_t>(good.begin(), good.begin() + 32 + 8 + 16 + 5)});
+  cases.push_back({"more frames than the bank has room for",
+                   AniBytes({SolidFrame(1, 1, 1), SolidFrame(1, 1, 1), SolidFrame(1, 1, 1)})});
+  {
+    auto b = AniBytes({SolidFrame(1, 1, 1)});
+    b[28] = 0xFF;  // count 2^31 - 1
+    b[29] = b[30] = 0xFF;
+    b[31] = 0x7F;
+    cases.push_back({"absurd frame count", b});
+  }
+  {
+    std::vector<uint8_t> b = AniBytes({});
+    b[28] = 1;
+    PutInt32(b, -4);
+    PutInt32(b, -4);
+    b.insert(b.end(), 16, 1);
+    cases.push_back({"negative size", b});
+  }
+  {
+    std::vector<uint8_t> b = AniBytes({});
+    b[28] = 1;
+    PutInt32(b, 5000);
+    PutInt32(b, 1);
+    b.insert(b.end(), 5000, 1);
+    cases.push_back({"wider than 4096", b});
+  }
+  {
+    std::vector<uint8_t> b = AniBytes({});
+    b[28] = 1;
+    PutInt32(b, 65536);
+    PutInt32(b, 65536);
+    cases.push_back({"size whose product overflows 32 bits", b});
+  }
+  cases.push_back({"empty", {}});
+
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    boxes.clear();
+    EXPECT_EQ(Load(2, bytes), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, kForeignCaption);
+    EXPECT_EQ(boxes[0].second, kForeignText);
+    const SpriteBank& now = SpriteBankTable[2];
+    EXPECT_EQ(now.frameCount, 98);
+    for (int k = 0; k < kSpriteFramesPerBank; ++k) {
+      EXPECT_EQ(now.pixels[k], before.pixels[k]);
+      EXPECT_EQ(now.width[k], before.width[k]);
+      EXPECT_EQ(now.height[k], before.height[k]);
+    }
+  }
+  // The two slots left still take a file of two frames.
+  EXPECT_EQ(Load(2, good), 1);
+  EXPECT_EQ(SpriteBankTable[2].frameCount, 100);
+}
+
+TEST_F(SpriteTest, ClippingAtTheFourEdges) {
+  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), 1);
+  const int opaque = 20 * 12 - 1;
+
+  DrawSprite(0, 0, 100, 100);  // wholly on screen
+  EXPECT_EQ(ChangedPixels(), opaque);
+  EXPECT_EQ(Pixel(100, 100), kMarker);  // the transparent pixel
+  EXPECT_EQ(Pixel(101, 100), SpritePalette[17]);
+  EXPECT_EQ(Pixel(119, 111), SpritePalette[35]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSprite(0, 0, -10, 200);  // only columns 10 and up
+  EXPECT_EQ(ChangedPixels(), 10 * 12);
+  EXPECT_EQ(Pixel(0, 200), SpritePalette[26]);
+  EXPECT_EQ(Pixel(9, 211), SpritePalette[35]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSprite(0, 0, 635, 200);  // only columns 0 to 4
+  EXPECT_EQ(ChangedPixels(), 5 * 12 - 1);
+  EXPECT_EQ(Pixel(639, 201), SpritePalette[20]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSprite(0, 0, 300, 470);  // only rows 0 to 9
+  EXPECT_EQ(ChangedPixels(), 20 * 10 - 1);
+  EXPECT_EQ(Pixel(300, 479), SpritePalette[16]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSprite(0, 0, 300, -5);  // only rows 5 and up
+  EXPECT_EQ(ChangedPixels(), 20 * 7);
+  EXPECT_EQ(Pixel(300, 0), SpritePalette[16]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSprite(0, 0, -19, -11);  // one pixel in the corner
+  EXPECT_EQ(ChangedPixels(), 1);
+  EXPECT_EQ(Pixel(0, 0), SpritePalette[35]);
+
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  for (int32_t x : {INT_MIN, -20, 640, INT_MAX}) DrawSprite(0, 0, x, 100);
+  for (int32_t y : {INT_MIN, -12, 480, INT_MAX}) DrawSprite(0, 0, 100, y);
+  DrawSpriteTinted(0, 0, 20, 3, INT_MAX - 5, INT_MAX - 5);
+  EXPECT_EQ(ChangedPixels(), 0);
+}
+
+TEST_F(SpriteTest, TintReplacesOneIndexAndTransparencyComesFirst) {
+  AniFrame f{3, 1, {146, 20, kSpriteTransparent}};
+  ASSERT_EQ(Load(2, AniBytes({f})), 1);
+  DrawSpriteTinted(2, 0, 146, 3, 10, 10);
+  EXPECT_EQ(Pixel(10, 10), 0x02B5);
+  EXPECT_EQ(Pixel(11, 10), SpritePalette[20]);
+  EXPECT_EQ(Pixel(12, 10), kMarker);
+
+  DrawSprite(2, 0, 10, 20);  // untinted: its own colour
+  EXPECT_EQ(Pixel(10, 20), 0x7F9B);
+
+  DrawSpriteTinted(2, 0, 255, 3, 10, 30);  // from 255 changes nothing
+  EXPECT_EQ(Pixel(10, 30), 0x7F9B);
+  EXPECT_EQ(Pixel(12, 30), kMarker);
+
+  DrawSpriteTinted(2, 0, 20, 255, 10, 40);  // to 255 paints entry 255 like any colour
+  EXPECT_EQ(Pixel(11, 40), SpritePalette[255]);
+}
+
+TEST_F(SpriteTest, EmptyFramesAndSlotsDrawNothing) {
+  ASSERT_EQ(Load(1, AniBytes({SolidFrame(0, 5, 1), SolidFrame(5, 0, 1), SolidFrame(2, 2, 1)})), 1);
+  DrawSprite(1, 0, 10, 10);
+  DrawSprite(1, 1, 10, 10);
+  DrawSprite(1, 3, 10, 10);   // never loaded
+  DrawSprite(5, 0, 10, 10);   // empty bank
+  DrawSprite(1, -1, 10, 10);  // no such slot
+  DrawSprite(1, 100, 10, 10);
+  DrawSprite(60, 0, 10, 10);  // no such bank
+  EXPECT_EQ(ChangedPixels(), 0);
+  DrawSprite(1, 2, 10, 10);
+  EXPECT_EQ(ChangedPixels(), 4);
+}
+
+TEST_F(SpriteTest, FreeingAndClearingDropThePixelsButKeepTheSizes) {
+  ASSERT_EQ(Load(0, AniBytes({SolidFrame(2, 2, 1)})), 1);
+  FreeSpriteBanks();
+  EXPECT_EQ(SpriteBankTable[0].pixels[0], nullptr);
+  EXPECT_EQ(SpriteBankTable[0].width[0], 2);
+  DrawSprite(0, 0, 0, 0);
+  EXPECT_EQ(ChangedPixels(), 0);
+}
+
+}  // namespace
