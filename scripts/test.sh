@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Sets up everything and runs every test, headless:
+#   1. a build with warnings as errors, all tests and a short run of each benchmark;
+#   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests again;
+#   3. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+jobs=$(nproc)
+fuzz_seconds=${BRAKKEL_FUZZ_SECONDS:-30}
+
+echo "== build (warnings are errors)"
+cmake -S "$root" -B "$root/build" -DBRAKKEL_WERROR=ON >/dev/null
+cmake --build "$root/build" -j "$jobs"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+for bench in "$root"/build/bin/*_bench; do
+  [[ -x "$bench" ]] && "$bench" --benchmark_min_time=0.05 >/dev/null
+done
+
+echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S "$root" -B "$root/build-asan" -DBRAKKEL_WERROR=ON -DBRAKKEL_SANITIZE=ON \
+  -DBRAKKEL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build-asan" -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== fuzzing, ${fuzz_seconds} s per parser"
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DBRAKKEL_FUZZ=ON \
+  -DBRAKKEL_BENCH=OFF >/dev/null
+cmake --build "$root/build-fuzz" -j "$jobs" --target fuzzers
+for fuzzer in "$root"/build-fuzz/bin/*_fuzz; do
+  name=$(basename "$fuzzer" _fuzz)
+  corpus="$root/build-fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  cp "$root"/build/data/*."$name" "$corpus"/ 2>/dev/null || true
+  "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=4096 -print_final_stats=0 "$corpus" \
+    2> "$root/build-fuzz/$name.log" || { tail -n 60 "$root/build-fuzz/$name.log"; exit 1; }
+  echo "$name: $(grep -c . "$corpus"/* /dev/null | wc -l) inputs in corpus, no fault"
+done
+echo "all tests passed"
