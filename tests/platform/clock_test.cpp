@@ -1,0 +1,63 @@
+// The millisecond clock's waits, real and fake, and the message box's fallback.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+
+namespace {
+
+TEST(Clock, RealWaitEndsOnlyAfterTheDeadline) {
+  platform::UseRealClock();
+  uint32_t start = platform::Ticks();
+  uint32_t end = platform::WaitUntilElapsed(start, 20);
+  EXPECT_GE(end - start, 20u);
+  EXPECT_GE(platform::Ticks() - start, 20u);
+  // A deadline already passed returns at once with the present time.
+  uint32_t now = platform::WaitUntilElapsed(start, 0);
+  EXPECT_GE(now, end);
+}
+
+TEST(Clock, FakeClockMovesOnlyByWaitsAndRunsTheHook) {
+  platform::UseFakeClock(1000);
+  std::vector<uint32_t> seen;
+  platform::SetWaitHook([&](uint32_t now) { seen.push_back(now); });
+  EXPECT_EQ(platform::Ticks(), 1000u);
+  EXPECT_EQ(platform::WaitUntilElapsed(1000, 50), 1050u);
+  platform::AdvanceFakeClock(70);  // a slow frame is not made up for
+  EXPECT_EQ(platform::WaitUntilElapsed(1050, 50), 1120u);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{1050, 1120}));
+  platform::UseRealClock();
+  EXPECT_FALSE(platform::FakeClockInUse());
+}
+
+TEST(Clock, WaitsAreMeasuredAcrossTheClockWrap) {
+  platform::UseFakeClock(0xFFFFFFF0u);
+  uint32_t end = platform::WaitUntilElapsed(0xFFFFFFF0u, 50);
+  EXPECT_EQ(end, 0x22u);
+  EXPECT_EQ(end - 0xFFFFFFF0u, 50u);
+  platform::UseRealClock();
+}
+
+TEST(MessageBox, GoesToTheRecorderOrToStandardErrorWithoutADisplay) {
+  std::vector<std::string> seen;
+  platform::SetMessageBoxHook([&](const char* caption, const char* text) {
+    seen.push_back(std::string(caption) + "|" + text);
+  });
+  platform::ShowMessageBox("\xB0\xB3\x99\xB8", "\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");  // 개쇅 / 파일업어
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], "\xB0\xB3\x99\xB8|\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");
+  platform::SetMessageBoxHook(nullptr);
+
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  testing::internal::CaptureStderr();
+  platform::ShowMessageBox("\xB0\xB3\x99\xB8", "\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "개쇅: 파일업어\n");
+}
+
+}  // namespace
