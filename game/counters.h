@@ -1,0 +1,30 @@
+#pragma once
+// The game's counters: score, kills, lives and the other values the screens share.
+#include <cstdint>
+
+enum GameMode : int32_t { GameModeEasy = 0, GameModeNormal = 1, GameModeHardcore = 2 };
+
+struct GameCounters {
+  int32_t score = 0;        // + 0..199 per kill; wraps (never undefined) in an endless game
+  int32_t stageKills = 0;   // kills in the current stage
+  int32_t escapedMobs = 0;  // mobs that got past the left edge in this game
+  int32_t combo = 0;        // attacks in a row that hit
+  int32_t bestCombo = 0;
+  int32_t lives = 0;        // normal and hardcore only
+  int32_t gameOver = 0;     // 1 once the lives ran out
+  uint32_t gameStartTime = 0;
+  int32_t scrollOffset = 0;  // 0..639, column of the background at the left edge
+  GameMode gameMode = GameModeEasy;
+  int32_t stageNumber = 1;
+};
+extern GameCounters Counters;
+
+// a + b on 32-bit counters and coordinates, wrapping instead of overflowing.
+inline int32_t WrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// The mode names shown in the HUD, code page 949: "쉬운게임", "보통게임", "하드코어게임".
+extern const char* const GameModeNames[3];
+// The name of a mode; an unknown mode reads as easy.
+const char* GameModeName(int32_t mode);

@@ -1,0 +1,43 @@
+#pragma once
+// The mobs: a fixed pool of records that walk in from the right, and the attack that
+// kills those under the chicken's hit box.
+#include <array>
+#include <cstdint>
+
+inline constexpr int32_t kMobPoolSize = 5000;
+// Palette index of a mob frame that takes the mob's own colour.
+inline constexpr uint8_t kMobTintIndex = 146;
+inline constexpr int32_t kMobStep = 5;
+inline constexpr int32_t kMobEscapeX = -150;  // a mob left of this has escaped
+
+// A mob's hit box, relative to its position, edges included.
+inline constexpr int32_t kMobHitLeft = 20;
+inline constexpr int32_t kMobHitTop = 14;
+inline constexpr int32_t kMobHitRight = 70;
+inline constexpr int32_t kMobHitBottom = 25;
+
+struct Mob {
+  int32_t x = 0;  // sprite's top-left corner
+  int32_t y = 0;
+  uint8_t frame = 0;       // 0..7 of the mob bank
+  uint8_t frameDelay = 0;  // frames towards the next frame change
+  uint8_t active = 0;
+  uint8_t tint = 0;  // palette index drawn in place of 146
+
+  // Puts the record into play at a random place and colour (three random numbers).
+  void Spawn();
+  // Takes the record out of play after a hit (one random number).
+  void Kill();
+  // One frame: walk, animate, escape.
+  void Update();
+  void Draw() const;
+};
+// All mob records; never cleared as a whole.
+extern std::array<Mob, kMobPoolSize> MobPool;
+
+int32_t CountActiveMobs();
+// 1 when the two rectangles, given by opposite corners and including their edges, meet.
+int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1,
+                     int32_t by1, int32_t bx2, int32_t by2);
+// Kills every active mob under the chicken's hit box, scores the kills, keeps the combo.
+void ResolveAttack();

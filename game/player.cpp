@@ -1,0 +1,80 @@
+#include "game/player.h"
+
+#include "app/window.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "gfx/sprite.h"
+
+PlayerRecord Player;
+
+namespace {
+
+// One step of a foot: 0..7 and back, resting one step at each turn.
+void StepFoot(int32_t& phase, int32_t& direction) {
+  if (direction != 0) {
+    if (phase > 0) {
+      --phase;
+    } else {
+      direction = 0;
+    }
+  } else {
+    if (phase < 7) {
+      ++phase;
+    } else {
+      direction = 1;
+    }
+  }
+}
+
+bool KeyDown(uint32_t virtualKey) { return InputState.keyDown[virtualKey] != 0; }
+
+}  // namespace
+
+void PlayerRecord::Update() {
+  if (attacking == 1) {
+    ++animCounter;
+    if (animCounter > 19) {
+      animCounter = 0;
+      attacking = 0;
+      // Resolved where the chicken stood at the end of the previous frame.
+      ResolveAttack();
+    }
+  }
+  Move();
+}
+
+void PlayerRecord::Move() {
+  if (KeyDown(platform::VK_UP) && y >= kPlayerTop + kPlayerStep) y -= kPlayerStep;
+  if (KeyDown(platform::VK_DOWN) && y <= kPlayerBottom - kPlayerStep) y += kPlayerStep;
+  if (KeyDown(platform::VK_RIGHT)) x = WrapAdd(x, kPlayerStep);
+  if (KeyDown(platform::VK_LEFT)) x = WrapAdd(x, -kPlayerStep);
+  Animate();
+  Animate();
+  if (attacking == 0 && KeyDown(platform::VK_SPACE)) {
+    attacking = 1;
+    animCounter = 10;
+  }
+}
+
+void PlayerRecord::Animate() {
+  if (attacking == 0) {
+    ++animCounter;
+    if (animCounter > 9) animCounter = 0;
+  }
+  ++footTick;
+  if (footTick <= 2) return;
+  footTick = 0;
+  StepFoot(footPhaseA, footDirA);
+  StepFoot(footPhaseB, footDirB);
+}
+
+void PlayerRecord::Draw() const {
+  // animCounter stays within 0..19 unless a caller set it otherwise; keep the row in range.
+  const int32_t row = (animCounter >= 0 && animCounter < 20) ? animCounter / 5 : 0;
+  const FootOffset& feet = FootOffsets[row];
+  DrawSprite(kFootBank, footPhaseA, WrapAdd(x, feet.dxA - kFootOriginX),
+             WrapAdd(y, feet.dyA - kFootOriginY));
+  DrawSprite(kChickenBank, row, x, y);
+  DrawSprite(kFootBank, footPhaseB, WrapAdd(x, feet.dxB - kFootOriginX),
+             WrapAdd(y, feet.dyB - kFootOriginY));
+}
