@@ -1,0 +1,290 @@
+// Whole stages, headless under the fake clock, with keys pushed at given frames; and the
+// HUD's lines as bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "app/window.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/random.h"
+#include "game/stage.h"
+#include "gfx/frame.h"
+#include "gfx/picture.h"
+#include "gfx/sprite.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr uint32_t kClockStart = 100000;
+
+std::string Cp949(const char* utf8) {
+  char out[256];
+  const size_t n = platform::Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
+  return std::string(out, n);
+}
+
+class StageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!platform::WindowOpen()) {
+      ASSERT_EQ(CreateGameWindow(), 1);
+    }
+    InitOffscreen();
+    InitRowOffsets();
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+    BuildSpritePalette();
+    PumpMessages();  // nothing left over from an earlier test
+    InputState = InputStateRecord{};
+    Counters = GameCounters{};
+    Counters.gameStartTime = kClockStart;
+    MobPool = {};
+    Player = PlayerRecord{};
+    GameSrand(2024);
+    platform::UseFakeClock(kClockStart);
+    frames = 0;
+    platform::SetWaitHook([this](uint32_t) {
+      ++frames;
+      if (script) script(frames);
+    });
+  }
+  void TearDown() override { platform::UseRealClock(); }
+
+  // Puts mobs first..last-1 where the chicken's attack will find them `updates` mob
+  // updates from now.
+  static void PlaceUnderAttack(int first, int last, int updates) {
+    for (int i = first; i < last; ++i) {
+      MobPool[i].active = 1;
+      MobPool[i].x = Player.x + 240 + 5 * updates;
+      MobPool[i].y = Player.y + 210;
+    }
+  }
+
+  int frames = 0;                 // waits so far: one per stage frame
+  std::function<void(int)> script;  // runs after the wait of each frame
+};
+
+TEST(HudTest, FourLinesInTheirExactFormats) {
+  Counters = GameCounters{};
+  Counters.gameMode = GameModeNormal;
+  Counters.score = 1234;
+  Counters.gameStartTime = 1000;
+  Counters.stageKills = 29;
+  Counters.escapedMobs = 1;
+  Counters.combo = 2;
+  Counters.bestCombo = 5;
+  HudLines hud;
+  FormatHudLines(hud, 1, 100, 70, 30, 1000 + 65400);
+  EXPECT_EQ(std::string(hud.line[0]), Cp949("보통게임 1234점 게임 시간 :  65초"));
+  EXPECT_EQ(std::string(hud.line[1]), Cp949("29/100마리 살해 남은몹 70마리 놓힌몹 1마리"));
+  EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지1 목표 29%/ 30%"));
+  EXPECT_EQ(std::string(hud.line[3]), Cp949("어텍콤보 2 최고 5"));
+  EXPECT_NE(std::string(hud.line[2]).find(" 29%/ 30%"), std::string::npos);
+
+  Counters.gameMode = GameModeHardcore;
+  Counters.gameStartTime = 0xFFFFFF00u;  // the clock wrapped since the game started
+  Counters.stageKills = 69;
+  FormatHudLines(hud, 2, 200, 0, 35, 0x00000100u + 1000);
+  EXPECT_EQ(std::string(hud.line[0]), Cp949("하드코어게임 1234점 게임 시간 :   1초"));
+  EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지2 목표 34%/ 35%"));
+  Counters.gameMode = GameModeEasy;
+  FormatHudLines(hud, 2, 200, 0, 100, 0);
+  EXPECT_EQ(std::string(hud.line[0]).substr(0, 8), Cp949("쉬운게임"));
+  EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지2 목표 34%/100%"));
+}
+
+TEST(HudTest, KillRatioTruncates) {
+  EXPECT_EQ(KillRatio(29, 100), 29);
+  EXPECT_EQ(KillRatio(69, 200), 34);
+  EXPECT_EQ(KillRatio(70, 200), 35);
+  EXPECT_EQ(KillRatio(4999, 5000), 99);
+  EXPECT_EQ(KillRatio(5000, 5000), 100);
+}
+
+TEST_F(StageTest, StageOneEndsOnTheFrameOfTheThirtiethKill) {
+  script = [](int frame) {
+    if (frame == 1) {
+      platform::PushKey(platform::VK_SPACE, true);  // seen on frame 2, resolved on frame 12
+      PlaceUnderAttack(0, 30, 10);
+    }
+  };
+  EXPECT_EQ(PlayStage(1, 100, 30), 1);
+  EXPECT_EQ(frames, 12);
+  EXPECT_EQ(Counters.stageKills, 30);
+  EXPECT_EQ(Counters.combo, 1);
+  EXPECT_EQ(CountActiveMobs(), 70);  // a cleared stage leaves its other mobs in play
+  EXPECT_EQ(platform::Ticks(), kClockStart + 12 * kStageFrameMs);  // 50 ms a frame
+}
+
+TEST_F(StageTest, TwentyNineKillsAreNotEnoughAndEscapeEndsTheStage) {
+  script = [](int frame) {
+    if (frame == 1) {
+      platform::PushKey(platform::VK_SPACE, true);
+      PlaceUnderAttack(0, 29, 10);
+    }
+    if (frame == 2) platform::PushKey(platform::VK_SPACE, false);
+    if (frame == 20) platform::PushKey(platform::VK_ESCAPE, true);
+  };
+  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_EQ(frames, 21);  // the frame that saw Escape ran to its end
+  EXPECT_EQ(Counters.stageKills, 29);
+  EXPECT_EQ(InputState.keyDown[platform::VK_ESCAPE], 0);  // cleared for the next screen
+  EXPECT_EQ(Counters.scrollOffset, 210 % 640);
+}
+
+TEST_F(StageTest, RepaintIsLoweredAfterEachPresentedFrame) {
+  int repaintSeen = -1;
+  script = [&](int frame) {
+    if (frame == 1) platform::PushPaint();
+    if (frame == 2) repaintSeen = InputState.repaint;
+    if (frame == 2) platform::PushKey(platform::VK_ESCAPE, true);
+  };
+  PlayStage(1, 100, 30);
+  EXPECT_EQ(repaintSeen, 0);
+  EXPECT_EQ(frames, 3);
+}
+
+TEST_F(StageTest, ClosingTheWindowEndsTheStageAtTheEndOfTheFrame) {
+  script = [](int frame) {
+    if (frame == 2) platform::PushClose();
+  };
+  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(InputState.quit, 1);
+}
+
+TEST_F(StageTest, LosingTheLastLifeEndsTheStage) {
+  Counters.gameMode = GameModeHardcore;
+  Counters.lives = 1;
+  script = [](int frame) {
+    if (frame == 3) {
+      MobPool[7].x = -145;  // -150 on frame 4, escaped on frame 5
+      MobPool[8].x = -150;  // escaped on frame 4
+    }
+  };
+  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_EQ(frames, 4);
+  EXPECT_EQ(Counters.gameOver, 1);
+  EXPECT_EQ(Counters.lives, 0);
+  EXPECT_EQ(Counters.escapedMobs, 1);
+}
+
+TEST_F(StageTest, ScrollOffsetRunsOnAcrossStagesAndWraps) {
+  script = [](int frame) {
+    if (frame == 3) platform::PushKey(platform::VK_ESCAPE, true);
+  };
+  PlayStage(1, 100, 30);
+  EXPECT_EQ(Counters.scrollOffset, 40);  // four frames
+  frames = 0;
+  script = [](int frame) {
+    if (frame == 59) platform::PushKey(platform::VK_ESCAPE, true);
+  };
+  PlayStage(2, 200, 35);
+  EXPECT_EQ(frames, 60);
+  EXPECT_EQ(Counters.scrollOffset, 0);  // 64 frames in all: once round
+}
+
+// When every mob has left play without the target, "STAGE FAILED!!" zooms in and out over
+// 100 frames and the stage ends on the frame after it reached size 0.
+TEST_F(StageTest, FailedBannerRunsItsHundredFrames) {
+  auto whiteIn = [](int x0, int x1, int y0, int y1) {
+    const uint32_t* shown = platform::ShownPixels();
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) n += (shown[y * 640 + x] & 0xFFFFFF) == 0xFFFFFF;
+    }
+    return n;
+  };
+  int edgeWhiteAt50 = 0;
+  int centreWhiteAt100 = 0;
+  int anyWhiteAt101 = -1;
+  script = [&](int frame) {
+    if (frame == 1) {
+      for (int i = 0; i < 100; ++i) MobPool[i].x = -150;  // all escape on frame 2
+    }
+    // Size 50: the text is wider than the window and cut at both sides.
+    if (frame == 50) edgeWhiteAt50 = whiteIn(0, 60, 180, 300) + whiteIn(580, 640, 180, 300);
+    if (frame == 100) centreWhiteAt100 = whiteIn(300, 420, 230, 260);  // size 0 at (320, 240)
+    if (frame == 101) anyWhiteAt101 = whiteIn(0, 640, 0, 480);
+  };
+  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_EQ(frames, 101);
+  EXPECT_EQ(Counters.escapedMobs, 100);
+  EXPECT_GT(edgeWhiteAt50, 0);
+  EXPECT_GT(centreWhiteAt100, 0);
+  EXPECT_EQ(anyWhiteAt101, 0);  // neither banner is drawn any more
+}
+
+// Stage 51 asks for 5100 mobs; the pool has 5000. With all 5000 killed the stage is won.
+TEST_F(StageTest, StageFiftyOneIsWinnableWithThePool) {
+  script = [](int frame) {
+    if (frame == 1) {
+      platform::PushKey(platform::VK_SPACE, true);
+      PlaceUnderAttack(0, 4999, 10);
+    }
+  };
+  // 4999 kills are 99 %: the stage goes on; the last mob comes under the next attack.
+  auto last = script;
+  script = [last](int frame) {
+    last(frame);
+    if (frame == 11) PlaceUnderAttack(4999, 5000, 10);
+  };
+  EXPECT_EQ(PlayStage(51, 5100, 100), 1);
+  EXPECT_EQ(frames, 22);
+  EXPECT_EQ(Counters.stageKills, 5000);
+  EXPECT_EQ(Counters.combo, 2);
+}
+
+// A stage with the generated sprites and background: the chicken and the mobs are drawn
+// from the real banks, the stage plays until Escape.
+TEST_F(StageTest, PlaysWithTheGeneratedData) {
+  const char* dir = std::getenv("BRAKKEL_DATA_DIR");
+  const std::string base = dir ? std::string(dir) + "/" : std::string();
+  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != 1 ||
+      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != 1 ||
+      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
+    GTEST_SKIP() << "no generated sprite files in " << base;
+  }
+  ASSERT_GE(SpriteBankTable[kChickenBank].frameCount, 4);
+  ASSERT_GE(SpriteBankTable[kFootBank].frameCount, 8);
+  ASSERT_GE(SpriteBankTable[kMobBank].frameCount, 8);
+  BuildSpritePalette();
+  script = [&](int frame) {
+    if (frame == 1) {
+      platform::PushKey(platform::VK_SPACE, true);
+      platform::PushKey(platform::VK_UP, true);
+      MobPool[0].x = 300;  // one mob on screen
+      MobPool[0].y = 400;
+    }
+    if (frame == 150) platform::PushKey(platform::VK_ESCAPE, true);
+  };
+  PlayStage(1, 100, 30);
+  EXPECT_EQ(frames, 151);
+  EXPECT_EQ(Player.y, 125);
+  // Against the bare background of the last frame, the sprites changed pixels around the
+  // chicken and the mob.
+  static uint16_t composed[kFramePixels];
+  std::copy(std::begin(FrameBuffer), std::end(FrameBuffer), composed);
+  ShowPictureScrolled((Counters.scrollOffset + 640 - kScrollStep) % 640);
+  auto changed = [](int x0, int x1, int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) n += composed[y * 640 + x] != FrameBuffer[y * 640 + x];
+    }
+    return n;
+  };
+  EXPECT_GT(changed(170, 470, 125, 425), 100);
+  EXPECT_GT(changed(0, 640, 330, 480), 0);
+  FreeSpriteBanks();
+  SpriteBankTable = {};
+}
+
+}  // namespace
