@@ -180,14 +180,17 @@ void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int
   const int64_t r0 = std::max<int64_t>(0, -static_cast<int64_t>(y));
   const int64_t r1 = std::min<int64_t>(height, kFrameHeight - static_cast<int64_t>(y));
   if (c0 >= c1 || r0 >= r1) return;
-  const uint16_t tint = SpritePalette[to];
+  // The frame's colours with the tint in place of `from` (never for the transparent index).
+  uint16_t colours[256];
+  std::memcpy(colours, SpritePalette, sizeof colours);
+  if (from != kSpriteTransparent) colours[from] = SpritePalette[to];
+  const int64_t count = c1 - c0;
   for (int64_t r = r0; r < r1; ++r) {
-    const uint8_t* row = pixels + r * width;
-    uint16_t* line = FrameBuffer + RowOffsets[y + r];
-    for (int64_t c = c0; c < c1; ++c) {
-      const uint8_t p = row[c];
-      if (p == kSpriteTransparent) continue;
-      line[x + c] = p == from ? tint : SpritePalette[p];
+    const uint8_t* src = pixels + r * width + c0;
+    uint16_t* dst = FrameBuffer + RowOffsets[y + r] + (x + c0);
+    for (int64_t c = 0; c < count; ++c) {
+      const uint8_t p = src[c];
+      dst[c] = p == kSpriteTransparent ? dst[c] : colours[p];
     }
   }
 }
