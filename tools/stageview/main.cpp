@@ -1,5 +1,9 @@
-// Plays stages 1, 2, 3, ... in a window with the sprite files and "back.pcx" of the working
-// directory, in normal mode, until a stage is not cleared or the window is closed.
+// Plays stages 1, 2, 3, ... (or from the stage given as the only argument) in a window with
+// the sprite files and "back.pcx" of the working directory, in normal mode, until a stage is
+// not cleared or the window is closed.
+#include <algorithm>
+#include <cstdlib>
+
 #include "app/window.h"
 #include "game/counters.h"
 #include "game/random.h"
@@ -12,7 +16,7 @@
 
 namespace {
 
-int WatchStages() {
+int WatchStages(int32_t firstStage) {
   if (CreateGameWindow() != 1) return 1;
   InitOffscreen();
   InitRowOffsets();
@@ -28,8 +32,9 @@ int WatchStages() {
   Counters.gameMode = GameModeNormal;
   Counters.lives = 10;
   Counters.gameStartTime = platform::Ticks();
-  int32_t count = 100;
-  int32_t target = 30;
+  Counters.stageNumber = firstStage;
+  int32_t count = 100 * firstStage;
+  int32_t target = std::min(30 + 5 * (firstStage - 1), 100);
   while (InputState.quit == 0 && PlayStage(Counters.stageNumber, count, target) == 1) {
     count += 100;
     target = target + 5 >= 100 ? 100 : target + 5;
@@ -42,4 +47,7 @@ int WatchStages() {
 
 }  // namespace
 
-int main() { return WatchStages(); }
+int main(int argc, char** argv) {
+  const int32_t firstStage = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 1000) : 1;
+  return WatchStages(firstStage);
+}
