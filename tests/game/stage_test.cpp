@@ -99,6 +99,9 @@ TEST(HudTest, FourLinesInTheirExactFormats) {
   FormatHudLines(hud, 2, 200, 0, 100, 0);
   EXPECT_EQ(std::string(hud.line[0]).substr(0, 8), Cp949("쉬운게임"));
   EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지2 목표 34%/100%"));
+  Counters.gameMode = static_cast<GameMode>(7);  // no such mode: read as easy
+  FormatHudLines(hud, 2, 200, 0, 100, 0);
+  EXPECT_EQ(std::string(hud.line[0]).substr(0, 8), Cp949("쉬운게임"));
 }
 
 TEST(HudTest, KillRatioTruncates) {
