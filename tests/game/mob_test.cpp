@@ -47,19 +47,6 @@ TEST_F(MobTest, SpawnDrawsPositionRowAndTintInThatOrder) {
   EXPECT_EQ(MobPool[1].tint, 15724 % 255);
 }
 
-TEST_F(MobTest, SpawnsStayInTheirRanges) {
-  for (int i = 0; i < 20000; ++i) {
-    Mob mob;
-    mob.Spawn();
-    ASSERT_GE(mob.x, 1000);
-    ASSERT_LE(mob.x, 15900);
-    ASSERT_EQ(mob.x % 100, 0);
-    ASSERT_GE(mob.y, 330);
-    ASSERT_LE(mob.y, 449);
-    ASSERT_LE(mob.tint, 254);
-  }
-}
-
 // A mob from x = 1000 shows on its 73rd update and escapes on its 231st; drawing needs
 // the mob bank, here one frame of index 146 tinted to the mob's colour.
 TEST_F(MobTest, WalksInDrawnFromX635AndEscapesPastMinus150) {

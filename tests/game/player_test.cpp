@@ -27,16 +27,6 @@ class PlayerTest : public ::testing::Test {
   }
 };
 
-TEST_F(PlayerTest, StartsWhereTheGameExpects) {
-  EXPECT_EQ(Player.x, 170);
-  EXPECT_EQ(Player.y, 200);
-  EXPECT_EQ(Player.footPhaseA, 3);
-  EXPECT_EQ(Player.footPhaseB, 3);
-  EXPECT_EQ(Player.footDirA, 0);
-  EXPECT_EQ(Player.footDirB, 1);
-  EXPECT_EQ(Player.attacking, 0);
-}
-
 TEST_F(PlayerTest, VerticalMovementStopsAt125And230) {
   Hold(platform::VK_UP);
   Frames(14);  // 200 -> 130

@@ -11,18 +11,4 @@ TEST(GameRandomTest, SeedOneGivesTheClassicSequence) {
   for (int32_t value : expected) EXPECT_EQ(GameRand(), value);
 }
 
-TEST(GameRandomTest, ReseedingRestartsTheSequenceAndValuesStayIn15Bits) {
-  GameSrand(0xDEADBEEF);
-  const int32_t first = GameRand();
-  const int32_t second = GameRand();
-  GameSrand(0xDEADBEEF);
-  EXPECT_EQ(GameRand(), first);
-  EXPECT_EQ(GameRand(), second);
-  for (int i = 0; i < 10000; ++i) {
-    const int32_t v = GameRand();
-    ASSERT_GE(v, 0);
-    ASSERT_LE(v, 32767);
-  }
-}
-
 }  // namespace

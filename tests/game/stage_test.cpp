@@ -104,14 +104,6 @@ TEST(HudTest, FourLinesInTheirExactFormats) {
   EXPECT_EQ(std::string(hud.line[0]).substr(0, 8), Cp949("쉬운게임"));
 }
 
-TEST(HudTest, KillRatioTruncates) {
-  EXPECT_EQ(KillRatio(29, 100), 29);
-  EXPECT_EQ(KillRatio(69, 200), 34);
-  EXPECT_EQ(KillRatio(70, 200), 35);
-  EXPECT_EQ(KillRatio(4999, 5000), 99);
-  EXPECT_EQ(KillRatio(5000, 5000), 100);
-}
-
 TEST_F(StageTest, StageOneEndsOnTheFrameOfTheThirtiethKill) {
   script = [](int frame) {
     if (frame == 1) {

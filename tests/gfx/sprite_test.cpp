@@ -264,13 +264,4 @@ TEST_F(SpriteTest, EmptyFramesAndSlotsDrawNothing) {
   EXPECT_EQ(ChangedPixels(), 4);
 }
 
-TEST_F(SpriteTest, FreeingAndClearingDropThePixelsButKeepTheSizes) {
-  ASSERT_EQ(Load(0, AniBytes({SolidFrame(2, 2, 1)})), 1);
-  FreeSpriteBanks();
-  EXPECT_EQ(SpriteBankTable[0].pixels[0], nullptr);
-  EXPECT_EQ(SpriteBankTable[0].width[0], 2);
-  DrawSprite(0, 0, 0, 0);
-  EXPECT_EQ(ChangedPixels(), 0);
-}
-
 }  // namespace
