@@ -1,0 +1,386 @@
+#include "tools/datagen/pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "tools/datagen/chicken.h"
+#include "tools/datagen/mob.h"
+#include "tools/datagen/text_art.h"
+
+namespace datagen {
+
+namespace {
+
+constexpr float kPi = std::numbers::pi_v<float>;
+constexpr float kWidth = kPictureWidth;
+constexpr float kHeight = kPictureHeight;
+
+// A small deterministic generator for scattering details.
+class Scatter {
+ public:
+  explicit Scatter(uint32_t seed) : state_(seed) {}
+  float Next() {  // 0..1
+    state_ = state_ * 1664525u + 1013904223u;
+    return static_cast<float>(state_ >> 8) / static_cast<float>(1u << 24);
+  }
+  float Range(float lo, float hi) { return lo + (hi - lo) * Next(); }
+
+ private:
+  uint32_t state_;
+};
+
+// Code page 949 text (as the game holds it) to UTF-8 for the renderer.
+std::string Utf8(const char* cp949) {
+  char out[256];
+  platform::Cp949ToUtf8(cp949, std::strlen(cp949), out, sizeof out);
+  return out;
+}
+
+// A band under a curve y = top(x) that repeats every 640 pixels, down to 'bottom'.
+Polygon Ridge(float bottom, const std::function<float(float)>& top) {
+  Polygon p;
+  for (int x = 0; x <= kPictureWidth; x += 4) p.push_back({static_cast<float>(x), top(static_cast<float>(x))});
+  p.push_back({kWidth, bottom});
+  p.push_back({0, bottom});
+  return p;
+}
+
+float Wave(float x, float cycles, float phase) { return std::sin(2 * kPi * cycles * x / kWidth + phase); }
+
+Polygon Cloud(float cx, float cy, float size) {
+  // A puffy outline: bumps around a flattened ellipse.
+  Polygon controls;
+  const int bumps = 9;
+  for (int i = 0; i < bumps; ++i) {
+    float t = 2 * kPi * static_cast<float>(i) / bumps;
+    float bump = (i % 2 == 0) ? 1.0f : 0.82f;
+    float ry = std::sin(t) > 0 ? 0.38f : 0.62f;  // flat underside
+    controls.push_back({cx + std::cos(t) * size * bump, cy + std::sin(t) * size * ry * bump});
+  }
+  return SmoothClosed(controls);
+}
+
+void DrawCloud(Canvas& canvas, float cx, float cy, float size) {
+  canvas.Fill(Cloud(cx + 3, cy + 5, size), Hex(0xa9c8e4), 0.6f);
+  canvas.Fill(Cloud(cx, cy, size), VerticalGradient(cy - size * 0.5f, Hex(0xffffff), cy + size * 0.4f, Hex(0xdfeaf6)));
+  canvas.Fill(Cloud(cx - size * 0.15f, cy - size * 0.12f, size * 0.6f), Hex(0xffffff), 0.8f);
+}
+
+void DrawTree(Canvas& canvas, float x, float ground, float size, Rgb leaves, Rgb dark) {
+  canvas.Fill(Capsule({x, ground}, {x, ground - size * 0.9f}, size * 0.1f, size * 0.07f), Hex(0x6b4424));
+  const float blobs[5][3] = {{0, -1.05f, 0.55f}, {-0.38f, -0.8f, 0.42f}, {0.38f, -0.8f, 0.42f}, {-0.15f, -1.4f, 0.4f},
+                             {0.2f, -1.35f, 0.38f}};
+  for (const auto& b : blobs) canvas.Fill(Circle(x + b[0] * size, ground + b[1] * size + 3, b[2] * size), dark);
+  for (const auto& b : blobs)
+    canvas.Fill(Circle(x + b[0] * size - 2, ground + b[1] * size - 1, b[2] * size * 0.9f), leaves);
+  canvas.Fill(Circle(x - size * 0.2f, ground - size * 1.35f, size * 0.16f), Mix(leaves, Hex(0xffffff), 0.3f), 0.7f);
+}
+
+void DrawFlower(Canvas& canvas, float x, float y, Rgb petals) {
+  canvas.Fill(Capsule({x, y}, {x + 1, y + 9}, 0.9f, 0.9f), Hex(0x2f7a2a));
+  for (int i = 0; i < 5; ++i) {
+    float t = 2 * kPi * static_cast<float>(i) / 5;
+    canvas.Fill(Circle(x + std::cos(t) * 3.2f, y + std::sin(t) * 3.2f, 2.4f), petals);
+  }
+  canvas.Fill(Circle(x, y, 1.8f), Hex(0xffd21a));
+}
+
+void DrawTuft(Canvas& canvas, float x, float y, float size, Rgb colour) {
+  for (int i = -2; i <= 2; ++i) {
+    float lean = static_cast<float>(i) * 0.35f;
+    canvas.Fill(Polygon{{x + static_cast<float>(i) * 2.2f - 1.5f, y},
+                        {x + static_cast<float>(i) * 2.2f + 1.5f, y},
+                        {x + static_cast<float>(i) * 2.2f + lean * size, y - size * (1 - std::fabs(lean) * 0.5f)}},
+                colour);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// The stage field. Everything repeats every 640 pixels so the scrolling never shows a seam.
+
+IndexedPicture DrawField() {
+  Canvas canvas(kPictureWidth, kPictureHeight);
+  canvas.SetWrapPeriod(kPictureWidth);
+
+  // Sky, light enough for the blue HUD text at the top left.
+  canvas.Fill(Rectangle(0, 0, kWidth, kHeight), VerticalGradient(0, Hex(0x9fd6f4), 260, Hex(0xeaf7ff)));
+
+  Scatter scatter(20240611);
+  const float cloudX[5] = {40, 190, 330, 470, 590};
+  for (int i = 0; i < 5; ++i)
+    DrawCloud(canvas, cloudX[i] + scatter.Range(-20, 20), scatter.Range(110, 190) - (i % 2) * 40,
+              scatter.Range(34, 54));
+
+  // Far mountains, then rolling hills with trees, each a band that repeats every 640 pixels.
+  canvas.Fill(Ridge(kHeight, [](float x) { return 232 - 34 * Wave(x, 2, 0.6f) - 14 * Wave(x, 5, 2.0f) - 5 * Wave(x, 13, 1.0f); }),
+              VerticalGradient(180, Hex(0xa6b4dc), 280, Hex(0xc8d4ec)));
+  auto hills = [](float x) { return 262 - 14 * Wave(x, 3, 1.3f) - 7 * Wave(x, 7, 0.2f); };
+  canvas.Fill(Ridge(kHeight, hills), VerticalGradient(240, Hex(0x86c75a), 300, Hex(0x5fae45)));
+
+  const float treeX[8] = {30, 105, 180, 262, 330, 415, 500, 575};
+  for (int i = 0; i < 8; ++i) {
+    float x = treeX[i] + scatter.Range(-10, 10);
+    float size = scatter.Range(22, 34);
+    bool pine = i % 3 == 1;
+    if (pine) {
+      float g = hills(x) + 6;
+      canvas.Fill(Capsule({x, g}, {x, g - 14}, 3, 2.5f), Hex(0x6b4424));
+      for (int k = 0; k < 3; ++k) {
+        float base = g - 8 - static_cast<float>(k) * size * 0.45f;
+        float half = size * (0.62f - 0.14f * static_cast<float>(k));
+        canvas.Fill(Polygon{{x - half, base}, {x + half, base}, {x, base - size * 0.75f}}, Hex(0x2f7d4a));
+        canvas.Fill(Polygon{{x - half + 3, base - 2}, {x + 1, base - 2}, {x, base - size * 0.7f}}, Hex(0x44a060));
+      }
+    } else {
+      DrawTree(canvas, x, hills(x) + 6, size, Hex(0x58b548), Hex(0x2f8a3a));
+    }
+  }
+
+  // The meadow, then the fence, then the path where the mobs walk.
+  canvas.Fill(Rectangle(0, 292, kWidth, kHeight), VerticalGradient(292, Hex(0x6cc04e), 380, Hex(0x52a83c)));
+  for (int i = 0; i < 40; ++i) {
+    float x = static_cast<float>(i) * 16 + scatter.Range(0, 10);
+    canvas.Fill(Ellipse(x, scatter.Range(300, 360), scatter.Range(10, 22), scatter.Range(3, 5)), Hex(0x7ed15a), 0.6f);
+  }
+  const float fenceTop = 318, fenceBottom = 360;
+  for (int i = 0; i < 10; ++i) {
+    float x = 32 + 64.0f * static_cast<float>(i);
+    canvas.Fill(Rectangle(x - 5, fenceTop + 2, x + 7, fenceBottom + 4), Hex(0x5e3a1e), 0.35f);
+    canvas.Fill(Polygon{{x - 5, fenceTop + 4}, {x, fenceTop - 3}, {x + 5, fenceTop + 4}, {x + 5, fenceBottom},
+                        {x - 5, fenceBottom}},
+                Hex(0x9a6a3c));
+    canvas.Fill(Rectangle(x - 5, fenceTop + 4, x - 2, fenceBottom), Hex(0xb88650));
+  }
+  for (float railY : {fenceTop + 10, fenceTop + 26}) {
+    canvas.Fill(Rectangle(0, railY + 5, kWidth, railY + 8), Hex(0x5e3a1e), 0.4f);
+    canvas.Fill(Rectangle(0, railY, kWidth, railY + 6), Hex(0xa87444));
+    canvas.Fill(Rectangle(0, railY, kWidth, railY + 2), Hex(0xc89868));
+  }
+
+  // A wide dirt road, lighter in the middle, with pebbles and ruts.
+  auto roadTop = [](float x) { return 378 + 4 * Wave(x, 2, 0.3f) + 2 * Wave(x, 5, 1.1f); };
+  canvas.Fill(Ridge(kHeight, [&](float x) { return roadTop(x) - 4; }), Hex(0x4f9a36));
+  canvas.Fill(Ridge(kHeight, roadTop), VerticalGradient(380, Hex(0xe2c08a), 480, Hex(0xc99c62)));
+  for (float rut : {412.0f, 452.0f})
+    canvas.Fill(Ridge(kHeight, [rut](float x) { return rut + 2 * Wave(x, 3, rut); }), Hex(0xb88a52), 0.35f);
+  for (int i = 0; i < 70; ++i) {
+    float x = scatter.Range(0, kWidth), y = scatter.Range(392, 476), r = scatter.Range(1.5f, 4.0f);
+    canvas.Fill(Ellipse(x + 1, y + 1.5f, r * 1.3f, r), Hex(0x9a7244), 0.5f);
+    canvas.Fill(Ellipse(x, y, r * 1.3f, r), Mix(Hex(0xd8d0c4), Hex(0xa89c8c), scatter.Next()));
+  }
+
+  // Grass tufts and flowers in the meadow and along the road's edge.
+  const Rgb petals[4] = {Hex(0xffffff), Hex(0xff7aa8), Hex(0xffe24a), Hex(0xb48aff)};
+  for (int i = 0; i < 26; ++i) {
+    float x = scatter.Range(0, kWidth);
+    DrawTuft(canvas, x, roadTop(x) + scatter.Range(0, 6), scatter.Range(7, 12), Hex(0x3f8f2e));
+  }
+  for (int i = 0; i < 18; ++i) {
+    float x = scatter.Range(0, kWidth);
+    DrawFlower(canvas, x, scatter.Range(296, 312), petals[i % 4]);
+    DrawFlower(canvas, scatter.Range(0, kWidth), scatter.Range(364, 372), petals[(i + 1) % 4]);
+  }
+  return QuantizePicture(canvas, {});
+}
+
+// ---------------------------------------------------------------------------------------
+// The title: a sunburst, the name, the hen and a few fleeing mobs.
+
+IndexedPicture DrawLogo(bool& ok) {
+  Canvas canvas(kPictureWidth, kPictureHeight);
+  const Vec2 centre{360, 330};
+  canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [centre](float x, float y) {
+    float dx = x - centre.x, dy = y - centre.y;
+    float d = std::sqrt(dx * dx + dy * dy) / 520.0f;
+    return Mix(Hex(0xfff3a0), Hex(0xff9a2e), std::min(1.0f, d));
+  });
+  const int rays = 18;
+  for (int i = 0; i < rays; ++i) {
+    float a0 = 2 * kPi * static_cast<float>(i) / rays, a1 = a0 + kPi / rays;
+    canvas.Fill(Polygon{centre, {centre.x + 900 * std::cos(a0), centre.y + 900 * std::sin(a0)},
+                        {centre.x + 900 * std::cos(a1), centre.y + 900 * std::sin(a1)}},
+                Hex(0xffffff), 0.22f);
+  }
+
+  // Grassy hill.
+  canvas.Fill(Ellipse(330, 560, 520, 170), Hex(0x3e8f2c));
+  canvas.Fill(Ellipse(330, 566, 510, 162), VerticalGradient(400, Hex(0x8ee05a), 520, Hex(0x4fae36)));
+  Scatter scatter(7);
+  for (int i = 0; i < 30; ++i) {
+    float x = scatter.Range(0, kWidth);
+    float top = 566 - 162 * std::sqrt(std::max(0.0f, 1 - (x - 330) * (x - 330) / (510.0f * 510.0f)));
+    DrawTuft(canvas, x, top + scatter.Range(6, 40), scatter.Range(8, 14), Hex(0x3e9a2c));
+  }
+
+  // Mobs fleeing to the left, and the hen coming after them.
+  const Rgb mobColours[3] = {Hex(0x6a8cff), Hex(0xc05ae0), Hex(0x46c0b0)};
+  const float mobPlace[3][3] = {{40, 380, 1.3f}, {150, 410, 1.5f}, {250, 372, 1.1f}};
+  for (int i = 0; i < 3; ++i) {
+    Affine m = Affine::Translate(mobPlace[i][0], mobPlace[i][1]).Then(Affine::ScaleBy(mobPlace[i][2], mobPlace[i][2]));
+    DrawMob(canvas, m, i * 3 + 1, mobColours[i]);
+  }
+  const float henScale = 1.12f;
+  DrawChicken(canvas, Affine::Translate(300, 158).Then(Affine::ScaleBy(henScale, henScale)), 0, 6, 1, HenStyle());
+
+  // The name, big and bright, with a dark rim and a shadow.
+  TextStyle title;
+  title.cellHeight = 118;
+  title.bold = 5;
+  title.outlineWidth = 5;
+  title.outline = Hex(0x4a1e08);
+  title.fill = [](float, float y) {
+    return y < 78 ? Mix(Hex(0xffffff), Hex(0xffe640), std::clamp((y - 30) / 48, 0.0f, 1.0f))
+                  : Mix(Hex(0xffc21a), Hex(0xff6a10), std::clamp((y - 78) / 50, 0.0f, 1.0f));
+  };
+  title.shadowOffset = 7;
+  title.shadowOpacity = 0.45f;
+  const char* name = "Brakkel!!";
+  int nameWidth = TextWidth(name, title.cellHeight);
+  ok = DrawText(canvas, name, (kWidth - static_cast<float>(nameWidth)) / 2, 18, title) > 0;
+
+  // A ribbon with the call to arms.
+  const std::string call = Utf8("\xb8\xf7\xc0\xbb\x20\xc2\xc9\xbe\xc6\xb6\xf3\x21");  // 몹을 쪼아라!
+  TextStyle ribbonText;
+  ribbonText.cellHeight = 30;
+  ribbonText.bold = 1.2f;
+  ribbonText.outlineWidth = 2.5f;
+  ribbonText.outline = Hex(0x6a0a0a);
+  ribbonText.fill = Solid(Hex(0xffffff));
+  int callWidth = TextWidth(call.c_str(), ribbonText.cellHeight);
+  float rx0 = 30, ry0 = 158;
+  canvas.Fill(Polygon{{rx0 - 18, ry0 + 4}, {rx0 + 4, ry0 + 4}, {rx0 + 4, ry0 + 40}, {rx0 - 18, ry0 + 40}, {rx0 - 8, ry0 + 22}},
+              Hex(0xa01818));
+  canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 36, 6), Hex(0xe02a2a));
+  canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 8, 4), Hex(0xff6a5a), 0.7f);
+  ok = DrawText(canvas, call.c_str(), rx0 + 14, ry0 + 3, ribbonText) > 0 && ok;
+  return QuantizePicture(canvas, {});
+}
+
+// ---------------------------------------------------------------------------------------
+// The difficulty menu: three panels, each inside its area, in rising fierceness.
+
+namespace {
+
+constexpr uint8_t kLabelTags[3] = {10, 11, 12};
+
+struct Bounds {
+  float x0, y0, x1, y1;
+};
+
+// Where a chicken drawn at scale 1 from (0, 0) puts paint.
+Bounds ChickenBounds(int frame, int phaseA, int phaseB, const ChickenStyle& style) {
+  Canvas scratch(kBodyWidth + 40, kBodyHeight + 80);
+  DrawChicken(scratch, Affine::Translate(0, 0), frame, phaseA, phaseB, style);
+  Bounds b{1e9f, 1e9f, -1e9f, -1e9f};
+  for (int y = 0; y < scratch.Height(); ++y)
+    for (int x = 0; x < scratch.Width(); ++x)
+      if (scratch.Alpha(x, y) > 0.1f) {
+        b.x0 = std::min(b.x0, static_cast<float>(x));
+        b.y0 = std::min(b.y0, static_cast<float>(y));
+        b.x1 = std::max(b.x1, static_cast<float>(x + 1));
+        b.y1 = std::max(b.y1, static_cast<float>(y + 1));
+      }
+  return b;
+}
+
+void DrawFlames(Canvas& canvas, float x0, float x1, float base, float height) {
+  Scatter scatter(99);
+  const Rgb layers[3] = {Hex(0xd81c0c), Hex(0xff7a10), Hex(0xffd23a)};
+  for (int layer = 0; layer < 3; ++layer) {
+    float h = height * (1 - 0.28f * static_cast<float>(layer));
+    for (float x = x0; x < x1; x += 16) {
+      float tip = h * scatter.Range(0.6f, 1.0f);
+      canvas.Fill(SmoothClosed({{x - 10, base}, {x - 6, base - tip * 0.5f}, {x + scatter.Range(-4, 6), base - tip},
+                                {x + 7, base - tip * 0.45f}, {x + 11, base}}),
+                  layers[layer]);
+    }
+  }
+}
+
+}  // namespace
+
+IndexedPicture DrawLevelMenu(bool& ok) {
+  Canvas canvas(kPictureWidth, kPictureHeight);
+  // A warm paper background with soft diagonal stripes.
+  canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [](float x, float y) {
+    Rgb base = Mix(Hex(0xfff6dc), Hex(0xffe2b0), y / kHeight);
+    float stripe = std::fmod(x + y, 48.0f) < 24 ? 1.0f : 0.0f;
+    return Mix(base, Hex(0xffffff), 0.25f * stripe);
+  });
+  // A large, faint egg behind the right half keeps the hint text readable everywhere.
+  canvas.Fill(Ellipse(460, 280, 160, 190), Hex(0xffffff), 0.35f);
+
+  TextStyle heading;
+  heading.cellHeight = 40;
+  heading.bold = 1.5f;
+  heading.outlineWidth = 3;
+  heading.outline = Hex(0x5a2a10);
+  heading.fill = VerticalGradient(40, Hex(0xffe46a), 80, Hex(0xff9a1a));
+  heading.shadowOffset = 3;
+  heading.shadowOpacity = 0.3f;
+  const std::string choose = Utf8("\xb3\xad\xc0\xcc\xb5\xb5\xb8\xa6\x20\xb0\xed\xb8\xa3\xbc\xbc\xbf\xe4");  // 난이도를 고르세요
+  ok = DrawText(canvas, choose.c_str(), 282, 40, heading) > 0;
+  canvas.Fill(Capsule({288, 98}, {600, 98}, 2, 2), Hex(0xd88a3a), 0.6f);
+
+  struct Panel {
+    Rgb top, bottom, rim;
+    ChickenStyle style;
+    int frame, phaseA, phaseB;
+    float scale;  // share of the room the bird fills
+    const char* label;  // code page 949
+    int cell;
+    Rgb fill, outline;
+  };
+  const Panel panels[3] = {
+      {Hex(0xd8f7c8), Hex(0x9ee08a), Hex(0x3f8f3a), ChickStyle(), 0, 3, 4, 0.95f,
+       "\xbd\xac\xbf\xee\xb0\xd4\xc0\xd3", 22, Hex(0xffffff), Hex(0x2f7a2a)},  // 쉬운게임
+      {Hex(0xfff0b0), Hex(0xffc062), Hex(0xb8661c), HenStyle(), 0, 6, 1, 1.0f,
+       "\xba\xb8\xc5\xeb\xb0\xd4\xc0\xd3", 26, Hex(0xfff6a0), Hex(0x8a3a08)},  // 보통게임
+      {Hex(0x5a0c0c), Hex(0x1a0404), Hex(0x000000), RoosterStyle(), 1, 5, 1, 1.0f,
+       "\xc7\xcf\xb5\xe5\xc4\xda\xbe\xee\xb0\xd4\xc0\xd3", 29, Hex(0xffe020), Hex(0xa00000)},  // 하드코어게임
+  };
+
+  ReservedColours reserved;
+  for (int i = 0; i < 3; ++i) {
+    const MenuArea& a = kMenuAreas[i];
+    const Panel& p = panels[i];
+    const float l = static_cast<float>(a.left), t = static_cast<float>(a.top);
+    const float r = static_cast<float>(a.right) + 1, b = static_cast<float>(a.bottom) + 1;
+    canvas.Fill(RoundedRect(l + 4, t + 5, r + 4, b + 5, 14), Hex(0x000000), 0.2f);
+    canvas.Fill(RoundedRect(l, t, r, b, 14), p.rim);
+    canvas.Fill(RoundedRect(l + 4, t + 4, r - 4, b - 4, 11), VerticalGradient(t, p.top, b, p.bottom));
+    if (i == 2) DrawFlames(canvas, l + 12, r - 8, b - 34, 70);
+    // The bird, as large as fits between the panel's rim and the label.
+    const Bounds bird = ChickenBounds(p.frame, p.phaseA, p.phaseB, p.style);
+    const float roomW = r - l - 16, roomH = b - t - 16 - static_cast<float>(p.cell) - 6;
+    const float scale = std::min(roomW / (bird.x1 - bird.x0), roomH / (bird.y1 - bird.y0)) * p.scale;
+    const float bx = (l + r) / 2 - (bird.x0 + bird.x1) / 2 * scale;
+    const float by = t + 8 + roomH - bird.y1 * scale;
+    DrawChicken(canvas, Affine::Translate(bx, by).Then(Affine::ScaleBy(scale, scale)), p.frame, p.phaseA, p.phaseB,
+                p.style);
+
+    TextStyle label;
+    label.cellHeight = p.cell;
+    label.bold = 0.8f + 0.3f * static_cast<float>(i);
+    label.outlineWidth = 2.5f;
+    label.outline = p.outline;
+    label.fill = Solid(p.fill);
+    label.tag = kLabelTags[i];
+    const std::string text = Utf8(p.label);
+    int w = TextWidth(text.c_str(), p.cell);
+    ok = DrawText(canvas, text.c_str(), (l + r) / 2 - static_cast<float>(w) / 2, b - 8 - static_cast<float>(p.cell),
+                  label) > 0 &&
+         ok;
+    reserved[kLabelTags[i]] = p.fill;
+  }
+  return QuantizePicture(canvas, reserved);
+}
+
+}  // namespace datagen

@@ -1,0 +1,217 @@
+#include "tools/datagen/preview.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/text.h"
+#include "tools/datagen/chicken.h"
+#include "tools/datagen/mob.h"
+
+namespace datagen {
+
+namespace {
+
+struct Colour8 {
+  uint8_t r, g, b;
+};
+
+class Sheet {
+ public:
+  Sheet(int width, int height) : width_(width), height_(height), rgb_(static_cast<size_t>(width) * height * 3) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) Put(x, y, ((x / 8 + y / 8) % 2) ? Colour8{58, 60, 68} : Colour8{50, 52, 60});
+  }
+  void Put(int x, int y, Colour8 c) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    uint8_t* p = &rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
+    p[0] = c.r;
+    p[1] = c.g;
+    p[2] = c.b;
+  }
+  Colour8 Get(int x, int y) const {
+    const uint8_t* p = &rgb_[(static_cast<size_t>(y) * width_ + x) * 3];
+    return {p[0], p[1], p[2]};
+  }
+  void Box(int x0, int y0, int x1, int y1, Colour8 c) {
+    for (int x = x0; x <= x1; ++x) {
+      Put(x, y0, c);
+      Put(x, y1, c);
+    }
+    for (int y = y0; y <= y1; ++y) {
+      Put(x0, y, c);
+      Put(x1, y, c);
+    }
+  }
+  bool Save(const std::string& path) const {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width_);
+    image.height = static_cast<png_uint_32>(height_);
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb_.data(), 0, nullptr) != 0;
+  }
+
+ private:
+  int width_, height_;
+  std::vector<uint8_t> rgb_;
+};
+
+// Colours as the game's 5:5:5 screen shows them.
+Colour8 PictureColour(const IndexedPicture& picture, uint8_t index) {
+  const uint8_t* c = &picture.palette[static_cast<size_t>(index) * 3];
+  return {Widen5(c[0] >> 3), Widen5(c[1] >> 3), Widen5(c[2] >> 3)};
+}
+
+Colour8 SpriteColour(int index) {
+  Rgb5 c = SpriteColour5(index);
+  return {Widen5(c.r), Widen5(c.g), Widen5(c.b)};
+}
+
+void DrawPicture(Sheet& sheet, const IndexedPicture& picture, int x0, int y0, int scroll = 0) {
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      int sx = (x + scroll) % picture.width;
+      sheet.Put(x0 + x, y0 + y, PictureColour(picture, picture.pixels[static_cast<size_t>(y) * picture.width + sx]));
+    }
+}
+
+// As the game's sprite drawing: index 255 left out, 'from' drawn in the colour of 'to'.
+void DrawSprite(Sheet& sheet, const SpriteImage& frame, int x0, int y0, int from = -1, int to = 0,
+                int zoom = 1) {
+  for (int y = 0; y < frame.height; ++y)
+    for (int x = 0; x < frame.width; ++x) {
+      uint8_t p = frame.At(x, y);
+      if (p == kTransparent) continue;
+      Colour8 c = SpriteColour(p == from ? to : p);
+      for (int zy = 0; zy < zoom; ++zy)
+        for (int zx = 0; zx < zoom; ++zx) sheet.Put(x0 + x * zoom + zx, y0 + y * zoom + zy, c);
+    }
+}
+
+void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int phaseA, int phaseB, int x,
+                          int y) {
+  const FootPlace& place = kFootPlaces[frame];
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseA)], x + place.dxA - 100, y + place.dyA - 90);
+  DrawSprite(sheet, sprites.body[static_cast<size_t>(frame)], x, y);
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - 100, y + place.dyB - 90);
+}
+
+// Text with the HUD's look: a lavender rim left, right, above and below, a blue body.
+void DrawHudText(Sheet& sheet, int x, int y, const char* utf8) {
+  std::vector<uint8_t> mask;
+  int w = 0, h = 0;
+  if (!platform::RenderTextMask(24, utf8, mask, w, h)) return;
+  const int offsets[5][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {0, 0}};
+  for (int pass = 0; pass < 5; ++pass) {
+    Colour8 c = pass < 4 ? Colour8{Widen5(200 >> 3), Widen5(200 >> 3), 255} : Colour8{0, 0, 255};
+    for (int j = 0; j < h; ++j)
+      for (int i = 0; i < w; ++i)
+        if (mask[static_cast<size_t>(j) * w + i]) sheet.Put(x + i + offsets[pass][0], y + j + offsets[pass][1], c);
+  }
+}
+
+void Label(Sheet& sheet, int x, int y, const char* utf8) {
+  std::vector<uint8_t> mask;
+  int w = 0, h = 0;
+  if (!platform::RenderTextMask(16, utf8, mask, w, h)) return;
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i)
+      if (mask[static_cast<size_t>(j) * w + i]) sheet.Put(x + i, y + j, {235, 235, 235});
+}
+
+const Colour8 kHitColour{255, 40, 40};
+
+}  // namespace
+
+bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
+  const int gap = 20;
+  const int width = 640 * 2 + gap * 3;
+  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 + 24 + kMobHeight + gap;
+  Sheet sheet(width, height);
+  int y = 4;
+
+  Label(sheet, gap, y, "logo.pcx");
+  Label(sheet, gap * 2 + 640, y, "level.pcx  (menu areas outlined)");
+  y += 20;
+  DrawPicture(sheet, pictures.logo, gap, y);
+  DrawPicture(sheet, pictures.level, gap * 2 + 640, y);
+  const int areas[3][4] = {{66, 50, 188, 171}, {60, 178, 202, 317}, {54, 321, 244, 473}};
+  for (const auto& a : areas) sheet.Box(gap * 2 + 640 + a[0], y + a[1], gap * 2 + 640 + a[2], y + a[3], {255, 0, 255});
+  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, "닭에게 마우스를 가따 대세요.");
+  y += 480 + 4;
+
+  Label(sheet, gap, y, "back.pcx scrolled by 320 (the seam is in the middle)");
+  Label(sheet, gap * 2 + 640, y, "a stage as the game draws it");
+  y += 20;
+  DrawPicture(sheet, pictures.back, gap, y, 320);
+  // The mock stage: background, mobs in a few tints, the chicken, the HUD.
+  const int sx = gap * 2 + 640;
+  DrawPicture(sheet, pictures.back, sx, y, 200);
+  const int mobs[][3] = {{600, 340, 3},   {420, 352, 171}, {520, 380, 48},  {330, 420, 9},
+                         {455, 424, 200}, {250, 446, 95},  {560, 440, 146}, {40, 400, 13}};
+  for (const auto& m : mobs)
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10) % 8)], sx + m[0], y + m[1], kTintIndex, m[2]);
+  DrawAssembledChicken(sheet, sprites, 3, 5, 1, sx + 170, y + 200);
+  DrawHudText(sheet, sx, y + 0, "보통게임 12345점 게임 시간 :  42초");
+  DrawHudText(sheet, sx, y + 24, "31/200마리 살해 남은몹 160마리 놓힌몹 9마리");
+  DrawHudText(sheet, sx, y + 48, "스테이지2 목표 15%/ 35%");
+  DrawHudText(sheet, sx, y + 72, "어텍콤보 3 최고 7");
+  y += 480 + 4;
+
+  Label(sheet, gap, y, "back.pcx");
+  Label(sheet, gap * 2 + 640, y, "the same stage frame, chicken walking");
+  y += 20;
+  DrawPicture(sheet, pictures.back, gap, y);
+  DrawPicture(sheet, pictures.back, sx, y, 430);
+  for (const auto& m : mobs)
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10 + 3) % 8)], sx + m[0] - 30, y + m[1], kTintIndex,
+               (m[2] + 37) % 255);
+  DrawAssembledChicken(sheet, sprites, 0, 3, 3, sx + 120, y + 140);
+  y += 480 + 4;
+
+  Label(sheet, gap, y, "chicken.ani frames 0-3 with foot.ani as the game assembles them; strike box in red");
+  y += 20;
+  const int feetA[4] = {0, 7, 4, 5}, feetB[4] = {7, 0, 3, 1};
+  for (int f = 0; f < 4; ++f) {
+    int x0 = gap + f * (kBodyWidth + 10);
+    sheet.Box(x0 - 1, y - 1, x0 + kBodyWidth, y + kBodyHeight, {90, 92, 104});
+    DrawAssembledChicken(sheet, sprites, f, feetA[f], feetB[f], x0, y);
+    sheet.Box(x0 + kStrikeLeft, y + kStrikeTop, x0 + kStrikeRight, y + kStrikeBottom, kHitColour);
+  }
+  y += kBodyHeight + 4;
+
+  Label(sheet, gap, y, "foot.ani frames 0-7 (hip marked)");
+  y += 20;
+  for (int f = 0; f < 8; ++f) {
+    int x0 = gap + f * 160 - 30;
+    DrawSprite(sheet, sprites.feet[static_cast<size_t>(f)], x0, y);
+    sheet.Put(x0 + 100, y + 90, kHitColour);
+  }
+  y += kFootHeight + 4;
+
+  Label(sheet, gap, y, "mop.ani frames 0-7, twice the size, tint index as stored; hit box in red");
+  y += 20;
+  for (int f = 0; f < 8; ++f) {
+    int x0 = gap + (f % 4) * (kMobWidth * 2 + 16);
+    int y0 = y + (f / 4) * (kMobHeight * 2 + 4);
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>(f)], x0, y0, -1, 0, 2);
+    sheet.Box(x0 + kMobHitLeft * 2, y0 + kMobHitTop * 2, x0 + kMobHitRight * 2 + 1, y0 + kMobHitBottom * 2 + 1,
+              kHitColour);
+  }
+  y += kMobHeight * 4 + 8;
+
+  Label(sheet, gap, y, "mop.ani frames 0-7 in other tints");
+  y += 20;
+  const int tints[8] = {3, 48, 176, 9, 13, 104, 200, 0};
+  for (int f = 0; f < 8; ++f) {
+    int x0 = gap + f * (kMobWidth + 20);
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>(f)], x0, y, kTintIndex, tints[f]);
+  }
+  return sheet.Save(path);
+}
+
+}  // namespace datagen
