@@ -75,6 +75,7 @@ struct Arrangement {
   std::vector<Note> melody;
   std::vector<std::vector<int>> chords;  // one per bar
   std::vector<int> sectionStarts;        // bar numbers
+  bool valid = true;                     // every melody bar holds exactly eight eighths
 };
 
 Arrangement Arrange() {
@@ -93,12 +94,16 @@ Arrangement Arrange() {
     std::string token;
     double at = bar * 8.0;
     while (melody >> token) {
-      if (token == "|") continue;
+      if (token == "|") {
+        if (std::fmod(at, 8.0) != 0) a.valid = false;
+        continue;
+      }
       size_t dot = token.find('.');
       double length = std::stod(token.substr(dot + 1));
       if (token[0] != '-') a.melody.push_back({at, length, ParsePitch(token.substr(0, dot))});
       at += length;
     }
+    if (section.melody[0] != 0 && at != (bar + bars) * 8.0) a.valid = false;
     bar += bars;
   }
   return a;
@@ -265,6 +270,7 @@ void PlayHat(Mixer& mix, Noise& noise, double start, double volume, double decay
 
 Pcm ComposeMusic() {
   const Arrangement score = Arrange();
+  if (!score.valid) return Pcm{};  // a miscounted bar would put the parts out of step
   const int rate = 44100;
   const double eighth = 60.0 / kMusicTempo / 2;
   const int bars = static_cast<int>(score.chords.size());
@@ -275,7 +281,7 @@ Pcm ComposeMusic() {
   // Lead with a soft echo three sixteenths later, to the other side.
   for (const Note& note : score.melody) {
     double start = note.start * eighth, length = note.length * eighth * 0.92;
-    PlayLead(mix, start, length, note.pitch, 0.22);
+    PlayLead(mix, start, length, note.pitch, 0.26);
     PlayArpeggio(mix, start + 3 * eighth / 2, length, note.pitch, 0.05, -0.6);
   }
 
@@ -305,12 +311,12 @@ Pcm ComposeMusic() {
 
     // Drums: kick on one and three (with a push before three), snare on two and four,
     // hats on the eighths, a snare run at the end of each section.
-    PlayKick(mix, barStart, 0.9);
-    PlayKick(mix, barStart + 4 * eighth, 0.9);
-    if (!intro || bar >= 2) PlayKick(mix, barStart + 3.5 * eighth, 0.5);
+    PlayKick(mix, barStart, 0.65);
+    PlayKick(mix, barStart + 4 * eighth, 0.65);
+    if (!intro || bar >= 2) PlayKick(mix, barStart + 3.5 * eighth, 0.4);
     if (!intro || bar >= 2) {
-      PlaySnare(mix, noise, barStart + 2 * eighth, 0.42);
-      if (!lastOfSection) PlaySnare(mix, noise, barStart + 6 * eighth, 0.42);
+      PlaySnare(mix, noise, barStart + 2 * eighth, 0.34);
+      if (!lastOfSection) PlaySnare(mix, noise, barStart + 6 * eighth, 0.34);
     }
     for (int step = 0; step < 8; ++step) {
       bool open = step == 7 && !lastOfSection;

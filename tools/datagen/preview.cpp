@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
+#include "tools/datagen/pictures.h"
 
 namespace datagen {
 
@@ -71,6 +72,17 @@ Colour8 SpriteColour(int index) {
   return {Widen5(c.r), Widen5(c.g), Widen5(c.b)};
 }
 
+// Half size, with the colour table scaled to a percentage as the title's fade does.
+void DrawFadedThumbnail(Sheet& sheet, const IndexedPicture& picture, int x0, int y0, int percent) {
+  for (int y = 0; y < picture.height / 2; ++y)
+    for (int x = 0; x < picture.width / 2; ++x) {
+      uint8_t index = picture.pixels[static_cast<size_t>(y * 2) * picture.width + x * 2];
+      const uint8_t* c = &picture.palette[static_cast<size_t>(index) * 3];
+      auto fade = [percent](uint8_t v) { return Widen5((v * percent / 100) >> 3); };
+      sheet.Put(x0 + x, y0 + y, {fade(c[0]), fade(c[1]), fade(c[2])});
+    }
+}
+
 void DrawPicture(Sheet& sheet, const IndexedPicture& picture, int x0, int y0, int scroll = 0) {
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x) {
@@ -100,8 +112,11 @@ void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int
   DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - 100, y + place.dyB - 90);
 }
 
-// Text with the HUD's look: a lavender rim left, right, above and below, a blue body.
-void DrawHudText(Sheet& sheet, int x, int y, const char* utf8) {
+// Code page 949 text with the HUD's look: a lavender rim left, right, above and below,
+// a blue body.
+void DrawHudText(Sheet& sheet, int x, int y, const char* cp949) {
+  char utf8[512];
+  platform::Cp949ToUtf8(cp949, std::strlen(cp949), utf8, sizeof utf8);
   std::vector<uint8_t> mask;
   int w = 0, h = 0;
   if (!platform::RenderTextMask(24, utf8, mask, w, h)) return;
@@ -130,7 +145,7 @@ const Colour8 kHitColour{255, 40, 40};
 bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
   const int gap = 20;
   const int width = 640 * 2 + gap * 3;
-  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 + 24 + kMobHeight + gap;
+  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 + 24 + kMobHeight + 4 + 24 + 240 + gap;
   Sheet sheet(width, height);
   int y = 4;
 
@@ -139,9 +154,10 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   y += 20;
   DrawPicture(sheet, pictures.logo, gap, y);
   DrawPicture(sheet, pictures.level, gap * 2 + 640, y);
-  const int areas[3][4] = {{66, 50, 188, 171}, {60, 178, 202, 317}, {54, 321, 244, 473}};
-  for (const auto& a : areas) sheet.Box(gap * 2 + 640 + a[0], y + a[1], gap * 2 + 640 + a[2], y + a[3], {255, 0, 255});
-  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, "닭에게 마우스를 가따 대세요.");
+  for (const MenuArea& a : kMenuAreas)
+    sheet.Box(gap * 2 + 640 + a.left, y + a.top, gap * 2 + 640 + a.right, y + a.bottom, {255, 0, 255});
+  // 닭에게 마우스를 가따 대세요.
+  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, "\xb4\xdf\xbf\xa1\xb0\xd4\x20\xb8\xb6\xbf\xec\xbd\xba\xb8\xa6\x20\xb0\xa1\xb5\xfb\x20\xb4\xeb\xbc\xbc\xbf\xe4\x2e");
   y += 480 + 4;
 
   Label(sheet, gap, y, "back.pcx scrolled by 320 (the seam is in the middle)");
@@ -156,10 +172,14 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   for (const auto& m : mobs)
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10) % 8)], sx + m[0], y + m[1], kTintIndex, m[2]);
   DrawAssembledChicken(sheet, sprites, 3, 5, 1, sx + 170, y + 200);
-  DrawHudText(sheet, sx, y + 0, "보통게임 12345점 게임 시간 :  42초");
-  DrawHudText(sheet, sx, y + 24, "31/200마리 살해 남은몹 160마리 놓힌몹 9마리");
-  DrawHudText(sheet, sx, y + 48, "스테이지2 목표 15%/ 35%");
-  DrawHudText(sheet, sx, y + 72, "어텍콤보 3 최고 7");
+  // 보통게임 12345점 게임 시간 :  42초
+  DrawHudText(sheet, sx, y + 0, "\xba\xb8\xc5\xeb\xb0\xd4\xc0\xd3\x20\x31\x32\x33\x34\x35\xc1\xa1\x20\xb0\xd4\xc0\xd3\x20\xbd\xc3\xb0\xa3\x20\x3a\x20\x20\x34\x32\xc3\xca");
+  // 31/200마리 살해 남은몹 160마리 놓힌몹 9마리
+  DrawHudText(sheet, sx, y + 24, "\x33\x31\x2f\x32\x30\x30\xb8\xb6\xb8\xae\x20\xbb\xec\xc7\xd8\x20\xb3\xb2\xc0\xba\xb8\xf7\x20\x31\x36\x30\xb8\xb6\xb8\xae\x20\xb3\xf5\xc8\xf9\xb8\xf7\x20\x39\xb8\xb6\xb8\xae");
+  // 스테이지2 목표 15%/ 35%
+  DrawHudText(sheet, sx, y + 48, "\xbd\xba\xc5\xd7\xc0\xcc\xc1\xf6\x32\x20\xb8\xf1\xc7\xa5\x20\x31\x35\x25\x2f\x20\x33\x35\x25");
+  // 어텍콤보 3 최고 7
+  DrawHudText(sheet, sx, y + 72, "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8\x20\x33\x20\xc3\xd6\xb0\xed\x20\x37");
   y += 480 + 4;
 
   Label(sheet, gap, y, "back.pcx");
@@ -211,6 +231,12 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
     int x0 = gap + f * (kMobWidth + 20);
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>(f)], x0, y, kTintIndex, tints[f]);
   }
+  y += kMobHeight + 4;
+
+  Label(sheet, gap, y, "logo.pcx during its fade: 10%, 30% and 60% brightness");
+  y += 20;
+  const int levels[3] = {10, 30, 60};
+  for (int i = 0; i < 3; ++i) DrawFadedThumbnail(sheet, pictures.logo, gap + i * (320 + gap), y, levels[i]);
   return sheet.Save(path);
 }
 
