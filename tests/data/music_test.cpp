@@ -8,6 +8,8 @@
 
 #include "data_files.h"
 #include "platform/audio_probe.h"
+#include "tools/datagen/mp3.h"
+#include "tools/datagen/music.h"
 
 namespace {
 
@@ -146,4 +148,38 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
     EXPECT_TRUE(built == ReadBytes((again / name).string())) << name;
   }
   fs::remove_all(again);
+}
+
+// The composed piece lasts its 32 bars to the sample, begins and ends at zero and uses
+// the full range without clipping.
+TEST(DataGeneratorPieces, TheTuneLastsItsBarsAndStartsAndEndsAtZero) {
+  datagen::Pcm pcm = datagen::ComposeMusic();
+  ASSERT_EQ(pcm.channels, 2);
+  ASSERT_EQ(pcm.sampleRate, 44100);
+  const double seconds = datagen::kMusicBars * 4 * 60.0 / datagen::kMusicTempo;
+  EXPECT_EQ(pcm.Frames(), static_cast<size_t>(std::lround(seconds * 44100)));
+  EXPECT_EQ(pcm.samples[0], 0);
+  EXPECT_EQ(pcm.samples[1], 0);
+  EXPECT_EQ(pcm.samples[pcm.samples.size() - 1], 0);
+  EXPECT_EQ(pcm.samples[pcm.samples.size() - 2], 0);
+  int peak = 0;
+  for (int16_t s : pcm.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+  EXPECT_GT(peak, 28000);
+  EXPECT_LT(peak, 30000);
+}
+
+// The tag gives back exactly the number of samples encoded; nothing to encode gives no file.
+TEST(DataGeneratorPieces, Mp3TagCountsTheSamplesExactly) {
+  datagen::Pcm tone;
+  for (int i = 0; i < 44100 + 777; ++i) {
+    int16_t v = static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
+    tone.samples.push_back(v);
+    tone.samples.push_back(v);
+  }
+  datagen::Bytes bytes = datagen::EncodeMp3(tone);
+  Mp3Info info = ReadMp3(bytes);
+  ASSERT_TRUE(info.ok);
+  EXPECT_EQ(std::lround(TaggedSeconds(info) * 44100), 44100 + 777);
+  EXPECT_GE(info.minKbps, datagen::kMp3Kbps);
+  EXPECT_TRUE(datagen::EncodeMp3(datagen::Pcm{}).empty());
 }
