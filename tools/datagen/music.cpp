@@ -297,15 +297,15 @@ Pcm ComposeMusic() {
     const int bassSteps[8] = {0, 0, 12, 0, 0, 7, 12, 7};
     for (int step = 0; step < 8; ++step) {
       if (intro && bar < 2 && step % 2 == 1) continue;
-      PlayBass(mix, barStart + step * eighth, eighth, chord[0] + 12 + bassSteps[step], 0.34);
+      PlayBass(mix, barStart + step * eighth, eighth, chord[0] + bassSteps[step], 0.4);
     }
 
-    // Arpeggio in sixteenths over the chord, an octave above the melody's floor.
+    // Arpeggio in sixteenths over the chord, just below the melody.
     const int pattern[8] = {0, 1, 2, 3, 2, 1, 0, 2};
     for (int step = 0; step < 16; ++step) {
       int tone = pattern[step % 8];
       int pitch = tone == 3 ? chord[0] + 12 : chord[static_cast<size_t>(tone)];
-      PlayArpeggio(mix, barStart + step * eighth / 2, eighth / 2, pitch + 36, intro ? 0.07 : 0.055,
+      PlayArpeggio(mix, barStart + step * eighth / 2, eighth / 2, pitch + 24, intro ? 0.08 : 0.06,
                    step % 2 == 0 ? -0.45 : 0.45);
     }
 

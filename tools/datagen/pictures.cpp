@@ -329,6 +329,11 @@ IndexedPicture DrawLevelMenu(bool& ok) {
   ok = DrawText(canvas, choose.c_str(), 282, 40, heading) > 0;
   canvas.Fill(Capsule({288, 98}, {600, 98}, 2, 2), Hex(0xd88a3a), 0.6f);
 
+  // Two mobs watch from the bottom corner, waiting for the game to begin.
+  canvas.Fill(Ellipse(540, 470, 100, 12), Hex(0xc8a070), 0.35f);
+  DrawMob(canvas, Affine::Translate(532, 418).Then(Affine::ScaleBy(-0.9f, 0.9f)), 0, Hex(0x6a8cff));
+  DrawMob(canvas, Affine::Translate(540, 414), 2, Hex(0x58c060));
+
   struct Panel {
     Rgb top, bottom, rim;
     ChickenStyle style;
