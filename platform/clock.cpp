@@ -28,17 +28,13 @@ uint32_t WaitUntilElapsed(uint32_t since, uint32_t ms) {
     if (waitHook) waitHook(fakeNow);
     return fakeNow;
   }
-  // Sleep until about 2 ms before the deadline, then spin briefly for precision.
+  // Sleep for what is left and look again: a late wake-up only makes the wait a little
+  // longer, never shorter, and no processor is held spinning.
   for (;;) {
     uint32_t now = RealTicks();
     uint32_t elapsed = now - since;
     if (elapsed >= ms) return now;
-    uint32_t left = ms - elapsed;
-    if (left > 2) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(left - 2));
-    } else {
-      std::this_thread::yield();
-    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms - elapsed));
   }
 }
 
