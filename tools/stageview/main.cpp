@@ -2,6 +2,7 @@
 // the sprite files and "back.pcx" of the working directory, in normal mode, until a stage is
 // not cleared or the window is closed.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/window.h"
@@ -17,7 +18,10 @@
 namespace {
 
 int WatchStages(int32_t firstStage) {
-  if (CreateGameWindow() != 1) return 1;
+  if (CreateGameWindow() != 1) {
+    std::fprintf(stderr, "stageview: no game window (is there a display?) or no Korean font\n");
+    return 1;
+  }
   InitOffscreen();
   InitRowOffsets();
   ClearSpriteBanks();
