@@ -20,7 +20,15 @@ bool videoStarted = false;
 
 uint16_t offscreen[kScreenPixels];
 uint32_t shown[kScreenPixels];
-std::array<uint32_t, 32768> widen;  // RGB555 -> XRGB8888
+// RGB555 -> XRGB8888: each 5-bit v becomes (v << 3) | (v >> 2).
+const std::array<uint32_t, 32768> widen = [] {
+  std::array<uint32_t, 32768> table{};
+  for (uint32_t p = 0; p < table.size(); ++p) {
+    uint32_t r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
+    table[p] = ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
+  }
+  return table;
+}();
 
 // Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR).
 constexpr int kPendingCap = 8;
@@ -198,10 +206,6 @@ bool StartVideo() {
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   videoStarted = true;
-  for (uint32_t p = 0; p < widen.size(); ++p) {
-    uint32_t r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
-    widen[p] = ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
-  }
   return true;
 }
 
@@ -263,10 +267,7 @@ void CopyToOffscreen(const uint16_t* frame) {
   std::memcpy(offscreen, frame, sizeof offscreen);
 }
 
-uint32_t WidenRgb555(uint16_t pixel) {
-  if (!videoStarted) StartVideo();
-  return widen[pixel & 0x7FFF];
-}
+uint32_t WidenRgb555(uint16_t pixel) { return widen[pixel & 0x7FFF]; }
 
 static void Show(const uint16_t* frame) {
   if (!texture) return;

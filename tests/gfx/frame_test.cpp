@@ -40,6 +40,8 @@ TEST_F(FrameTest, PixelsShowInTheirColoursAndBit15IsIgnored) {
   EXPECT_EQ(shown[2], kBlue);
   EXPECT_EQ(shown[3], kBlue);
   EXPECT_EQ(shown[4], 0x848484u);
+  EXPECT_EQ(platform::WidenRgb555(0x4210), 0x848484u);
+  EXPECT_EQ(platform::WidenRgb555(0x8000 | 0x7C00), 0xFF0000u);
   CopyFrameToOffscreen();
   PresentOffscreen();
   EXPECT_EQ(platform::ShownPixels()[1], kRed);
