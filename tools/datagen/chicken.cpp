@@ -254,7 +254,7 @@ ChickenStyle RoosterStyle() {
 void DrawChickenBody(Canvas& canvas, const Affine& toCanvas, int frame, const ChickenStyle& style) {
   frame = std::clamp(frame, 0, 3);
   const PoseSetup& pose = kPoses[frame];
-  const FootPlace& place = kFootPlaces[frame];
+  const FootOffset& place = FootOffsets[frame];
   const Vec2 hipA{static_cast<float>(place.dxA), static_cast<float>(place.dyA)};
   const Vec2 hipB{static_cast<float>(place.dxB), static_cast<float>(place.dyB)};
   const Vec2 hips = Lerp(hipA, hipB, 0.5f);
@@ -365,7 +365,7 @@ void DrawChickenLeg(Canvas& canvas, const Affine& toCanvas, int phase, const Chi
 void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB,
                  const ChickenStyle& style) {
   frame = std::clamp(frame, 0, 3);
-  const FootPlace& place = kFootPlaces[frame];
+  const FootOffset& place = FootOffsets[frame];
   auto footAt = [&](int dx, int dy) {
     return toCanvas.Then(Affine::Translate(static_cast<float>(dx) - kHipX, static_cast<float>(dy) - kHipY));
   };

@@ -1,6 +1,7 @@
 #pragma once
 // The chicken: body poses, legs and the whole bird, drawn with vector shapes so the
 // same drawing serves the sprites and the pictures at any size.
+#include "game/player.h"  // FootOffsets and the hit box: the generator draws to the game's geometry
 #include "tools/datagen/canvas.h"
 
 namespace datagen {
@@ -11,19 +12,8 @@ inline constexpr int kBodyHeight = 256;
 // Foot frames of "foot.ani" are drawn with the hip at (100, 90).
 inline constexpr int kFootWidth = 200;
 inline constexpr int kFootHeight = 180;
-inline constexpr float kHipX = 100;
-inline constexpr float kHipY = 90;
-
-// Where the game puts the two feet for each body frame: the rear foot (drawn behind
-// the body) at (x + dxA - 100, y + dyA - 90), the front foot at (x + dxB - 100, ...).
-struct FootPlace {
-  int dxA, dyA, dxB, dyB;
-};
-inline constexpr FootPlace kFootPlaces[4] = {
-    {154, 166, 130, 178}, {153, 167, 129, 177}, {147, 175, 120, 175}, {137, 181, 113, 169}};
-
-// The attack reaches this box (relative to the body frame's top-left, edges included).
-inline constexpr int kStrikeLeft = 281, kStrikeTop = 223, kStrikeRight = 304, kStrikeBottom = 240;
+inline constexpr float kHipX = kFootOriginX;
+inline constexpr float kHipY = kFootOriginY;
 
 enum class Breed {
   Chick,    // a round yellow chick

@@ -106,10 +106,10 @@ void DrawSprite(Sheet& sheet, const SpriteImage& frame, int x0, int y0, int from
 
 void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int phaseA, int phaseB, int x,
                           int y) {
-  const FootPlace& place = kFootPlaces[frame];
-  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseA)], x + place.dxA - 100, y + place.dyA - 90);
+  const FootOffset& place = FootOffsets[frame];
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseA)], x + place.dxA - kFootOriginX, y + place.dyA - kFootOriginY);
   DrawSprite(sheet, sprites.body[static_cast<size_t>(frame)], x, y);
-  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - 100, y + place.dyB - 90);
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - kFootOriginX, y + place.dyB - kFootOriginY);
 }
 
 // Code page 949 text with the HUD's look: a lavender rim left, right, above and below,
@@ -200,7 +200,7 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
     int x0 = gap + f * (kBodyWidth + 10);
     sheet.Box(x0 - 1, y - 1, x0 + kBodyWidth, y + kBodyHeight, {90, 92, 104});
     DrawAssembledChicken(sheet, sprites, f, feetA[f], feetB[f], x0, y);
-    sheet.Box(x0 + kStrikeLeft, y + kStrikeTop, x0 + kStrikeRight, y + kStrikeBottom, kHitColour);
+    sheet.Box(x0 + kPlayerHitLeft, y + kPlayerHitTop, x0 + kPlayerHitRight, y + kPlayerHitBottom, kHitColour);
   }
   y += kBodyHeight + 4;
 
