@@ -1,8 +1,10 @@
 #pragma once
-// Korean text: the font, drawing onto the off-screen surface, code page 949 conversion.
+// Korean text: the font and drawing onto the off-screen surface.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "platform/cp949.h"
 
 namespace platform {
 
@@ -31,16 +33,5 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
 // generator. Returns false when no font is loaded.
 bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width,
                     int& height);
-
-// Code page 949 <-> UTF-8. Bad bytes become U+FFFD (or '?' towards code page 949).
-// Output is always zero-terminated and never cut through a character; the result is
-// the number of bytes written without the terminator.
-size_t Cp949ToUtf8(const char* in, size_t inLen, char* out, size_t outCap);
-size_t Utf8ToCp949(const char* in, size_t inLen, char* out, size_t outCap);
-// Decodes code page 949 to code points (bad bytes give U+FFFD); returns the count written.
-size_t Cp949ToCodepoints(const char* in, size_t inLen, uint32_t* out, size_t outCap);
-// The longest prefix of a code page 949 text that fits in maxBytes without splitting
-// a double-byte character.
-size_t Cp949FitLength(const char* text, size_t len, size_t maxBytes);
 
 }  // namespace platform

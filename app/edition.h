@@ -1,0 +1,17 @@
+#pragma once
+// What tells the two programs apart. Each program defines `Edition` in its own main file,
+// so the choice is made when the program is linked; nothing else differs between them.
+#include <cstdint>
+
+struct EditionTraits {
+  // The longest name the name-entry dialog reads back, in bytes (11 soloplay, 9 netplay).
+  int32_t longestName = 11;
+  // netplay still restarts the music after the window was closed; soloplay does not.
+  bool musicAfterQuit = false;
+  // netplay's ranking dialog shows the server's text under one of ten random titles;
+  // soloplay's loads the listing file and keeps the template's caption.
+  bool onlineRanking = false;
+  // The ranking step after every game, with the game's mode and the stage that ended it.
+  void (*rankingStep)(int32_t mode, int32_t stage) = nullptr;
+};
+extern EditionTraits Edition;

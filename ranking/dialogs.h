@@ -1,0 +1,23 @@
+#pragma once
+// The two modeless dialogs both programs open after a game: the name entry (template 101)
+// and the ranking display (template 106). Opening one waits, pumping messages through the
+// dialog, until it is confirmed or the program is quitting.
+#include <cstddef>
+#include <cstdint>
+
+#include "app/window.h"
+
+inline constexpr size_t kPlayerNameBytes = 100;
+inline constexpr size_t kRankTextBufferBytes = 10000;
+
+// The name confirmed last (code page 949, zero-terminated); empty at start, kept between games.
+extern char playerName[kPlayerNameBytes];
+// The text the ranking dialog shows: at most 9999 bytes and a terminating zero.
+extern char rankTextBuffer[kRankTextBufferBytes];
+// 1 while a caller waits for a dialog; the dialog's OK clears it.
+extern int32_t dialogOpen;
+extern DialogHandle nameDialogHandle;
+extern DialogHandle rankDialogHandle;
+
+void ShowNameDialog();
+void ShowRankDialog();
