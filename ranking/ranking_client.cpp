@@ -85,7 +85,7 @@ int RankingClient::ConnectTo(const char* address, uint16_t port) {
 int RankingClient::PollReceive(long seconds, long microseconds) {
   if (!connected) return 0;
   pollfd watch{socketHandle, POLLIN, 0};
-  const timespec limit{seconds, microseconds * 1000};
+  const timespec limit{seconds + microseconds / 1000000, (microseconds % 1000000) * 1000};
   if (ppoll(&watch, 1, &limit, nullptr) <= 0) return 1;  // nothing arrived
   if (fillLevel >= kReceiveCapacity) {
     // A server that fills the whole buffer without ever completing a message only loses
