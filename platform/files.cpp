@@ -78,9 +78,11 @@ bool ReplaceFileContents(const char* name, const void* data, size_t size, int* e
     return false;
   };
   std::string target = name;
-  mode_t mode = NewFileMode();
+  mode_t mode = 0;
   struct stat st;
-  if (stat(name, &st) == 0) {
+  if (stat(name, &st) != 0) {
+    mode = NewFileMode();
+  } else {
     // Never put a regular file in place of a folder, a device or a pipe.
     if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EPERM);
     mode = st.st_mode & 07777;

@@ -20,7 +20,7 @@ namespace {
 const char* const kScoreFileNames[3] = {"easy.dat", "normal.dat", "hardcore.dat"};
 
 void TellNotWritten(const char* name, int error) {
-  std::fprintf(stderr, "brakkel: could not write %s (%s); the previous one is kept\n", name,
+  std::fprintf(stderr, "brakkel: could not write %s (%s); any earlier one is kept as it was\n", name,
                std::strerror(error));
 }
 

@@ -329,8 +329,17 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   fs::create_directory("kept");
   WriteAll("kept/easy.dat", std::string(kScoreFileBytes, '\0'));
   fs::create_symlink("kept/easy.dat", "easy.dat");
+  chmod("kept/easy.dat", 0640);
   EXPECT_EQ(SaveScoreTable(GameModeEasy), 1);
   EXPECT_TRUE(fs::is_symlink("easy.dat"));
+  struct stat st {};
+  stat("kept/easy.dat", &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // a replaced file keeps its permissions
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_TRUE(platform::ReplaceFileContents("fresh.dat", "x", 1));
+  stat("fresh.dat", &st);
+  EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // a new one gets what the umask allows
   EXPECT_EQ(ReadAll("kept/easy.dat").substr(kScoreHeaderBytes), TableBytes(LocalScoreTable));
 }
 
