@@ -168,7 +168,7 @@ TEST(DataMusic, RefusesWhatIsNotSound) {
 }
 
 // The generator gives the same bytes on every run: a second run into a fresh folder
-// reproduces every file of the build.
+// reproduces every file of the build, the icons included.
 TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   namespace fs = std::filesystem;
   // The generator sits in the programs' folder beside the data folder.
@@ -176,11 +176,20 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   ASSERT_TRUE(fs::exists(generator)) << generator;
   const fs::path again = fs::path(::testing::TempDir()) / "brakkel_data_again";
   fs::remove_all(again);
-  ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "'").c_str()), 0);
+  const fs::path icons = again / "icons";
+  ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
+            0);
   for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "foot.ani", "mop.ani", "bgm.mp3"}) {
     std::vector<uint8_t> built = ReadBytes(DataPath(name));
     EXPECT_FALSE(built.empty()) << name;
     EXPECT_TRUE(built == ReadBytes((again / name).string())) << name;
+  }
+  const fs::path builtIcons = fs::path(DataDir()).parent_path() / "icons";
+  for (const char* size : {"48x48", "64x64", "128x128", "256x256"}) {
+    const fs::path file = fs::path("hicolor") / size / "apps" / "brakkel.png";
+    std::vector<uint8_t> built = ReadBytes((builtIcons / file).string());
+    EXPECT_FALSE(built.empty()) << file;
+    EXPECT_TRUE(built == ReadBytes((icons / file).string())) << file;
   }
   fs::remove_all(again);
 }
