@@ -1,10 +1,12 @@
 // The background music file, and the generator's output as a whole.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "data_files.h"
 #include "platform/audio_probe.h"
@@ -174,7 +176,8 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   // The generator sits in the programs' folder beside the data folder.
   const fs::path generator = fs::path(DataDir()).parent_path() / "bin" / "brakkel_datagen";
   ASSERT_TRUE(fs::exists(generator)) << generator;
-  const fs::path again = fs::path(::testing::TempDir()) / "brakkel_data_again";
+  // Its own folder per run: other builds on the machine may run this test at the same time.
+  const fs::path again = fs::path(::testing::TempDir()) / ("brakkel_data_again_" + std::to_string(getpid()));
   fs::remove_all(again);
   const fs::path icons = again / "icons";
   ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
