@@ -303,6 +303,7 @@ void Refresh(Dialog* d) {
 // ---- keyboard and mouse ---------------------------------------------------------------
 
 // An edit's keys; true when the text or the caret changed.
+// Moving the caret ends a selection, one character from where the caret stood.
 bool EditKey(Control& c, uint32_t vk) {
   switch (vk) {
     case VK_LEFT:
@@ -533,6 +534,7 @@ void DrawEdit(const Canvas& canvas, const Dialog& d, const Control& c, bool focu
   size_t selectFrom = focused ? std::min(c.anchor, c.caret) : 0;
   size_t selectTo = focused ? std::max(c.anchor, c.caret) : 0;
   size_t start = 0;
+  // One line per CR LF; a line wider than the edit is cut at its edge, never wrapped.
   for (int line = 0; y + line * kCell < inner.bottom; ++line) {
     size_t end = LineEnd(c, start);
     int top = y + line * kCell;
@@ -691,7 +693,7 @@ void EndDialog(Dialog* d, intptr_t /*result: a modeless dialog's result is not k
 bool DialogMessage(Dialog* d, const Message& m) {
   if (!d || !d->alive) return false;
   bool changed = false;
-  bool taken = true;
+  bool taken = true;  // the open dialog keeps every key, even after a click on the game picture
   Control* c = Focused(d);
   switch (m.message) {
     case WM_KEYDOWN:

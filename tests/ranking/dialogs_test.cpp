@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -153,6 +154,17 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
         DialogRect edit;
         ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
         EXPECT_GT(CountShown(edit, kSelectionColour), 100);  // the preset shows selected
+        // The caption ends inside its bar: its white glyphs stop short of the bar's end.
+        const DialogRect box = DialogWindowRect(nameDialogHandle);
+        const int barRight = box.x + box.width - kDialogFrame;
+        int lastWhite = 0;
+        for (int y = box.y + kDialogFrame; y < box.y + kDialogFrame + kDialogCaptionHeight; ++y) {
+          for (int x = box.x; x < barRight; ++x) {
+            if ((ShownPixels()[y * kScreenWidth + x] & 0xFFFFFF) == 0xFFFFFF) lastWhite = std::max(lastWhite, x);
+          }
+        }
+        EXPECT_GT(lastWhite, barRight - 30);
+        EXPECT_LT(lastWhite, barRight - 6);
         Press(VK_ESCAPE);
       },
       [] {
