@@ -25,7 +25,7 @@ using platform::WM_INITDIALOG;
 using platform::WM_SETFOCUS;
 
 // Between pumps the wait sleeps until the next event, looking up this often at the latest.
-constexpr uint32_t kDialogWaitMs = 10;
+constexpr uint32_t kDialogWaitMs = 50;
 
 // netplay's ranking dialog shows one of these, chosen at random, instead of the template's.
 const char* const kRankTitles[10] = {
