@@ -78,7 +78,9 @@ bool IsEdit(const Control& c) { return c.source->kind == ControlClass::Edit; }
 bool IsGroupBox(const Control& c) {
   return c.source->kind == ControlClass::Button && (c.source->style & 0xF) == BS_GROUPBOX;
 }
-bool IsPushButton(const Control& c) { return c.source->kind == ControlClass::Button && !IsGroupBox(c); }
+bool IsPushButton(const Control& c) {
+  return c.source->kind == ControlClass::Button && !IsGroupBox(c);
+}
 bool IsMultiline(const Control& c) { return IsEdit(c) && (c.source->style & ES_MULTILINE); }
 bool IsEditable(const Control& c) { return IsEdit(c) && !(c.source->style & ES_READONLY); }
 bool IsTabStop(const Control& c) { return !IsGroupBox(c) && (c.source->style & WS_TABSTOP); }
@@ -475,7 +477,8 @@ Canvas Clip(const Canvas& canvas, const DialogRect& r) {
 void Fill(const Canvas& canvas, const DialogRect& r, uint32_t colour) {
   Canvas c = Clip(canvas, r);
   for (int y = c.top; y < c.bottom; ++y) {
-    std::fill(c.pixels + y * c.pitch + c.left, c.pixels + y * c.pitch + std::max(c.left, c.right), colour);
+    std::fill(c.pixels + y * c.pitch + c.left, c.pixels + y * c.pitch + std::max(c.left, c.right),
+              colour);
   }
 }
 
@@ -545,8 +548,8 @@ void DrawEdit(const Canvas& canvas, const Dialog& d, const Control& c, bool focu
       Fill(inner, {at, top + kCell - 1, w, 1}, kBlack);
       DrawRun(inner, at + w, top, c.text + c.caret, end - c.caret, kBlack);
     } else {
-      DrawRun(inner, x, top, c.text + start, end - start, kBlack, selectFrom - std::min(selectFrom, start),
-              selectTo - std::min(selectTo, start));
+      DrawRun(inner, x, top, c.text + start, end - start, kBlack,
+              selectFrom - std::min(selectFrom, start), selectTo - std::min(selectTo, start));
     }
     if (end >= c.length) break;
     start = end + 2;
@@ -563,7 +566,8 @@ void DrawButton(const Canvas& canvas, const Dialog& d, int index) {
   bool focused = d.focus == index;
   const Control* f = d.focus >= 0 ? &d.controls[d.focus] : nullptr;
   // The focused push button is the default one; otherwise the template's default button.
-  bool isDefault = focused || ((!f || !IsPushButton(*f)) && (c.source->style & 0xF) == BS_DEFPUSHBUTTON);
+  bool isDefault =
+      focused || ((!f || !IsPushButton(*f)) && (c.source->style & 0xF) == BS_DEFPUSHBUTTON);
   bool down = d.pressed == index && (!d.pressedByMouse || d.pointerOnPressed);
   DialogRect r = c.rect;
   Fill(canvas, r, kFace);
@@ -580,8 +584,8 @@ void DrawButton(const Canvas& canvas, const Dialog& d, int index) {
   Canvas inner = Clip(canvas, Shrink(c.rect, 2));
   int w = RunWidth(c.text, c.length);
   int shift = down ? 1 : 0;
-  DrawRun(inner, c.rect.x + (c.rect.width - w) / 2 + shift, c.rect.y + (c.rect.height - kCell) / 2 + shift,
-          c.text, c.length, kBlack);
+  DrawRun(inner, c.rect.x + (c.rect.width - w) / 2 + shift,
+          c.rect.y + (c.rect.height - kCell) / 2 + shift, c.text, c.length, kBlack);
   if (focused) DottedEdge(canvas, Shrink(c.rect, 4));
 }
 
@@ -603,7 +607,8 @@ void DrawDialog(const Canvas& screen, const Dialog& d) {
   Edge(canvas, Shrink(w, 1), kLight, kShadow);
   Edge(canvas, Shrink(w, 2), kFace, kFace);
   // The caption bar: a gradient from dark to light blue, the caption in white.
-  DialogRect bar{w.x + kDialogFrame, w.y + kDialogFrame, w.width - 2 * kDialogFrame, kDialogCaptionHeight};
+  DialogRect bar{w.x + kDialogFrame, w.y + kDialogFrame, w.width - 2 * kDialogFrame,
+                 kDialogCaptionHeight};
   Canvas barCanvas = Clip(canvas, bar);
   for (int x = 0; x < bar.width; ++x) {
     uint32_t mixed = 0;
@@ -619,8 +624,12 @@ void DrawDialog(const Canvas& screen, const Dialog& d) {
   Canvas captionCanvas = Clip(canvas, Shrink(bar, 2));
   size_t captionLength = std::strlen(d.caption);
   int cell = kCell;
-  while (cell > kSmallestCaptionCell && bar.x + 3 + RunWidth(d.caption, captionLength, cell) > captionCanvas.right) --cell;
-  DrawRun(captionCanvas, bar.x + 3, bar.y + (bar.height - cell) / 2, d.caption, captionLength, kWhite, 0, 0, cell);
+  while (cell > kSmallestCaptionCell &&
+         bar.x + 3 + RunWidth(d.caption, captionLength, cell) > captionCanvas.right) {
+    --cell;
+  }
+  DrawRun(captionCanvas, bar.x + 3, bar.y + (bar.height - cell) / 2, d.caption, captionLength,
+          kWhite, 0, 0, cell);
   Fill(canvas, d.client, kFace);
   Canvas client = Clip(canvas, d.client);
   for (int i = 0; i < d.controlCount; ++i) {
@@ -662,7 +671,8 @@ Dialog* CreateDialogFromTemplate(const DialogTemplate& t, DialogProc procedure) 
   for (int i = 0; i < d->controlCount; ++i) {
     Control& c = d->controls[i];
     c.source = &t.controls[i];
-    c.rect = {d->client.x + DialogUnitsToPixelsX(c.source->x), d->client.y + DialogUnitsToPixelsY(c.source->y),
+    c.rect = {d->client.x + DialogUnitsToPixelsX(c.source->x),
+              d->client.y + DialogUnitsToPixelsY(c.source->y),
               DialogUnitsToPixelsX(c.source->width), DialogUnitsToPixelsY(c.source->height)};
     const char* text = c.source->text ? c.source->text : "";
     SetText(c, text, std::strlen(text));

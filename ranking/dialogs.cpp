@@ -56,7 +56,8 @@ const char* const kRankTitles[10] = {
 // Reads the edit into playerName: at most the edition's longest name, never half a
 // double-byte character, always zero-terminated.
 void ReadPlayerName(Dialog* dialog) {
-  const size_t longest = static_cast<size_t>(std::clamp(Edition.longestName, 0, static_cast<int32_t>(kPlayerNameBytes) - 1));
+  const size_t longest = static_cast<size_t>(
+      std::clamp(Edition.longestName, 0, static_cast<int32_t>(kPlayerNameBytes) - 1));
   platform::GetDialogItemText(dialog, kDialogEditId, playerName, longest + 1);
 }
 
@@ -162,6 +163,8 @@ void ShowRankDialog() {
   EndLeftoverDialogs();
   dialogOpen = 1;
   rankDialogHandle = platform::CreateDialogFromTemplate(RankDialogTemplate, RankDialogProc);
-  if (Edition.onlineRanking) platform::SetDialogCaption(rankDialogHandle, kRankTitles[GameRand() % 10]);
+  if (Edition.onlineRanking) {
+    platform::SetDialogCaption(rankDialogHandle, kRankTitles[GameRand() % 10]);
+  }
   WaitForDialog(rankDialogHandle);
 }

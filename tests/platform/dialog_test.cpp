@@ -101,7 +101,9 @@ class DialogModule : public ::testing::Test {
     std::vector<int> columns;
     for (int x = r.x + 1; x < r.x + r.width - 1; ++x) {
       bool full = true;
-      for (int y = top; y < top + kDialogCellHeight; ++y) full = full && (shown[y * kScreenWidth + x] & 0xFFFFFF) == 0;
+      for (int y = top; y < top + kDialogCellHeight; ++y) {
+        full = full && (shown[y * kScreenWidth + x] & 0xFFFFFF) == 0;
+      }
       if (full) columns.push_back(x - r.x);
     }
     return columns;

@@ -49,9 +49,10 @@ void DrawGameFrame() {
 }
 
 void MakeListing(char (&text)[kRankTextCap]) {
-  const char* names[kScoreRows] = {"PlommX", "닭다리", "Quorbel", "김치맨", "ChickenLove", "술고래",
-                                   "mobkill", "이병철", "Yuna", "닭집사장", "Brakk", "박하사탕",
-                                   "hardcore", "소주한잔", "PlommX", "Ilsa", "최고수", "zz", "막걸리", ""};
+  const char* names[kScoreRows] = {"PlommX", "닭다리",   "Quorbel",  "김치맨",   "ChickenLove",
+                                   "술고래", "mobkill",  "이병철",   "Yuna",     "닭집사장",
+                                   "Brakk",  "박하사탕", "hardcore", "소주한잔", "PlommX",
+                                   "Ilsa",   "최고수",   "zz",       "막걸리",   ""};
   ScoreTable table;
   for (int i = 0; i < kScoreRows; ++i) {
     platform::Utf8ToCp949(names[i], std::strlen(names[i]), table.row[i].name, kScoreNameBytes);
