@@ -30,11 +30,18 @@ const std::array<uint32_t, 32768> widen = [] {
   return table;
 }();
 
-// Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR).
-constexpr int kPendingCap = 8;
+// Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR; a text
+// event up to 32 characters, one WM_CHAR each).
+constexpr int kPendingCap = 40;
 Message pending[kPendingCap];
 int pendingCount = 0;
 int pendingNext = 0;
+// Shift as of the latest key event (held Shift keys, or the event's own modifiers).
+bool shiftKeysDown = false;
+bool shiftInEvent = false;
+// Where the last pushed mouse move left the pointer: pushed button events happen there.
+int pushedPointerX = 0;
+int pushedPointerY = 0;
 
 void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text = nullptr) {
   if (pendingCount >= kPendingCap) return;
@@ -111,7 +118,13 @@ char ControlCharacter(uint32_t vk) {
   }
 }
 
+int32_t PackPoint(int x, int y) {
+  return static_cast<int32_t>((static_cast<uint32_t>(x) & 0xFFFF) | ((static_cast<uint32_t>(y) & 0xFFFF) << 16));
+}
+
 void DestroyGameWindow() {
+  // Dialogs belong to the game window and go with it.
+  ForgetDialogs();
   if (texture) SDL_DestroyTexture(texture);
   if (renderer) SDL_DestroyRenderer(renderer);
   if (window) SDL_DestroyWindow(window);
@@ -127,6 +140,8 @@ void Translate(const SDL_Event& e) {
       uint32_t vk = VirtualKeyFromScancode(e.key.keysym.scancode);
       if (vk == 0) return;
       bool down = e.type == SDL_KEYDOWN;
+      if (vk == VK_SHIFT) shiftKeysDown = down;
+      shiftInEvent = (e.key.keysym.mod & KMOD_SHIFT) != 0;
       // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
       bool system = (e.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12;
       if (system) {
@@ -160,14 +175,22 @@ void Translate(const SDL_Event& e) {
       }
       return;
     }
+    case SDL_TEXTEDITING: {
+      // The whole composition in progress; an empty one means it ended.
+      char cp[sizeof Message{}.text];
+      Utf8ToCp949(e.edit.text, std::strlen(e.edit.text), cp, sizeof cp);
+      Queue(WM_IME_COMPOSITION, static_cast<uint32_t>(e.edit.start), 0, cp);
+      return;
+    }
     case SDL_MOUSEMOTION:
       if (e.motion.windowID != 0 && window && e.motion.windowID != SDL_GetWindowID(window)) return;
-      Queue(WM_MOUSEMOVE, 0, static_cast<int32_t>((e.motion.x & 0xFFFF) | ((e.motion.y & 0xFFFF) << 16)));
+      Queue(WM_MOUSEMOVE, 0, PackPoint(e.motion.x, e.motion.y));
       return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (e.button.button != SDL_BUTTON_LEFT) return;
-      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, 0);
+      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1,
+            PackPoint(e.button.x, e.button.y));
       return;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) Queue(WM_PAINT, 0, 0);
@@ -230,6 +253,8 @@ bool OpenWindow(const char* captionCp949) {
 
 bool WindowOpen() { return window != nullptr; }
 
+bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }
+
 void CloseDisplay() {
   DestroyGameWindow();
   if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
@@ -279,6 +304,8 @@ static void Show(const uint16_t* frame) {
     const uint16_t* src = frame + y * kScreenWidth;
     for (int x = 0; x < kScreenWidth; ++x) dst[x] = widen[src[x] & 0x7FFF];
   }
+  // Open dialogs lie over the game's picture in the window, never in the picture itself.
+  ComposeDialogs(static_cast<uint32_t*>(pixels), pitch / 4);
   SDL_UnlockTexture(texture);
   SDL_RenderCopy(renderer, texture, nullptr, nullptr);
   SDL_RenderPresent(renderer);
@@ -316,7 +343,19 @@ void PushText(const char* utf8) {
   SDL_PushEvent(&e);
 }
 
+void PushComposition(const char* utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTEDITING;
+  e.edit.windowID = window ? SDL_GetWindowID(window) : 0;
+  size_t n = std::strlen(utf8);
+  if (n > sizeof e.edit.text - 1) n = sizeof e.edit.text - 1;
+  std::memcpy(e.edit.text, utf8, n);
+  SDL_PushEvent(&e);
+}
+
 void PushMouseMove(int x, int y) {
+  pushedPointerX = x;
+  pushedPointerY = y;
   SDL_Event e{};
   e.type = SDL_MOUSEMOTION;
   e.motion.windowID = window ? SDL_GetWindowID(window) : 0;
@@ -331,6 +370,8 @@ void PushMouseButton(bool down) {
   e.button.windowID = window ? SDL_GetWindowID(window) : 0;
   e.button.button = SDL_BUTTON_LEFT;
   e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.button.x = pushedPointerX;
+  e.button.y = pushedPointerY;
   SDL_PushEvent(&e);
 }
 
