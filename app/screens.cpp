@@ -71,7 +71,6 @@ const MenuArea* AreaUnderPointer() {
 }
 
 void DrawMenu(const MenuArea* area) {
-  ShowPicture();
   CopyFrameToOffscreen();
   DrawOutlinedText(InputState.mouseX, InputState.mouseY, area ? area->hint : MenuDefaultHint);
   PresentOffscreen();
@@ -99,6 +98,9 @@ void ShowLogo() {
 int32_t RunModeMenu() {
   LoadPicture("level.pcx");
   BuildSpritePalette();
+  // Nothing else draws into the frame buffer while the menu runs: the picture is put
+  // there once, and each drawing copies it and writes the hint over the copy.
+  ShowPicture();
   int32_t result = 0;
   bool running = true;
   // The menu draws only when what it shows would change: the pointer moved, the button
