@@ -216,8 +216,23 @@ bool StartVideo() {
   return true;
 }
 
+namespace {
+
+// Without a display SDL falls back on a driver that shows nothing; a game window there
+// could be neither seen nor closed. Such a driver counts only when it was asked for.
+bool InvisibleDriverUnasked() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)) {
+    return false;
+  }
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return !asked || std::strstr(asked, driver) == nullptr;
+}
+
+}  // namespace
+
 bool OpenWindow(const char* captionCp949) {
-  if (!StartVideo()) return false;
+  if (!StartVideo() || InvisibleDriverUnasked()) return false;
   DestroyGameWindow();
   char caption[256];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);

@@ -267,10 +267,24 @@ TEST_F(FlowTest, WithoutADisplayTheProgramSaysSoAndEndsWithOne) {
   ::testing::internal::CaptureStderr();
   const int status = RunProgram();
   const std::string said = ::testing::internal::GetCapturedStderr();
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
   EXPECT_EQ(status, 1);
   EXPECT_NE(said.find("no game window"), std::string::npos) << said;
+
+  // With no display at all SDL would fall back on a driver that shows nothing.
+  const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  const std::string wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
+  unsetenv("SDL_VIDEODRIVER");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  ::testing::internal::CaptureStderr();
+  const int blind = RunProgram();
+  ::testing::internal::GetCapturedStderr();
+  if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+  if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  EXPECT_EQ(blind, 1);
   EXPECT_TRUE(rankings.empty());
+  EXPECT_EQ(Elapsed(), 0u);  // no logo was shown
 }
 
 }  // namespace
