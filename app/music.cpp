@@ -20,6 +20,7 @@ void StopMusic() {
 }
 
 void OnMusicEvent(uint32_t tag) {
+  // Only the current play's end restarts the piece; a late one from an earlier play does not.
   if (tag == 0 || tag != MusicLoop.playTag) return;
   StopMusic();
   StartMusic();
