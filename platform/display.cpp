@@ -14,12 +14,16 @@ namespace platform {
 namespace {
 
 SDL_Window* window = nullptr;
-SDL_Renderer* renderer = nullptr;
-SDL_Texture* texture = nullptr;
 bool videoStarted = false;
 
 uint16_t offscreen[kScreenPixels];
+// The frame being presented, converted to the window's 32-bit pixels.
+uint32_t converted[kScreenPixels];
 uint32_t shown[kScreenPixels];
+// The window's surface as last written, and whether all of it must be sent again
+// (new surface, or the window system lost what the window showed).
+SDL_Surface* lastSurface = nullptr;
+bool wholeWindowDue = true;
 // RGB555 -> XRGB8888: each 5-bit v becomes (v << 3) | (v >> 2).
 const std::array<uint32_t, 32768> widen = [] {
   std::array<uint32_t, 32768> table{};
@@ -125,12 +129,10 @@ int32_t PackPoint(int x, int y) {
 void DestroyGameWindow() {
   // Dialogs belong to the game window and go with it.
   ForgetDialogs();
-  if (texture) SDL_DestroyTexture(texture);
-  if (renderer) SDL_DestroyRenderer(renderer);
   if (window) SDL_DestroyWindow(window);
-  texture = nullptr;
-  renderer = nullptr;
   window = nullptr;
+  lastSurface = nullptr;
+  wholeWindowDue = true;
 }
 
 void Translate(const SDL_Event& e) {
@@ -193,7 +195,10 @@ void Translate(const SDL_Event& e) {
             PackPoint(e.button.x, e.button.y));
       return;
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) Queue(WM_PAINT, 0, 0);
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        wholeWindowDue = true;  // the next present sends the whole picture
+        Queue(WM_PAINT, 0, 0);
+      }
       if (e.window.event == SDL_WINDOWEVENT_CLOSE && window) {
         DestroyGameWindow();
         Queue(WM_DESTROY, 0, 0);
@@ -226,25 +231,37 @@ bool StartVideo() {
   if (videoStarted) return true;
   // A drain right after a timed wait must see every event pushed before it.
   SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // Frames go straight into the window's own surface: no renderer, and no hidden
+  // OpenGL texture behind the surface (costly where OpenGL is emulated in software).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   videoStarted = true;
   return true;
 }
 
+namespace {
+
+// Without a display SDL falls back on a driver that shows nothing; a game window there
+// could be neither seen nor closed. Such a driver counts only when it was asked for.
+bool InvisibleDriverUnasked() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)) {
+    return false;
+  }
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return !asked || std::strstr(asked, driver) == nullptr;
+}
+
+}  // namespace
+
 bool OpenWindow(const char* captionCp949) {
-  if (!StartVideo()) return false;
+  if (!StartVideo() || InvisibleDriverUnasked()) return false;
   DestroyGameWindow();
   char caption[256];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
                             kScreenHeight, SDL_WINDOW_SHOWN);
   if (!window) return false;
-  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer) {
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                kScreenWidth, kScreenHeight);
-  }
   pendingCount = pendingNext = 0;
   Queue(WM_CREATE, 0, 0);
   SDL_StartTextInput();
@@ -294,29 +311,71 @@ void CopyToOffscreen(const uint16_t* frame) {
 
 uint32_t WidenRgb555(uint16_t pixel) { return widen[pixel & 0x7FFF]; }
 
-static void Show(const uint16_t* frame) {
-  if (!texture) return;
-  void* pixels = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
-  for (int y = 0; y < kScreenHeight; ++y) {
-    auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
-    const uint16_t* src = frame + y * kScreenWidth;
-    for (int x = 0; x < kScreenWidth; ++x) dst[x] = widen[src[x] & 0x7FFF];
-  }
-  // Open dialogs lie over the game's picture in the window, never in the picture itself.
-  ComposeDialogs(static_cast<uint32_t*>(pixels), pitch / 4);
-  SDL_UnlockTexture(texture);
-  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+namespace {
+
+// RGB555 -> the 32-bit pixels of `converted`.
+void Convert(const uint16_t* frame) {
+  for (int i = 0; i < kScreenPixels; ++i) converted[i] = widen[frame[i] & 0x7FFF];
 }
 
-void PresentOffscreen() { Show(offscreen); }
-void PresentFrame(const uint16_t* frame) { Show(frame); }
+// The converted 32-bit frame is ready: show it. Only the rows that differ from what the
+// window holds are written and sent to the window system.
+void ShowConverted() {
+  if (!window) return;
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight) return;
+  if (surface != lastSurface) wholeWindowDue = true;
+  lastSurface = surface;
+  if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
+    // A window of another pixel layout takes the whole frame through SDL's conversion.
+    SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
+                      kScreenWidth * 4, surface->format->format, surface->pixels, surface->pitch);
+    SDL_UpdateWindowSurface(window);
+    wholeWindowDue = false;
+    return;
+  }
+  constexpr int kMaxBands = 16;
+  SDL_Rect bands[kMaxBands];
+  int bandCount = 0;
+  const size_t rowBytes = kScreenWidth * 4;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    auto* dst = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+    const uint32_t* src = converted + y * kScreenWidth;
+    if (!wholeWindowDue && std::memcmp(dst, src, rowBytes) == 0) continue;
+    std::memcpy(dst, src, rowBytes);
+    if (bandCount > 0 && bands[bandCount - 1].y + bands[bandCount - 1].h == y) {
+      ++bands[bandCount - 1].h;  // the row joins the band above it
+    } else if (bandCount < kMaxBands) {
+      bands[bandCount++] = SDL_Rect{0, y, kScreenWidth, 1};
+    } else {
+      bands[bandCount - 1].h = y + 1 - bands[bandCount - 1].y;  // too many bands: widen the last
+    }
+  }
+  wholeWindowDue = false;
+  if (bandCount > 0) SDL_UpdateWindowSurfaceRects(window, bands, bandCount);
+}
+
+}  // namespace
+
+void PresentOffscreen() {
+  Convert(offscreen);
+  // Open dialogs lie over the game's picture in the window, never in the picture itself.
+  ComposeDialogs(converted, kScreenWidth);
+  ShowConverted();
+}
+
+void PresentFrame(const uint16_t* frame) {
+  Convert(frame);
+  ComposeDialogs(converted, kScreenWidth);
+  ShowConverted();
+}
+
 const uint32_t* ShownPixels() {
-  // Read back from the window itself: what the player sees.
-  if (!renderer || SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, shown,
-                                        kScreenWidth * 4) != 0) {
+  // Read back from the window's surface: what the player sees.
+  SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
+  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight ||
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, surface->format->format, surface->pixels,
+                        surface->pitch, SDL_PIXELFORMAT_RGB888, shown, kScreenWidth * 4) != 0) {
     std::memset(shown, 0, sizeof shown);
   }
   return shown;

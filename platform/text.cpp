@@ -114,6 +114,7 @@ void CloseGameFont() {
   }
   fonts.clear();
   facePath.clear();
+  if (TTF_WasInit()) TTF_Quit();
 }
 
 int GlyphAdvance(int cellHeight, uint32_t codepoint) {
