@@ -3,10 +3,11 @@
 
 #include <cstring>
 
+#include "platform/dialog.h"
 #include "platform/text.h"
 
 InputStateRecord InputState;
-bool (*DialogMessageHook)(DialogHandle dialog, const platform::Message& message) = nullptr;
+bool (*DialogMessageHook)(DialogHandle dialog, const platform::Message& message) = platform::DialogMessage;
 MusicNotification MusicNotice;
 
 int CreateGameWindow() {

@@ -20,7 +20,7 @@ struct Dialog;
 using DialogHandle = Dialog*;
 
 // Offers a message to an open dialog first; true when the dialog took it.
-// Empty until the dialogs exist: then the pump behaves as the plain pump.
+// The platform's dialog handling unless a test puts its own in.
 extern bool (*DialogMessageHook)(DialogHandle dialog, const platform::Message& message);
 // Runs when the music reports an event (WM_APP + 1). afterQuit: also once quit is set.
 struct MusicNotification {

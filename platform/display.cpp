@@ -14,12 +14,16 @@ namespace platform {
 namespace {
 
 SDL_Window* window = nullptr;
-SDL_Renderer* renderer = nullptr;
-SDL_Texture* texture = nullptr;
 bool videoStarted = false;
 
 uint16_t offscreen[kScreenPixels];
+// The frame being presented, converted to the window's 32-bit pixels.
+uint32_t converted[kScreenPixels];
 uint32_t shown[kScreenPixels];
+// The window's surface as last written, and whether all of it must be sent again
+// (new surface, or the window system lost what the window showed).
+SDL_Surface* lastSurface = nullptr;
+bool wholeWindowDue = true;
 // RGB555 -> XRGB8888: each 5-bit v becomes (v << 3) | (v >> 2).
 const std::array<uint32_t, 32768> widen = [] {
   std::array<uint32_t, 32768> table{};
@@ -30,11 +34,18 @@ const std::array<uint32_t, 32768> widen = [] {
   return table;
 }();
 
-// Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR).
-constexpr int kPendingCap = 8;
+// Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR; a text
+// event up to 32 characters, one WM_CHAR each).
+constexpr int kPendingCap = 40;
 Message pending[kPendingCap];
 int pendingCount = 0;
 int pendingNext = 0;
+// Shift as of the latest key event (held Shift keys, or the event's own modifiers).
+bool shiftKeysDown = false;
+bool shiftInEvent = false;
+// Where the last pushed mouse move left the pointer: pushed button events happen there.
+int pushedPointerX = 0;
+int pushedPointerY = 0;
 
 void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text = nullptr) {
   if (pendingCount >= kPendingCap) return;
@@ -111,13 +122,17 @@ char ControlCharacter(uint32_t vk) {
   }
 }
 
+int32_t PackPoint(int x, int y) {
+  return static_cast<int32_t>((static_cast<uint32_t>(x) & 0xFFFF) | ((static_cast<uint32_t>(y) & 0xFFFF) << 16));
+}
+
 void DestroyGameWindow() {
-  if (texture) SDL_DestroyTexture(texture);
-  if (renderer) SDL_DestroyRenderer(renderer);
+  // Dialogs belong to the game window and go with it.
+  ForgetDialogs();
   if (window) SDL_DestroyWindow(window);
-  texture = nullptr;
-  renderer = nullptr;
   window = nullptr;
+  lastSurface = nullptr;
+  wholeWindowDue = true;
 }
 
 void Translate(const SDL_Event& e) {
@@ -127,6 +142,8 @@ void Translate(const SDL_Event& e) {
       uint32_t vk = VirtualKeyFromScancode(e.key.keysym.scancode);
       if (vk == 0) return;
       bool down = e.type == SDL_KEYDOWN;
+      if (vk == VK_SHIFT) shiftKeysDown = down;
+      shiftInEvent = (e.key.keysym.mod & KMOD_SHIFT) != 0;
       // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
       bool system = (e.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12;
       if (system) {
@@ -160,17 +177,28 @@ void Translate(const SDL_Event& e) {
       }
       return;
     }
+    case SDL_TEXTEDITING: {
+      // The whole composition in progress; an empty one means it ended.
+      char cp[sizeof Message{}.text];
+      Utf8ToCp949(e.edit.text, std::strlen(e.edit.text), cp, sizeof cp);
+      Queue(WM_IME_COMPOSITION, static_cast<uint32_t>(e.edit.start), 0, cp);
+      return;
+    }
     case SDL_MOUSEMOTION:
       if (e.motion.windowID != 0 && window && e.motion.windowID != SDL_GetWindowID(window)) return;
-      Queue(WM_MOUSEMOVE, 0, static_cast<int32_t>((e.motion.x & 0xFFFF) | ((e.motion.y & 0xFFFF) << 16)));
+      Queue(WM_MOUSEMOVE, 0, PackPoint(e.motion.x, e.motion.y));
       return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (e.button.button != SDL_BUTTON_LEFT) return;
-      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, 0);
+      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1,
+            PackPoint(e.button.x, e.button.y));
       return;
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) Queue(WM_PAINT, 0, 0);
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        wholeWindowDue = true;  // the next present sends the whole picture
+        Queue(WM_PAINT, 0, 0);
+      }
       if (e.window.event == SDL_WINDOWEVENT_CLOSE && window) {
         DestroyGameWindow();
         Queue(WM_DESTROY, 0, 0);
@@ -203,25 +231,37 @@ bool StartVideo() {
   if (videoStarted) return true;
   // A drain right after a timed wait must see every event pushed before it.
   SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // Frames go straight into the window's own surface: no renderer, and no hidden
+  // OpenGL texture behind the surface (costly where OpenGL is emulated in software).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
   videoStarted = true;
   return true;
 }
 
+namespace {
+
+// Without a display SDL falls back on a driver that shows nothing; a game window there
+// could be neither seen nor closed. Such a driver counts only when it was asked for.
+bool InvisibleDriverUnasked() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)) {
+    return false;
+  }
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return !asked || std::strstr(asked, driver) == nullptr;
+}
+
+}  // namespace
+
 bool OpenWindow(const char* captionCp949) {
-  if (!StartVideo()) return false;
+  if (!StartVideo() || InvisibleDriverUnasked()) return false;
   DestroyGameWindow();
   char caption[256];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
                             kScreenHeight, SDL_WINDOW_SHOWN);
   if (!window) return false;
-  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer) {
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                kScreenWidth, kScreenHeight);
-  }
   pendingCount = pendingNext = 0;
   Queue(WM_CREATE, 0, 0);
   SDL_StartTextInput();
@@ -229,6 +269,8 @@ bool OpenWindow(const char* captionCp949) {
 }
 
 bool WindowOpen() { return window != nullptr; }
+
+bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }
 
 void CloseDisplay() {
   DestroyGameWindow();
@@ -269,27 +311,71 @@ void CopyToOffscreen(const uint16_t* frame) {
 
 uint32_t WidenRgb555(uint16_t pixel) { return widen[pixel & 0x7FFF]; }
 
-static void Show(const uint16_t* frame) {
-  if (!texture) return;
-  void* pixels = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
-  for (int y = 0; y < kScreenHeight; ++y) {
-    auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
-    const uint16_t* src = frame + y * kScreenWidth;
-    for (int x = 0; x < kScreenWidth; ++x) dst[x] = widen[src[x] & 0x7FFF];
-  }
-  SDL_UnlockTexture(texture);
-  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+namespace {
+
+// RGB555 -> the 32-bit pixels of `converted`.
+void Convert(const uint16_t* frame) {
+  for (int i = 0; i < kScreenPixels; ++i) converted[i] = widen[frame[i] & 0x7FFF];
 }
 
-void PresentOffscreen() { Show(offscreen); }
-void PresentFrame(const uint16_t* frame) { Show(frame); }
+// The converted 32-bit frame is ready: show it. Only the rows that differ from what the
+// window holds are written and sent to the window system.
+void ShowConverted() {
+  if (!window) return;
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight) return;
+  if (surface != lastSurface) wholeWindowDue = true;
+  lastSurface = surface;
+  if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
+    // A window of another pixel layout takes the whole frame through SDL's conversion.
+    SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
+                      kScreenWidth * 4, surface->format->format, surface->pixels, surface->pitch);
+    SDL_UpdateWindowSurface(window);
+    wholeWindowDue = false;
+    return;
+  }
+  constexpr int kMaxBands = 16;
+  SDL_Rect bands[kMaxBands];
+  int bandCount = 0;
+  const size_t rowBytes = kScreenWidth * 4;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    auto* dst = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+    const uint32_t* src = converted + y * kScreenWidth;
+    if (!wholeWindowDue && std::memcmp(dst, src, rowBytes) == 0) continue;
+    std::memcpy(dst, src, rowBytes);
+    if (bandCount > 0 && bands[bandCount - 1].y + bands[bandCount - 1].h == y) {
+      ++bands[bandCount - 1].h;  // the row joins the band above it
+    } else if (bandCount < kMaxBands) {
+      bands[bandCount++] = SDL_Rect{0, y, kScreenWidth, 1};
+    } else {
+      bands[bandCount - 1].h = y + 1 - bands[bandCount - 1].y;  // too many bands: widen the last
+    }
+  }
+  wholeWindowDue = false;
+  if (bandCount > 0) SDL_UpdateWindowSurfaceRects(window, bands, bandCount);
+}
+
+}  // namespace
+
+void PresentOffscreen() {
+  Convert(offscreen);
+  // Open dialogs lie over the game's picture in the window, never in the picture itself.
+  ComposeDialogs(converted, kScreenWidth);
+  ShowConverted();
+}
+
+void PresentFrame(const uint16_t* frame) {
+  Convert(frame);
+  ComposeDialogs(converted, kScreenWidth);
+  ShowConverted();
+}
+
 const uint32_t* ShownPixels() {
-  // Read back from the window itself: what the player sees.
-  if (!renderer || SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, shown,
-                                        kScreenWidth * 4) != 0) {
+  // Read back from the window's surface: what the player sees.
+  SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
+  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight ||
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, surface->format->format, surface->pixels,
+                        surface->pitch, SDL_PIXELFORMAT_RGB888, shown, kScreenWidth * 4) != 0) {
     std::memset(shown, 0, sizeof shown);
   }
   return shown;
@@ -316,7 +402,19 @@ void PushText(const char* utf8) {
   SDL_PushEvent(&e);
 }
 
+void PushComposition(const char* utf8) {
+  SDL_Event e{};
+  e.type = SDL_TEXTEDITING;
+  e.edit.windowID = window ? SDL_GetWindowID(window) : 0;
+  size_t n = std::strlen(utf8);
+  if (n > sizeof e.edit.text - 1) n = sizeof e.edit.text - 1;
+  std::memcpy(e.edit.text, utf8, n);
+  SDL_PushEvent(&e);
+}
+
 void PushMouseMove(int x, int y) {
+  pushedPointerX = x;
+  pushedPointerY = y;
   SDL_Event e{};
   e.type = SDL_MOUSEMOTION;
   e.motion.windowID = window ? SDL_GetWindowID(window) : 0;
@@ -331,6 +429,8 @@ void PushMouseButton(bool down) {
   e.button.windowID = window ? SDL_GetWindowID(window) : 0;
   e.button.button = SDL_BUTTON_LEFT;
   e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.button.x = pushedPointerX;
+  e.button.y = pushedPointerY;
   SDL_PushEvent(&e);
 }
 

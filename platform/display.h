@@ -17,6 +17,7 @@ inline constexpr uint32_t WM_KEYUP = 0x0101;
 inline constexpr uint32_t WM_CHAR = 0x0102;
 inline constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
 inline constexpr uint32_t WM_SYSKEYUP = 0x0105;
+inline constexpr uint32_t WM_IME_COMPOSITION = 0x010F;
 inline constexpr uint32_t WM_MOUSEMOVE = 0x0200;
 inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 inline constexpr uint32_t WM_LBUTTONUP = 0x0202;
@@ -26,6 +27,7 @@ inline constexpr uint32_t WM_MUSIC_NOTIFY = WM_APP + 1;
 // Virtual-key codes the game and its dialogs use.
 inline constexpr uint32_t VK_BACK = 0x08;
 inline constexpr uint32_t VK_TAB = 0x09;
+inline constexpr uint32_t VK_SHIFT = 0x10;
 inline constexpr uint32_t VK_RETURN = 0x0D;
 inline constexpr uint32_t VK_ESCAPE = 0x1B;
 inline constexpr uint32_t VK_SPACE = 0x20;
@@ -39,12 +41,14 @@ inline constexpr uint32_t VK_DELETE = 0x2E;
 inline constexpr uint32_t VK_F1 = 0x70;
 inline constexpr uint32_t VK_F10 = 0x79;
 
+// Mouse messages (moves and left-button presses and releases) carry x | y << 16 in lParam.
 struct Message {
   uint32_t message = 0;
   uint32_t wParam = 0;
   int32_t lParam = 0;
-  // WM_CHAR: the typed character as code page 949 bytes, zero-terminated.
-  char text[8] = {};
+  // WM_CHAR: the typed character; WM_IME_COMPOSITION: the input method's composition in
+  // progress (empty when it ended). Code page 949 bytes, zero-terminated.
+  char text[32] = {};
 };
 
 // Opens the display and a window with a fixed 640x480 client area, sends WM_CREATE
@@ -76,7 +80,10 @@ const uint32_t* ShownPixels();
 // Scripted input: real events pushed into the queue, as if the player had acted.
 void PushKey(uint32_t virtualKey, bool down, bool alt = false);
 void PushText(const char* utf8);
+// The input method's composition in progress (empty: the composition ended).
+void PushComposition(const char* utf8);
 void PushMouseMove(int x, int y);
+// A left-button press or release where the last pushed mouse move left the pointer.
 void PushMouseButton(bool down);
 void PushPaint();
 void PushClose();

@@ -8,5 +8,23 @@ namespace platform {
 bool StartVideo();
 // The registered SDL event type that carries "music finished" (0 until registered).
 uint32_t MusicEventType();
+// Shift is held, as of the latest key message taken from the queue.
+bool ShiftHeld();
+
+// XRGB8888 pixels with a clip rectangle (right and bottom exclusive).
+struct Canvas {
+  uint32_t* pixels = nullptr;
+  int pitch = 0;  // in pixels
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+// Paints one glyph of the game face with its cell's top-left corner at (x, y), clipped to
+// the canvas, and returns its advance. A canvas without pixels only measures.
+int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint,
+                uint32_t colour);
+
+// The dialog module's part in presentation: draws the open dialogs over a picture on its
+// way to the window, and forgets them all when the window goes.
+void ComposeDialogs(uint32_t* pixels, int pitch);
+void ForgetDialogs();
 
 }  // namespace platform

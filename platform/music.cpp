@@ -78,4 +78,16 @@ void StopMusicPlayback() {
   music = nullptr;
 }
 
+void CloseMusic() {
+  StopMusicPlayback();
+  if (audioOpen) {
+    Mix_HookMusicFinished(nullptr);
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  audioOpen = false;
+  audioFailed = false;
+}
+
 }  // namespace platform

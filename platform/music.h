@@ -9,6 +9,8 @@ namespace platform {
 uint32_t PlayMusic(const char* fileName);
 // Stops playback; a play stopped this way reports no end.
 void StopMusicPlayback();
+// Stops playback and closes the sound device (at shutdown); a later PlayMusic opens it again.
+void CloseMusic();
 // When a play ends, a WM_MUSIC_NOTIFY message with the play's tag in wParam is queued.
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 
 #include "platform/cp949.h"
 #include "platform/display.h"
+#include "platform/internal.h"
 
 namespace platform {
 namespace {
@@ -113,6 +114,7 @@ void CloseGameFont() {
   }
   fonts.clear();
   facePath.clear();
+  if (TTF_WasInit()) TTF_Quit();
 }
 
 int GlyphAdvance(int cellHeight, uint32_t codepoint) {
@@ -150,6 +152,22 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
       penX += g->advance;
     }
   }
+}
+
+int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint,
+                uint32_t colour) {
+  if (!FontOfHeight(cellHeight)) return 0;
+  const Glyph* g = GlyphOf(cellHeight, codepoint);
+  if (!canvas.pixels) return g->advance;
+  int left = x + g->offsetX;
+  for (uint32_t at : g->lit) {
+    int sx = left + static_cast<int>(at & 0xFFFF);
+    int sy = y + static_cast<int>(at >> 16);
+    if (sx >= canvas.left && sx < canvas.right && sy >= canvas.top && sy < canvas.bottom) {
+      canvas.pixels[sy * canvas.pitch + sx] = colour;
+    }
+  }
+  return g->advance;
 }
 
 bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width,

@@ -10,8 +10,8 @@ cmake --build "$root/build" -j "$(nproc)"
 
 program=${1:-soloplay}
 if [[ ! -x "$root/build/bin/$program" ]]; then
-  # Until the full game flow is built, the stage viewer plays stages one after another.
-  program=stageview
+  echo "play.sh: there is no $program in build/bin" >&2
+  exit 1
 fi
 home="${XDG_DATA_HOME:-$HOME/.local/share}/brakkel"
 mkdir -p "$home"

@@ -153,6 +153,7 @@ TEST_F(WindowTest, ClosingTheWindowSetsQuitAndThePumpGoesOn) {
 TEST_F(WindowTest, AnOpenDialogSeesMessagesFirst) {
   static int offered = 0;
   offered = 0;
+  auto* const platformHook = DialogMessageHook;
   DialogMessageHook = [](DialogHandle, const Message& m) {
     ++offered;
     return m.message == WM_KEYDOWN;  // the dialog keeps the keys
@@ -168,7 +169,7 @@ TEST_F(WindowTest, AnOpenDialogSeesMessagesFirst) {
   PumpMessages(&open);
   EXPECT_GT(offered, 0);
   EXPECT_EQ(InputState.keyDown['B'], 0);
-  DialogMessageHook = nullptr;
+  DialogMessageHook = platformHook;
 }
 
 }  // namespace

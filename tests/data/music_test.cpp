@@ -1,10 +1,12 @@
 // The background music file, and the generator's output as a whole.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "data_files.h"
 #include "platform/audio_probe.h"
@@ -121,6 +123,41 @@ TEST(DataMusic, DecodesWithTheGamesAudioLibraryAndLoopsQuietly) {
   EXPECT_GT(std::sqrt(energy / static_cast<double>(audio.samples.size())), 2000.0);
 }
 
+// No constant offset in either channel, and two different channels: the parts stand in
+// their places across the stereo field. The channels still agree enough that a mono
+// speaker loses no part (no part is out of phase on one side).
+TEST(DataMusic, CentredOnZeroAndSpreadAcrossBothChannels) {
+  ASSERT_TRUE(kDummyAudio);
+  platform::DecodedAudio audio;
+  ASSERT_TRUE(platform::DecodeAudioFile(DataPath("bgm.mp3").c_str(), audio));
+  ASSERT_EQ(audio.channels, 2);
+  const size_t frames = audio.samples.size() / 2;
+  ASSERT_GT(frames, 44100u);
+  double sum[2] = {0, 0}, square[2] = {0, 0}, product = 0, side = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    const double l = audio.samples[2 * i], r = audio.samples[2 * i + 1];
+    sum[0] += l;
+    sum[1] += r;
+    square[0] += l * l;
+    square[1] += r * r;
+    product += l * r;
+    side += (l - r) * (l - r);
+  }
+  const double n = static_cast<double>(frames);
+  for (int c = 0; c < 2; ++c) EXPECT_NEAR(sum[c] / n / 32768.0, 0.0, 0.002) << "channel " << c;
+  const double meanL = sum[0] / n, meanR = sum[1] / n;
+  const double correlation = (product / n - meanL * meanR) /
+                             std::sqrt((square[0] / n - meanL * meanL) * (square[1] / n - meanR * meanR));
+  // A mix with its parts near the middle correlates at about 0.998; placed parts bring
+  // it clearly below, and a sum for mono keeps it well above 0.6.
+  EXPECT_LT(correlation, 0.99);
+  EXPECT_GT(correlation, 0.6);
+  // The difference of the channels carries a clear share of the music (about 0.07 of
+  // the level with the parts near the middle, about 0.2 with them placed).
+  const double rms = std::sqrt((square[0] + square[1]) / (2 * n));
+  EXPECT_GT(std::sqrt(side / n), 0.12 * rms);
+}
+
 TEST(DataMusic, RefusesWhatIsNotSound) {
   const std::string path = ::testing::TempDir() + "not_music.mp3";
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -133,19 +170,29 @@ TEST(DataMusic, RefusesWhatIsNotSound) {
 }
 
 // The generator gives the same bytes on every run: a second run into a fresh folder
-// reproduces every file of the build.
+// reproduces every file of the build, the icons included.
 TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   namespace fs = std::filesystem;
   // The generator sits in the programs' folder beside the data folder.
   const fs::path generator = fs::path(DataDir()).parent_path() / "bin" / "brakkel_datagen";
   ASSERT_TRUE(fs::exists(generator)) << generator;
-  const fs::path again = fs::path(::testing::TempDir()) / "brakkel_data_again";
+  // Its own folder per run: other builds on the machine may run this test at the same time.
+  const fs::path again = fs::path(::testing::TempDir()) / ("brakkel_data_again_" + std::to_string(getpid()));
   fs::remove_all(again);
-  ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "'").c_str()), 0);
+  const fs::path icons = again / "icons";
+  ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
+            0);
   for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "foot.ani", "mop.ani", "bgm.mp3"}) {
     std::vector<uint8_t> built = ReadBytes(DataPath(name));
     EXPECT_FALSE(built.empty()) << name;
     EXPECT_TRUE(built == ReadBytes((again / name).string())) << name;
+  }
+  const fs::path builtIcons = fs::path(DataDir()).parent_path() / "icons";
+  for (const char* size : {"48x48", "64x64", "128x128", "256x256"}) {
+    const fs::path file = fs::path("hicolor") / size / "apps" / "brakkel.png";
+    std::vector<uint8_t> built = ReadBytes((builtIcons / file).string());
+    EXPECT_FALSE(built.empty()) << file;
+    EXPECT_TRUE(built == ReadBytes((icons / file).string())) << file;
   }
   fs::remove_all(again);
 }

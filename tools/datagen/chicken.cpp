@@ -362,6 +362,10 @@ void DrawChickenLeg(Canvas& canvas, const Affine& toCanvas, int phase, const Chi
   }
 }
 
+void DrawChickenHead(Canvas& canvas, const Affine& toCanvas, const ChickenStyle& style) {
+  DrawHead(canvas, toCanvas, style);
+}
+
 void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB,
                  const ChickenStyle& style) {
   frame = std::clamp(frame, 0, 3);

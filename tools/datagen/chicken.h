@@ -38,6 +38,9 @@ void DrawChickenBody(Canvas& canvas, const Affine& toCanvas, int frame, const Ch
 // One leg in foot-frame coordinates, hip at (kHipX, kHipY); phase 0 (swung back) to
 // 7 (swung forward).
 void DrawChickenLeg(Canvas& canvas, const Affine& toCanvas, int phase, const ChickenStyle& style);
+// The head alone in its own coordinates: centre (0, 0), beak pointing right; the comb
+// reaches up to about y = -44, the beak out to x = 52, the wattle down to y = 31.
+void DrawChickenHead(Canvas& canvas, const Affine& toCanvas, const ChickenStyle& style);
 // The whole bird as the game assembles it: rear leg, body, front leg.
 void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB,
                  const ChickenStyle& style);

@@ -1,5 +1,6 @@
 // Draws the game's pictures and sprites and composes its music, into one folder:
-//   brakkel_datagen OUTPUT_FOLDER [--preview SHEET.png]
+//   brakkel_datagen OUTPUT_FOLDER [--preview SHEET.png] [--icons ICON_FOLDER]
+// ICON_FOLDER receives the program's icon as hicolor/<N>x<N>/apps/brakkel.png.
 // The same program and font always give the same bytes.
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "platform/text.h"
 #include "tools/datagen/formats.h"
+#include "tools/datagen/icon.h"
 #include "tools/datagen/mp3.h"
 #include "tools/datagen/music.h"
 #include "tools/datagen/pictures.h"
@@ -24,16 +26,19 @@ int Fail(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, preview;
+  const char* usage = "usage: brakkel_datagen OUTPUT_FOLDER [--preview SHEET.png] [--icons ICON_FOLDER]";
+  std::string folder, preview, icons;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--preview") == 0 && i + 1 < argc)
       preview = argv[++i];
+    else if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc)
+      icons = argv[++i];
     else if (folder.empty() && argv[i][0] != '-')
       folder = argv[i];
     else
-      return Fail("usage: brakkel_datagen OUTPUT_FOLDER [--preview SHEET.png]");
+      return Fail(usage);
   }
-  if (folder.empty()) return Fail("usage: brakkel_datagen OUTPUT_FOLDER [--preview SHEET.png]");
+  if (folder.empty()) return Fail(usage);
   if (!platform::LoadGameFont()) return Fail("the game's Korean font (NanumGothicCoding) was not found");
 
   using namespace datagen;
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
     if (file.bytes.empty()) return Fail(std::string("could not make ") + file.name);
     if (!WriteFile(base + file.name, file.bytes)) return Fail("cannot write " + base + file.name);
   }
+  if (!icons.empty() && !WriteIcons(icons)) return Fail("cannot write the icons into " + icons);
   if (!preview.empty() && !WritePreview(preview, pictures, sprites)) return Fail("cannot write " + preview);
   platform::CloseGameFont();
   return 0;

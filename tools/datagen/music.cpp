@@ -127,11 +127,13 @@ double PolyBlep(double t, double dt) {
   return 0;
 }
 
+// A pulse wave of the given duty, less its average 2 duty - 1, so a narrow pulse adds
+// no offset under its note.
 double Pulse(double phase, double dt, double duty) {
   double v = phase < duty ? 1.0 : -1.0;
   v += PolyBlep(phase, dt);
   v -= PolyBlep(std::fmod(phase + 1 - duty, 1.0), dt);
-  return v;
+  return v - (2 * duty - 1);
 }
 
 double Saw(double phase, double dt) { return 2 * phase - 1 - PolyBlep(phase, dt); }
@@ -159,6 +161,20 @@ class Mixer {
   }
   std::vector<double>& Left() { return left_; }
   std::vector<double>& Right() { return right_; }
+  // A one-pole high-pass at 'cutoff' Hz on both channels: what the kick's first swing
+  // and the plucks leave below hearing would otherwise sit as an offset in the file.
+  void HighPass(double cutoff) {
+    const double keep = std::exp(-2 * kPi * cutoff / rate_);
+    for (std::vector<double>* channel : {&left_, &right_}) {
+      double previousIn = 0, previousOut = 0;
+      for (double& v : *channel) {
+        const double out = v - previousIn + keep * previousOut;
+        previousIn = v;
+        previousOut = out;
+        v = out;
+      }
+    }
+  }
 
  private:
   int rate_;
@@ -178,7 +194,7 @@ double Envelope(double t, double length, double attack, double decay, double sus
   return level;
 }
 
-void PlayLead(Mixer& mix, double start, double length, double pitch, double volume) {
+void PlayLead(Mixer& mix, double start, double length, double pitch, double volume, double pan) {
   const int rate = mix.Rate();
   const double release = 0.08;
   const size_t first = static_cast<size_t>(std::lround(start * rate));
@@ -191,7 +207,7 @@ void PlayLead(Mixer& mix, double start, double length, double pitch, double volu
     double dt = Frequency(pitch + vibrato) / rate;
     double v = 0.6 * Pulse(phase, dt, 0.25) + 0.4 * Pulse(std::fmod(phase + 0.5, 1.0), dt, 0.5);
     phase = std::fmod(phase + dt, 1.0);
-    mix.Add(first + n, v * volume * Envelope(t, length, 0.008, 0.12, 0.65, release), 0.08);
+    mix.Add(first + n, v * volume * Envelope(t, length, 0.008, 0.12, 0.65, release), pan);
   }
 }
 
@@ -253,7 +269,7 @@ void PlaySnare(Mixer& mix, Noise& noise, double start, double volume) {
   }
 }
 
-void PlayHat(Mixer& mix, Noise& noise, double start, double volume, double decay) {
+void PlayHat(Mixer& mix, Noise& noise, double start, double volume, double decay, double pan) {
   const int rate = mix.Rate();
   const size_t first = static_cast<size_t>(std::lround(start * rate));
   double previous = 0;
@@ -262,7 +278,7 @@ void PlayHat(Mixer& mix, Noise& noise, double start, double volume, double decay
     double white = noise.Next();
     double high = white - previous;  // a first difference keeps the hiss
     previous = white;
-    mix.Add(first + n, high * volume * std::exp(-t / decay) * std::min(1.0, t * 4000), 0.35);
+    mix.Add(first + n, high * volume * std::exp(-t / decay) * std::min(1.0, t * 4000), pan);
   }
 }
 
@@ -278,11 +294,18 @@ Pcm ComposeMusic() {
   Mixer mix(rate, frames);
   Noise noise;
 
+  // Places across the stereo field, -1 left to 1 right. Bass, kick and snare hold the
+  // middle; the lead stands a little right with its echo far left, the arpeggio answers
+  // on the left and the hats tick from side to side. Only levels differ between the
+  // sides, never the timing or the sign, so the two channels add up in mono.
+  const double leadPan = 0.4, echoPan = -0.75, arpeggioPan = -0.5;
+  const double hatPan[2] = {0.6, -0.4};
+
   // Lead with a soft echo three sixteenths later, to the other side.
   for (const Note& note : score.melody) {
     double start = note.start * eighth, length = note.length * eighth * 0.92;
-    PlayLead(mix, start, length, note.pitch, 0.26);
-    PlayArpeggio(mix, start + 3 * eighth / 2, length, note.pitch, 0.05, -0.6);
+    PlayLead(mix, start, length, note.pitch, 0.26, leadPan);
+    PlayArpeggio(mix, start + 3 * eighth / 2, length, note.pitch, 0.05, echoPan);
   }
 
   for (int bar = 0; bar < bars; ++bar) {
@@ -306,7 +329,7 @@ Pcm ComposeMusic() {
       int tone = pattern[step % 8];
       int pitch = tone == 3 ? chord[0] + 12 : chord[static_cast<size_t>(tone)];
       PlayArpeggio(mix, barStart + step * eighth / 2, eighth / 2, pitch + 24, intro ? 0.08 : 0.06,
-                   step % 2 == 0 ? -0.45 : 0.45);
+                   arpeggioPan + (step % 2 == 0 ? -0.2 : 0.2));
     }
 
     // Drums: kick on one and three (with a push before three), snare on two and four,
@@ -320,14 +343,17 @@ Pcm ComposeMusic() {
     }
     for (int step = 0; step < 8; ++step) {
       bool open = step == 7 && !lastOfSection;
-      PlayHat(mix, noise, barStart + step * eighth, step % 2 == 0 ? 0.09 : 0.06, open ? 0.06 : 0.012);
+      PlayHat(mix, noise, barStart + step * eighth, step % 2 == 0 ? 0.09 : 0.06, open ? 0.06 : 0.012,
+              hatPan[step % 2]);
     }
     if (lastOfSection && bar != bars - 1)
       for (int k = 0; k < 4; ++k) PlaySnare(mix, noise, barStart + (6 + k * 0.5) * eighth, 0.22 + 0.06 * k);
   }
-  // A crash opens each section after the intro.
+  // A crash opens each section after the intro, wide: a different wash on each side.
   for (size_t s = 1; s < score.sectionStarts.size(); ++s)
-    PlayHat(mix, noise, score.sectionStarts[s] * 8 * eighth, 0.16, 0.35);
+    for (double side : {-0.8, 0.8}) PlayHat(mix, noise, score.sectionStarts[s] * 8 * eighth, 0.12, 0.35, side);
+
+  mix.HighPass(10);
 
   // Fade the very first and last milliseconds so the loop joins at silence, then scale
   // the loudest sample to just under full range.

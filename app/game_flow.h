@@ -1,0 +1,24 @@
+#pragma once
+// The whole run: start-up, the title logo once, game after game, shutdown.
+#include <cstdint>
+
+// Stage n has 100 x n mobs and a target of 30 + 5 (n - 1) percent, never above 100.
+inline constexpr int32_t kFirstStageMobs = 100;
+inline constexpr int32_t kStageMobStep = 100;
+inline constexpr int32_t kFirstStageTarget = 30;
+inline constexpr int32_t kStageTargetStep = 5;
+inline constexpr int32_t kHighestTarget = 100;
+// Lives at the start of a normal and of a hardcore game; easy leaves them as they were.
+inline constexpr int32_t kNormalLives = 10;
+inline constexpr int32_t kHardcoreLives = 1;
+
+// Loads the sprites, starts the music, shows the logo, then plays games (menu, stages,
+// the edition's ranking step) until the window is closed; frees the sprites and stops
+// the music. Needs the game window.
+void GameMain();
+// One game: menu, stage series, ranking step. Does nothing more once the window is
+// closed during the menu.
+void PlayOneGame();
+// The program: opens the window and its font, runs GameMain, releases everything.
+// Returns 0, or 1 when no window could be opened (said on standard error).
+int RunProgram();

@@ -1,0 +1,118 @@
+// Data files: reading only regular files, and whole-file replacement through a synced
+// temporary file and a rename, so a crash or a full disk cannot cost the old contents.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace platform {
+namespace {
+
+// The permission bits a newly created file gets, as fopen would give it.
+mode_t NewFileMode() {
+  const mode_t mask = umask(022);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void SyncFolder(const std::string& folder) {
+  // Makes the rename itself durable. Some file systems cannot sync a folder; the new
+  // contents are in place either way, so a failure here is not reported.
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+std::FILE* OpenDataFile(const char* name, FileProbe& probe) {
+  // O_NONBLOCK: opening a pipe of that name must not wait for a writer.
+  const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    probe = errno == ENOENT ? FileProbe::Missing : FileProbe::Unreadable;
+    return nullptr;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    probe = FileProbe::Unreadable;
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    close(fd);
+    probe = FileProbe::Unreadable;
+    return nullptr;
+  }
+  probe = FileProbe::Readable;
+  return file;
+}
+
+bool ReplaceFileContents(const char* name, const void* data, size_t size, int* error) {
+  auto fail = [error](int code) {
+    if (error) *error = code;
+    return false;
+  };
+  std::string target = name;
+  mode_t mode = 0;
+  struct stat st;
+  if (stat(name, &st) != 0) {
+    mode = NewFileMode();
+  } else {
+    // Never put a regular file in place of a folder, a device or a pipe.
+    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EPERM);
+    mode = st.st_mode & 07777;
+    struct stat link;
+    if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
+      // Replace the file the link points to, and keep the link.
+      char* real = realpath(name, nullptr);
+      if (!real) return fail(errno);
+      target = real;
+      std::free(real);
+    }
+  }
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  // A hidden name of its own in the same folder, so the rename stays within one file system.
+  std::string temp = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + "." + base + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return fail(errno);
+  int code = 0;
+  if (fchmod(fd, mode) != 0 || !WriteAll(fd, data, size) || fsync(fd) != 0) code = errno;
+  if (close(fd) != 0 && code == 0) code = errno;
+  if (code == 0 && rename(temp.c_str(), target.c_str()) != 0) code = errno;
+  if (code != 0) {
+    unlink(temp.c_str());
+    return fail(code);
+  }
+  SyncFolder(folder);
+  if (error) *error = 0;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+// The game's data files in the working directory: opening one for reading, and replacing
+// one as a whole so that a failed or interrupted write never leaves it half written.
+#include <cstddef>
+#include <cstdio>
+
+namespace platform {
+
+enum class FileProbe {
+  Missing,     // no file of that name
+  Readable,    // a regular file that opened for reading
+  Unreadable,  // something is there, but not a regular file that can be read
+};
+
+// Opens an existing regular file for reading in binary mode. Returns null when the name
+// is missing, names a folder, a device or a pipe, or cannot be read; `probe` says which.
+// Never waits on a pipe.
+std::FILE* OpenDataFile(const char* name, FileProbe& probe);
+
+// Replaces the file's contents by `size` bytes: they go to a new file in the same folder,
+// which is synced to disk and then renamed over the old one, and the folder is synced.
+// A name that is a link to a regular file replaces that file; an existing name that is
+// not a regular file is refused. On failure the old file stays whole, no temporary file
+// is left, and `error` (if given) gets the errno value. Returns true on success.
+bool ReplaceFileContents(const char* name, const void* data, size_t size, int* error = nullptr);
+
+}  // namespace platform

@@ -1,0 +1,170 @@
+#include "platform/game_folder.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+#ifndef BRAKKEL_INSTALLED_DATA
+#define BRAKKEL_INSTALLED_DATA "../share/brakkel"
+#endif
+const char* const kInstalledDataFromPrograms = BRAKKEL_INSTALLED_DATA;
+
+namespace {
+
+void Report(const std::string& what, int error) {
+  std::fprintf(stderr, "brakkel: %s: %s\n", what.c_str(), std::strerror(error));
+}
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The whole file, or false when it cannot be read.
+bool ReadAll(const std::string& path, std::vector<char>& bytes) {
+  bytes.clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+// Each missing folder on the way, created for the owner alone.
+bool MakeFolders(const std::string& path) {
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at != path.size() && path[at] != '/') continue;
+    const std::string part = path.substr(0, at);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      Report("cannot make the game folder " + part, errno);
+      return false;
+    }
+  }
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    Report("the game folder " + path + " is not a folder", ENOTDIR);
+    return false;
+  }
+  return true;
+}
+
+// Writes the bytes beside 'target' under a temporary name, then puts them in its place.
+bool ReplaceFile(const std::string& target, const std::vector<char>& bytes) {
+  const std::string folder = Folder(target);
+  std::string temporary = folder + "/." + target.substr(folder.size() + 1) + ".XXXXXX";
+  int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    Report("cannot write in " + folder, errno);
+    return false;
+  }
+  size_t written = 0;
+  while (written < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  int error = written == bytes.size() ? 0 : errno ? errno : EIO;
+  if (!error && (fchmod(fd, 0644) != 0 || fsync(fd) != 0)) error = errno;
+  if (close(fd) != 0 && !error) error = errno;
+  if (!error && rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error) {
+    unlink(temporary.c_str());
+    Report("cannot write " + target, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UserGameFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && data[0] == '/') return std::string(data) + "/brakkel";
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    const passwd* user = getpwuid(getuid());
+    home = user ? user->pw_dir : nullptr;
+  }
+  if (!home || home[0] != '/') return "";
+  return std::string(home) + "/.local/share/brakkel";
+}
+
+std::string ProgramPath() {
+  std::vector<char> path(4096);
+  ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0 || static_cast<size_t>(n) >= path.size()) return "";
+  return std::string(path.data(), static_cast<size_t>(n));
+}
+
+std::string FindGameData(const std::string& programPath) {
+  if (programPath.empty()) return "";
+  const std::string programs = Folder(programPath);
+  for (const std::string& candidate : {programs + "/" + kInstalledDataFromPrograms, programs + "/../data"}) {
+    bool all = true;
+    for (const char* name : kGameDataFiles) all = all && IsFile(candidate + "/" + name);
+    if (all) return candidate;
+  }
+  return "";
+}
+
+bool EnterGameFolder(const std::string& dataFolder, const std::string& gameFolder) {
+  if (gameFolder.empty() || gameFolder[0] != '/') {
+    std::fprintf(stderr, "brakkel: no home folder is known to keep the game in\n");
+    return false;
+  }
+  // Every data file is read before anything is written, so a damaged installation
+  // changes nothing.
+  std::vector<std::vector<char>> data;
+  for (const char* name : kGameDataFiles) {
+    data.emplace_back();
+    errno = 0;
+    if (!ReadAll(dataFolder + "/" + name, data.back())) {
+      Report("the game data " + dataFolder + "/" + name + " cannot be read", errno ? errno : EIO);
+      return false;
+    }
+  }
+  if (!MakeFolders(gameFolder)) return false;
+  std::vector<char> present;
+  for (size_t i = 0; i < data.size(); ++i) {
+    const std::string target = gameFolder + "/" + kGameDataFiles[i];
+    if (ReadAll(target, present) && present == data[i]) continue;
+    if (!ReplaceFile(target, data[i])) return false;
+  }
+  if (chdir(gameFolder.c_str()) != 0) {
+    Report("cannot enter the game folder " + gameFolder, errno);
+    return false;
+  }
+  return true;
+}
+
+bool EnterGameFolder() {
+  const std::string program = ProgramPath();
+  const std::string data = FindGameData(program);
+  if (data.empty()) {
+    std::fprintf(stderr, "brakkel: the game data was not found beside %s (looked in %s/%s and %s/../data)\n",
+                 program.empty() ? "the program" : program.c_str(), Folder(program).c_str(),
+                 kInstalledDataFromPrograms, Folder(program).c_str());
+    return false;
+  }
+  return EnterGameFolder(data, UserGameFolder());
+}
+
+}  // namespace platform

@@ -1,0 +1,170 @@
+// The name-entry and ranking dialogs: their procedures and the wait that keeps the game
+// frozen, its last frame in the window, until the player confirms.
+#include "ranking/dialogs.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "app/edition.h"
+#include "game/random.h"
+#include "gfx/frame.h"
+#include "platform/clock.h"
+#include "platform/cp949.h"
+#include "platform/dialog.h"
+#include "platform/display.h"
+#include "ranking/rank_text.h"
+#include "res/dialog_templates.h"
+
+namespace {
+
+using platform::IDOK;
+using platform::WM_COMMAND;
+using platform::WM_INITDIALOG;
+using platform::WM_SETFOCUS;
+
+// Between pumps the wait sleeps until the next event, looking up this often at the latest.
+constexpr uint32_t kDialogWaitMs = 50;
+
+// netplay's ranking dialog shows one of these, chosen at random, instead of the template's.
+const char* const kRankTitles[10] = {
+    // "닭은 삶아야 맛인가!!"
+    "\xb4\xdf\xc0\xba \xbb\xee\xbe\xc6\xbe\xdf \xb8\xc0\xc0\xce\xb0\xa1!!",
+    // "술을줘... 술을... 나의 인생..."
+    "\xbc\xfa\xc0\xbb\xc1\xe0... \xbc\xfa\xc0\xbb... \xb3\xaa\xc0\xc7 \xc0\xce\xbb\xfd...",
+    // "PlommPlommPlomm~_~ 닭에 목숨 걸어보세~~"
+    "PlommPlommPlomm~_~ \xb4\xdf\xbf\xa1 \xb8\xf1\xbc\xfb \xb0\xc9\xbe\xee\xba\xb8\xbc\xbc~~",
+    // "내가 술만 않마셨어도 ㅡㅡ;"
+    "\xb3\xbb\xb0\xa1 \xbc\xfa\xb8\xb8 \xbe\xca\xb8\xb6\xbc\xcc\xbe\xee\xb5\xb5 \xa4\xd1\xa4\xd1;",
+    // "겁나게 지루하구만~~"
+    "\xb0\xcc\xb3\xaa\xb0\xd4 \xc1\xf6\xb7\xe7\xc7\xcf\xb1\xb8\xb8\xb8~~",
+    // "20등안에 누가 못들어 ㅡㅡ;"
+    "20\xb5\xee\xbe\xc8\xbf\xa1 \xb4\xa9\xb0\xa1 \xb8\xf8\xb5\xe9\xbe\xee \xa4\xd1\xa4\xd1;",
+    // "거봐 쉽다니까!!"
+    "\xb0\xc5\xba\xc1 \xbd\xb1\xb4\xd9\xb4\xcf\xb1\xee!!",
+    // "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;"
+    "\xb3\xaf\xba\xc1\xb6\xf3~_~ \xb3\xaf\xba\xc1\xb6\xf3~_~ \xb3\xaf\xba\xc1\xb6\xf3~_~ "
+    "\xb9\xbb\xba\xc1~_~;;",
+    // "가끔은 닭대가리로 살고 싶지 않소?"
+    "\xb0\xa1\xb2\xfb\xc0\xba \xb4\xdf\xb4\xeb\xb0\xa1\xb8\xae\xb7\xce \xbb\xec\xb0\xed "
+    "\xbd\xcd\xc1\xf6 \xbe\xca\xbc\xd2?",
+    // "술과 닭 어울리지 않습니까?"
+    "\xbc\xfa\xb0\xfa \xb4\xdf \xbe\xee\xbf\xef\xb8\xae\xc1\xf6 \xbe\xca\xbd\xc0\xb4\xcf\xb1\xee?",
+};
+
+// Reads the edit into playerName: at most the edition's longest name, never half a
+// double-byte character, always zero-terminated.
+void ReadPlayerName(Dialog* dialog) {
+  const size_t longest = static_cast<size_t>(
+      std::clamp(Edition.longestName, 0, static_cast<int32_t>(kPlayerNameBytes) - 1));
+  platform::GetDialogItemText(dialog, kDialogEditId, playerName, longest + 1);
+}
+
+intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      platform::SetDialogItemText(dialog, kDialogEditId, "PlommX");
+      return 1;
+    case WM_SETFOCUS:
+      return 1;
+    case WM_COMMAND:
+      if ((wParam & 0xFFFF) == IDOK) {
+        ReadPlayerName(dialog);
+        platform::EndDialog(nameDialogHandle, 1);
+        nameDialogHandle = nullptr;
+        dialogOpen = 0;
+      }
+      return 1;  // anything else (Escape) leaves the dialog open
+    default:
+      return 0;
+  }
+}
+
+// soloplay: the listing file's bytes, unchanged (carriage returns included).
+void LoadRankText() {
+  std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
+  long size = 0;
+  if (std::FILE* file = std::fopen(kRankTextFileName, "rb")) {
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::fclose(file);
+  }
+  if (size <= 0) return;
+  std::FILE* file = std::fopen(kRankTextFileName, "rb");
+  if (!file) return;
+  // Mended: a file longer than the buffer's 9999 bytes of text is cut there, at a character
+  // boundary, instead of running past the buffer.
+  const size_t want = std::min(static_cast<size_t>(size), sizeof rankTextBuffer);
+  const size_t got = std::fread(rankTextBuffer, 1, want, file);
+  std::fclose(file);
+  const size_t keep = platform::Cp949FitLength(rankTextBuffer, got, sizeof rankTextBuffer - 1);
+  std::memset(rankTextBuffer + keep, 0, sizeof rankTextBuffer - keep);
+}
+
+intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      if (!Edition.onlineRanking) LoadRankText();
+      rankTextBuffer[sizeof rankTextBuffer - 1] = 0;  // the buffer's last byte is its terminator
+      platform::SetDialogItemText(dialog, kDialogEditId, rankTextBuffer);
+      return 1;
+    case WM_SETFOCUS:
+      return 1;
+    case WM_COMMAND:
+      if ((wParam & 0xFFFF) == IDOK) {
+        platform::EndDialog(rankDialogHandle, 1);
+        rankDialogHandle = nullptr;
+        dialogOpen = 0;
+      }
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// A dialog that the quit left open ends when the next one opens, so that only one dialog
+// ever shows and no handle outlives its dialog.
+void EndLeftoverDialogs() {
+  for (DialogHandle* handle : {&nameDialogHandle, &rankDialogHandle}) {
+    platform::EndDialog(*handle, 0);
+    *handle = nullptr;
+  }
+}
+
+// Pumps through the dialog until it is confirmed or the program is quitting; repaints the
+// window from the last frame when asked; sleeps until the next event or caret blink.
+void WaitForDialog(DialogHandle& handle) {
+  // A dialog that could not be made cannot be confirmed: the game goes on without it.
+  if (!handle) {
+    dialogOpen = 0;
+    return;
+  }
+  while (dialogOpen == 1 && InputState.quit == 0) {
+    PumpMessages(&handle);
+    if (InputState.repaint) {
+      PresentOffscreen();
+      InputState.repaint = 0;
+    }
+    if (dialogOpen != 1 || InputState.quit != 0) break;
+    platform::WaitForMessage(std::min(kDialogWaitMs, platform::UpdateDialogs()));
+  }
+}
+
+}  // namespace
+
+void ShowNameDialog() {
+  EndLeftoverDialogs();
+  dialogOpen = 1;
+  nameDialogHandle = platform::CreateDialogFromTemplate(NameDialogTemplate, NameDialogProc);
+  WaitForDialog(nameDialogHandle);
+}
+
+void ShowRankDialog() {
+  EndLeftoverDialogs();
+  dialogOpen = 1;
+  rankDialogHandle = platform::CreateDialogFromTemplate(RankDialogTemplate, RankDialogProc);
+  if (Edition.onlineRanking) {
+    platform::SetDialogCaption(rankDialogHandle, kRankTitles[GameRand() % 10]);
+  }
+  WaitForDialog(rankDialogHandle);
+}

@@ -1,0 +1,121 @@
+// soloplay's ranking files, the table they load into, and the listing written from it.
+#include "ranking/local_ranking.h"
+
+#include <cstring>
+
+#include "game/counters.h"
+#include "game/random.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "ranking/dialogs.h"
+
+ScoreTable LocalScoreTable;
+
+// "순위를 저장하지 못했습니다"
+const char kRankNotSavedNotice[] =
+    "\xbc\xf8\xc0\xa7\xb8\xa6 \xc0\xfa\xc0\xe5\xc7\xcf\xc1\xf6 \xb8\xf8\xc7\xdf\xbd\xc0\xb4\xcf\xb4\xd9";
+
+namespace {
+
+const char* const kScoreFileNames[3] = {"easy.dat", "normal.dat", "hardcore.dat"};
+
+void TellNotWritten(const char* name, int error) {
+  std::fprintf(stderr, "brakkel: could not write %s (%s); any earlier one is kept as it was\n", name,
+               std::strerror(error));
+}
+
+// One ranking file: a header drawn anew, then the table. The draw is made for every
+// write attempted, so the game's random sequence does not depend on the disk.
+int32_t WriteScoreFile(const char* name) {
+  uint8_t bytes[kScoreFileBytes];
+  std::memcpy(bytes, ScoreFileHeaders[GameRand() % kScoreHeaderCount], kScoreHeaderBytes);
+  ScoreTableToBytes(LocalScoreTable, bytes + kScoreHeaderBytes);
+  int error = 0;
+  // Written beside the old file and renamed over it: a full disk or a crash keeps the old.
+  if (!platform::ReplaceFileContents(name, bytes, sizeof bytes, &error)) {
+    TellNotWritten(name, error);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+const char* ScoreFileName(int32_t mode) {
+  // An unknown mode plays and ranks as easy, as the HUD shows it.
+  return mode >= 0 && mode < 3 ? kScoreFileNames[mode] : kScoreFileNames[0];
+}
+
+int32_t EnsureScoreFile(int32_t mode) {
+  const char* name = ScoreFileName(mode);
+  platform::FileProbe probe;
+  if (std::FILE* file = platform::OpenDataFile(name, probe)) {
+    std::fclose(file);
+    return 1;
+  }
+  LocalScoreTable = ScoreTable{};
+  if (probe == platform::FileProbe::Unreadable) {
+    // A folder or an unreadable file of that name is left alone; this difficulty then
+    // starts from an empty table rather than from the one played before.
+    std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is left as it is\n", name);
+    return 0;
+  }
+  return WriteScoreFile(name);
+}
+
+void LoadScoreTableFromStream(std::FILE* file) {
+  uint8_t bytes[kScoreFileBytes];
+  size_t got = 0;
+  while (got < sizeof bytes) {
+    const size_t n = std::fread(bytes + got, 1, sizeof bytes - got, file);
+    if (n == 0) break;
+    got += n;
+  }
+  if (got <= kScoreHeaderBytes) return;
+  // A short file replaces only the leading bytes of the table that it holds.
+  uint8_t table[kScoreTableBytes];
+  ScoreTableToBytes(LocalScoreTable, table);
+  std::memcpy(table, bytes + kScoreHeaderBytes, got - kScoreHeaderBytes);
+  ScoreTableFromBytes(table, LocalScoreTable);
+}
+
+int32_t LoadScoreTable(int32_t mode) {
+  platform::FileProbe probe;
+  std::FILE* file = platform::OpenDataFile(ScoreFileName(mode), probe);
+  if (!file) return 0;
+  LoadScoreTableFromStream(file);
+  std::fclose(file);
+  return 1;
+}
+
+int32_t FindRankSlot(uint32_t score) { return FindRankSlot(LocalScoreTable, score); }
+
+void InsertScore(int32_t place, int32_t stage) {
+  const uint32_t seconds = (platform::Ticks() - Counters.gameStartTime) / 1000u;
+  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(Counters.score),
+                 Counters.bestCombo, seconds);
+}
+
+int32_t SaveScoreTable(int32_t mode) {
+  const char* name = ScoreFileName(mode);
+  platform::FileProbe probe;
+  if (std::FILE* file = platform::OpenDataFile(name, probe)) std::fclose(file);
+  if (probe == platform::FileProbe::Unreadable) {
+    GameRand();  // the header draw of the write that is not made
+    // What the game could not read it must not replace: it may be someone's ranking.
+    std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is not replaced\n", name);
+    return 0;
+  }
+  return WriteScoreFile(name);
+}
+
+int32_t WriteRankText() {
+  char text[kRankTextCap];
+  const size_t len = FormatRankText(LocalScoreTable, text);
+  int error = 0;
+  if (!platform::ReplaceFileContents(kRankTextFileName, text, len, &error)) {
+    TellNotWritten(kRankTextFileName, error);
+    return 0;
+  }
+  return 1;
+}

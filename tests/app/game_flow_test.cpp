@@ -1,0 +1,290 @@
+// Whole runs through GameMain and the program's entry, under the fake clock: the logo once,
+// game after game from fresh counters, the stage series, the ranking step with the stage
+// that was not cleared, and every way the window can be closed.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/game_flow.h"
+#include "app/music.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/random.h"
+#include "gfx/sprite.h"
+#include "platform/text.h"
+#include "screen_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+struct Ranking {
+  int32_t mode;
+  int32_t stage;
+  uint32_t at;         // the clock when the step was called
+  uint8_t firstTint;   // the colour mob 0 was given in this game
+};
+
+// What a stage looked like on its first frame, and how many frames it ran.
+struct StageSeen {
+  int32_t stage;
+  int frames;
+  int32_t activeMobs;
+  GameCounters counters;
+};
+
+class FlowTest;
+FlowTest* currentTest = nullptr;
+
+class FlowTest : public ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    currentTest = this;
+    Edition.rankingStep = [](int32_t mode, int32_t stage) { currentTest->OnRanking(mode, stage); };
+    Counters = GameCounters{};
+    MobPool = {};
+    Player = PlayerRecord{};
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+    script = [this](uint32_t) { Watch(); };
+  }
+  void TearDown() override {
+    FreeSpriteBanks();
+    currentTest = nullptr;
+    ScreenTest::TearDown();
+  }
+
+  // Skips the logo at its first step and chooses the mode at once: the button goes down
+  // with the pointer inside the mode's area, and stays down.
+  static void ClickBeforeTheLogo(int x, int y) {
+    PushMouseMove(x, y);
+    PushMouseButton(true);
+  }
+
+  void Watch() {
+    if (WindowOpen() && WindowLooksBlack()) (rankings.empty() ? blackBefore : blackAfter) += 1;
+    if (atWait) atWait(waits);
+    if (Counters.gameStartTime == 0) return;  // not in a stage
+    if (stages.empty() || Counters.gameStartTime != stageGame ||
+        Counters.stageNumber != stages.back().stage) {
+      stageGame = Counters.gameStartTime;
+      stages.push_back({Counters.stageNumber, 0, CountActiveMobs(), Counters});
+    }
+    ++stages.back().frames;
+    if (onStageFrame) onStageFrame(stages.back().stage, stages.back().frames);
+  }
+
+  void OnRanking(int32_t mode, int32_t stage) {
+    rankings.push_back({mode, stage, Ticks(), MobPool[0].tint});
+    Counters.gameStartTime = 0;  // the next stage seen belongs to the next game
+    if (onRanking) onRanking(static_cast<int>(rankings.size()));
+  }
+
+  // The colour mob 0 gets first after seeding the game's generator with `seed`.
+  static uint8_t FirstTint(uint32_t seed) {
+    GameSrand(seed);
+    GameRand();
+    GameRand();
+    return static_cast<uint8_t>(GameRand() % 255);
+  }
+
+  std::vector<Ranking> rankings;
+  std::vector<StageSeen> stages;
+  uint32_t stageGame = 0;
+  int blackBefore = 0;  // waits with a black window before the first ranking, and after
+  int blackAfter = 0;
+  std::function<void(int wait)> atWait;
+  std::function<void(int32_t stage, int frame)> onStageFrame;
+  std::function<void(int ranking)> onRanking;
+};
+
+TEST_F(FlowTest, TwoGamesEachFromFreshCountersWithItsOwnSeedAndOneLogo) {
+  Counters.lives = 42;
+  ClickBeforeTheLogo(100, 100);  // easy
+  onStageFrame = [](int32_t, int frame) {
+    if (frame == 1) PushKey(VK_ESCAPE, true);
+  };
+  onRanking = [](int ranking) {
+    if (ranking == 1) {
+      // What the first game leaves behind must not reach the second.
+      Counters.score = 999;
+      Counters.escapedMobs = 5;
+      Counters.bestCombo = 7;
+      Counters.gameOver = 1;
+      PushMouseMove(150, 400);  // hardcore, the button still down
+    } else {
+      PushClose();
+    }
+  };
+  GameMain();
+
+  ASSERT_EQ(rankings.size(), 2u);
+  EXPECT_EQ(rankings[0].mode, GameModeEasy);
+  EXPECT_EQ(rankings[0].stage, 1);
+  EXPECT_EQ(rankings[1].mode, GameModeHardcore);
+  EXPECT_EQ(rankings[1].stage, 1);
+  ASSERT_EQ(stages.size(), 2u);
+  for (const StageSeen& seen : stages) {
+    EXPECT_EQ(seen.stage, 1);
+    EXPECT_EQ(seen.frames, 2);  // Escape on the first frame ends the stage after the next
+    EXPECT_EQ(seen.activeMobs, 100);
+    EXPECT_EQ(seen.counters.score, 0);
+    EXPECT_EQ(seen.counters.escapedMobs, 0);
+    EXPECT_EQ(seen.counters.bestCombo, 0);
+    EXPECT_EQ(seen.counters.gameOver, 0);
+  }
+  EXPECT_EQ(stages[0].counters.lives, 42);  // easy leaves the lives alone
+  EXPECT_EQ(stages[1].counters.lives, 1);
+  // Each game seeds with the clock at its start: after the logo's one step, and when the
+  // first game's ranking step returned.
+  EXPECT_EQ(rankings[0].firstTint, FirstTint(kClockStart + 100));
+  EXPECT_EQ(rankings[1].firstTint, FirstTint(rankings[0].at));
+  EXPECT_NE(rankings[0].firstTint, rankings[1].firstTint);
+  // The logo's first step shows its picture at 0 %, all black; the second game has no logo.
+  EXPECT_GE(blackBefore, 1);
+  EXPECT_EQ(blackAfter, 0);
+  // Closed during the third game's menu: no third game, and the run has shut down.
+  EXPECT_EQ(InputState.quit, 1);
+  EXPECT_EQ(Counters.gameStartTime, 0u);
+  EXPECT_EQ(MusicLoop.playTag, 0u);
+  EXPECT_EQ(SpriteBankTable[kChickenBank].pixels[0], nullptr);
+  PushMouseButton(false);
+}
+
+TEST_F(FlowTest, StagesGrowUntilOneIsNotClearedAndThatStageIsRanked) {
+  ClickBeforeTheLogo(100, 250);  // normal
+  onStageFrame = [](int32_t stage, int frame) {
+    const int32_t count = 100 * stage;
+    const int32_t target = std::min(30 + 5 * (stage - 1), 100);
+    const int32_t needed = (target * count + 99) / 100;  // kills that reach the target
+    if (stage < 4) {
+      if (frame == 1) Counters.stageKills = needed - 1;
+      if (frame == 2) Counters.stageKills = needed;
+    } else if (frame == 1) {
+      PushKey(VK_ESCAPE, true);
+    }
+  };
+  onRanking = [](int) { PushClose(); };
+  GameMain();
+
+  ASSERT_EQ(rankings.size(), 1u);
+  EXPECT_EQ(rankings[0].mode, GameModeNormal);
+  EXPECT_EQ(rankings[0].stage, 4);
+  ASSERT_EQ(stages.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(stages[i].stage, i + 1);
+    EXPECT_EQ(stages[i].activeMobs, 100 * (i + 1));
+    // One kill short of the target keeps each stage going; the target ends it.
+    EXPECT_EQ(stages[i].frames, 2);
+  }
+  EXPECT_EQ(stages[0].counters.lives, 10);
+  PushMouseButton(false);
+}
+
+TEST_F(FlowTest, ClosingTheWindowDuringAStageStillRanksTheGame) {
+  ClickBeforeTheLogo(100, 100);
+  onStageFrame = [](int32_t, int frame) {
+    if (frame == 3) PushClose();
+  };
+  GameMain();
+  ASSERT_EQ(rankings.size(), 1u);
+  EXPECT_EQ(rankings[0].mode, GameModeEasy);
+  EXPECT_EQ(rankings[0].stage, 1);
+  ASSERT_EQ(stages.size(), 1u);
+  EXPECT_EQ(stages[0].frames, 4);  // the frame that saw the close ran to its end
+  EXPECT_EQ(InputState.quit, 1);
+}
+
+TEST_F(FlowTest, ClosedOnTheFrameThatClearsAStageTheNextStageEndsAfterOneFrame) {
+  ClickBeforeTheLogo(100, 100);
+  onStageFrame = [](int32_t stage, int frame) {
+    if (stage == 1 && frame == 2) {
+      Counters.stageKills = 30;
+      PushClose();
+    }
+  };
+  GameMain();
+  ASSERT_EQ(stages.size(), 2u);
+  EXPECT_EQ(stages[0].frames, 2);
+  EXPECT_EQ(stages[1].stage, 2);
+  EXPECT_EQ(stages[1].frames, 1);
+  ASSERT_EQ(rankings.size(), 1u);
+  EXPECT_EQ(rankings[0].stage, 2);
+}
+
+TEST_F(FlowTest, ClosedDuringTheLogoTheProgramEndsWhenTheLogoHasRunItsCourse) {
+  atWait = [](int wait) {
+    if (wait == 3) PushClose();
+  };
+  EXPECT_EQ(RunProgram(), 0);
+  EXPECT_EQ(Elapsed(), 13001u);  // the whole logo
+  EXPECT_TRUE(rankings.empty());
+  EXPECT_TRUE(stages.empty());
+  EXPECT_FALSE(WindowOpen());
+}
+
+TEST_F(FlowTest, AMissingSpriteFileIsReportedAndTheGamePlaysOn) {
+  const fs::path folder = fs::path(::testing::TempDir()) / ("brakkel_nofeet_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "mop.ani", "bgm.mp3"}) {
+    fs::copy_file(DataPath(name), folder / name, fs::copy_options::overwrite_existing);
+  }
+  fs::current_path(folder);
+  ClickBeforeTheLogo(100, 100);
+  int32_t footFrames = -1, chickenFrames = -1;
+  onStageFrame = [&](int32_t, int frame) {
+    footFrames = SpriteBankTable[kFootBank].frameCount;
+    chickenFrames = SpriteBankTable[kChickenBank].frameCount;
+    if (frame == 1) PushKey(VK_ESCAPE, true);
+  };
+  onRanking = [](int) { PushClose(); };
+  GameMain();
+  // "개쇅" / "파일업어": the loader's notice for a file that is not there, once.
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "\xb0\xb3\x99\xb8|\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee");
+  EXPECT_EQ(footFrames, 0);
+  EXPECT_GT(chickenFrames, 0);
+  EXPECT_EQ(rankings.size(), 1u);
+  PushMouseButton(false);
+  fs::current_path(DataDir());
+  fs::remove_all(folder);
+}
+
+TEST_F(FlowTest, WithoutADisplayTheProgramSaysSoAndEndsWithOne) {
+  CloseDisplay();
+  CloseGameFont();
+  setenv("SDL_VIDEODRIVER", "no-such-display", 1);
+  ::testing::internal::CaptureStderr();
+  const int status = RunProgram();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(said.find("no game window"), std::string::npos) << said;
+
+  // With no display at all SDL would fall back on a driver that shows nothing.
+  const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  const std::string wayland = std::getenv("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "";
+  unsetenv("SDL_VIDEODRIVER");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  ::testing::internal::CaptureStderr();
+  const int blind = RunProgram();
+  ::testing::internal::GetCapturedStderr();
+  if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+  if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  EXPECT_EQ(blind, 1);
+  EXPECT_TRUE(rankings.empty());
+  EXPECT_EQ(Elapsed(), 0u);  // no logo was shown
+}
+
+}  // namespace

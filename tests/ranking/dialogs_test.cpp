@@ -1,0 +1,499 @@
+// The name-entry and ranking dialogs, played through the real pump with pushed events under
+// the fake clock: each scripted step runs when the dialog's wait finds nothing to do.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/edition.h"
+#include "app/window.h"
+#include "game/random.h"
+#include "gfx/frame.h"
+#include "platform/clock.h"
+#include "platform/cp949.h"
+#include "platform/dialog.h"
+#include "platform/display.h"
+#include "ranking/dialogs.h"
+#include "ranking/rank_text.h"
+#include "res/dialog_templates.h"
+
+namespace {
+
+using namespace platform;
+
+std::string Cp949(const char* utf8) {
+  char out[512];
+  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
+  return std::string(out, n);
+}
+
+constexpr int32_t kOk = static_cast<int32_t>(IDOK);
+uint16_t GamePixel(int i) { return static_cast<uint16_t>((i * 7) & 0x7FFF); }
+constexpr uint32_t kSelectionColour = 0x0A246A;
+
+// Runs a test in a fresh folder of its own and goes back afterwards.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() : home_(std::filesystem::current_path()) {
+    char pattern[] = "/tmp/brakkel-dialogs-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    std::filesystem::current_path(folder_);
+  }
+  ~TemporaryFolder() {
+    std::filesystem::current_path(home_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  static void Write(const std::string& bytes) {
+    std::FILE* file = std::fopen(kRankTextFileName, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+
+ private:
+  std::filesystem::path home_;
+  std::string folder_;
+};
+
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!WindowOpen()) {
+      ASSERT_EQ(CreateGameWindow(), 1);
+    }
+    PumpMessages();
+    InputState = InputStateRecord{};
+    Edition = EditionTraits{};
+    std::strcpy(playerName, "Earlier");
+    dialogOpen = 0;
+    UseFakeClock(1000);
+    SetWaitHook([this](uint32_t) { OnWait(); });
+    for (int i = 0; i < kFramePixels; ++i) FrameBuffer[i] = GamePixel(i);
+    CopyFrameToOffscreen();
+    ::PresentOffscreen();
+  }
+  void TearDown() override {
+    UseRealClock();
+    Edition = EditionTraits{};
+  }
+
+  // Opens a dialog and plays the script: one step per wait that finds the queue empty.
+  // Once the script is done, a dialog still open gets the window closed: no test can hang.
+  void Play(void (*show)(), std::vector<std::function<void()>> script) {
+    steps_ = std::move(script);
+    next_ = 0;
+    idle_ = 0;
+    SetWaitHook([this](uint32_t) { OnWait(); });
+    show();
+    EXPECT_EQ(next_, steps_.size()) << "the dialog ended before the script did";
+  }
+  void OnWait() {
+    if (next_ < steps_.size()) {
+      steps_[next_++]();
+    } else if (++idle_ == 100) {
+      PushClose();
+    }
+  }
+
+  static void Press(uint32_t vk) {
+    PushKey(vk, true);
+    PushKey(vk, false);
+  }
+  // One text event per character, as a keyboard types.
+  static void Type(const char* utf8) {
+    for (size_t i = 0; utf8[i];) {
+      size_t n = 1;
+      while ((static_cast<uint8_t>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+      PushText(std::string(utf8 + i, n).c_str());
+      i += n;
+    }
+  }
+  static std::string Text(Dialog* dialog) {
+    static char text[kRankTextBufferBytes];
+    size_t n = GetDialogItemText(dialog, kDialogEditId, text, sizeof text);
+    return std::string(text, n);
+  }
+  static int CountShown(const DialogRect& r, uint32_t colour) {
+    const uint32_t* shown = ShownPixels();
+    int count = 0;
+    for (int y = r.y; y < r.y + r.height; ++y) {
+      for (int x = r.x; x < r.x + r.width; ++x) count += (shown[y * kScreenWidth + x] & 0xFFFFFF) == colour;
+    }
+    return count;
+  }
+
+  static bool Inside(const DialogRect& r, int x, int y) {
+    return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+  }
+
+ private:
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+  int idle_ = 0;
+};
+
+TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
+  Play(ShowNameDialog, {
+      [] {
+        EXPECT_EQ(dialogOpen, 1);
+        EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)), Cp949("이름을 입력하세요 -순위 진입-"));
+        EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
+        EXPECT_EQ(Text(nameDialogHandle), "PlommX");
+        size_t start = 9, end = 9;
+        ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, 6u);
+        DialogRect edit;
+        ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+        EXPECT_GT(CountShown(edit, kSelectionColour), 100);  // the preset shows selected
+        // The caption ends inside its bar: its white glyphs stop short of the bar's end.
+        const DialogRect box = DialogWindowRect(nameDialogHandle);
+        const int barRight = box.x + box.width - kDialogFrame;
+        int lastWhite = 0;
+        for (int y = box.y + kDialogFrame; y < box.y + kDialogFrame + kDialogCaptionHeight; ++y) {
+          for (int x = box.x; x < barRight; ++x) {
+            if ((ShownPixels()[y * kScreenWidth + x] & 0xFFFFFF) == 0xFFFFFF) lastWhite = std::max(lastWhite, x);
+          }
+        }
+        EXPECT_GT(lastWhite, barRight - 30);
+        EXPECT_LT(lastWhite, barRight - 6);
+        Press(VK_ESCAPE);
+      },
+      [] {
+        EXPECT_EQ(dialogOpen, 1);
+        EXPECT_TRUE(DialogAlive(nameDialogHandle));
+        Press(VK_RETURN);
+      },
+  });
+  EXPECT_STREQ(playerName, "PlommX");
+  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(nameDialogHandle, nullptr);
+  EXPECT_EQ(InputState.quit, 0);
+}
+
+TEST_F(DialogTest, TypedLettersReplaceThePresetAndAreCutToTheEditionsLongestName) {
+  for (int32_t longest : {11, 9}) {
+    Edition.longestName = longest;
+    std::memset(playerName, 'x', sizeof playerName);
+    Play(ShowNameDialog, {
+        [] { Type("ABCDEFGHIJKLMNO"); },
+        [] {
+          EXPECT_EQ(Text(nameDialogHandle), "ABCDEFGHIJKLMNO");  // the edit itself has no limit
+          Press(VK_RETURN);
+        },
+    });
+    EXPECT_EQ(std::string(playerName), std::string("ABCDEFGHIJKLMNO", static_cast<size_t>(longest)));
+    SetUp();
+  }
+}
+
+TEST_F(DialogTest, KoreanIsStoredAsCodePage949AndALimitNeverSplitsASyllable) {
+  struct Case {
+    int32_t longest;
+    const char* typed;
+    const char* stored;
+  };
+  const Case cases[] = {
+      {9, "가나다라마", "가나다라"},        // netplay: 10 bytes typed, 8 kept
+      {10, "a가나다라마", "a가나다라"},     // a limit of 10 falls inside the fifth syllable: 9 bytes
+      {11, "가나다라마바", "가나다라마"},   // soloplay: 12 bytes typed, 10 kept
+      {11, "a닭똠가나다", "a닭똠가나다"},   // exactly 11 bytes, a syllable beyond EUC-KR included
+  };
+  for (const Case& c : cases) {
+    Edition.longestName = c.longest;
+    Play(ShowNameDialog, {[&] { Type(c.typed); }, [] { Press(VK_RETURN); }});
+    EXPECT_EQ(std::string(playerName), Cp949(c.stored)) << c.typed << " with " << c.longest;
+    EXPECT_TRUE(Cp949Valid(playerName, std::strlen(playerName)));
+    SetUp();
+  }
+}
+
+TEST_F(DialogTest, BackspaceRemovesThePresetAndAnEmptyNameIsTaken) {
+  Play(ShowNameDialog, {[] { Press(VK_BACK); }, [] { Press(VK_RETURN); }});
+  EXPECT_STREQ(playerName, "");
+  EXPECT_EQ(dialogOpen, 0);
+}
+
+TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
+  DialogRect edit;
+  Play(ShowNameDialog, {
+      [] { PushComposition("ㄷ"); },
+      [&] {
+        EXPECT_EQ(Text(nameDialogHandle), "");  // the composition replaced the selected preset
+        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
+        ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+        EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
+        PushComposition("닭");
+      },
+      [] {
+        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("닭"));
+        PushText("닭");
+        PushComposition("");
+      },
+      [] {
+        EXPECT_EQ(Text(nameDialogHandle), Cp949("닭"));
+        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), "");
+        Press(VK_RETURN);
+      },
+  });
+  EXPECT_EQ(std::string(playerName), Cp949("닭"));
+}
+
+TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
+  TemporaryFolder folder;
+  folder.Write("line one\r\nline two\r\n");
+  Play(ShowRankDialog, {
+      [] {
+        EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+        Press(VK_TAB);
+      },
+      [] {
+        EXPECT_EQ(DialogFocusId(rankDialogHandle), kDialogEditId);
+        size_t start = 9, end = 9;
+        GetDialogItemSelection(rankDialogHandle, kDialogEditId, start, end);
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, 20u);  // the whole listing selected
+        Press(VK_SPACE);      // read-only: nothing happens
+        Press(VK_RETURN);     // the listing keeps Enter
+      },
+      [] {
+        EXPECT_EQ(dialogOpen, 1);
+        EXPECT_EQ(Text(rankDialogHandle), "line one\r\nline two\r\n");
+        Press(VK_TAB);
+      },
+      [] {
+        EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+        PushKey(VK_SPACE, true);
+      },
+      [] {
+        EXPECT_EQ(dialogOpen, 1);  // a button fires when Space comes up
+        PushKey(VK_SPACE, false);
+      },
+  });
+  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(rankDialogHandle, nullptr);
+}
+
+TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
+  TemporaryFolder folder;
+  Play(ShowRankDialog, {
+      [] {
+        DialogRect ok;
+        ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kOk, ok));
+        PushMouseMove(ok.x + ok.width / 2, ok.y + ok.height / 2);
+        PushMouseButton(true);
+      },
+      [] {
+        EXPECT_EQ(dialogOpen, 1);
+        PushMouseButton(false);
+      },
+  });
+  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(InputState.leftButton, 0);  // the click was the dialog's
+}
+
+TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
+  TemporaryFolder folder;
+  // The window closed while the name is asked: the wait ends, nothing is stored.
+  Play(ShowNameDialog, {[] {
+    Type("Nobody");
+    PushClose();
+  }});
+  EXPECT_EQ(InputState.quit, 1);
+  EXPECT_EQ(dialogOpen, 1);
+  EXPECT_STREQ(playerName, "Earlier");
+  ShowRankDialog();  // the rest of the sequence still runs and returns at once
+  EXPECT_EQ(dialogOpen, 1);
+
+  // Quit set with the window still open (netplay's full receive buffer): the dialog stays
+  // up until the next one replaces it.
+  ASSERT_EQ(CreateGameWindow(), 1);
+  InputState = InputStateRecord{};
+  Play(ShowNameDialog, {[] { InputState.quit = 1; }});
+  static Dialog* leftover = nullptr;
+  leftover = nameDialogHandle;
+  EXPECT_TRUE(DialogAlive(leftover));
+  InputState.quit = 0;  // as if a new wait began
+  Play(ShowRankDialog, {[] {
+    EXPECT_EQ(nameDialogHandle, nullptr);
+    EXPECT_TRUE(DialogAlive(rankDialogHandle));
+    EXPECT_TRUE(leftover == rankDialogHandle || !DialogAlive(leftover));
+    Press(VK_RETURN);
+  }});
+  EXPECT_EQ(dialogOpen, 0);
+  // Nothing of either dialog is left in the window.
+  ::PresentOffscreen();
+  const uint32_t* shown = ShownPixels();
+  for (int i = 0; i < kScreenPixels; i += 97) ASSERT_EQ(shown[i], WidenRgb555(GamePixel(i))) << i;
+}
+
+TEST_F(DialogTest, APaintRequestShowsTheLastFrameAgainWithTheDialog) {
+  static uint16_t other[kScreenPixels];
+  std::fill(other, other + kScreenPixels, static_cast<uint16_t>(0x7C00));
+  DialogRect box;
+  Play(ShowNameDialog, {
+      [&] {
+        box = DialogWindowRect(nameDialogHandle);
+        PresentFrame(other);  // the window lost its picture
+        EXPECT_EQ(ShownPixels()[0], 0xFF0000u);
+        PushPaint();
+      },
+      [&] {
+        const uint32_t* shown = ShownPixels();
+        int framePixels = 0, dialogPixels = 0;
+        for (int y = 0; y < kScreenHeight; ++y) {
+          for (int x = 0; x < kScreenWidth; ++x) {
+            const int i = y * kScreenWidth + x;
+            const bool inDialog = Inside(box, x, y);
+            if (!inDialog) {
+              framePixels += shown[i] == WidenRgb555(GamePixel(i));
+            } else {
+              dialogPixels += shown[i] != WidenRgb555(GamePixel(i));
+            }
+          }
+        }
+        EXPECT_EQ(framePixels, kScreenPixels - box.width * box.height);
+        EXPECT_GT(dialogPixels, box.width * box.height * 9 / 10);
+        EXPECT_EQ(InputState.repaint, 0);
+        Press(VK_RETURN);
+      },
+  });
+  // The off-screen picture still holds the game's frame alone.
+  for (int i = 0; i < kScreenPixels; ++i) ASSERT_EQ(OffscreenPixels()[i], GamePixel(i)) << i;
+}
+
+TEST_F(DialogTest, KeysGoToTheDialogSoAKeyReleasedThereStaysDown) {
+  InputState.keyDown[VK_LEFT] = 1;  // held when the game ended
+  Play(ShowNameDialog, {[] {
+             PushKey(VK_LEFT, false);
+             PushKey(VK_UP, true);
+           },
+           [] { Press(VK_RETURN); }});
+  EXPECT_EQ(InputState.keyDown[VK_LEFT], 1);
+  EXPECT_EQ(InputState.keyDown[VK_UP], 0);
+  EXPECT_EQ(InputState.keyDown[VK_RETURN], 0);
+}
+
+TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
+  TemporaryFolder folder;
+  std::memset(rankTextBuffer, 'z', sizeof rankTextBuffer);
+  Play(ShowRankDialog, {[] {
+    EXPECT_EQ(Text(rankDialogHandle), "");
+    Press(VK_RETURN);
+  }});
+  EXPECT_EQ(dialogOpen, 0);
+  for (char c : rankTextBuffer) ASSERT_EQ(c, 0);
+}
+
+TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
+  TemporaryFolder folder;
+  ScoreTable table;
+  const char* names[] = {"PlommX", "닭다리", "술고래", "Quorbel", "김치맨"};
+  for (int i = 0; i < 5; ++i) {
+    std::strcpy(table.row[i].name, Cp949(names[i]).c_str());
+    table.row[i].score = 90000u - 1000u * static_cast<uint32_t>(i);
+  }
+  static char listing[kRankTextCap];
+  const size_t length = FormatRankText(table, listing);
+  folder.Write(std::string(listing, length));
+  Play(ShowRankDialog, {[&] {
+    EXPECT_EQ(Text(rankDialogHandle), std::string(listing, length));
+    EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+    // Both dialogs lie inside the window.
+    const DialogRect box = DialogWindowRect(rankDialogHandle);
+    EXPECT_GE(box.x, 0);
+    EXPECT_GE(box.y, 0);
+    EXPECT_LE(box.x + box.width, kScreenWidth);
+    EXPECT_LE(box.y + box.height, kScreenHeight);
+    DialogRect edit;
+    ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kDialogEditId, edit));
+    EXPECT_EQ(edit.width, 348);
+    EXPECT_EQ(edit.height, 277);
+    // 22 bands of 12 pixels, each with ink; the first and the rule reach across the
+    // 57 bytes (342 pixels); nothing below the last line.
+    const uint32_t* shown = ShownPixels();
+    const int left = edit.x + 2, top = edit.y + 2;
+    auto ink = [&](int y0, int y1, int x0, int x1) {
+      int n = 0;
+      for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) n += (shown[y * kScreenWidth + x] & 0xFFFFFF) == 0;
+      }
+      return n;
+    };
+    for (int line = 0; line < kRankTextLines; ++line) {
+      EXPECT_GT(ink(top + 12 * line, top + 12 * line + 12, left, left + 342), 20) << "line " << line;
+    }
+    EXPECT_GT(ink(top, top + 12, left + 330, left + 342), 5);       // "게임시간" whole
+    EXPECT_GT(ink(top + 12, top + 24, left + 336, left + 342), 3);  // the rule's last hyphen
+    EXPECT_GT(ink(top + 12, top + 24, left, left + 6), 3);          // and its first
+    EXPECT_EQ(ink(top + 12 * kRankTextLines, edit.y + edit.height - 1, left, left + 342), 0);
+    Press(VK_RETURN);
+  }});
+  EXPECT_EQ(dialogOpen, 0);
+
+  Play(ShowNameDialog, {[] {
+    const DialogRect box = DialogWindowRect(nameDialogHandle);
+    EXPECT_LE(box.x + box.width, kScreenWidth);
+    EXPECT_LE(box.y + box.height, kScreenHeight);
+    Press(VK_RETURN);
+  }});
+}
+
+TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
+  const char* titles[10] = {
+      "닭은 삶아야 맛인가!!", "술을줘... 술을... 나의 인생...", "PlommPlommPlomm~_~ 닭에 목숨 걸어보세~~",
+      "내가 술만 않마셨어도 ㅡㅡ;", "겁나게 지루하구만~~", "20등안에 누가 못들어 ㅡㅡ;", "거봐 쉽다니까!!",
+      "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;", "가끔은 닭대가리로 살고 싶지 않소?", "술과 닭 어울리지 않습니까?",
+  };
+  TemporaryFolder folder;
+  folder.Write("from the file\r\n");
+  Edition.onlineRanking = true;
+  std::set<int> seen;
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    GameSrand(seed);
+    const int expected = GameRand() % 10;
+    GameSrand(seed);
+    std::strcpy(rankTextBuffer, "from the server\r\n");
+    Play(ShowRankDialog, {[&] {
+      EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
+      EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+      EXPECT_EQ(Text(rankDialogHandle), "from the server\r\n");
+      Press(VK_RETURN);
+    }});
+    EXPECT_EQ(dialogOpen, 0);
+    seen.insert(expected);
+    SetUp();
+    Edition.onlineRanking = true;
+  }
+  EXPECT_GE(seen.size(), 6u);
+}
+
+TEST_F(DialogTest, AnOversizedListingIsCutAtACharacterBoundary) {
+  TemporaryFolder folder;
+  struct Case {
+    std::string file;
+    size_t kept;
+  };
+  const Case cases[] = {
+      {std::string(9998, 'a') + Cp949("가") + std::string(50, 'b'), 9998},  // the syllable would straddle the end
+      {std::string(9999, 'a') + Cp949("가"), 9999},
+      {std::string(9997, 'a') + Cp949("가"), 9999},  // exactly 9999 bytes: all of it
+  };
+  for (const Case& c : cases) {
+    folder.Write(c.file);
+    Play(ShowRankDialog, {[] { Press(VK_RETURN); }});
+    EXPECT_EQ(std::string(rankTextBuffer), c.file.substr(0, c.kept));
+    for (size_t i = c.kept; i < kRankTextBufferBytes; ++i) ASSERT_EQ(rankTextBuffer[i], 0) << i;
+    SetUp();
+  }
+}
+
+}  // namespace

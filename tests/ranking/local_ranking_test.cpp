@@ -1,0 +1,408 @@
+// soloplay's ranking files and listing, each test in a fresh folder of its own.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "game/counters.h"
+#include "game/random.h"
+#include "platform/clock.h"
+#include "platform/cp949.h"
+#include "platform/files.h"
+#include "ranking/dialogs.h"
+#include "ranking/local_ranking.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const char* name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// Which of the ten headers a ranking file starts with, or -1.
+int HeaderOf(const std::string& file) {
+  for (int i = 0; i < kScoreHeaderCount; ++i) {
+    if (file.compare(0, kScoreHeaderBytes, ScoreFileHeaders[i]) == 0) return i;
+  }
+  return -1;
+}
+
+std::string TableBytes(const ScoreTable& table) {
+  uint8_t bytes[kScoreTableBytes];
+  ScoreTableToBytes(table, bytes);
+  return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
+}
+
+std::string Listing(const ScoreTable& table) {
+  char text[kRankTextCap];
+  return std::string(text, FormatRankText(table, text));
+}
+
+ino_t Inode(const char* name) {
+  struct stat st {};
+  stat(name, &st);
+  return st.st_ino;
+}
+
+class LocalRanking : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string dir = (fs::temp_directory_path() / "brakkel-rank-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    folder_ = dir;
+    home_ = fs::current_path();
+    fs::current_path(folder_);
+    LocalScoreTable = ScoreTable{};
+    Counters = GameCounters{};
+    std::memset(playerName, 0, sizeof playerName);
+    GameSrand(7);
+    platform::UseFakeClock(5000);
+  }
+  void TearDown() override {
+    platform::UseRealClock();
+    fs::current_path(home_);
+    fs::remove_all(folder_);
+  }
+  // Plays one result into the table as a game of `seconds` would.
+  void Result(const char* name, int32_t score, int32_t stage, int32_t combo, uint32_t seconds) {
+    std::strcpy(playerName, name);
+    Counters.score = score;
+    Counters.bestCombo = combo;
+    Counters.gameStartTime = platform::Ticks() - seconds * 1000 - 999;
+    InsertScore(FindRankSlot(static_cast<uint32_t>(score)), stage);
+  }
+  fs::path folder_, home_;
+};
+
+TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
+  LocalScoreTable.row[3].score = 77;  // left from a game of another difficulty
+  GameRandomState before = GameRandom;
+  const int expectedHeader = GameRand() % 10;
+  GameRandom = before;
+  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
+  const std::string file = ReadAll("normal.dat");
+  ASSERT_EQ(file.size(), kScoreFileBytes);
+  EXPECT_EQ(HeaderOf(file), expectedHeader);
+  EXPECT_EQ(file.substr(kScoreHeaderBytes), std::string(kScoreTableBytes, '\0'));
+  EXPECT_EQ(TableBytes(LocalScoreTable), std::string(kScoreTableBytes, '\0'));
+  EXPECT_FALSE(fs::exists("easy.dat"));
+  EXPECT_FALSE(fs::exists("hardcore.dat"));
+
+  LocalScoreTable.row[0].score = 5;
+  before = GameRandom;
+  const ino_t inode = Inode("normal.dat");
+  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
+  EXPECT_EQ(Inode("normal.dat"), inode);
+  EXPECT_EQ(ReadAll("normal.dat"), file);
+  EXPECT_EQ(LocalScoreTable.row[0].score, 5u);  // an existing file does not empty the table
+  EXPECT_EQ(GameRandom.state, before.state);    // and draws nothing
+
+  EXPECT_STREQ(ScoreFileName(GameModeHardcore), "hardcore.dat");
+  EXPECT_STREQ(ScoreFileName(3), "easy.dat");
+  EXPECT_STREQ(ScoreFileName(-1), "easy.dat");
+}
+
+TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
+  ASSERT_EQ(EnsureScoreFile(GameModeEasy), 1);
+  ASSERT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(FindRankSlot(0u), 20);  // 0 never enters, even an empty table
+  Result("PlommX", 500, 3, 7, 65);
+  const ScoreEntry& first = LocalScoreTable.row[0];
+  EXPECT_STREQ(first.name, "PlommX");
+  EXPECT_EQ(first.score, 500u);
+  EXPECT_EQ(first.stage, 3);
+  EXPECT_EQ(first.bestCombo, 7);
+  EXPECT_EQ(first.playSeconds, 65u);
+
+  Result("Same", 500, 2, 1, 1);  // an equal score stays above
+  EXPECT_STREQ(LocalScoreTable.row[0].name, "PlommX");
+  EXPECT_STREQ(LocalScoreTable.row[1].name, "Same");
+  for (int i = 2; i < kScoreRows; ++i) Result("Fill", 400 - 2 * i, 1, 0, 0);
+  EXPECT_EQ(LocalScoreTable.row[19].score, 362u);
+  EXPECT_EQ(FindRankSlot(362u), 20);  // equal to the 20th: no place
+  Result("Last", 363, 1, 0, 0);       // place 20 replaces only the last row
+  EXPECT_STREQ(LocalScoreTable.row[19].name, "Last");
+  EXPECT_EQ(LocalScoreTable.row[18].score, 364u);
+  Result("Top", 9000, 9, 0, 0);  // place 1 moves everyone down, the old 20th is gone
+  EXPECT_STREQ(LocalScoreTable.row[0].name, "Top");
+  EXPECT_STREQ(LocalScoreTable.row[1].name, "PlommX");
+  EXPECT_EQ(LocalScoreTable.row[19].score, 364u);
+
+  // The clock wraps between the start and the end of a game; an unterminated name is cut.
+  platform::UseFakeClock(0x1000);
+  Counters.gameStartTime = 0xFFFFF000u;
+  Counters.score = 100000;
+  std::memset(playerName, 'x', sizeof playerName);
+  InsertScore(0, 1);
+  EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 8u);
+  EXPECT_EQ(strnlen(LocalScoreTable.row[0].name, kScoreNameBytes), kScoreNameBytes - 1);
+}
+
+TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
+  ASSERT_EQ(EnsureScoreFile(GameModeHardcore), 1);
+  ASSERT_EQ(WriteRankText(), 1);
+  // "     1등                   0점   0판   0콤보          0초", the empty row
+  const char* emptyUtf8 = "     1등                   0점   0판   0콤보          0초";
+  char emptyRow[kRankLineCap];
+  platform::Utf8ToCp949(emptyUtf8, std::strlen(emptyUtf8), emptyRow, sizeof emptyRow);
+  ASSERT_EQ(std::strlen(emptyRow), 57u);
+  const std::string listing = ReadAll(kRankTextFileName);
+  EXPECT_EQ(listing.substr(59 * 2, 59), std::string(emptyRow) + "\r\n");
+  EXPECT_EQ(listing, Listing(ScoreTable{}));
+
+  Result("Kim", 1234, 4, 7, 95);
+  const ScoreTable played = LocalScoreTable;
+  EXPECT_EQ(SaveScoreTable(GameModeHardcore), 1);
+  EXPECT_EQ(WriteRankText(), 1);
+  const std::string file = ReadAll("hardcore.dat");
+  ASSERT_EQ(file.size(), kScoreFileBytes);
+  EXPECT_GE(HeaderOf(file), 0);
+  EXPECT_EQ(file.substr(kScoreHeaderBytes), TableBytes(played));
+  EXPECT_EQ(ReadAll(kRankTextFileName), Listing(played));
+  LocalScoreTable = ScoreTable{};
+  EXPECT_EQ(LoadScoreTable(GameModeHardcore), 1);
+  EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
+
+  // A result that does not enter rewrites only the listing.
+  const ino_t inode = Inode("hardcore.dat");
+  EXPECT_EQ(FindRankSlot(0u), 20);
+  EXPECT_EQ(WriteRankText(), 1);
+  EXPECT_EQ(Inode("hardcore.dat"), inode);
+  EXPECT_EQ(ReadAll("hardcore.dat"), file);
+}
+
+TEST_F(LocalRanking, DifficultiesKeepTheirOwnFiles) {
+  EnsureScoreFile(GameModeEasy);
+  LoadScoreTable(GameModeEasy);
+  Result("Easy", 300, 2, 1, 10);
+  SaveScoreTable(GameModeEasy);
+  EnsureScoreFile(GameModeHardcore);  // created: the easy rows do not follow
+  LoadScoreTable(GameModeHardcore);
+  EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
+  Result("Hard", 50, 1, 0, 3);
+  SaveScoreTable(GameModeHardcore);
+  WriteRankText();
+  EXPECT_EQ(ReadAll(kRankTextFileName), Listing(LocalScoreTable));
+  EnsureScoreFile(GameModeEasy);
+  LoadScoreTable(GameModeEasy);
+  EXPECT_STREQ(LocalScoreTable.row[0].name, "Easy");
+  EXPECT_EQ(LocalScoreTable.row[1].score, 0u);
+  EXPECT_FALSE(fs::exists("normal.dat"));
+}
+
+TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
+  for (int i = 0; i < kScoreRows; ++i) {
+    std::strcpy(LocalScoreTable.row[i].name, "Old");
+    LocalScoreTable.row[i].score = 1000;
+  }
+  const ScoreTable before = LocalScoreTable;
+  WriteAll("easy.dat", std::string(30, 'h'));  // not even a whole header
+  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(before));
+
+  // Row 0 whole, with a name of 100 bytes and no terminator, Hangul and bytes that are
+  // no character; then the first 50 name bytes of row 1, then the file ends.
+  std::string name = "\xb4\xdf\xb4\xdf" + std::string("\xff\xfe\x80", 3);  // 닭닭, then no character
+  for (int i = 0; i < 46; ++i) name += "\xb4\xdf";
+  name += 'N';
+  ASSERT_EQ(name.size(), kScoreNameBytes);
+  std::string row0 = name + std::string("\x05\0\0\0\xff\xff\xff\xff\x02\0\0\0\x10\0\0\0", 16);
+  WriteAll("easy.dat", std::string(kScoreHeaderBytes, 'h') + row0 + std::string(50, 'M'));
+  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(std::memcmp(LocalScoreTable.row[0].name, name.data(), kScoreNameBytes), 0);
+  EXPECT_EQ(LocalScoreTable.row[0].score, 0xFFFFFFFFu);
+  EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 16u);
+  EXPECT_EQ(std::string(LocalScoreTable.row[1].name, 51), std::string(50, 'M') + '\0');  // "Old\0" overwritten up to byte 50
+  EXPECT_EQ(LocalScoreTable.row[1].score, 1000u);
+  EXPECT_EQ(TableBytes(LocalScoreTable).substr(2 * kScoreEntryBytes), TableBytes(before).substr(2 * kScoreEntryBytes));
+
+  // The listing stays 22 lines of at most 99 bytes; the odd bytes show as stored.
+  ASSERT_EQ(WriteRankText(), 1);
+  const std::string listing = ReadAll(kRankTextFileName);
+  size_t lines = 0, start = 0;
+  for (size_t at; (at = listing.find("\r\n", start)) != std::string::npos; start = at + 2, ++lines) {
+    EXPECT_LE(at - start, 99u);
+  }
+  EXPECT_EQ(lines, 22u);
+  EXPECT_NE(listing.find(std::string("\xff\xfe\x80", 3)), std::string::npos);
+  char utf8[4 * kRankTextCap];
+  const size_t n = platform::Cp949ToUtf8(listing.data(), listing.size(), utf8, sizeof utf8);
+  EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // U+FFFD
+
+  WriteAll("easy.dat", std::string(kScoreFileBytes + 100, '\x01'));  // bytes past the table are ignored
+  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(LocalScoreTable.row[19].playSeconds, 0x01010101u);
+}
+
+TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
+  EnsureScoreFile(GameModeNormal);
+  Result("Before", 700, 5, 2, 30);
+  ASSERT_EQ(SaveScoreTable(GameModeNormal), 1);
+  ASSERT_EQ(WriteRankText(), 1);
+  const std::string file = ReadAll("normal.dat");
+  const std::string listing = ReadAll(kRankTextFileName);
+  Result("After", 800, 6, 3, 40);
+  const ScoreTable played = LocalScoreTable;
+
+  // A disk that fills up after 1000 bytes: both writes fail part way.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  testing::internal::CaptureStderr();
+  const int32_t saved = SaveScoreTable(GameModeNormal);
+  const int32_t listed = WriteRankText();
+  const std::string told = testing::internal::GetCapturedStderr();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(listed, 0);
+  EXPECT_EQ(ReadAll("normal.dat"), file);
+  EXPECT_EQ(ReadAll(kRankTextFileName), listing);
+  EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
+  EXPECT_NE(told.find("normal.dat"), std::string::npos);
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2);  // told once per file
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(".")) ++entries;
+  EXPECT_EQ(entries, 2);  // no temporary file is left behind
+  EXPECT_EQ(SaveScoreTable(GameModeNormal), 1);  // once there is room again
+  EXPECT_EQ(ReadAll("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
+
+  // No folder to write into, or a file where the folder should be.
+  int error = 0;
+  EXPECT_FALSE(platform::ReplaceFileContents("missing/x.dat", "a", 1, &error));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_FALSE(platform::ReplaceFileContents("normal.dat/x.dat", "a", 1, &error));
+  EXPECT_EQ(error, ENOTDIR);
+  // A working folder that was removed: nothing can be created, the table is emptied.
+  fs::create_directory("gone");
+  fs::current_path("gone");
+  fs::remove(folder_ / "gone");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
+  EXPECT_EQ(WriteRankText(), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
+  fs::current_path(folder_);
+}
+
+TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
+  fs::create_directory("normal.dat");
+  fs::create_directory(kRankTextFileName);
+  ASSERT_EQ(mkfifo("hardcore.dat", 0600), 0);
+  LocalScoreTable.row[0].score = 9;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
+  EXPECT_EQ(LocalScoreTable.row[0].score, 0u);  // not the table played before
+  EXPECT_EQ(LoadScoreTable(GameModeNormal), 0);
+  Result("Kim", 10, 1, 0, 0);
+  EXPECT_EQ(SaveScoreTable(GameModeNormal), 0);
+  EXPECT_EQ(WriteRankText(), 0);
+  EXPECT_EQ(EnsureScoreFile(GameModeHardcore), 0);  // a pipe: no wait for a writer
+  EXPECT_EQ(SaveScoreTable(GameModeHardcore), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(fs::is_directory("normal.dat"));
+  EXPECT_TRUE(fs::is_directory(kRankTextFileName));
+  EXPECT_TRUE(fs::is_fifo("hardcore.dat"));
+
+  // A link to a ranking kept elsewhere stays a link; the file it names is replaced.
+  fs::create_directory("kept");
+  WriteAll("kept/easy.dat", std::string(kScoreFileBytes, '\0'));
+  fs::create_symlink("kept/easy.dat", "easy.dat");
+  chmod("kept/easy.dat", 0640);
+  EXPECT_EQ(SaveScoreTable(GameModeEasy), 1);
+  EXPECT_TRUE(fs::is_symlink("easy.dat"));
+  struct stat st {};
+  stat("kept/easy.dat", &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // a replaced file keeps its permissions
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_TRUE(platform::ReplaceFileContents("fresh.dat", "x", 1));
+  stat("fresh.dat", &st);
+  EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // a new one gets what the umask allows
+  EXPECT_EQ(ReadAll("kept/easy.dat").substr(kScoreHeaderBytes), TableBytes(LocalScoreTable));
+}
+
+// A save killed at any moment leaves each file as it was before or after, whole.
+TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
+  ScoreTable a, b;
+  for (int i = 0; i < kScoreRows; ++i) {
+    std::strcpy(a.row[i].name, "Alpha");
+    a.row[i].score = 2000u - static_cast<uint32_t>(i);
+    std::strcpy(b.row[i].name, "Beta");
+    b.row[i].score = 9000u - static_cast<uint32_t>(i);
+    b.row[i].playSeconds = 99;
+  }
+  const std::string tableA = TableBytes(a), tableB = TableBytes(b);
+  const std::string listA = Listing(a), listB = Listing(b);
+  // Kills fall anywhere in the child's first few saves, however fast the disk is.
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 4; ++i) {
+    LocalScoreTable = i % 2 == 0 ? b : a;
+    ASSERT_EQ(SaveScoreTable(GameModeEasy), 1);
+    ASSERT_EQ(WriteRankText(), 1);
+  }
+  const auto cycle = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 4;
+  std::uniform_int_distribution<int64_t> delay(0, 5 * cycle.count() / 2 + 200);
+  std::mt19937 random(20240611);
+  int newFile = 0, newListing = 0, apart = 0;
+  for (int kill = 0; kill < 100; ++kill) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (unsigned i = 0;; ++i) {
+        LocalScoreTable = i % 2 == 0 ? b : a;
+        SaveScoreTable(GameModeEasy);
+        WriteRankText();
+      }
+    }
+    usleep(static_cast<useconds_t>(delay(random)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string file = ReadAll("easy.dat");
+    const std::string listing = ReadAll(kRankTextFileName);
+    ASSERT_EQ(file.size(), kScoreFileBytes) << "kill " << kill;
+    ASSERT_GE(HeaderOf(file), 0) << "kill " << kill;
+    const std::string table = file.substr(kScoreHeaderBytes);
+    ASSERT_TRUE(table == tableA || table == tableB) << "kill " << kill;
+    ASSERT_TRUE(listing == listA || listing == listB) << "kill " << kill;
+    newFile += table == tableB;
+    newListing += listing == listB;
+    apart += (table == tableB) != (listing == listB);
+  }
+  int temporary = 0;
+  for (const auto& e : fs::directory_iterator(".")) {
+    const std::string name = e.path().filename().string();
+    if (name == "easy.dat" || name == kRankTextFileName) continue;
+    EXPECT_EQ(name[0], '.') << name;  // only hidden temporary files are left by a kill
+    ++temporary;
+  }
+  std::printf("100 kills within %lld us: ranking file new %d times, listing new %d, the two apart %d, "
+              "%d temporary files left\n",
+              static_cast<long long>(delay.max()), newFile, newListing, apart, temporary);
+  EXPECT_GT(newFile, 0);  // the child did save, both files
+  EXPECT_GT(newListing, 0);
+}
+
+}  // namespace

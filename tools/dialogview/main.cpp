@@ -1,0 +1,113 @@
+// Shows the name-entry dialog and then the ranking dialog over a game frame made from the
+// "back.pcx" and sprite files of the working directory, with a listing of made-up players.
+// "net" as the only argument shows them as netplay does (9-byte names, a random title).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "app/edition.h"
+#include "app/window.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/random.h"
+#include "game/stage.h"
+#include "gfx/frame.h"
+#include "gfx/picture.h"
+#include "gfx/sprite.h"
+#include "platform/clock.h"
+#include "platform/cp949.h"
+#include "platform/display.h"
+#include "ranking/dialogs.h"
+#include "ranking/rank_text.h"
+
+EditionTraits Edition;
+
+namespace {
+
+void DrawGameFrame() {
+  LoadPicture("back.pcx");
+  BuildSpritePalette();
+  ShowPicture();
+  GameSrand(7);
+  for (int i = 0; i < 12; ++i) {
+    MobPool[i].Spawn();
+    MobPool[i].x = 250 + (i % 6) * 65;
+  }
+  for (int i = 0; i < 12; ++i) MobPool[i].Draw();
+  Player.Draw();
+  CopyFrameToOffscreen();
+  Counters.score = 48213;
+  Counters.bestCombo = 17;
+  HudLines hud;
+  FormatHudLines(hud, 7, 700, 212, 60, platform::Ticks());
+  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, hud.line[i]);
+  PresentOffscreen();
+}
+
+void MakeListing(char (&text)[kRankTextCap]) {
+  const char* names[kScoreRows] = {"PlommX", "닭다리",   "Quorbel",  "김치맨",   "ChickenLove",
+                                   "술고래", "mobkill",  "이병철",   "Yuna",     "닭집사장",
+                                   "Brakk",  "박하사탕", "hardcore", "소주한잔", "PlommX",
+                                   "Ilsa",   "최고수",   "zz",       "막걸리",   ""};
+  ScoreTable table;
+  for (int i = 0; i < kScoreRows; ++i) {
+    platform::Utf8ToCp949(names[i], std::strlen(names[i]), table.row[i].name, kScoreNameBytes);
+    if (!*names[i]) continue;
+    table.row[i].score = 98765u - static_cast<uint32_t>(i) * 4321u;
+    table.row[i].stage = 14 - i / 2;
+    table.row[i].bestCombo = 40 - i;
+    table.row[i].playSeconds = 900u - static_cast<uint32_t>(i) * 31u;
+  }
+  FormatRankText(table, text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool net = argc > 1 && std::strcmp(argv[1], "net") == 0;
+  Edition.longestName = net ? 9 : 11;
+  Edition.onlineRanking = net;
+  if (CreateGameWindow() != 1) {
+    std::fprintf(stderr, "dialogview: no game window (is there a display?) or no Korean font\n");
+    return 1;
+  }
+  InitOffscreen();
+  InitRowOffsets();
+  ClearSpriteBanks();
+  LoadSpriteFile(kChickenBank, "chicken.ani");
+  LoadSpriteFile(kFootBank, "foot.ani");
+  LoadSpriteFile(kMobBank, "mop.ani");
+  DrawGameFrame();
+
+  ShowNameDialog();
+  char name[kPlayerNameBytes * 2];
+  platform::Cp949ToUtf8(playerName, std::strlen(playerName), name, sizeof name);
+  std::printf("name: \"%s\" (%zu bytes)\n", name, std::strlen(playerName));
+
+  static char listing[kRankTextCap];
+  MakeListing(listing);
+  char folder[] = "/tmp/dialogview-XXXXXX";
+  const std::filesystem::path home = std::filesystem::current_path();
+  if (net) {
+    std::strcpy(rankTextBuffer, listing);
+  } else if (mkdtemp(folder) && chdir(folder) == 0) {
+    // soloplay reads the listing from the working directory.
+    if (std::FILE* file = std::fopen(kRankTextFileName, "wb")) {
+      std::fwrite(listing, 1, std::strlen(listing), file);
+      std::fclose(file);
+    }
+  }
+  if (InputState.quit == 0) ShowRankDialog();
+  if (!net) {
+    std::filesystem::current_path(home);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+  FreeSpriteBanks();
+  platform::CloseDisplay();
+  return 0;
+}
