@@ -1,8 +1,13 @@
-// soloplay: the game with its rankings kept in local files.
+// soloplay: the game with its rankings kept in local files in the player's game folder.
 #include "app/edition.h"
 #include "app/game_flow.h"
+#include "platform/game_folder.h"
+#include "ranking/rank_locally.h"
 
 // Longest name 11 bytes; the music is left alone once the window is closed; local ranking.
-EditionTraits Edition{11, false, false, nullptr};  // the local ranking step is wired here
+EditionTraits Edition{11, false, false, RankLocally};
 
-int main() { return RunProgram(); }
+int main() {
+  if (!platform::EnterGameFolder()) return 1;
+  return RunProgram();
+}

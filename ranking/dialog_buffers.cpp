@@ -3,6 +3,7 @@
 
 char playerName[kPlayerNameBytes];
 char rankTextBuffer[kRankTextBufferBytes];
+int32_t rankTextPrepared = 0;
 int32_t dialogOpen = 0;
 DialogHandle nameDialogHandle = nullptr;
 DialogHandle rankDialogHandle = nullptr;

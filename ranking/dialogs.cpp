@@ -104,7 +104,8 @@ void LoadRankText() {
 intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
   switch (message) {
     case WM_INITDIALOG:
-      if (!Edition.onlineRanking) LoadRankText();
+      if (!Edition.onlineRanking && rankTextPrepared == 0) LoadRankText();
+      rankTextPrepared = 0;
       rankTextBuffer[sizeof rankTextBuffer - 1] = 0;  // the buffer's last byte is its terminator
       platform::SetDialogItemText(dialog, kDialogEditId, rankTextBuffer);
       return 1;

@@ -14,6 +14,10 @@ inline constexpr size_t kRankTextBufferBytes = 10000;
 extern char playerName[kPlayerNameBytes];
 // The text the ranking dialog shows: at most 9999 bytes and a terminating zero.
 extern char rankTextBuffer[kRankTextBufferBytes];
+// soloplay: 1 when the ranking step has already put the text to show into rankTextBuffer
+// (the listing file could not be written); the ranking dialog then shows it instead of
+// loading the file, and lowers the flag.
+extern int32_t rankTextPrepared;
 // 1 while a caller waits for a dialog; the dialog's OK clears it.
 extern int32_t dialogOpen;
 extern DialogHandle nameDialogHandle;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,6 +21,10 @@
 #include "game/random.h"
 #include "gfx/sprite.h"
 #include "platform/text.h"
+#include "ranking/dialogs.h"
+#include "ranking/local_ranking.h"
+#include "ranking/rank_locally.h"
+#include "platform/game_folder.h"
 #include "screen_fixture.h"
 
 namespace {
@@ -203,6 +208,47 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillRanksTheGame) {
   ASSERT_EQ(stages.size(), 1u);
   EXPECT_EQ(stages[0].frames, 4);  // the frame that saw the close ran to its end
   EXPECT_EQ(InputState.quit, 1);
+}
+
+TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheLastName) {
+  const fs::path folder = fs::path(::testing::TempDir()) / ("brakkel_closed_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  for (const char* name : platform::kGameDataFiles) fs::copy_file(DataPath(name), folder / name, fs::copy_options::overwrite_existing);
+  fs::current_path(folder);
+  Edition.rankingStep = RankLocally;
+  LocalScoreTable = ScoreTable{};
+  std::strcpy(playerName, "Confirmed");
+  ClickBeforeTheLogo(100, 100);
+  onStageFrame = [](int32_t, int frame) {
+    if (frame == 1) {
+      // Five mobs walk into the chicken's reach just as the attack begun now lands.
+      for (int i = 0; i < 5; ++i) {
+        MobPool[i].x = Player.x + 240 + 5 * 10;
+        MobPool[i].y = Player.y + 210;
+      }
+      PushKey(VK_SPACE, true);
+    }
+    if (frame == 15) PushClose();
+  };
+  GameMain();
+  EXPECT_EQ(InputState.quit, 1);
+  EXPECT_GE(Counters.stageKills, 5);
+  std::FILE* file = std::fopen("easy.dat", "rb");
+  ASSERT_NE(file, nullptr);
+  uint8_t bytes[kScoreFileBytes + 1];
+  const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+  std::fclose(file);
+  ASSERT_EQ(got, kScoreFileBytes);
+  ScoreTable saved;
+  ScoreTableFromBytes(bytes + kScoreHeaderBytes, saved);
+  EXPECT_STREQ(saved.row[0].name, "Confirmed");
+  EXPECT_EQ(saved.row[0].score, static_cast<uint32_t>(Counters.score));
+  EXPECT_GT(saved.row[0].score, 0u);
+  EXPECT_EQ(saved.row[0].stage, 1);
+  EXPECT_TRUE(fs::exists(kRankTextFileName));
+  PushMouseButton(false);
+  fs::current_path(DataDir());
+  fs::remove_all(folder);
 }
 
 TEST_F(FlowTest, ClosedOnTheFrameThatClearsAStageTheNextStageEndsAfterOneFrame) {

@@ -1,0 +1,44 @@
+// soloplay's ranking step after every game: the difficulty's file, the place the score
+// earns, the name, the saved file, and the listing shown in the ranking dialog.
+#include "ranking/rank_locally.h"
+
+#include <cstring>
+
+#include "game/counters.h"
+#include "ranking/dialogs.h"
+#include "ranking/local_ranking.h"
+
+namespace {
+
+// When a write failed, the dialog shows the table as it stands in memory (the listing file
+// may be an old one, or none) with a short note under it.
+void PrepareUnsavedText() {
+  char text[kRankTextCap];
+  const size_t len = FormatRankText(LocalScoreTable, text);
+  const size_t notice = std::strlen(kRankNotSavedNotice);
+  std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
+  std::memcpy(rankTextBuffer, text, len);
+  std::memcpy(rankTextBuffer + len, "\r\n", 2);
+  std::memcpy(rankTextBuffer + len + 2, kRankNotSavedNotice, notice);
+  rankTextPrepared = 1;
+}
+
+}  // namespace
+
+void RankLocally(int32_t mode, int32_t stage) {
+  EnsureScoreFile(mode);
+  LoadScoreTable(mode);
+  const int32_t place = FindRankSlot(static_cast<uint32_t>(Counters.score));
+  bool saved = true;
+  if (place < kScoreRows) {
+    ShowNameDialog();
+    InsertScore(place, stage);
+    saved = WriteRankText() == 1;
+    saved = SaveScoreTable(mode) == 1 && saved;
+  } else {
+    saved = WriteRankText() == 1;
+  }
+  // Mended: a failed save is told in the dialog as well as on standard error.
+  if (!saved) PrepareUnsavedText();
+  ShowRankDialog();
+}
