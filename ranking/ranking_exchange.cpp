@@ -31,8 +31,7 @@ void AnswerThreshold(uint32_t threshold) {
     ShowNameDialog();
     submission.checkCode =
         CheckCode(submission.score, submission.stage, submission.bestCombo, submission.playSeconds);
-    // The whole field is written afresh, so no byte of an earlier name goes along.
-    std::memset(submission.name, 0, sizeof submission.name);
+    // The name field starts all zero for every game: no byte of an earlier name goes along.
     std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);
     RankingConnection.SendBytes(out, kScoreSubmissionBytes);
