@@ -50,7 +50,10 @@ def main():
         text = f.read()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
+    try:
+        listener.bind(("127.0.0.1", port))
+    except PermissionError:
+        sys.exit(77)  # port 20 needs root or the bind capability
     listener.listen(4)
     open(ready_path, "w").close()
     while True:
