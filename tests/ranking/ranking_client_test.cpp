@@ -1,11 +1,6 @@
 // The ranking connection against scripted loopback servers.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "app/window.h"
@@ -121,16 +116,7 @@ TEST_F(RankingClientTest, AFullBufferEndsTheConnectionAndNotTheProgram) {
 }
 
 TEST_F(RankingClientTest, RefusedAndMalformedAddressesFail) {
-  // A port nobody listens on: take a free one and close it again.
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  close(probe);
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", ntohs(address.sin_port)), -1);
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", ClosedPort()), -1);
   EXPECT_EQ(client.connected, 0);
   client.Cleanup();
   EXPECT_EQ(client.ConnectTo("127.0.0.1.5", 20), -1);
@@ -138,34 +124,8 @@ TEST_F(RankingClientTest, RefusedAndMalformedAddressesFail) {
   EXPECT_EQ(client.ConnectTo("localhost", 20), -1);
 }
 
-// A listening socket whose one-place queue is already taken answers no more connects:
-// they hang until given up.
-class HangingServer {
- public:
-  HangingServer() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    listener = socket(AF_INET, SOCK_STREAM, 0);
-    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener, 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-    filler = socket(AF_INET, SOCK_STREAM, 0);
-    connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  }
-  ~HangingServer() {
-    close(filler);
-    close(listener);
-  }
-  int listener = -1;
-  int filler = -1;
-  uint16_t port = 0;
-};
-
 TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns) {
-  HangingServer server;
+  HangingListener server;
   platform::UseFakeClock(100000);
   int waits = 0;
   int lastX = -1;
@@ -175,7 +135,7 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns
     platform::PushMouseMove(lastX, 40);
   });
   const uint32_t start = platform::Ticks();
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.port), -1);
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
   EXPECT_LE(waited, kConnectLimitMs + kConnectWaitStepMs);
@@ -187,10 +147,10 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns
 }
 
 TEST_F(RankingClientTest, AHangingConnectGivesUpInRealTimeToo) {
-  HangingServer server;
+  HangingListener server;
   const uint32_t start = platform::Ticks();
   platform::PushMouseMove(123, 45);
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.port), -1);
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
   EXPECT_LT(waited, kConnectLimitMs + 2000);

@@ -3,11 +3,6 @@
 // server that is down, slow or hostile ends it.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,19 +36,6 @@ Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 uint32_t Le32(const Bytes& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-// A loopback port that nobody listens on.
-uint16_t ClosedPort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
 }
 
 class ExchangeTest : public ::testing::Test {
@@ -248,27 +230,14 @@ TEST_F(ExchangeTest, AnUnreachableServerGivesOneMessageBoxPerGame) {
 }
 
 TEST_F(ExchangeTest, AConnectThatHangsGetsTheSameBoxAfterFiveSeconds) {
-  // A listening socket whose one-place queue is taken leaves further connects hanging.
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(listener, 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const int filler = socket(AF_INET, SOCK_STREAM, 0);
-  connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-
+  HangingListener server;
   start_ = Ticks();
-  RunRankingExchange("127.0.0.1", ntohs(address.sin_port));
+  RunRankingExchange("127.0.0.1", server.Port());
   EXPECT_GE(Ticks() - start_, kConnectLimitMs);
   EXPECT_LT(Ticks() - start_, kConnectLimitMs + 100);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, kUnreachableText);
   EXPECT_EQ(missedMoves, 0);
-  close(filler);
-  close(listener);
 }
 
 TEST_F(ExchangeTest, ThirtySecondsOfSilenceEndTheExchangeAsAClose) {

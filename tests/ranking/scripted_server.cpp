@@ -155,6 +155,40 @@ bool ScriptedServer::WaitUntilDone() {
   }
 }
 
+static sockaddr_in LoopbackAddress() {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+uint16_t ClosedPort() {
+  const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = LoopbackAddress();
+  socklen_t length = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  close(probe);
+  return ntohs(address.sin_port);
+}
+
+HangingListener::HangingListener() {
+  sockaddr_in address = LoopbackAddress();
+  socklen_t length = sizeof address;
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(listener_, 0);
+  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+  filler_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
+
+HangingListener::~HangingListener() {
+  close(filler_);
+  close(listener_);
+}
+
 // Written out here byte by byte rather than with the game's encoders, so a mistake in
 // those cannot hide itself.
 static void PutLittleEndian(Bytes& out, size_t at, uint32_t v) {

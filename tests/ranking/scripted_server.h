@@ -57,6 +57,25 @@ class ScriptedServer {
   std::thread thread_;
 };
 
+// A loopback port that nobody listens on (a free one, taken and given back).
+uint16_t ClosedPort();
+
+// A listening socket whose one-place queue is already taken: further connects to it hang
+// until the client gives up.
+class HangingListener {
+ public:
+  HangingListener();
+  ~HangingListener();
+  HangingListener(const HangingListener&) = delete;
+  HangingListener& operator=(const HangingListener&) = delete;
+  uint16_t Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int filler_ = -1;
+  uint16_t port_ = 0;
+};
+
 // Message bytes as the server sends them.
 Bytes ThresholdReplyBytes(uint32_t threshold);
 Bytes RankTextBytes(uint32_t length, const Bytes& text);
