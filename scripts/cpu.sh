@@ -50,15 +50,17 @@ started+=($!)
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }
 
-# The game's per-user folder for this measurement: the data, nothing else.
-mkdir "$work/home"
-cp "$build"/data/* "$work/home/"
+# The game's per-user folder for this measurement: the data, nothing else. soloplay moves
+# there itself (and brings the data up to date); stageview runs in it.
+export XDG_DATA_HOME=$work/xdg
+mkdir -p "$XDG_DATA_HOME/brakkel"
+cp "$build"/data/* "$XDG_DATA_HOME/brakkel/"
 
 pid=
 wid=
 # Starts a program in the game folder and waits for its window.
 start() {
-  (cd "$work/home" && exec "$bin/$1" "${@:2}") >"$work/$1.log" 2>&1 &
+  (cd "$XDG_DATA_HOME/brakkel" && exec "$bin/$1" "${@:2}") >"$work/$1.log" 2>&1 &
   pid=$!
   started+=("$pid")
   wid=$(timeout 10 xdotool search --sync --onlyvisible --pid "$pid" | head -1)
@@ -125,6 +127,13 @@ figure_soloplay_stage() {
   xdotool keyup space
 }
 
+# Escape ends the stage; the name entry (or, without a kill, the ranking) then waits.
+figure_dialog_wait() {
+  xdotool keydown Escape sleep 0.2 keyup Escape
+  sleep 1
+  measure "a dialog waiting (the game ended)" 2
+}
+
 figure_stage_300() {
   xdotool keydown space
   sleep 1
@@ -138,6 +147,7 @@ figure_logo
 figure_menu_still
 figure_menu_moving
 figure_soloplay_stage
+figure_dialog_wait
 stop
 
 start stageview 3

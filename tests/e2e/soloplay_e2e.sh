@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# soloplay as a player meets it, in a real X server: the logo skipped with a key, easy
+# chosen with the mouse, space held (the chicken sweeping up and down) until mobs have died,
+# Escape, a 15-letter name typed and confirmed, the ranking confirmed, the window closed by
+# its close box. Then the ranking file and the listing in the player's folder are checked.
+# Usage: soloplay_e2e.sh <bin folder>
+set -euo pipefail
+bin=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+work=$(mktemp -d)
+game=
+cleanup() {
+  [[ -n "$game" ]] && kill "$game" 2>/dev/null
+  e2e_stop_x
+  rm -rf "$work"
+}
+trap cleanup EXIT
+e2e_start_x
+
+export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
+unset SDL_VIDEODRIVER
+cd "$work"  # any folder: the game moves into its own
+"$bin/soloplay" >"$work/soloplay.log" 2>&1 &
+game=$!
+wid=$(e2e_window 'Brakkel!!')
+xdotool windowfocus --sync "$wid"
+folder=$XDG_DATA_HOME/brakkel
+[[ -f "$folder/logo.pcx" ]] || e2e_fail "the game folder did not get its data"
+
+sleep 1
+xdotool key a                                  # a typed character ends the logo
+sleep 0.5
+# Easy: a press held a moment inside its area, as a hand clicks.
+xdotool mousemove --window "$wid" 120 110 mousedown 1 sleep 0.2 mouseup 1
+sleep 1
+# Space held while the chicken sweeps its whole height, so mobs of every row walk into it.
+xdotool keydown space
+for _ in $(seq 12); do
+  xdotool keydown Down sleep 1.1 keyup Down keydown Up sleep 1.1 keyup Up
+done
+xdotool keyup space
+xdotool keydown Escape sleep 0.3 keyup Escape  # held across a frame: the stage sees it
+sleep 1
+xdotool type --delay 60 'ChickenRunner15'
+sleep 0.3
+xdotool key Return
+sleep 1
+xdotool key Return                             # the ranking dialog's OK
+sleep 1
+kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its window was closed"
+"$bin/xclose" "$wid"
+for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game" 2>/dev/null && e2e_fail "the game did not end after its window was closed"
+status=0
+wait "$game" || status=$?
+game=
+[[ $status -eq 0 ]] || { cat "$work/soloplay.log" >&2; e2e_fail "soloplay exited with $status"; }
+
+dat=$folder/easy.dat
+[[ -f "$dat" ]] || e2e_fail "no easy.dat"
+[[ $(stat -c %s "$dat") -eq 2359 ]] || e2e_fail "easy.dat is $(stat -c %s "$dat") bytes"
+name=$(dd if="$dat" bs=1 skip=39 count=12 status=none | tr -d '\0')
+[[ "$name" == "ChickenRunn" ]] || e2e_fail "the first row's name is '$name'"
+score=$(od -An -t u4 -j $((39 + 104)) -N 4 "$dat" | tr -d ' ')
+(( score > 0 )) || e2e_fail "the first row's score is $score: no mob died"
+listing=$folder/$(printf '\xec\x88\x9c\xec\x9c\x84.txt')
+[[ -f "$listing" ]] || e2e_fail "no listing"
+[[ $(grep -c $'\r$' "$listing") -eq 22 && $(wc -l <"$listing") -eq 22 ]] ||
+  e2e_fail "the listing does not have 22 CR LF lines"
+grep -q "ChickenRunn" "$listing" || e2e_fail "the listing does not show the name"
+echo "soloplay end to end: ChickenRunn ranked first in easy with $score points"
