@@ -67,10 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadStream(stream, piece);
   if (stream.size() < kTextAt) return 0;
   uint8_t* length = stream.data() + kThresholdReplyBytes + 4;
-  const uint32_t original = GetLe32(length);
-  PutLe32(length, static_cast<uint32_t>(original % (stream.size() - kTextAt + 2)));
+  const uint32_t stated = GetLe32(length);
+  PutLe32(length, static_cast<uint32_t>(stated % (stream.size() - kTextAt + 2)));
   ReadStream(stream, piece);
-  PutLe32(length, 10000 + original % 20000);
+  PutLe32(length, 10000 + stated % 20000);
   ReadStream(stream, piece);
   return 0;
 }
