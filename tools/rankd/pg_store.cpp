@@ -48,6 +48,8 @@ class PostgresStore final : public RankStore {
   bool Open(const std::string& uri) {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
+    // The server's notices ("relation already exists") are of no use in the log.
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     return Setup();
   }
 
