@@ -11,7 +11,6 @@
 
 #include <asio.hpp>
 #include <asio/experimental/as_tuple.hpp>
-#include <asio/experimental/awaitable_operators.hpp>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -29,7 +28,6 @@ namespace {
 
 using asio::awaitable;
 using asio::ip::tcp;
-using namespace asio::experimental::awaitable_operators;
 using Clock = std::chrono::steady_clock;
 constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
 
@@ -80,15 +78,38 @@ class LogSink {
   std::string pending_;
 };
 
-// One client's connection, living in its exchange's coroutine frame.
+// One client's connection. Its time limit is one timer: when the deadline passes, what the
+// exchange waits for is cancelled. (A timer raced against each read costs two coroutines
+// per read; this costs a timer wait per deadline.)
 struct Connection {
-  Connection(tcp::socket s, std::string a) : socket(std::move(s)), timer(socket.get_executor()), address(std::move(a)) {}
+  Connection(tcp::socket s, std::string a)
+      : socket(std::move(s)), limit(socket.get_executor()), wake(socket.get_executor()), address(std::move(a)) {}
   tcp::socket socket;
-  asio::steady_timer timer;  // the time limit of each read and write; wakes a commit wait
+  asio::steady_timer limit;
+  Clock::time_point deadline = Clock::time_point::max();
+  bool armed = false;
+  bool timedOut = false;
+  asio::steady_timer wake;  // ends the wait for a commit
   std::string address;
   bool storeDone = false;
   bool committed = false;
 };
+
+// Sets the connection's deadline (kept when it is the one already set).
+void Arm(const std::shared_ptr<Connection>& c, Clock::time_point deadline) {
+  if (c->armed && c->deadline == deadline) return;
+  c->armed = true;
+  c->deadline = deadline;
+  c->limit.expires_at(deadline);
+  c->limit.async_wait([weak = std::weak_ptr<Connection>(c)](const asio::error_code& ec) {
+    const auto conn = weak.lock();
+    // A wait that expired just before the deadline moved on is not the deadline.
+    if (ec || !conn || Clock::now() < conn->deadline) return;
+    conn->timedOut = true;
+    asio::error_code ignored;
+    conn->socket.cancel(ignored);
+  });
+}
 
 // The store's own thread: takes the scores that wait, commits them in one transaction,
 // reads the best rows back and hands both to the network thread. It also listens for
@@ -238,10 +259,11 @@ struct RankServer::Impl {
     std::string address_;
     std::list<Connection*>::iterator at_;
   };
-  awaitable<void> Session(std::unique_ptr<Connection> connection, Registration registration);
-  awaitable<std::tuple<asio::error_code, size_t>> ReadSome(Connection& c, uint8_t* to, size_t size,
-                                                           Clock::time_point deadline);
-  awaitable<asio::error_code> Write(Connection& c, asio::const_buffer bytes, Clock::time_point deadline);
+  awaitable<void> Session(std::shared_ptr<Connection> connection, Registration registration);
+  awaitable<std::tuple<asio::error_code, size_t>> ReadSome(const std::shared_ptr<Connection>& c, uint8_t* to,
+                                                           size_t size, Clock::time_point deadline);
+  awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
+                                    Clock::time_point deadline);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
@@ -358,8 +380,9 @@ bool RankServer::Impl::Start(std::string& error) {
 
 awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
   asio::steady_timer pause(io);
+  tcp::endpoint remote;
   for (;;) {
-    auto [ec, socket] = co_await acceptor.async_accept(kTuple);
+    auto [ec, socket] = co_await acceptor.async_accept(remote, kTuple);
     if (stopping || ec == asio::error::operation_aborted) co_return;
     if (ec) {
       // Out of descriptors or memory: wait a little rather than spin.
@@ -367,9 +390,6 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
       co_await pause.async_wait(kTuple);
       continue;
     }
-    asio::error_code pe;
-    const tcp::endpoint remote = socket.remote_endpoint(pe);
-    if (pe) continue;
     std::string address = AddressText(remote.address());
     const int fromThere = perAddress.contains(address) ? perAddress[address] : 0;
     if (static_cast<int>(live.size()) >= options.maxConnections || fromThere >= options.maxPerAddress) {
@@ -377,29 +397,32 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
                fromThere >= options.maxPerAddress ? "too many connections from this address" : "server full");
       continue;  // the socket closes here
     }
-    auto connection = std::make_unique<Connection>(std::move(socket), std::move(address));
+    auto connection = std::make_shared<Connection>(std::move(socket), std::move(address));
     Registration registration(*this, connection.get());
     asio::co_spawn(io, Session(std::move(connection), std::move(registration)), asio::detached);
   }
 }
 
-awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(Connection& c, uint8_t* to, size_t size,
+awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const std::shared_ptr<Connection>& c,
+                                                                           uint8_t* to, size_t size,
                                                                            Clock::time_point deadline) {
-  c.timer.expires_at(deadline);
-  auto result = co_await (c.socket.async_read_some(asio::buffer(to, size), kTuple) || c.timer.async_wait(kTuple));
-  if (result.index() == 1) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
-  co_return std::get<0>(result);
+  Arm(c, deadline);
+  if (c->timedOut || Clock::now() >= deadline) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
+  auto [ec, n] = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
+  if (ec && c->timedOut) ec = asio::error::timed_out;
+  co_return std::tuple<asio::error_code, size_t>{ec, n};
 }
 
-awaitable<asio::error_code> RankServer::Impl::Write(Connection& c, asio::const_buffer bytes,
+awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
                                                    Clock::time_point deadline) {
-  c.timer.expires_at(deadline);
-  auto result = co_await (asio::async_write(c.socket, bytes, kTuple) || c.timer.async_wait(kTuple));
-  if (result.index() == 1) co_return asio::error::timed_out;
-  co_return std::get<0>(std::get<0>(result));
+  Arm(c, deadline);
+  if (c->timedOut || Clock::now() >= deadline) co_return asio::error::timed_out;
+  auto [ec, n] = co_await asio::async_write(c->socket, bytes, kTuple);
+  if (ec && c->timedOut) ec = asio::error::timed_out;
+  co_return ec;
 }
 
-awaitable<void> RankServer::Impl::Session(std::unique_ptr<Connection> connection,
+awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection,
                                             [[maybe_unused]] Registration registration) {
   Connection& c = *connection;
   const Clock::time_point begun = Clock::now();
@@ -417,7 +440,7 @@ awaitable<void> RankServer::Impl::Session(std::unique_ptr<Connection> connection
         const Clock::time_point deadline = begunAlready ? messageBegun + options.messageTime
                                            : request    ? begun + options.requestTime
                                                         : answerFrom + options.answerTime;
-        auto [ec, n] = co_await ReadSome(c, bytes, exchange.Room(), deadline);
+        auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline);
         if (ec == asio::error::timed_out) {
           ending = begunAlready ? "message not finished in time"
                    : request    ? "no request in time"
@@ -431,7 +454,8 @@ awaitable<void> RankServer::Impl::Session(std::unique_ptr<Connection> connection
         break;
       }
       case Exchange::Phase::Reply:
-        if (co_await Write(c, asio::buffer(exchange.Reply(), kThresholdReplyBytes), Clock::now() + options.sendTime)) {
+        if (co_await Write(connection, asio::buffer(exchange.Reply(), kThresholdReplyBytes),
+                           Clock::now() + options.sendTime)) {
           ending = "score to beat not taken";
         } else {
           exchange.Sent();
@@ -442,14 +466,14 @@ awaitable<void> RankServer::Impl::Session(std::unique_ptr<Connection> connection
         c.storeDone = false;
         worker.Submit({exchange.Pending(), &c});
         while (!c.storeDone) {
-          c.timer.expires_at(Clock::time_point::max());
-          co_await c.timer.async_wait(kTuple);
+          c.wake.expires_at(Clock::time_point::max());
+          co_await c.wake.async_wait(kTuple);
         }
         exchange.Stored(c.committed);
         break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
-        if (co_await Write(c, asio::buffer(*text), Clock::now() + options.sendTime)) {
+        if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime)) {
           ending = "listing not taken";
         } else {
           exchange.Sent();
@@ -461,6 +485,7 @@ awaitable<void> RankServer::Impl::Session(std::unique_ptr<Connection> connection
     }
   }
   asio::error_code ignored;
+  c.limit.cancel();
   c.socket.close(ignored);
 
   char mode[12] = "-";
@@ -498,7 +523,7 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
   for (const auto& job : result.jobs) {
     job.waiter->committed = result.committed;
     job.waiter->storeDone = true;
-    job.waiter->timer.cancel();
+    job.waiter->wake.cancel();
   }
 }
 
