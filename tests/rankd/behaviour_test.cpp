@@ -1,5 +1,9 @@
 // rankd through its socket, on SQLite and on PostgreSQL: thresholds, the rules, the modes,
 // malformed and slow clients, restarts and two servers on one database.
+#include <libpq-fe.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -240,7 +244,91 @@ TEST_P(RankdBehaviour, TwoServersOnOneDatabaseAnswerTheSame) {
   EXPECT_EQ(Sorted(Kept()), Sorted(kept));
 }
 
+TEST_P(RankdBehaviour, StoppingLetsExchangesUnderWayEndAndClosesTheRestWithinTwoSeconds) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  const uint16_t port = server_.port();
+  uint8_t reply[kThresholdReplyBytes];
+  Client typing(port);  // a player who will not have typed a name in time
+  ASSERT_TRUE(typing.Send(RequestBytes(0)) && typing.Receive(reply, sizeof reply));
+  Client finishing(port);
+  ASSERT_TRUE(finishing.Send(RequestBytes(0)) && finishing.Receive(reply, sizeof reply));
+
+  const auto asked = std::chrono::steady_clock::now();
+  kill(server_.pid(), SIGTERM);
+  std::this_thread::sleep_for(300ms);
+  Client late(port);  // no new exchanges
+  EXPECT_TRUE(!late.connected() || late.ClosedByServer(1s));
+
+  const ScoreSubmission s = Submission("intime", 4, 4040, 4, 44);
+  std::string listing;
+  ASSERT_TRUE(finishing.Send(SubmissionBytes(s)));
+  EXPECT_TRUE(ReceiveListing(finishing, listing));
+  EXPECT_EQ(listing, ExpectedListing({ScoreOf(0, s)}, 0));
+  EXPECT_TRUE(typing.ClosedByServer(5s));
+  EXPECT_EQ(server_.Wait(10s), 0) << server_.Log();
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 4s);  // 2 s of grace, and the way out
+  EXPECT_EQ(Kept(), std::vector<rankd::Score>{ScoreOf(0, s)});
+  EXPECT_NE(server_.Log().find("closed at shutdown"), std::string::npos) << server_.Log();
+}
+
+TEST_P(RankdBehaviour, ALostDatabaseConnectionIsTakenUpAgainAndDeclinesGoOn) {
+  if (GetParam() != "postgresql") GTEST_SKIP() << "SQLite has no connection to lose";
+  ASSERT_TRUE(Start()) << server_.Log();
+  const ScoreSubmission first = Submission("before", 3, 300);
+  ASSERT_TRUE(Submit(server_.port(), 1, first).text);
+  std::vector<rankd::Score> kept = {ScoreOf(1, first)};
+
+  PGconn* admin = PQconnectdb(db_.where().c_str());
+  ASSERT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
+  PGresult* result = PQexec(admin,
+                            "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                            " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+  EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK);
+  EXPECT_GE(PQntuples(result), 1);
+  PQclear(result);
+  PQfinish(admin);
+
+  // Declines are answered from what the server holds.
+  EXPECT_EQ(Decline(server_.port(), 1).listing, ExpectedListing(kept, 1));
+  // Submissions: one that the server could not commit gets no listing and is not kept;
+  // soon they are committed again.
+  std::vector<rankd::Score> lost;
+  bool storedAgain = false;
+  for (int i = 0; i < 40 && !storedAgain; ++i) {
+    const ScoreSubmission s = Submission("after" + std::to_string(i), 3, 400u + static_cast<uint32_t>(i));
+    if (Submit(server_.port(), 1, s).text) {
+      kept.push_back(ScoreOf(1, s));
+      storedAgain = true;
+    } else {
+      lost.push_back(ScoreOf(1, s));
+      std::this_thread::sleep_for(100ms);
+    }
+  }
+  EXPECT_TRUE(storedAgain) << server_.Log();
+  EXPECT_LE(lost.size(), 2u);
+  EXPECT_EQ(Sorted(Kept()), Sorted(kept));
+  EXPECT_EQ(Decline(server_.port(), 1).listing, ExpectedListing(kept, 1));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, RankdBehaviour, ::testing::Values("sqlite", "postgresql"), EngineName);
+
+TEST(RankdProgram, TakesItsListeningSocketFromSystemd) {
+  const char* activate = "/usr/bin/systemd-socket-activate";
+  if (access(activate, X_OK) != 0) GTEST_SKIP() << "no systemd-socket-activate here";
+  TempDir dir;
+  const uint16_t port = FreePort();
+  ASSERT_NE(port, 0);
+  RankdProcess server;
+  // systemd's helper listens and starts rankd with the socket at the first connection.
+  ASSERT_TRUE(server.Spawn({activate, "-l", "127.0.0.1:" + std::to_string(port), RANKD_BINARY, "--port", "1",
+                            "--db", dir.path() + "/r.sqlite"},
+                           dir.path() + "/rankd.log"));
+  Seen seen;
+  ASSERT_TRUE(WaitFor([&] { return (seen = Decline(port, 2)).text; }, 10s)) << server.Log();
+  EXPECT_EQ(seen.listing, ExpectedListing({}, 2));
+  EXPECT_NE(server.Log().find("from systemd"), std::string::npos) << server.Log();
+  EXPECT_EQ(server.Stop(), 0) << server.Log();
+}
 
 TEST(RankdProgram, BadOptionsGiveAReasonAndStatusTwo) {
   std::string output;

@@ -63,11 +63,9 @@ RankdProcess::~RankdProcess() {
   if (pid_ > 0) Kill();
 }
 
-bool RankdProcess::Start(const std::vector<std::string>& options, const std::string& logPath) {
+bool RankdProcess::Spawn(const std::vector<std::string>& command, const std::string& logPath) {
   logPath_ = logPath;
-  const size_t from = ReadFile(logPath).size();
-  std::vector<std::string> args = {RANKD_BINARY, "--port", "0"};
-  args.insert(args.end(), options.begin(), options.end());
+  std::vector<std::string> args = command;
   std::vector<char*> argv = Argv(args);
   const pid_t pid = fork();
   if (pid < 0) return false;
@@ -81,6 +79,14 @@ bool RankdProcess::Start(const std::vector<std::string>& options, const std::str
     _exit(127);
   }
   pid_ = pid;
+  return true;
+}
+
+bool RankdProcess::Start(const std::vector<std::string>& options, const std::string& logPath) {
+  const size_t from = ReadFile(logPath).size();
+  std::vector<std::string> args = {RANKD_BINARY, "--port", "0"};
+  args.insert(args.end(), options.begin(), options.end());
+  if (!Spawn(args, logPath)) return false;
   port_ = 0;
   const bool up = WaitFor(
       [&] {
@@ -110,6 +116,11 @@ bool RankdProcess::Start(const std::vector<std::string>& options, const std::str
 int RankdProcess::Stop(std::chrono::milliseconds patience) {
   if (pid_ <= 0) return -1;
   kill(pid_, SIGTERM);
+  return Wait(patience);
+}
+
+int RankdProcess::Wait(std::chrono::milliseconds patience) {
+  if (pid_ <= 0) return -1;
   int status = 0;
   const bool ended = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, patience);
   if (!ended) {
@@ -138,6 +149,21 @@ long RankdProcess::StatusKb(const char* field) const {
     if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
   }
   return -1;
+}
+
+uint16_t FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+  socklen_t size = sizeof address;
+  uint16_t port = 0;
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  close(fd);
+  return port;
 }
 
 int RunProgram(const std::vector<std::string>& command, std::string& output) {

@@ -47,8 +47,12 @@ class RankdProcess {
   // Starts rankd with these options and --port 0, its standard error into `logPath`;
   // true once it listens (port() then tells where).
   bool Start(const std::vector<std::string>& options, const std::string& logPath);
+  // Starts any command line the same way, without waiting for anything.
+  bool Spawn(const std::vector<std::string>& command, const std::string& logPath);
   // SIGTERM; the exit status (-1 when it had to be killed, or had died of a signal).
   int Stop(std::chrono::milliseconds patience = 10s);
+  // Waits for the end: the exit status, or -1 (killed) when `patience` runs out.
+  int Wait(std::chrono::milliseconds patience);
   void Kill();  // SIGKILL, and waits for it
   bool running() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
@@ -62,6 +66,9 @@ class RankdProcess {
   uint16_t port_ = 0;
   std::string logPath_;
 };
+
+// A TCP port on 127.0.0.1 that nothing listens on just now.
+uint16_t FreePort();
 
 // Runs a program to its end; its exit status and what it wrote to both outputs.
 int RunProgram(const std::vector<std::string>& argv, std::string& output);
