@@ -213,8 +213,7 @@ class Load {
     return prefix_ + tail;
   }
 
-  awaitable<void> PlayOne(int mode, bool submit, Exchange& result) {
-    tcp::socket s(io_);
+  awaitable<void> PlayOn(tcp::socket& s, int mode, bool submit, Exchange& result) {
     uint32_t threshold = 0;
     if (!co_await Begin(s, mode, threshold)) co_return;
     if (submit) {
@@ -238,28 +237,60 @@ class Load {
     }
   }
 
-  // An exchange with a time limit: one that takes 10 seconds counts as failed.
+  // A single exchange with a time limit: one that takes 10 seconds counts as failed.
   awaitable<void> Play(int mode, bool submit, Exchange& result) {
+    tcp::socket s(io_);
     asio::steady_timer limit(io_, std::chrono::seconds(10));
-    co_await (PlayOne(mode, submit, result) || limit.async_wait(kTuple));
+    co_await (PlayOn(s, mode, submit, result) || limit.async_wait(kTuple));
   }
 
-  awaitable<void> Client() {
+  // A client plays exchanges one after another until the time is up. Each has 10 seconds:
+  // a watchdog beside the client cancels the one that overruns.
+  struct ClientState {
+    explicit ClientState(asio::io_context& io) : socket(io) {}
+    tcp::socket socket;
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);  // only ever moves on
+  };
+  awaitable<void> Watchdog(ClientState& state) {
+    asio::steady_timer timer(io_);
+    for (;;) {
+      timer.expires_at(state.deadline);
+      auto [ec] = co_await timer.async_wait(kTuple);
+      if (ec) co_return;  // the client is done
+      if (Clock::now() >= state.deadline) {
+        asio::error_code ignored;
+        state.socket.close(ignored);
+        state.deadline = Clock::now() + std::chrono::seconds(10);
+      }
+    }
+  }
+  awaitable<void> Plays(ClientState& state) {
+    Exchange result;
     while (Clock::now() < end_) {
       const int mode = static_cast<int>(random_() % 3);
       const bool submit = static_cast<int>(random_() % 100) < o_.submitPercent;
       const Clock::time_point begun = Clock::now();
-      Exchange result;
-      co_await Play(mode, submit, result);
+      state.deadline = begun + std::chrono::seconds(10);
+      result.ok = false;
+      result.submitted = false;
+      co_await PlayOn(state.socket, mode, submit, result);
+      asio::error_code ignored;
+      state.socket.close(ignored);
       if (result.ok) {
-        latencyUs_.push_back(static_cast<uint32_t>(
-            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begun).count()));
+        const auto us = static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begun).count());
+        latencyUs_.push_back(us);
+        (submit ? submitUs_ : declineUs_).push_back(us);
         ++(submit ? submissions_ : declines_);
       } else {
         ++errors_;
       }
       if (result.submitted) (result.ok ? acked_ : unacked_).push_back(result.score);
     }
+  }
+  awaitable<void> Client() {
+    ClientState state(io_);
+    co_await (Plays(state) || Watchdog(state));
     Done();
   }
 
@@ -327,19 +358,22 @@ class Load {
 
   int Report() {
     const long hwm = o_.pid > 0 ? StatusKb(o_.pid, "VmHWM") : -1;
-    std::sort(latencyUs_.begin(), latencyUs_.end());
-    auto percentile = [&](double p) {
-      if (latencyUs_.empty()) return 0.0;
-      const size_t i = std::min(latencyUs_.size() - 1, static_cast<size_t>(p * static_cast<double>(latencyUs_.size())));
-      return latencyUs_[i] / 1000.0;
+    for (auto* list : {&latencyUs_, &declineUs_, &submitUs_}) std::sort(list->begin(), list->end());
+    auto percentile = [](const std::vector<uint32_t>& list, double p) {
+      if (list.empty()) return 0.0;
+      const size_t i = std::min(list.size() - 1, static_cast<size_t>(p * static_cast<double>(list.size())));
+      return list[i] / 1000.0;
     };
     const long exchanges = declines_ + submissions_;
     std::printf("rankload: %d clients for %.1f s, %d idle connections, %d%% submissions, %zu source addresses\n",
                 o_.clients, o_.seconds, o_.idle, o_.submitPercent, sources_.size());
     std::printf("exchanges: %ld complete (%ld declines, %ld submissions) in %.2f s = %.0f per second\n", exchanges,
                 declines_, submissions_, elapsed_, exchanges / std::max(elapsed_, 1e-9));
-    std::printf("latency: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", percentile(0.50), percentile(0.99),
-                latencyUs_.empty() ? 0.0 : latencyUs_.back() / 1000.0);
+    std::printf("latency: p50 %.2f ms, p99 %.2f ms, max %.2f ms (declines p50 %.2f, p99 %.2f; submissions p50 %.2f, "
+                "p99 %.2f)\n",
+                percentile(latencyUs_, 0.50), percentile(latencyUs_, 0.99),
+                latencyUs_.empty() ? 0.0 : latencyUs_.back() / 1000.0, percentile(declineUs_, 0.5),
+                percentile(declineUs_, 0.99), percentile(submitUs_, 0.5), percentile(submitUs_, 0.99));
     std::printf("errors: %ld exchanges; idle connections: %ld held, %ld answered at the end, %ld failed\n", errors_,
                 idleHeld_, idleAnswered_, idleFailed_);
     if (o_.pid > 0) std::printf("server peak memory (VmHWM): %ld kB (%ld kB before the clients began)\n", hwm, hwmBefore_);
@@ -439,6 +473,8 @@ class Load {
   Clock::time_point end_;
   double elapsed_ = 0;
   std::vector<uint32_t> latencyUs_;
+  std::vector<uint32_t> declineUs_;
+  std::vector<uint32_t> submitUs_;
   long declines_ = 0;
   long submissions_ = 0;
   long errors_ = 0;
