@@ -173,6 +173,7 @@ void Exchange::Sent() {
 
 void Exchange::Stored(bool committed) {
   if (phase_ != Phase::Storing) return;
+  // A listing means the result is kept: without a commit the client gets none.
   if (committed) {
     Finish(Phase::Text, Outcome::Stored);
   } else {
