@@ -107,7 +107,7 @@ TEST_P(RankdBehaviour, TheDifficultiesAreKeptApart) {
 }
 
 TEST_P(RankdBehaviour, MalformedAndSlowClientsCloseOnlyTheirOwnConnection) {
-  ASSERT_TRUE(Start({"--request-time", "0.5", "--answer-time", "1", "--message-time", "0.5"})) << server_.Log();
+  ASSERT_TRUE(Start({"--request-time", "0.5", "--answer-time", "1", "--message-time", "0.8"})) << server_.Log();
   const uint16_t port = server_.port();
   const ScoreSubmission pieces = Submission("pieces", 4, 4444, 3, 99);
   std::vector<std::thread> hostile;

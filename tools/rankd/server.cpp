@@ -263,7 +263,7 @@ struct RankServer::Impl {
   awaitable<std::tuple<asio::error_code, size_t>> ReadSome(const std::shared_ptr<Connection>& c, uint8_t* to,
                                                            size_t size, Clock::time_point deadline);
   awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
-                                    Clock::time_point deadline);
+                                    Clock::time_point deadline, bool last = false);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
@@ -414,12 +414,18 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
 }
 
 awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
-                                                   Clock::time_point deadline) {
+                                                   Clock::time_point deadline, bool last) {
   Arm(c, deadline);
   if (c->timedOut || Clock::now() >= deadline) co_return asio::error::timed_out;
-  auto [ec, n] = co_await asio::async_write(c->socket, bytes, kTuple);
-  if (ec && c->timedOut) ec = asio::error::timed_out;
-  co_return ec;
+  // The last bytes wait for the close, which sends them with the end of the connection in
+  // one segment.
+  const asio::socket_base::message_flags flags = last ? MSG_MORE : 0;
+  for (size_t sent = 0; sent < bytes.size();) {
+    auto [ec, n] = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
+    if (ec) co_return c->timedOut ? asio::error::timed_out : ec;
+    sent += n;
+  }
+  co_return asio::error_code{};
 }
 
 awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection,
@@ -473,7 +479,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
         break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
-        if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime)) {
+        if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {
           ending = "listing not taken";
         } else {
           exchange.Sent();

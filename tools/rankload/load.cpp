@@ -193,17 +193,26 @@ class Load {
     co_return true;
   }
 
-  awaitable<bool> Finish(tcp::socket& s, const uint8_t* answer, size_t size, std::string& listing) {
+  // Sends the answer and reads the header and the listing, in as few reads as they came in;
+  // the listing is kept only when `listing` is given.
+  awaitable<bool> Finish(tcp::socket& s, const uint8_t* answer, size_t size, std::string* listing) {
     auto [we, wn] = co_await asio::async_write(s, asio::buffer(answer, size), kTuple);
     if (we) co_return false;
-    uint8_t header[kRankTextHeaderBytes];
-    auto [he, hn] = co_await asio::async_read(s, asio::buffer(header), kTuple);
-    if (he) co_return false;
-    const uint32_t length = DecodeRankTextHeader(header);
-    if (length > 100000) co_return false;
-    listing.resize(length);
-    auto [te, tn] = co_await asio::async_read(s, asio::buffer(listing), kTuple);
-    co_return !te;
+    uint8_t bytes[4096];
+    size_t have = 0;
+    size_t need = kRankTextHeaderBytes;
+    while (have < need) {
+      auto [re, n] = co_await s.async_read_some(asio::buffer(bytes + have, sizeof bytes - have), kTuple);
+      if (re) co_return false;
+      have += n;
+      if (have >= kRankTextHeaderBytes) {
+        const uint32_t length = DecodeRankTextHeader(bytes);
+        if (length > sizeof bytes - kRankTextHeaderBytes) co_return false;
+        need = kRankTextHeaderBytes + length;
+      }
+    }
+    if (listing != nullptr) listing->assign(bytes + kRankTextHeaderBytes, bytes + need);
+    co_return true;
   }
 
   std::string NextName() {
@@ -213,7 +222,7 @@ class Load {
     return prefix_ + tail;
   }
 
-  awaitable<void> PlayOn(tcp::socket& s, int mode, bool submit, Exchange& result) {
+  awaitable<void> PlayOn(tcp::socket& s, int mode, bool submit, Exchange& result, bool keep) {
     uint32_t threshold = 0;
     if (!co_await Begin(s, mode, threshold)) co_return;
     if (submit) {
@@ -229,11 +238,11 @@ class Load {
       EncodeScoreSubmission(sub, bytes);
       result.submitted = true;
       result.score = rankd::ScoreFromSubmission(mode, sub);
-      result.ok = co_await Finish(s, bytes, sizeof bytes, result.listing);
+      result.ok = co_await Finish(s, bytes, sizeof bytes, keep ? &result.listing : nullptr);
     } else {
       uint8_t bytes[kRankDeclineBytes];
       EncodeRankDecline(bytes);
-      result.ok = co_await Finish(s, bytes, sizeof bytes, result.listing);
+      result.ok = co_await Finish(s, bytes, sizeof bytes, keep ? &result.listing : nullptr);
     }
   }
 
@@ -241,7 +250,7 @@ class Load {
   awaitable<void> Play(int mode, bool submit, Exchange& result) {
     tcp::socket s(io_);
     asio::steady_timer limit(io_, std::chrono::seconds(10));
-    co_await (PlayOn(s, mode, submit, result) || limit.async_wait(kTuple));
+    co_await (PlayOn(s, mode, submit, result, true) || limit.async_wait(kTuple));
   }
 
   // A client plays exchanges one after another until the time is up. Each has 10 seconds:
@@ -273,7 +282,7 @@ class Load {
       state.deadline = begun + std::chrono::seconds(10);
       result.ok = false;
       result.submitted = false;
-      co_await PlayOn(state.socket, mode, submit, result);
+      co_await PlayOn(state.socket, mode, submit, result, false);
       asio::error_code ignored;
       state.socket.close(ignored);
       if (result.ok) {
@@ -309,7 +318,7 @@ class Load {
     EncodeRankDecline(decline);
     std::string listing;
     limit.expires_after(std::chrono::seconds(10));
-    auto ended = co_await (Finish(s, decline, sizeof decline, listing) || limit.async_wait(kTuple));
+    auto ended = co_await (Finish(s, decline, sizeof decline, &listing) || limit.async_wait(kTuple));
     ++(ended.index() == 0 && std::get<0>(ended) ? idleAnswered_ : idleFailed_);
     Done();
   }
