@@ -141,6 +141,10 @@ void RankdProcess::Kill() {
 
 std::string RankdProcess::Log() const { return ReadFile(logPath_); }
 
+bool RankdProcess::LogShows(const std::string& text, std::chrono::milliseconds patience) const {
+  return WaitFor([&] { return Log().find(text) != std::string::npos; }, patience);
+}
+
 long RankdProcess::StatusKb(const char* field) const {
   std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
   std::string line;

@@ -58,6 +58,9 @@ class RankdProcess {
   pid_t pid() const { return pid_; }
   uint16_t port() const { return port_; }
   std::string Log() const;  // everything it wrote so far
+  // Whether a line with `text` shows in the log within `patience` (lines are written a
+  // moment after their exchange ends).
+  bool LogShows(const std::string& text, std::chrono::milliseconds patience = 5s) const;
   // A figure of /proc/<pid>/status in kB (VmHWM, VmRSS), -1 when unknown.
   long StatusKb(const char* field) const;
 

@@ -23,7 +23,7 @@ const char kUsage[] =
     "                        types a name (default 600)\n"
     "  --message-time S      seconds to finish a message once it began (default 10)\n"
     "  --send-time S         seconds a client has to take the ranking text (default 10)\n"
-    "  --quiet               no log line per exchange\n"
+    "  --quiet               no log line per exchange (start, stop and failures are still told)\n"
     "  --help                this text\n"
     "\n"
     "Started by systemd with a socket (rankd.socket), rankd serves that socket and ignores\n"

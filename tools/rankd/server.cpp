@@ -35,11 +35,10 @@ constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
 // the event loop, so a busy server makes few writes.
 class LogSink {
  public:
-  LogSink(asio::io_context& io, bool on) : io_(io), on_(on) {}
+  explicit LogSink(asio::io_context& io) : io_(io) {}
   ~LogSink() { Flush(); }
 
   __attribute__((format(printf, 2, 3))) void Line(const char* format, ...) {
-    if (!on_) return;
     char line[512];
     va_list args;
     va_start(args, format);
@@ -73,7 +72,6 @@ class LogSink {
 
  private:
   asio::io_context& io_;
-  bool on_;
   bool posted_ = false;
   std::string pending_;
 };
@@ -227,7 +225,7 @@ long long MillisecondsSince(Clock::time_point from) {
 
 struct RankServer::Impl {
   Impl(const ServerOptions& o, std::unique_ptr<RankStore> s)
-      : options(o), store(std::move(s)), log(io, o.log), worker(*store, &Impl::Receive, this),
+      : options(o), store(std::move(s)), log(io), worker(*store, &Impl::Receive, this),
         signals(io, SIGINT, SIGTERM), graceTimer(io), work(asio::make_work_guard(io)) {}
 
   bool Start(std::string& error);
@@ -393,8 +391,10 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
     std::string address = AddressText(remote.address());
     const int fromThere = perAddress.contains(address) ? perAddress[address] : 0;
     if (static_cast<int>(live.size()) >= options.maxConnections || fromThere >= options.maxPerAddress) {
-      log.Line("%s mode - refused: %s 0 ms", address.c_str(),
-               fromThere >= options.maxPerAddress ? "too many connections from this address" : "server full");
+      if (options.log) {
+        log.Line("%s mode - refused: %s 0 ms", address.c_str(),
+                 fromThere >= options.maxPerAddress ? "too many connections from this address" : "server full");
+      }
       continue;  // the socket closes here
     }
     auto connection = std::make_shared<Connection>(std::move(socket), std::move(address));
@@ -498,7 +498,9 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
   if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
   const long long ms = MillisecondsSince(begun);
   const Outcome outcome = exchange.outcome();
-  if (ending != nullptr) {
+  if (!options.log) {
+    // --quiet: no line per exchange
+  } else if (ending != nullptr) {
     log.Line("%s mode %s %s%s%s %lld ms", c.address.c_str(), mode, outcome == Outcome::Open ? "" : OutcomeText(outcome),
              outcome == Outcome::Open ? "" : ", ", ending, ms);
   } else if (outcome == Outcome::Refused) {
