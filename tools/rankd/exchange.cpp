@@ -95,6 +95,9 @@ RankCache::RankCache() {
 }
 
 void RankCache::Set(int mode, const ScoreTable& table) {
+  // The rows hold no padding, so equal bytes are equal tables: an unchanged table keeps its text.
+  static_assert(sizeof(ScoreTable) == kScoreRows * kScoreEntryBytes);
+  if (modes_[mode].text && std::memcmp(&modes_[mode].table, &table, sizeof table) == 0) return;
   modes_[mode].table = table;
   modes_[mode].text = std::make_shared<const std::vector<uint8_t>>(RankTextMessage(table));
 }

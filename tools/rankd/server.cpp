@@ -267,7 +267,9 @@ struct RankServer::Impl {
 
   ServerOptions options;
   std::unique_ptr<RankStore> store;
-  asio::io_context io{1};
+  // One thread does all the I/O (the store's thread only posts its results), so the
+  // reactor needs no locks.
+  asio::io_context io{ASIO_CONCURRENCY_HINT_UNSAFE_IO};
   LogSink log;
   StoreWorker worker;
   RankCache cache;

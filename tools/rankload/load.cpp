@@ -467,7 +467,7 @@ class Load {
   }
 
   Options o_;
-  asio::io_context io_{1};
+  asio::io_context io_{ASIO_CONCURRENCY_HINT_UNSAFE};  // one thread, no locks
   tcp::endpoint server_;
   bool loopback_ = false;
   std::vector<asio::ip::address_v4> sources_;
