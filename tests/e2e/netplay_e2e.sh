@@ -74,11 +74,6 @@ wy=$Y
 shot() { import -window root "$work/$1.png"; }
 # A part of the window (x, y, width, height in window coordinates) as raw RGB bytes.
 crop() { convert "$work/$1.png" -crop "$4x$5+$((wx + $2))+$((wy + $3))" +repage -depth 8 rgb:-; }
-# Only the HUD's blue letters of such a part: the scrolling background behind them is left out.
-hud_letters() {
-  convert "$work/$1.png" -crop "$4x$5+$((wx + $2))+$((wy + $3))" +repage -fill black +opaque "#0000FF" \
-    -depth 8 rgb:-
-}
 # Waits (up to $2 seconds) until the record holds a line starting with $1.
 await_record() {
   local i
@@ -102,28 +97,7 @@ xdotool mouseup 1
 sleep 1
 shot stage-start
 
-# The letters at the score's place in the HUD's first line (after the mode's name) change
-# only when the score does: attack until they do. The chicken walks up and down meanwhile,
-# so its reach sweeps every height the mobs walk at.
-hud_letters stage-start 100 0 48 24 > "$work/score0.rgb"
-xdotool keydown space
-way=Up
-scored=
-started=$SECONDS
-i=0
-while ((SECONDS - started < 40)); do
-  if ((i++ % 4 == 0)); then
-    xdotool keyup Up keyup Down keydown "$way"
-    if [[ $way == Up ]]; then way=Down; else way=Up; fi
-  fi
-  sleep 0.25
-  shot stage
-  hud_letters stage 100 0 48 24 > "$work/score.rgb"
-  if ! cmp -s "$work/score0.rgb" "$work/score.rgb"; then scored=1; break; fi
-done
-xdotool keyup Up keyup Down keyup space
-[[ -n "$scored" ]] || e2e_fail "no mob was killed in 40 seconds of attacks"
-echo "first points after $((SECONDS - started)) s of attacks"
+e2e_attack_until_scored "$id" "$work"
 shot scored
 # Held for a while: the stage looks at the key once a frame.
 xdotool keydown Escape

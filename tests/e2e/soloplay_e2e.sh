@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # soloplay as a player meets it, in a real X server: the logo skipped with a key, easy
-# chosen with the mouse, space held (the chicken sweeping up and down) until mobs have died,
+# chosen with the mouse, space held (the chicken sweeping up and down) until a mob has died,
 # Escape, a 15-letter name typed and confirmed, the ranking confirmed, the window closed by
 # its close box. Then the ranking file and the listing in the player's folder are checked.
 # Usage: soloplay_e2e.sh <bin folder>
@@ -35,12 +35,7 @@ sleep 0.5
 # Easy: a press held a moment inside its area, as a hand clicks.
 xdotool mousemove --window "$wid" 120 110 mousedown 1 sleep 0.2 mouseup 1
 sleep 1
-# Space held while the chicken sweeps its whole height, so mobs of every row walk into it.
-xdotool keydown space
-for _ in $(seq 12); do
-  xdotool keydown Down sleep 1.1 keyup Down keydown Up sleep 1.1 keyup Up
-done
-xdotool keyup space
+e2e_attack_until_scored "$wid" "$work"
 xdotool keydown Escape sleep 0.3 keyup Escape  # held across a frame: the stage sees it
 sleep 1
 xdotool type --delay 60 'ChickenRunner15'

@@ -1,6 +1,7 @@
 // Shows the name-entry dialog and then the ranking dialog over a game frame made from the
 // "back.pcx" and sprite files of the working directory, with a listing of made-up players.
-// "net" as the only argument shows them as netplay does (9-byte names, a random title).
+// "net" as the only argument shows them as netplay does (9-byte names, a random title);
+// "listing FILE" shows only the ranking dialog as netplay does, with the file's text.
 #include <unistd.h>
 
 #include <cstdio>
@@ -67,8 +68,23 @@ void MakeListing(char (&text)[kRankTextCap]) {
 
 }  // namespace
 
+// The ranking dialog alone, as netplay shows a text the server sent.
+int ShowListingFile(const char* fileName) {
+  std::FILE* file = std::fopen(fileName, "rb");
+  if (!file) {
+    std::fprintf(stderr, "dialogview: cannot read %s\n", fileName);
+    return 1;
+  }
+  const size_t got = std::fread(rankTextBuffer, 1, sizeof rankTextBuffer - 1, file);
+  std::fclose(file);
+  rankTextBuffer[got] = 0;
+  ShowRankDialog();
+  return 0;
+}
+
 int main(int argc, char** argv) {
-  const bool net = argc > 1 && std::strcmp(argv[1], "net") == 0;
+  const bool listingOnly = argc > 2 && std::strcmp(argv[1], "listing") == 0;
+  const bool net = listingOnly || (argc > 1 && std::strcmp(argv[1], "net") == 0);
   Edition.longestName = net ? 9 : 11;
   Edition.onlineRanking = net;
   if (CreateGameWindow() != 1) {
@@ -82,6 +98,12 @@ int main(int argc, char** argv) {
   LoadSpriteFile(kFootBank, "foot.ani");
   LoadSpriteFile(kMobBank, "mop.ani");
   DrawGameFrame();
+  if (listingOnly) {
+    const int status = ShowListingFile(argv[2]);
+    FreeSpriteBanks();
+    platform::CloseDisplay();
+    return status;
+  }
 
   ShowNameDialog();
   char name[kPlayerNameBytes * 2];

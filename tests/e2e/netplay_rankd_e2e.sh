@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# netplay against the real ranking server: rankd on 127.0.0.1 port 20 (in a network
+# namespace of its own when one can be made) with a fresh SQLite database. A game of easy
+# is played until a mob dies, a 15-letter name typed, the ranking confirmed, the window
+# closed. Then the database must hold the result under the 9-byte name, and the text the
+# ranking dialog showed must be the listing the server gives now (the dialog's text box is
+# compared, pixel for pixel, with the same box showing that listing in dialogview).
+# Usage: netplay_rankd_e2e.sh <bin folder>
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+export E2E_BIN=$(realpath "$1")
+
+if [[ -z "${E2E_NETNS:-}" ]] && command -v ip >/dev/null && unshare -n true 2>/dev/null; then
+  exec env E2E_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+fi
+source "$here/lib.sh"
+
+work=$(mktemp -d /tmp/netplay-rankd-e2e-XXXXXX)
+rankd_pid=
+game_pid=
+view_pid=
+cleanup() {
+  set +e
+  for p in "$game_pid" "$view_pid" "$rankd_pid"; do
+    [[ -n "$p" ]] && kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
+  done
+  e2e_stop_x
+  rm -rf "$work"
+  return 0
+}
+trap cleanup EXIT
+
+"$E2E_BIN/rankd" --port 20 --db "$work/rankd.sqlite" 2>"$work/rankd.log" &
+rankd_pid=$!
+for _ in $(seq 100); do
+  grep -q "listening on" "$work/rankd.log" && break
+  kill -0 "$rankd_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if ! grep -q "listening on" "$work/rankd.log"; then
+  grep -qi "permission\|denied\|not permitted" "$work/rankd.log" &&
+    { echo "SKIP: port 20 cannot be listened on here (not root)"; exit 77; }
+  e2e_fail "rankd did not start: $(cat "$work/rankd.log")"
+fi
+
+e2e_start_x
+unset SDL_VIDEODRIVER
+export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
+(cd "$work" && exec "$E2E_BIN/netplay") >"$work/netplay.log" 2>&1 &
+game_pid=$!
+id=$(e2e_window "Brakkel!!") || e2e_fail "no game window"
+e2e_choose_easy "$id"
+e2e_attack_until_scored "$id" "$work"
+e2e_escape
+sleep 1.5                                   # the threshold (0 in an empty database) comes back
+xdotool type --delay 40 ABCDEFGHIJKLMNO     # the name dialog: its preset is replaced
+sleep 0.3
+xdotool key Return
+for _ in $(seq 100); do grep -q "mode 0 stored" "$work/rankd.log" && break; sleep 0.1; done
+grep -q "mode 0 stored" "$work/rankd.log" || e2e_fail "rankd stored nothing: $(cat "$work/rankd.log")"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$id")"
+import -window root "$work/ranking.png"
+xdotool key Return                          # the ranking dialog's OK
+sleep 0.5
+e2e_close_and_wait "$id" "$game_pid"
+game_pid=
+
+# The result in the database, under the name cut to 9 bytes.
+row=$(sqlite3 "$work/rankd.sqlite" "SELECT hex(name) || ' ' || score || ' ' || stage FROM scores WHERE mode = 0")
+read -r name score stage <<<"$row"
+[[ "$name" == "$(printf ABCDEFGHI | od -An -tx1 | tr -d ' \n' | tr a-f A-F)" ]] ||
+  e2e_fail "the stored name is $name"
+(( score > 0 && stage == 1 )) || e2e_fail "stored: score $score, stage $stage"
+
+# The listing the server gives now, fetched with a decline of our own.
+python3 - "$work/listing.bin" <<'PY'
+import socket, struct, sys
+with socket.create_connection(("127.0.0.1", 20), timeout=10) as s:
+    s.sendall(bytes([0, 0]))
+    def exactly(n):
+        data = b""
+        while len(data) < n:
+            chunk = s.recv(n - len(data))
+            if not chunk:
+                raise SystemExit("closed early")
+            data += chunk
+        return data
+    exactly(56)
+    s.sendall(bytes([1, 0]))
+    length = struct.unpack("<I", exactly(8)[4:8])[0]
+    open(sys.argv[1], "wb").write(exactly(length))
+PY
+grep -q "ABCDEFGHI" "$work/listing.bin" || e2e_fail "the server's listing does not hold the name"
+
+# The same listing in the ranking dialog of dialogview, in the same X server: the two text
+# boxes must be the same pixels.
+(cd "$work/data/brakkel" && exec "$E2E_BIN/dialogview" listing "$work/listing.bin") >"$work/view.log" 2>&1 &
+view_pid=$!
+sleep 1
+view=$(xdotool search --pid "$view_pid" --name "Brakkel!!" | head -n 1)
+[[ -n "$view" ]] || view=$(e2e_window "Brakkel!!")
+sleep 1
+gx=$X gy=$Y
+eval "$(xdotool getwindowgeometry --shell "$view")"
+import -window root "$work/expected.png"
+box="344x273"  # the ranking dialog's text box, inside its border, at (41, 66) of the window
+convert "$work/ranking.png" -crop "$box+$((gx + 41))+$((gy + 66))" +repage -depth 8 rgb:- >"$work/shown.rgb"
+convert "$work/expected.png" -crop "$box+$((X + 41))+$((Y + 66))" +repage -depth 8 rgb:- >"$work/expected.rgb"
+cmp -s "$work/shown.rgb" "$work/expected.rgb" ||
+  e2e_fail "the ranking dialog did not show the server's listing"
+# And the box is not blank: it holds the 22 lines' letters.
+dark=$(convert "$work/ranking.png" -crop "$box+$((gx + 41))+$((gy + 66))" +repage -threshold 30% \
+  -negate -format "%[fx:mean*w*h]" info:)
+awk -v d="$dark" 'BEGIN { exit !(d > 2000) }' || e2e_fail "the ranking dialog's text box is nearly empty ($dark dark pixels)"
+echo "netplay with rankd end to end: ABCDEFGHI stored with $score points, and shown in the listing"
