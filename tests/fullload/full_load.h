@@ -109,11 +109,11 @@ class FullLoad : public ::testing::Test {
     SpriteBankTable = {};
   }
 
-  // Stage `stage` with every mob record in play: 250 across the screen and past all four
-  // edges, the rest walking in from far right.
-  void StartFullStage(int32_t stage) {
-    run.Start(stage, kMobPoolSize, 100);
-    for (int32_t i = 0; i < kMobPoolSize; ++i) {
+  // Stage `stage` with `count` mob records in play (all 5000 unless told): the first 250
+  // across the screen and past all four edges, the rest walking in from far right.
+  void StartFullStage(int32_t stage, int32_t count = kMobPoolSize) {
+    run.Start(stage, count, 100);
+    for (int32_t i = 0; i < count; ++i) {
       Mob& mob = MobPool[i];
       if (i < kOnScreen) {
         mob.x = -140 + (i * 780) / kOnScreen;
