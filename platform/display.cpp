@@ -311,12 +311,14 @@ void CopyToOffscreen(const uint16_t* frame) {
 
 uint32_t WidenRgb555(uint16_t pixel) { return widen[pixel & 0x7FFF]; }
 
+void WidenRgb555Frame(const uint16_t* frame, uint32_t* out) {
+  for (int i = 0; i < kScreenPixels; ++i) out[i] = widen[frame[i] & 0x7FFF];
+}
+
 namespace {
 
 // RGB555 -> the 32-bit pixels of `converted`.
-void Convert(const uint16_t* frame) {
-  for (int i = 0; i < kScreenPixels; ++i) converted[i] = widen[frame[i] & 0x7FFF];
-}
+void Convert(const uint16_t* frame) { WidenRgb555Frame(frame, converted); }
 
 // The converted 32-bit frame is ready: show it. Only the rows that differ from what the
 // window holds are written and sent to the window system.
