@@ -19,6 +19,39 @@ constexpr long kHeaderBytes = 128;
 // A read past the end of the file gives 255, the end-of-file value taken as a byte.
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
 
+// The colours of every pair of neighbouring indices, so the copy looks up two pixels at once:
+// the two index bytes, read as one 16-bit number, find the two colours in memory order.
+// Made from the ScreenPalette as last seen, and made again whenever it has changed.
+uint32_t pairColours[65536];
+uint16_t pairsMadeFrom[256];
+bool pairsMade = false;
+
+void FollowScreenPalette() {
+  if (pairsMade && std::memcmp(pairsMadeFrom, ScreenPalette, sizeof pairsMadeFrom) == 0) return;
+  for (int first = 0; first < 256; ++first) {
+    for (int second = 0; second < 256; ++second) {
+      const uint8_t indices[2] = {static_cast<uint8_t>(first), static_cast<uint8_t>(second)};
+      const uint16_t colours[2] = {ScreenPalette[first], ScreenPalette[second]};
+      uint16_t key = 0;
+      std::memcpy(&key, indices, sizeof key);
+      std::memcpy(&pairColours[key], colours, sizeof colours);
+    }
+  }
+  std::memcpy(pairsMadeFrom, ScreenPalette, sizeof pairsMadeFrom);
+  pairsMade = true;
+}
+
+// n pixels of a picture row through the ScreenPalette, two at a time.
+void CopyThroughPalette(const uint8_t* src, uint16_t* dst, int n) {
+  int x = 0;
+  for (; x + 2 <= n; x += 2) {
+    uint16_t key = 0;
+    std::memcpy(&key, src + x, sizeof key);
+    std::memcpy(dst + x, &pairColours[key], sizeof pairColours[key]);
+  }
+  if (x < n) dst[x] = ScreenPalette[src[x]];
+}
+
 }  // namespace
 
 void LoadPicture(const char* fileName) {
@@ -65,7 +98,8 @@ void RebuildScreenPalette() {
 }
 
 void ShowPicture() {
-  for (int i = 0; i < kPictureBytes; ++i) FrameBuffer[i] = ScreenPalette[BackgroundPicture[i]];
+  FollowScreenPalette();
+  CopyThroughPalette(BackgroundPicture, FrameBuffer, kPictureBytes);
 }
 
 void ShowPictureScrolled(int32_t offset) {
@@ -76,12 +110,13 @@ void ShowPictureScrolled(int32_t offset) {
     return;
   }
   // Each row rotated left by offset: two straight copies, no modulo per pixel.
+  FollowScreenPalette();
   int tail = kWidth - offset;
   for (int y = 0; y < kHeight; ++y) {
     const uint8_t* src = BackgroundPicture + y * kWidth;
     uint16_t* dst = FrameBuffer + RowOffsets[y];
-    for (int x = 0; x < tail; ++x) dst[x] = ScreenPalette[src[offset + x]];
-    for (int x = 0; x < offset; ++x) dst[tail + x] = ScreenPalette[src[x]];
+    CopyThroughPalette(src + offset, dst, tail);
+    CopyThroughPalette(src, dst + tail, offset);
   }
 }
 
