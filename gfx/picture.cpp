@@ -19,37 +19,22 @@ constexpr long kHeaderBytes = 128;
 // A read past the end of the file gives 255, the end-of-file value taken as a byte.
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
 
-// The colours of every pair of neighbouring indices, so the copy looks up two pixels at once:
-// the two index bytes, read as one 16-bit number, find the two colours in memory order.
-// Made from the ScreenPalette as last seen, and made again whenever it has changed.
-uint32_t pairColours[65536];
-uint16_t pairsMadeFrom[256];
-bool pairsMade = false;
+// The picture in the ScreenPalette's colours, kept between copies, with the indices and the
+// palette it was coloured from: coloured again only when either differs from those.
+uint16_t pictureColours[kPictureBytes];
+uint8_t colouredIndices[kPictureBytes];
+uint16_t colouredPalette[256];
+bool coloured = false;
 
-void FollowScreenPalette() {
-  if (pairsMade && std::memcmp(pairsMadeFrom, ScreenPalette, sizeof pairsMadeFrom) == 0) return;
-  for (int first = 0; first < 256; ++first) {
-    for (int second = 0; second < 256; ++second) {
-      const uint8_t indices[2] = {static_cast<uint8_t>(first), static_cast<uint8_t>(second)};
-      const uint16_t colours[2] = {ScreenPalette[first], ScreenPalette[second]};
-      uint16_t key = 0;
-      std::memcpy(&key, indices, sizeof key);
-      std::memcpy(&pairColours[key], colours, sizeof colours);
-    }
+void FollowPicture() {
+  if (coloured && std::memcmp(colouredPalette, ScreenPalette, sizeof colouredPalette) == 0 &&
+      std::memcmp(colouredIndices, BackgroundPicture, sizeof colouredIndices) == 0) {
+    return;
   }
-  std::memcpy(pairsMadeFrom, ScreenPalette, sizeof pairsMadeFrom);
-  pairsMade = true;
-}
-
-// n pixels of a picture row through the ScreenPalette, two at a time.
-void CopyThroughPalette(const uint8_t* src, uint16_t* dst, int n) {
-  int x = 0;
-  for (; x + 2 <= n; x += 2) {
-    uint16_t key = 0;
-    std::memcpy(&key, src + x, sizeof key);
-    std::memcpy(dst + x, &pairColours[key], sizeof pairColours[key]);
-  }
-  if (x < n) dst[x] = ScreenPalette[src[x]];
+  for (int i = 0; i < kPictureBytes; ++i) pictureColours[i] = ScreenPalette[BackgroundPicture[i]];
+  std::memcpy(colouredIndices, BackgroundPicture, sizeof colouredIndices);
+  std::memcpy(colouredPalette, ScreenPalette, sizeof colouredPalette);
+  coloured = true;
 }
 
 }  // namespace
@@ -98,8 +83,8 @@ void RebuildScreenPalette() {
 }
 
 void ShowPicture() {
-  FollowScreenPalette();
-  CopyThroughPalette(BackgroundPicture, FrameBuffer, kPictureBytes);
+  FollowPicture();
+  std::memcpy(FrameBuffer, pictureColours, sizeof pictureColours);
 }
 
 void ShowPictureScrolled(int32_t offset) {
@@ -110,13 +95,13 @@ void ShowPictureScrolled(int32_t offset) {
     return;
   }
   // Each row rotated left by offset: two straight copies, no modulo per pixel.
-  FollowScreenPalette();
-  int tail = kWidth - offset;
+  FollowPicture();
+  const size_t tail = static_cast<size_t>(kWidth - offset);
   for (int y = 0; y < kHeight; ++y) {
-    const uint8_t* src = BackgroundPicture + y * kWidth;
+    const uint16_t* src = pictureColours + y * kWidth;
     uint16_t* dst = FrameBuffer + RowOffsets[y];
-    CopyThroughPalette(src + offset, dst, tail);
-    CopyThroughPalette(src, dst + tail, offset);
+    std::memcpy(dst, src + offset, tail * sizeof *dst);
+    std::memcpy(dst + tail, src, static_cast<size_t>(offset) * sizeof *dst);
   }
 }
 

@@ -142,7 +142,7 @@ TEST_F(PictureTest, ScrolledCopyRotatesEachRowLeft) {
   EXPECT_EQ(FrameBuffer[5 * 640 + 9], 14);
 }
 
-TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterThePaletteChanged) {
+TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterChanges) {
   uint32_t state = 5;
   for (uint8_t& p : BackgroundPicture) {
     state = state * 1103515245u + 12345u;
@@ -161,11 +161,15 @@ TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterThePaletteCh
     ShowPictureScrolled(offset);
     expectRotated(offset);
   }
-  // The palette changes by hand and through a fade step: the next copies show it.
+  // The palette changes by hand and through a fade step, the picture by hand: the next
+  // copies show it.
   ScreenPalette[BackgroundPicture[0]] = 0x1234;
   ShowPicture();
   EXPECT_EQ(FrameBuffer[0], 0x1234);
   expectRotated(0);
+  BackgroundPicture[640 * 479 + 639] = static_cast<uint8_t>(BackgroundPicture[640 * 479 + 639] + 1);
+  ShowPictureScrolled(1);
+  expectRotated(1);
   for (int i = 0; i < 768; ++i) PictureColourTable[i] = static_cast<uint8_t>(255 - i % 256);
   RebuildScreenPalette();
   ShowPictureScrolled(331);
