@@ -6,6 +6,7 @@
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -20,12 +21,17 @@ namespace {
 std::string facePath;
 std::unordered_map<int, TTF_Font*> fonts;  // by cell height
 
+// A row's stretch of pixels that a glyph paints.
+struct LitRun {
+  uint16_t y = 0;
+  uint16_t x = 0;
+  uint16_t length = 0;
+};
+
 struct Glyph {
   int offsetX = 0;  // where the rendered cell starts relative to the pen
-  int width = 0;
-  int height = 0;
   int advance = 0;
-  std::vector<uint32_t> lit;  // the pixels the glyph paints, as y << 16 | x
+  std::vector<LitRun> lit;  // the pixels the glyph paints, row by row
 };
 std::unordered_map<uint64_t, Glyph> glyphs;  // by (cell height, code point)
 
@@ -74,13 +80,18 @@ const Glyph* GlyphOf(int cellHeight, uint32_t codepoint) {
   if (codepoint == ' ') return &g;
   SDL_Surface* s = TTF_RenderGlyph32_Solid(font, codepoint, SDL_Color{255, 255, 255, 255});
   if (!s) return &g;
-  g.width = s->w;
-  g.height = s->h;
   SDL_LockSurface(s);
   for (int y = 0; y < s->h; ++y) {
     const auto* row = static_cast<const uint8_t*>(s->pixels) + y * s->pitch;
-    for (int x = 0; x < s->w; ++x) {
-      if (row[x]) g.lit.push_back(static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x));
+    for (int x = 0; x < s->w;) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < s->w && row[x]) ++x;
+      g.lit.push_back(LitRun{static_cast<uint16_t>(y), static_cast<uint16_t>(start),
+                             static_cast<uint16_t>(x - start)});
     }
   }
   SDL_UnlockSurface(s);
@@ -90,6 +101,20 @@ const Glyph* GlyphOf(int cellHeight, uint32_t codepoint) {
 
 uint16_t To555(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+}
+
+// Paints a glyph with its cell's top-left corner at (left, top) of a surface, clipped to the
+// rectangle [x0, x1) x [y0, y1).
+template <typename Pixel>
+void PaintGlyph(const Glyph& g, Pixel* pixels, int pitch, int left, int top, int x0, int y0,
+                int x1, int y1, Pixel colour) {
+  for (const LitRun& run : g.lit) {
+    const int y = top + run.y;
+    if (y < y0 || y >= y1) continue;
+    const int start = std::max(left + run.x, x0);
+    const int end = std::min(left + run.x + run.length, x1);
+    if (start < end) std::fill(pixels + y * pitch + start, pixels + y * pitch + end, colour);
+  }
 }
 
 }  // namespace
@@ -139,16 +164,8 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
     int top = y + pass.dy;
     for (size_t i = 0; i < count; ++i) {
       const Glyph* g = GlyphOf(cellHeight, codepoints[i]);
-      int left = penX + g->offsetX;
-      bool inside = left >= 0 && top >= 0 && left + g->width <= kScreenWidth &&
-                    top + g->height <= kScreenHeight;
-      for (uint32_t at : g->lit) {
-        int sx = left + static_cast<int>(at & 0xFFFF);
-        int sy = top + static_cast<int>(at >> 16);
-        if (inside || (sx >= 0 && sx < kScreenWidth && sy >= 0 && sy < kScreenHeight)) {
-          surface[sy * kScreenWidth + sx] = colour;
-        }
-      }
+      PaintGlyph(*g, surface, kScreenWidth, penX + g->offsetX, top, 0, 0, kScreenWidth,
+                 kScreenHeight, colour);
       penX += g->advance;
     }
   }
@@ -159,14 +176,8 @@ int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t cod
   if (!FontOfHeight(cellHeight)) return 0;
   const Glyph* g = GlyphOf(cellHeight, codepoint);
   if (!canvas.pixels) return g->advance;
-  int left = x + g->offsetX;
-  for (uint32_t at : g->lit) {
-    int sx = left + static_cast<int>(at & 0xFFFF);
-    int sy = y + static_cast<int>(at >> 16);
-    if (sx >= canvas.left && sx < canvas.right && sy >= canvas.top && sy < canvas.bottom) {
-      canvas.pixels[sy * canvas.pitch + sx] = colour;
-    }
-  }
+  PaintGlyph(*g, canvas.pixels, canvas.pitch, x + g->offsetX, y, canvas.left, canvas.top,
+             canvas.right, canvas.bottom, colour);
   return g->advance;
 }
 
