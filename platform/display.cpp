@@ -253,6 +253,8 @@ bool OpenWindow(const char* captionCp949) {
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
                             kScreenHeight, SDL_WINDOW_SHOWN);
   if (!window) return false;
+  // SDL makes the window's surface when first asked: here, rather than in a frame.
+  SDL_GetWindowSurface(window);
   pendingCount = pendingNext = 0;
   Queue(WM_CREATE, 0, 0);
   SDL_StartTextInput();

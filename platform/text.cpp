@@ -216,6 +216,13 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
   }
 }
 
+void PrepareText(int cellHeight, const char* textCp949) {
+  if (!textCp949 || !FontOfHeight(cellHeight)) return;
+  uint32_t codepoints[512];
+  const size_t count = Cp949ToCodepoints(textCp949, std::strlen(textCp949), codepoints, 512);
+  for (size_t i = 0; i < count; ++i) GlyphOf(cellHeight, codepoints[i]);
+}
+
 int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint,
                 uint32_t colour) {
   if (!FontOfHeight(cellHeight)) return 0;
