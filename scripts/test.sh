@@ -11,6 +11,11 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 jobs=$(nproc)
 fuzz_seconds=${BRAKKEL_FUZZ_SECONDS:-30}
 
+# The ranking server's tests run against a real PostgreSQL server too: a throwaway one,
+# stopped on the way out. With BRAKKEL_TEST_PG_URI set, those tests fail if it is unreachable.
+eval "$("$root/scripts/pg-test-server.sh" start)"
+trap '"$root/scripts/pg-test-server.sh" stop' EXIT
+
 echo "== build (warnings are errors)"
 cmake -S "$root" -B "$root/build" -DBRAKKEL_WERROR=ON >/dev/null
 cmake --build "$root/build" -j "$jobs"

@@ -1,0 +1,18 @@
+// netplay: the game with its rankings kept by the ranking server.
+#include "app/edition.h"
+#include "app/game_flow.h"
+#include "platform/game_folder.h"
+#include "ranking/ranking_exchange.h"
+
+namespace {
+// The exchange reads the mode and the stage from the game counters, where the flow keeps them.
+void RankOnline(int32_t /*mode*/, int32_t /*stage*/) { RunRankingExchange(); }
+}  // namespace
+
+// Longest name 9 bytes; the music goes on after the window is closed; the server's ranking.
+EditionTraits Edition{9, true, true, RankOnline};
+
+int main() {
+  if (!platform::EnterGameFolder()) return 1;
+  return RunProgram();
+}

@@ -1,0 +1,100 @@
+// The exchange with the ranking server after a game of netplay.
+#include "ranking/ranking_exchange.h"
+
+#include <cstring>
+
+#include "app/window.h"
+#include "game/counters.h"
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+#include "ranking/dialogs.h"
+#include "ranking/ranking_client.h"
+#include "ranking/server_reply.h"
+
+const char kRankingServerAddress[] = BRAKKEL_RANKING_SERVER;
+
+namespace {
+
+// "연결이 않됩니다.."
+const char kUnreachableText[] = "\xBF\xAC\xB0\xE1\xC0\xCC\x20\xBE\xCA\xB5\xCB\xB4\xCF\xB4\xD9\x2E\x2E";
+// "네트워크가 않되거나 서버가 꺼졌습니다"
+const char kUnreachableCaption[] =
+    "\xB3\xD7\xC6\xAE\xBF\xF6\xC5\xA9\xB0\xA1\x20\xBE\xCA\xB5\xC7\xB0\xC5\xB3\xAA\x20\xBC\xAD\xB9\xF6"
+    "\xB0\xA1\x20\xB2\xA8\xC1\xB3\xBD\xC0\xB4\xCF\xB4\xD9";
+
+// The result of the game being ranked, fixed before connecting.
+ScoreSubmission submission;
+
+void AnswerThreshold(uint32_t threshold) {
+  uint8_t out[kScoreSubmissionBytes];
+  if (threshold < submission.score) {
+    ShowNameDialog();
+    submission.checkCode =
+        CheckCode(submission.score, submission.stage, submission.bestCombo, submission.playSeconds);
+    // The name field starts all zero for every game: no byte of an earlier name goes along.
+    std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
+    EncodeScoreSubmission(submission, out);
+    RankingConnection.SendBytes(out, kScoreSubmissionBytes);
+  } else {
+    EncodeRankDecline(out);
+    RankingConnection.SendBytes(out, kRankDeclineBytes);
+  }
+}
+
+void ShowServerText() { ShowRankDialog(); }
+
+// Waits a few milliseconds for the server's bytes, so the loop neither spins nor keeps the
+// window waiting. Under the fake clock nothing sleeps: the clock moves on instead.
+void PollServer(RankingClient& client) {
+  if (platform::FakeClockInUse()) {
+    const uint32_t before = client.fillLevel;
+    client.PollReceive(0, 0);
+    if (client.fillLevel == before && client.connected) {
+      platform::WaitUntilElapsed(platform::Ticks(), kReceiveWaitStepMs);
+    }
+    return;
+  }
+  client.PollReceive(0, kReceiveWaitStepMs * 1000);
+}
+
+}  // namespace
+
+void RunRankingExchange(const char* address, uint16_t port) {
+  submission = ScoreSubmission{};
+  submission.stage = Counters.stageNumber;
+  submission.score = static_cast<uint32_t>(Counters.score);
+  submission.bestCombo = Counters.bestCombo;
+  submission.playSeconds = (platform::Ticks() - Counters.gameStartTime) / 1000;
+
+  RankingClient& client = RankingConnection;
+  if (client.Startup() != 1) {
+    client.Cleanup();
+    return;
+  }
+  if (client.ConnectTo(address, port) != 1) {
+    platform::ShowMessageBox(kUnreachableCaption, kUnreachableText);
+    client.Cleanup();
+    return;
+  }
+  uint8_t request[kRankRequestBytes];
+  EncodeRankRequest(RankRequest{static_cast<uint8_t>(Counters.gameMode)}, request);
+  client.SendBytes(request, sizeof request);
+
+  ServerReply reply;
+  const ReplyHandlers handlers{AnswerThreshold, ShowServerText};
+  uint32_t heardAt = platform::Ticks();
+  bool running = true;
+  while (running && InputState.quit == 0) {
+    const uint32_t before = client.fillLevel;
+    PollServer(client);
+    const bool arrived = client.fillLevel != before;
+    if (!client.connected || InputState.quit) running = false;
+    PumpMessages();
+    if (TakeServerBytes(client, reply, handlers)) running = false;
+    // Counted after the bytes were handled, so the time the name dialog was open is not.
+    if (arrived) heardAt = platform::Ticks();
+    // A server that has gone silent ends the exchange as a closed connection does.
+    if (platform::Ticks() - heardAt >= kServerSilenceLimitMs) running = false;
+  }
+  client.Cleanup();
+}

@@ -1,0 +1,19 @@
+#pragma once
+// netplay's ranking step: after every game the result goes to the ranking server, which
+// answers with the score to beat; a result that beats it is submitted under the name the
+// player enters, otherwise declined; the server's ranking text is then shown.
+#include <cstdint>
+
+#include "ranking/protocol.h"
+
+// The ranking server's address, fixed when the program is built (127.0.0.1 by default).
+extern const char kRankingServerAddress[];
+// A server that sends nothing for this long while it is awaited counts as gone.
+inline constexpr uint32_t kServerSilenceLimitMs = 30000;
+// The longest single wait for the server's bytes, so the window keeps answering.
+inline constexpr uint32_t kReceiveWaitStepMs = 5;
+
+// One whole exchange for the game that just ended, from the game counters, the input
+// state and playerName. Shows "연결이 않됩니다.." once when the server cannot be reached.
+// Programs use the fixed server; tests give their own.
+void RunRankingExchange(const char* address = kRankingServerAddress, uint16_t port = kRankingPort);

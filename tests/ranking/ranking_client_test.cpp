@@ -1,0 +1,160 @@
+// The ranking connection against scripted loopback servers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/window.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "ranking/ranking_client.h"
+#include "scripted_server.h"
+
+namespace {
+
+class RankingClientTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
+  void SetUp() override {
+    PumpMessages();
+    InputState = InputStateRecord{};
+    ASSERT_EQ(client.Startup(), 1);
+  }
+  void TearDown() override {
+    client.Cleanup();
+    platform::UseRealClock();
+  }
+  // Polls (real time, up to about 5 s) until the client holds `count` bytes or the
+  // connection ends; returns the last poll's result.
+  int PollUntilHeld(uint32_t count) {
+    int result = 1;
+    for (int i = 0; i < 1000 && result == 1 && client.fillLevel < count; ++i) {
+      result = client.PollReceive(0, 5000);
+    }
+    return result;
+  }
+  RankingClient& client = RankingConnection;
+};
+
+TEST_F(RankingClientTest, TwoMessagesInOneReceiveAndConsumingTheFirst) {
+  const Bytes both = Concat({ThresholdReplyBytes(777), RankTextBytes(3, {'a', 'b', 'c'})});
+  ScriptedServer server({Send(both), Hold()});
+  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  EXPECT_EQ(client.connected, 1);
+  ASSERT_EQ(PollUntilHeld(67), 1);
+  ASSERT_EQ(client.fillLevel, 67u);
+  EXPECT_EQ(std::memcmp(client.receiveBuffer, both.data(), 67), 0);
+  EXPECT_EQ(client.receiveBuffer[67], 0);
+
+  client.Consume(56);
+  EXPECT_EQ(client.fillLevel, 11u);
+  EXPECT_EQ(std::memcmp(client.receiveBuffer, both.data() + 56, 11), 0);
+  for (uint32_t i = 11; i <= 67; ++i) ASSERT_EQ(client.receiveBuffer[i], 0) << i;
+
+  // Nothing more to read: nothing changes.
+  EXPECT_EQ(client.PollReceive(0, 10), 1);
+  EXPECT_EQ(client.fillLevel, 11u);
+}
+
+TEST_F(RankingClientTest, ConsumingAllOrMoreEmptiesTheBuffer) {
+  const uint8_t bytes[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  client.Deliver(bytes, 10);
+  client.Consume(10);
+  EXPECT_EQ(client.fillLevel, 0u);
+  EXPECT_EQ(client.receiveBuffer[0], 0);
+  client.Deliver(bytes, 10);
+  client.Consume(4000000000u);
+  EXPECT_EQ(client.fillLevel, 0u);
+  client.Deliver(bytes, 10);
+  EXPECT_EQ(client.receiveBuffer[0], 1);
+  EXPECT_EQ(client.receiveBuffer[10], 0);
+  // A new exchange begins with an empty buffer.
+  client.Cleanup();
+  ASSERT_EQ(client.Startup(), 1);
+  EXPECT_EQ(client.fillLevel, 0u);
+  EXPECT_EQ(client.connected, 0);
+  EXPECT_EQ(client.PollReceive(0, 10), 0);
+}
+
+TEST_F(RankingClientTest, AServerThatClosesAtOnce) {
+  ScriptedServer server({CloseConnection()});
+  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  ASSERT_TRUE(server.WaitUntilDone());
+  EXPECT_EQ(PollUntilHeld(1), 0);
+  EXPECT_EQ(client.connected, 0);
+  EXPECT_EQ(client.fillLevel, 0u);
+  const uint8_t request[2] = {0, 1};
+  EXPECT_EQ(client.SendBytes(request, 2), 0);
+  // Once closed, a poll stays at 0 and reads nothing.
+  EXPECT_EQ(client.PollReceive(0, 10), 0);
+}
+
+TEST_F(RankingClientTest, SentBytesReachTheServerAndBytesBeforeACloseStay) {
+  ScriptedServer server({Receive(3), Send({9, 8, 7}), CloseConnection()});
+  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  const uint8_t bytes[3] = {0, 2, 0xFF};
+  EXPECT_EQ(client.SendBytes(bytes, 3), 1);
+  ASSERT_TRUE(server.WaitUntilDone());
+  EXPECT_EQ(server.Received(), (Bytes{0, 2, 0xFF}));
+  EXPECT_EQ(PollUntilHeld(100), 0);  // the close ends the polling
+  ASSERT_EQ(client.fillLevel, 3u);   // what came before it is kept
+  EXPECT_EQ(client.receiveBuffer[0], 9);
+  EXPECT_EQ(client.receiveBuffer[2], 7);
+  // Sending to a server that has gone away fails quietly, with no signal.
+  EXPECT_EQ(client.SendBytes(bytes, 3), 0);
+}
+
+TEST_F(RankingClientTest, AFullBufferEndsTheConnectionAndNotTheProgram) {
+  ScriptedServer server({Send(Bytes(kReceiveCapacity + 500, 'x')), Hold()});
+  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  ASSERT_EQ(PollUntilHeld(kReceiveCapacity), 1);
+  EXPECT_EQ(client.fillLevel, kReceiveCapacity);
+  EXPECT_EQ(client.receiveBuffer[kReceiveCapacity], 0);
+  EXPECT_EQ(PollUntilHeld(kReceiveCapacity + 1), 0);
+  EXPECT_EQ(client.connected, 0);
+  EXPECT_EQ(client.fillLevel, kReceiveCapacity);
+  EXPECT_EQ(InputState.quit, 0);
+}
+
+TEST_F(RankingClientTest, RefusedAndMalformedAddressesFail) {
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", ClosedPort()), -1);
+  EXPECT_EQ(client.connected, 0);
+  client.Cleanup();
+  EXPECT_EQ(client.ConnectTo("127.0.0.1.5", 20), -1);
+  EXPECT_EQ(client.ConnectTo("", 20), -1);
+  EXPECT_EQ(client.ConnectTo("localhost", 20), -1);
+}
+
+TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns) {
+  HangingListener server;
+  platform::UseFakeClock(100000);
+  int waits = 0;
+  int lastX = -1;
+  platform::SetWaitHook([&](uint32_t now) {
+    ++waits;
+    lastX = static_cast<int>(now % 600);
+    platform::PushMouseMove(lastX, 40);
+  });
+  const uint32_t start = platform::Ticks();
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
+  const uint32_t waited = platform::Ticks() - start;
+  EXPECT_GE(waited, kConnectLimitMs);
+  EXPECT_LE(waited, kConnectLimitMs + kConnectWaitStepMs);
+  // Waits of a few milliseconds each, and every event pushed meanwhile was taken in.
+  EXPECT_GE(waits, static_cast<int>(kConnectLimitMs / kConnectWaitStepMs));
+  EXPECT_EQ(InputState.mouseX, lastX);
+  EXPECT_EQ(InputState.mouseY, 40);
+  EXPECT_EQ(client.connected, 0);
+}
+
+TEST_F(RankingClientTest, AHangingConnectGivesUpInRealTimeToo) {
+  HangingListener server;
+  const uint32_t start = platform::Ticks();
+  platform::PushMouseMove(123, 45);
+  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
+  const uint32_t waited = platform::Ticks() - start;
+  EXPECT_GE(waited, kConnectLimitMs);
+  EXPECT_LT(waited, kConnectLimitMs + 2000);
+  EXPECT_EQ(InputState.mouseX, 123);  // the window was served while the connect waited
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// rankd's options: --name value or --name=value.
+#include "tools/rankd/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace rankd {
+
+const char kUsage[] =
+    "Usage: rankd [options]\n"
+    "The Brakkel ranking server: answers netplay's ranking exchange on TCP.\n"
+    "\n"
+    "  --port N              TCP port to listen on (default 20; 0 picks a free port)\n"
+    "  --bind ADDRESS        address to listen on (default 127.0.0.1; 0.0.0.0 or :: serves a network)\n"
+    "  --db WHERE            SQLite database file (default rankd.sqlite in the working directory)\n"
+    "                        or a postgresql:// URI (several servers may share one database)\n"
+    "  --max-connections N   connections held at once, in all (default 4096)\n"
+    "  --max-per-address N   connections held at once from one address (default 128)\n"
+    "  --request-time S      seconds a client has to send its request (default 10)\n"
+    "  --answer-time S       seconds a client has to begin its answer, while the player\n"
+    "                        types a name (default 600)\n"
+    "  --message-time S      seconds to finish a message once it began (default 10)\n"
+    "  --send-time S         seconds a client has to take the ranking text (default 10)\n"
+    "  --quiet               no log line per exchange (start, stop and failures are still told)\n"
+    "  --help                this text\n"
+    "\n"
+    "Started by systemd with a socket (rankd.socket), rankd serves that socket and ignores\n"
+    "--port and --bind. SIGTERM or SIGINT stops it: no new connections, exchanges under way\n"
+    "get 2 seconds to finish.\n";
+
+namespace {
+
+bool ParseCount(const std::string& text, long lowest, long highest, long& value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != 0 || v < lowest || v > highest) return false;
+  value = v;
+  return true;
+}
+
+// Seconds, fractions allowed (0.25), above 0 and at most a day.
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || *end != 0 || !std::isfinite(v) || v < 0.001 || v > 86400) return false;
+  value = std::chrono::milliseconds(std::llround(v * 1000));
+  return true;
+}
+
+}  // namespace
+
+ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    std::string value;
+    bool hasValue = false;
+    if (const size_t eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+      hasValue = true;
+    }
+    if (name == "--help" || name == "-h") return ParseResult::Help;
+    if (name == "--quiet") {
+      if (hasValue) {
+        error = "--quiet takes no value";
+        return ParseResult::Bad;
+      }
+      options.log = false;
+      continue;
+    }
+    const bool known = name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
+                       name == "--max-per-address" || name == "--request-time" || name == "--answer-time" ||
+                       name == "--message-time" || name == "--send-time";
+    if (!known) {
+      error = "unknown option " + name;
+      return ParseResult::Bad;
+    }
+    if (!hasValue) {
+      if (i + 1 >= argc) {
+        error = name + " needs a value";
+        return ParseResult::Bad;
+      }
+      value = argv[++i];
+    }
+    long count = 0;
+    bool ok = true;
+    if (name == "--port") {
+      ok = ParseCount(value, 0, 65535, count);
+      options.port = static_cast<uint16_t>(count);
+    } else if (name == "--bind") {
+      ok = !value.empty();
+      options.bind = value;
+    } else if (name == "--db") {
+      ok = !value.empty();
+      options.db = value;
+    } else if (name == "--max-connections") {
+      ok = ParseCount(value, 1, 1'000'000, count);
+      options.maxConnections = static_cast<int>(count);
+    } else if (name == "--max-per-address") {
+      ok = ParseCount(value, 1, 1'000'000, count);
+      options.maxPerAddress = static_cast<int>(count);
+    } else if (name == "--request-time") {
+      ok = ParseSeconds(value, options.requestTime);
+    } else if (name == "--answer-time") {
+      ok = ParseSeconds(value, options.answerTime);
+    } else if (name == "--message-time") {
+      ok = ParseSeconds(value, options.messageTime);
+    } else {
+      ok = ParseSeconds(value, options.sendTime);
+    }
+    if (!ok) {
+      error = "bad value for " + name + ": '" + value + "'";
+      return ParseResult::Bad;
+    }
+  }
+  return ParseResult::Run;
+}
+
+}  // namespace rankd

@@ -1,0 +1,32 @@
+#pragma once
+// rankd's command line.
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "ranking/protocol.h"
+
+namespace rankd {
+
+struct ServerOptions {
+  uint16_t port = kRankingPort;  // 0 lets the system pick a free port
+  std::string bind = "127.0.0.1";
+  std::string db = "rankd.sqlite";
+  int maxConnections = 4096;
+  int maxPerAddress = 128;
+  // The time limits of an exchange.
+  std::chrono::milliseconds requestTime{10'000};  // for the request, from the connection
+  std::chrono::milliseconds answerTime{600'000};  // for the answer to begin: a player types a name
+  std::chrono::milliseconds messageTime{10'000};  // for the rest of a message once it began
+  std::chrono::milliseconds sendTime{10'000};     // for the client to take the listing
+  // On SIGTERM or SIGINT, how long exchanges under way may still run.
+  std::chrono::milliseconds stopTime{2'000};
+  bool log = true;
+};
+
+enum class ParseResult { Run, Help, Bad };
+// Reads the options after the program name. Bad gives a one-line reason in `error`.
+ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error);
+extern const char kUsage[];
+
+}  // namespace rankd

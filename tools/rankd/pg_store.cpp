@@ -1,0 +1,218 @@
+// The PostgreSQL engine, for several servers behind one address: all of them keep their
+// scores in one database, and each tells the others through NOTIFY that it kept some, so
+// every server answers the same score to beat and the same listing.
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "tools/rankd/store.h"
+
+namespace rankd {
+namespace {
+
+constexpr const char* kChannel = "rankd_scores";
+// One transaction; servers starting together create the table one at a time (the lock
+// lasts until the transaction ends).
+constexpr const char* kSchema =
+    "SELECT pg_advisory_xact_lock(7294600120);"
+    "CREATE TABLE IF NOT EXISTS scores ("
+    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " mode smallint NOT NULL CHECK (mode BETWEEN 0 AND 2),"
+    " name bytea NOT NULL,"
+    " stage integer NOT NULL,"
+    " score bigint NOT NULL CHECK (score BETWEEN 0 AND 4294967295),"
+    " best_combo integer NOT NULL,"
+    " play_seconds bigint NOT NULL,"
+    " stored_at timestamptz NOT NULL DEFAULT now());"
+    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
+    "LISTEN rankd_scores;";
+constexpr const char* kTop =
+    "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
+    " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
+    " (SELECT name, stage, score, best_combo, play_seconds, id FROM scores"
+    "  WHERE scores.mode = m.mode ORDER BY score DESC, id LIMIT 20) AS s"
+    " ORDER BY m.mode, s.score DESC, s.id";
+constexpr const char* kAll =
+    "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
+    " ORDER BY mode, score DESC, id";
+// Rows per INSERT statement (six parameters each, well below the protocol's limit).
+constexpr size_t kRowsPerStatement = 1000;
+
+class PostgresStore final : public RankStore {
+ public:
+  ~PostgresStore() override { PQfinish(conn_); }
+
+  bool Open(const std::string& uri) {
+    conn_ = PQconnectdb(uri.c_str());
+    if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
+    // The server's notices ("relation already exists") are of no use in the log.
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    return Setup();
+  }
+
+  const char* Engine() const override { return "postgresql"; }
+
+  bool Store(const std::vector<Score>& scores) override {
+    // Never repeated after a failure: the lost answer may have been to a commit.
+    if (!Connected()) return false;
+    const bool several = scores.size() > kRowsPerStatement;
+    if (several && !Exec("BEGIN")) return false;
+    for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
+      const size_t to = std::min(scores.size(), from + kRowsPerStatement);
+      if (!Insert(scores, from, to)) {
+        if (several) Exec("ROLLBACK");
+        return false;
+      }
+    }
+    return !several || Exec("COMMIT");
+  }
+
+  bool LoadTop(ScoreTable tables[kModes]) override {
+    if (!Connected()) return false;
+    std::vector<Score> rows;
+    if (!Query(kTop, rows)) return false;
+    int filled[kModes] = {};
+    for (int mode = 0; mode < kModes; ++mode) tables[mode] = ScoreTable{};
+    for (const Score& s : rows) {
+      if (s.mode < 0 || s.mode >= kModes || filled[s.mode] >= kScoreRows) continue;
+      tables[s.mode].row[filled[s.mode]++] = EntryFromScore(s);
+    }
+    return true;
+  }
+
+  bool LoadAll(std::vector<Score>& scores) override {
+    return Connected() && Query(kAll, scores);
+  }
+
+  int ChangeDescriptor() override { return PQstatus(conn_) == CONNECTION_OK ? PQsocket(conn_) : -1; }
+
+  bool TakeChanges() override {
+    if (PQstatus(conn_) != CONNECTION_OK) {
+      // Reconnected: what the others kept meanwhile was not heard of.
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastReset_ < std::chrono::seconds(1)) return false;
+      lastReset_ = now;
+      return Connected();
+    }
+    if (PQconsumeInput(conn_) == 0) return false;
+    bool others = false;
+    while (PGnotify* notice = PQnotifies(conn_)) {
+      if (notice->be_pid != PQbackendPID(conn_)) others = true;
+      PQfreemem(notice);
+    }
+    return others;
+  }
+
+ private:
+  bool Setup() {
+    // A query of several statements reports its last result, or the error that stopped it.
+    return Exec(kSchema, "cannot set up the scores table") &&
+           Exec("SET statement_timeout = '10s'", "cannot set a statement time limit");
+  }
+
+  // Reconnects a lost connection (and listens again).
+  bool Connected() {
+    if (PQstatus(conn_) == CONNECTION_OK) return true;
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) return Fail("lost PostgreSQL");
+    return Setup();
+  }
+
+  bool Insert(const std::vector<Score>& scores, size_t from, size_t to) {
+    std::string sql = "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds) VALUES ";
+    std::vector<std::string> text;
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    text.reserve((to - from) * 5);
+    for (size_t i = from; i < to; ++i) {
+      const Score& s = scores[i];
+      const size_t p = (i - from) * 6;
+      if (i > from) sql += ", ";
+      sql += "($" + std::to_string(p + 1) + "::smallint, $" + std::to_string(p + 2) + "::bytea, $" +
+             std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" +
+             std::to_string(p + 5) + "::integer, $" + std::to_string(p + 6) + "::bigint)";
+      for (long long v : {static_cast<long long>(s.mode), static_cast<long long>(s.stage),
+                          static_cast<long long>(s.score), static_cast<long long>(s.bestCombo),
+                          static_cast<long long>(s.playSeconds)}) {
+        text.push_back(std::to_string(v));
+      }
+    }
+    for (size_t i = from; i < to; ++i) {
+      const std::string* t = &text[(i - from) * 5];
+      const std::string& name = scores[i].name;
+      values.insert(values.end(), {t[0].c_str(), name.data(), t[1].c_str(), t[2].c_str(), t[3].c_str(), t[4].c_str()});
+      lengths.insert(lengths.end(), {0, static_cast<int>(name.size()), 0, 0, 0, 0});
+      formats.insert(formats.end(), {0, 1, 0, 0, 0, 0});  // the name goes as raw bytes
+    }
+    sql += " RETURNING 1) SELECT pg_notify('";
+    sql += kChannel;
+    sql += "', '')";
+    PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                    values.data(), lengths.data(), formats.data(), 0);
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+    PQclear(result);
+    return ok || Fail("cannot store scores");
+  }
+
+  bool Query(const char* sql, std::vector<Score>& rows) {
+    rows.clear();
+    PGresult* result = PQexec(conn_, sql);
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+      PQclear(result);
+      return Fail("cannot read the rankings");
+    }
+    const int count = PQntuples(result);
+    rows.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      Score s;
+      s.mode = std::atoi(PQgetvalue(result, i, 0));
+      size_t length = 0;
+      unsigned char* name = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(result, i, 1)), &length);
+      if (name != nullptr) {
+        s.name.assign(reinterpret_cast<const char*>(name), length);
+        PQfreemem(name);
+      }
+      s.stage = static_cast<int32_t>(std::strtol(PQgetvalue(result, i, 2), nullptr, 10));
+      s.score = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 3), nullptr, 10));
+      s.bestCombo = static_cast<int32_t>(std::strtol(PQgetvalue(result, i, 4), nullptr, 10));
+      s.playSeconds = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 5), nullptr, 10));
+      rows.push_back(std::move(s));
+    }
+    PQclear(result);
+    return true;
+  }
+
+  bool Exec(const char* sql, const char* what = "cannot store scores") {
+    PGresult* result = PQexec(conn_, sql);
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    PQclear(result);
+    return ok || Fail(what);
+  }
+
+  bool Fail(const std::string& what) {
+    std::string detail = conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory";
+    while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
+    error_ = detail.empty() ? what : what + ": " + detail;
+    return false;
+  }
+
+  PGconn* conn_ = nullptr;
+  std::chrono::steady_clock::time_point lastReset_{};
+};
+
+}  // namespace
+
+std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error) {
+  auto store = std::make_unique<PostgresStore>();
+  if (!store->Open(uri)) {
+    error = store->Error();
+    return nullptr;
+  }
+  return store;
+}
+
+}  // namespace rankd

@@ -1,0 +1,145 @@
+// The SQLite engine: one database file in write-ahead-log mode, every commit synced, so a
+// score the server acknowledged survives the server being killed (or the machine failing).
+#include <sqlite3.h>
+
+#include <cstring>
+
+#include "tools/rankd/store.h"
+
+namespace rankd {
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS scores ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " mode INTEGER NOT NULL CHECK (mode BETWEEN 0 AND 2),"
+    " name BLOB NOT NULL,"
+    " stage INTEGER NOT NULL,"
+    " score INTEGER NOT NULL CHECK (score BETWEEN 0 AND 4294967295),"
+    " best_combo INTEGER NOT NULL,"
+    " play_seconds INTEGER NOT NULL,"
+    " stored_at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);"
+    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);";
+constexpr const char* kColumns = "mode, name, stage, score, best_combo, play_seconds";
+
+class SqliteStore final : public RankStore {
+ public:
+  ~SqliteStore() override {
+    sqlite3_finalize(insert_);
+    sqlite3_finalize(top_);
+    sqlite3_finalize(all_);
+    sqlite3_close_v2(db_);
+  }
+
+  bool Open(const std::string& path) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      return Fail("cannot open " + path);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_stmt* mode = nullptr;
+    if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &mode, nullptr) != SQLITE_OK) {
+      return Fail("cannot read " + path);
+    }
+    const bool wal = sqlite3_step(mode) == SQLITE_ROW &&
+                     std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
+    sqlite3_finalize(mode);
+    if (!wal) return Fail(path + " cannot be put into write-ahead-log mode");
+    if (!Exec("PRAGMA synchronous=FULL") || !Exec(kSchema)) return false;
+    const std::string columns = kColumns;
+    return Prepare("INSERT INTO scores (" + columns + ") VALUES (?, ?, ?, ?, ?, ?)", insert_) &&
+           Prepare("SELECT " + columns + " FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT 20", top_) &&
+           Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_);
+  }
+
+  const char* Engine() const override { return "sqlite"; }
+
+  bool Store(const std::vector<Score>& scores) override {
+    if (!Exec("BEGIN IMMEDIATE")) return false;
+    for (const Score& s : scores) {
+      sqlite3_bind_int(insert_, 1, s.mode);
+      sqlite3_bind_blob(insert_, 2, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
+      sqlite3_bind_int(insert_, 3, s.stage);
+      sqlite3_bind_int64(insert_, 4, s.score);
+      sqlite3_bind_int(insert_, 5, s.bestCombo);
+      sqlite3_bind_int64(insert_, 6, s.playSeconds);
+      const int rc = sqlite3_step(insert_);
+      sqlite3_reset(insert_);
+      sqlite3_clear_bindings(insert_);
+      if (rc != SQLITE_DONE) {
+        Fail("cannot store a score");
+        Exec("ROLLBACK");
+        return false;
+      }
+    }
+    if (!Exec("COMMIT")) {
+      Exec("ROLLBACK");
+      return false;
+    }
+    return true;
+  }
+
+  bool LoadTop(ScoreTable tables[kModes]) override {
+    for (int mode = 0; mode < kModes; ++mode) {
+      tables[mode] = ScoreTable{};
+      sqlite3_bind_int(top_, 1, mode);
+      int rc;
+      for (int i = 0; (rc = sqlite3_step(top_)) == SQLITE_ROW && i < kScoreRows; ++i) {
+        tables[mode].row[i] = EntryFromScore(Read(top_));
+      }
+      sqlite3_reset(top_);
+      if (rc != SQLITE_DONE && rc != SQLITE_ROW) return Fail("cannot read the rankings");
+    }
+    return true;
+  }
+
+  bool LoadAll(std::vector<Score>& scores) override {
+    scores.clear();
+    int rc;
+    while ((rc = sqlite3_step(all_)) == SQLITE_ROW) scores.push_back(Read(all_));
+    sqlite3_reset(all_);
+    return rc == SQLITE_DONE || Fail("cannot read the rankings");
+  }
+
+ private:
+  static Score Read(sqlite3_stmt* row) {
+    Score s;
+    s.mode = sqlite3_column_int(row, 0);
+    const void* name = sqlite3_column_blob(row, 1);
+    if (name != nullptr) s.name.assign(static_cast<const char*>(name), static_cast<size_t>(sqlite3_column_bytes(row, 1)));
+    s.stage = sqlite3_column_int(row, 2);
+    s.score = static_cast<uint32_t>(sqlite3_column_int64(row, 3));
+    s.bestCombo = sqlite3_column_int(row, 4);
+    s.playSeconds = static_cast<uint32_t>(sqlite3_column_int64(row, 5));
+    return s;
+  }
+
+  bool Exec(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql);
+  }
+  bool Prepare(const std::string& sql, sqlite3_stmt*& statement) {
+    return sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK || Fail(sql);
+  }
+  bool Fail(const std::string& what) {
+    error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+    return false;
+  }
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* top_ = nullptr;
+  sqlite3_stmt* all_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error) {
+  auto store = std::make_unique<SqliteStore>();
+  if (!store->Open(path)) {
+    error = store->Error();
+    return nullptr;
+  }
+  return store;
+}
+
+}  // namespace rankd

@@ -1,0 +1,64 @@
+// The memory engine and the choice of engine by the --db value.
+#include "tools/rankd/store.h"
+
+#include <algorithm>
+
+namespace rankd {
+namespace {
+
+// Each mode's rows in ranking order; a new row goes below every row with its score.
+class MemoryStore final : public RankStore {
+ public:
+  const char* Engine() const override { return "memory"; }
+
+  bool Store(const std::vector<Score>& scores) override {
+    for (const Score& s : scores) {
+      if (s.mode < 0 || s.mode >= kModes) {
+        error_ = "mode outside 0..2";
+        return false;
+      }
+    }
+    for (const Score& s : scores) {
+      auto& rows = modes_[s.mode];
+      const auto below = std::upper_bound(rows.begin(), rows.end(), s.score,
+                                          [](uint32_t score, const Score& row) { return score > row.score; });
+      rows.insert(below, s);
+    }
+    return true;
+  }
+
+  bool LoadTop(ScoreTable tables[kModes]) override {
+    for (int mode = 0; mode < kModes; ++mode) {
+      tables[mode] = ScoreTable{};
+      const auto& rows = modes_[mode];
+      for (size_t i = 0; i < rows.size() && i < static_cast<size_t>(kScoreRows); ++i) {
+        tables[mode].row[i] = EntryFromScore(rows[i]);
+      }
+    }
+    return true;
+  }
+
+  bool LoadAll(std::vector<Score>& scores) override {
+    scores.clear();
+    for (const auto& rows : modes_) scores.insert(scores.end(), rows.begin(), rows.end());
+    return true;
+  }
+
+ private:
+  std::vector<Score> modes_[kModes];
+};
+
+}  // namespace
+
+std::unique_ptr<RankStore> OpenMemoryStore() { return std::make_unique<MemoryStore>(); }
+
+bool IsPostgresUri(const std::string& where) {
+  return where.starts_with("postgresql://") || where.starts_with("postgres://");
+}
+
+std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error) {
+  if (IsPostgresUri(where)) return OpenPostgresStore(where, error);
+  return OpenSqliteStore(where, error);
+}
+
+}  // namespace rankd

@@ -1,0 +1,49 @@
+#pragma once
+// Where the server keeps the rankings: one small interface, three engines. SQLite (one
+// file) is the default; PostgreSQL lets several servers share one database; the memory
+// engine serves the fuzzer and the tests of the exchange. A store belongs to one thread.
+//
+// Every accepted score is kept as a row of its own; the ranking of a mode is its rows by
+// score downwards, an earlier row above a later one with the same score.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ranking/rank_text.h"
+#include "tools/rankd/exchange.h"
+
+namespace rankd {
+
+class RankStore {
+ public:
+  virtual ~RankStore() = default;
+  virtual const char* Engine() const = 0;
+
+  // Keeps the scores in one transaction, in this order; true once they are committed.
+  virtual bool Store(const std::vector<Score>& scores) = 0;
+  // The best rows of every mode in ranking order; the rest of each table is left empty.
+  virtual bool LoadTop(ScoreTable tables[kModes]) = 0;
+  // Every kept score, mode by mode, each mode in ranking order.
+  virtual bool LoadAll(std::vector<Score>& scores) = 0;
+
+  // A descriptor that turns readable when another server on the same database may have
+  // kept scores (-1 when no other server can), and the call that reads its news: true
+  // when another server did keep something.
+  virtual int ChangeDescriptor() { return -1; }
+  virtual bool TakeChanges() { return false; }
+
+  // What went wrong in the last call that failed.
+  const std::string& Error() const { return error_; }
+
+ protected:
+  std::string error_;
+};
+
+std::unique_ptr<RankStore> OpenMemoryStore();
+std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error);
+std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error);
+// A postgresql:// or postgres:// URI opens PostgreSQL, anything else a SQLite file.
+bool IsPostgresUri(const std::string& where);
+std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error);
+
+}  // namespace rankd
