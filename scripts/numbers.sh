@@ -11,6 +11,8 @@
 #     ships: RelWithDebInfo, -O2).
 #   BRAKKEL_NUMBERS_REPS: repetitions of each benchmark (default 10); figures are medians.
 #   BRAKKEL_CPU_SECONDS: seconds per processor figure (cpu.sh's default when unset).
+#   BRAKKEL_RANKLOAD_SECONDS: seconds of load on each storage engine (default 10).
+# The PostgreSQL figures use a throwaway server (scripts/pg-test-server.sh).
 # Prints a Markdown table on standard output; progress goes to standard error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +25,12 @@ for tool in jq awk cmake; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+pg_started=
+cleanup() {
+  [[ -n $pg_started ]] && "$root/scripts/pg-test-server.sh" stop || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 say() { echo "numbers.sh: $*" >&2; }
 
 say "building in $build"
@@ -93,12 +100,66 @@ while IFS= read -r line; do
     "${BASH_REMATCH[2]} %" "$(verdict "${BASH_REMATCH[2]}" "<=" "${BASH_REMATCH[3]}")"
 done <"$work/cpu.txt"
 
+# The ranking server on one engine: rankd on a free port, rankload's clients against it for
+# $BRAKKEL_RANKLOAD_SECONDS seconds (200 at once, 2000 idle connections, as rankload plays by
+# default), then rankd stopped. rankd_engine NAME DATABASE
+rankd_engine() {
+  local name=$1 db=$2 log=$work/rankd-$1.log out=$work/rankload-$1.txt pid port=
+  say "rankd on $name: rankload for $rank_seconds s"
+  "$build/bin/rankd" --port 0 --db "$db" 2>"$log" &
+  pid=$!
+  for _ in $(seq 100); do
+    port=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$log" | head -n 1)
+    [[ -n $port ]] && break
+    sleep 0.1
+  done
+  if [[ -z $port ]]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    row "Ranking server on $name" "—" "not measured: rankd did not start ($(tail -n 1 "$log"))" "**not met**"
+    return
+  fi
+  "$build/bin/rankload" --port "$port" --seconds "$rank_seconds" --pid "$pid" --db "$db" >"$out" 2>&1 || true
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  local rate p50 p99 hwm result
+  rate=$(sed -n 's/^exchanges: .*= \([0-9]*\) per second.*/\1/p' "$out")
+  p50=$(sed -n 's/^latency: p50 \([0-9.]*\) ms.*/\1/p' "$out")
+  p99=$(sed -n 's/^latency: p50 [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$out")
+  hwm=$(sed -n 's/^server peak memory (VmHWM): \([0-9]*\) kB.*/\1/p' "$out")
+  result=$(sed -n 's/^result: //p' "$out")
+  if [[ -z $rate || -z $p99 ]]; then
+    row "Ranking server on $name" "—" "not measured: $(tail -n 1 "$out")" "**not met**"
+    return
+  fi
+  row "Ranking server on $name: exchanges per second (rankload, 200 clients, 2000 idle; result $result)" \
+    "≥ 10000" "$rate" "$(verdict "$rate" ">=" 10000)"
+  row "Ranking server on $name: latency p99 (p50 $p50 ms)" "≤ 20 ms" "$p99 ms" "$(verdict "$p99" "<=" 20)"
+  row "Ranking server on $name: peak memory of rankd (VmHWM)" "—" \
+    "$(awk -v k="${hwm:-0}" 'BEGIN { printf "%.1f MB", k / 1024 }')" ""
+}
+
 rankd_rows() {
   if [[ ! -x $build/bin/rankd || ! -x $build/bin/rankload ]]; then
     row "Ranking server: throughput, p99 latency, peak memory (SQLite, PostgreSQL)" "—" \
       "not measured: no rankd and rankload in this tree" ""
     return
   fi
+  rank_seconds=${BRAKKEL_RANKLOAD_SECONDS:-10}
+  rankd_engine SQLite "$work/rankd.sqlite"
+  # A throwaway PostgreSQL server, as the tests use, with a database of its own.
+  local pg
+  if ! pg=$("$root/scripts/pg-test-server.sh" start 2>"$work/pg.log"); then
+    row "Ranking server on PostgreSQL" "—" "not measured: $(tail -n 1 "$work/pg.log")" "**not met**"
+    return
+  fi
+  eval "$pg"
+  pg_started=1
+  local pgbin uri=$BRAKKEL_TEST_PG_URI
+  pgbin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+  local hostport=${uri#postgresql://rankd@}
+  "$pgbin/createdb" -h "${hostport%:*}" -p "${hostport##*:}" -U rankd rankload
+  rankd_engine PostgreSQL "$uri/rankload"
 }
 rankd_rows
 
