@@ -275,10 +275,14 @@ void PaintRun(uint16_t* out, const uint8_t* index, const uint16_t* colour, int64
         isTint, isTint, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7));
     const auto high = reinterpret_cast<Pixels8>(__builtin_shufflevector(
         isTint, isTint, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15));
-    Pixels8 own[2];
-    std::memcpy(own, colour + i, sizeof own);
-    const Pixels8 painted[2] = {own[0] ^ ((own[0] ^ tint8) & low), own[1] ^ ((own[1] ^ tint8) & high)};
-    std::memcpy(out + i, painted, sizeof painted);
+    Pixels8 ownLow;
+    Pixels8 ownHigh;
+    std::memcpy(&ownLow, colour + i, sizeof ownLow);
+    std::memcpy(&ownHigh, colour + i + 8, sizeof ownHigh);
+    const Pixels8 paintedLow = ownLow ^ ((ownLow ^ tint8) & low);
+    const Pixels8 paintedHigh = ownHigh ^ ((ownHigh ^ tint8) & high);
+    std::memcpy(out + i, &paintedLow, sizeof paintedLow);
+    std::memcpy(out + i + 8, &paintedHigh, sizeof paintedHigh);
   };
   for (int64_t i = 0; i + 16 <= n; i += 16) paintSixteen(i);
   // The last sixteen again, overlapping those already painted with the same values.
