@@ -28,6 +28,9 @@ constexpr const char* kHudStageFormat =
 // "어텍콤보 %d 최고 %d"
 constexpr const char* kHudComboFormat = "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8 %d \xc3\xd6\xb0\xed %d";
 
+constexpr const char* kClearText = "STAGE CLEAR!!";
+constexpr const char* kFailedText = "STAGE FAILED!!";
+
 constexpr int32_t kStageBannerLastTick = 100;
 constexpr int32_t kEndBannerLastTick = 100;
 
@@ -70,12 +73,28 @@ void DrawStageBanner(int32_t stage, int32_t size) {
 }
 
 void DrawEndBanner(int32_t size, bool cleared) {
-  DrawBanner(2 * size + 12, size, cleared ? "STAGE CLEAR!!" : "STAGE FAILED!!");
+  DrawBanner(2 * size + 12, size, cleared ? kClearText : kFailedText);
+}
+
+void PrepareStageTexts(int32_t stage) {
+  for (const char* text : {kHudTimeFormat, kHudMobFormat, kHudStageFormat, kHudComboFormat,
+                           "0123456789-", GameModeNames[0], GameModeNames[1], GameModeNames[2]}) {
+    platform::PrepareText(kTextFontHeight, text);
+  }
+  char banner[32];
+  std::snprintf(banner, sizeof banner, "STAGE %d", stage);
+  for (int32_t size = 1; size <= 50; ++size) platform::PrepareText(2 * size, banner);
+  for (int32_t size = 0; size <= 50; ++size) {
+    platform::PrepareText(2 * size + 12, kClearText);
+    platform::PrepareText(2 * size + 12, kFailedText);
+  }
 }
 
 void StageRun::Start(int32_t stageNumber, int32_t count, int32_t targetPercent) {
   *this = StageRun{};
   stage = stageNumber;
+  // Before the clock is read: the first stage of a run opens the banner fonts here.
+  PrepareStageTexts(stage);
   // The pool holds 5000 mobs: larger stages (51 on) play with all of them, and the
   // kill ratio and the HUD count those, so every stage can still be cleared.
   mobs = std::clamp(count, 1, kMobPoolSize);

@@ -42,6 +42,9 @@ struct StageRun {
 
 // Plays one stage of `count` mobs; 1 when the kill ratio reached `target` at its end.
 int32_t PlayStage(int32_t stage, int32_t count, int32_t target);
+// Makes every text a frame of stage `stage` can draw ready (the HUD's characters, both banners
+// at every size), so that no frame takes memory for a glyph or a font.
+void PrepareStageTexts(int32_t stage);
 // "STAGE n", centred, white with a black rim, at a size 1..50.
 void DrawStageBanner(int32_t stage, int32_t size);
 // "STAGE CLEAR!!" or "STAGE FAILED!!" at a size 0..50.

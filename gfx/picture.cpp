@@ -19,6 +19,24 @@ constexpr long kHeaderBytes = 128;
 // A read past the end of the file gives 255, the end-of-file value taken as a byte.
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
 
+// The picture in the ScreenPalette's colours, kept between copies, with the indices and the
+// palette it was coloured from: coloured again only when either differs from those.
+uint16_t pictureColours[kPictureBytes];
+uint8_t colouredIndices[kPictureBytes];
+uint16_t colouredPalette[256];
+bool coloured = false;
+
+void FollowPicture() {
+  if (coloured && std::memcmp(colouredPalette, ScreenPalette, sizeof colouredPalette) == 0 &&
+      std::memcmp(colouredIndices, BackgroundPicture, sizeof colouredIndices) == 0) {
+    return;
+  }
+  for (int i = 0; i < kPictureBytes; ++i) pictureColours[i] = ScreenPalette[BackgroundPicture[i]];
+  std::memcpy(colouredIndices, BackgroundPicture, sizeof colouredIndices);
+  std::memcpy(colouredPalette, ScreenPalette, sizeof colouredPalette);
+  coloured = true;
+}
+
 }  // namespace
 
 void LoadPicture(const char* fileName) {
@@ -65,7 +83,8 @@ void RebuildScreenPalette() {
 }
 
 void ShowPicture() {
-  for (int i = 0; i < kPictureBytes; ++i) FrameBuffer[i] = ScreenPalette[BackgroundPicture[i]];
+  FollowPicture();
+  std::memcpy(FrameBuffer, pictureColours, sizeof pictureColours);
 }
 
 void ShowPictureScrolled(int32_t offset) {
@@ -76,12 +95,13 @@ void ShowPictureScrolled(int32_t offset) {
     return;
   }
   // Each row rotated left by offset: two straight copies, no modulo per pixel.
-  int tail = kWidth - offset;
+  FollowPicture();
+  const size_t tail = static_cast<size_t>(kWidth - offset);
   for (int y = 0; y < kHeight; ++y) {
-    const uint8_t* src = BackgroundPicture + y * kWidth;
+    const uint16_t* src = pictureColours + y * kWidth;
     uint16_t* dst = FrameBuffer + RowOffsets[y];
-    for (int x = 0; x < tail; ++x) dst[x] = ScreenPalette[src[offset + x]];
-    for (int x = 0; x < offset; ++x) dst[tail + x] = ScreenPalette[src[x]];
+    std::memcpy(dst, src + offset, tail * sizeof *dst);
+    std::memcpy(dst + tail, src, static_cast<size_t>(offset) * sizeof *dst);
   }
 }
 

@@ -16,13 +16,18 @@ inline constexpr int32_t kChickenBank = 0;
 inline constexpr int32_t kFootBank = 1;
 inline constexpr int32_t kMobBank = 2;
 
+// A frame's opaque pixels, row by row in runs, made when the frame is loaded.
+struct SpriteRuns;
+
 // Slot k is a frame of width[k] x height[k] palette indices at pixels[k], row-major,
-// 255 transparent. frameCount is also the slot the next loaded frame takes.
+// 255 transparent. frameCount is also the slot the next loaded frame takes. Loaded frames
+// also hold their runs, which drawing follows; their pixels are not to change after loading.
 struct SpriteBank {
   int32_t width[kSpriteFramesPerBank] = {};
   int32_t height[kSpriteFramesPerBank] = {};
   int32_t frameCount = 0;
   uint8_t* pixels[kSpriteFramesPerBank] = {};
+  SpriteRuns* runs[kSpriteFramesPerBank] = {};
 };
 extern std::array<SpriteBank, kSpriteBankCount> SpriteBankTable;
 

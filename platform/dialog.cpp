@@ -826,6 +826,13 @@ void ComposeDialogs(uint32_t* pixels, int pitch) {
   for (int i = 0; i < count; ++i) DrawDialog(screen, *order[i]);
 }
 
+bool DialogsShown() {
+  for (const Dialog& d : dialogs) {
+    if (d.alive && d.shown) return true;
+  }
+  return false;
+}
+
 void ForgetDialogs() {
   for (Dialog& d : dialogs) {
     d.alive = false;

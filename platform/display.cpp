@@ -17,22 +17,13 @@ SDL_Window* window = nullptr;
 bool videoStarted = false;
 
 uint16_t offscreen[kScreenPixels];
-// The frame being presented, converted to the window's 32-bit pixels.
+// The frame presented under open dialogs, converted to the window's 32-bit pixels.
 uint32_t converted[kScreenPixels];
 uint32_t shown[kScreenPixels];
 // The window's surface as last written, and whether all of it must be sent again
 // (new surface, or the window system lost what the window showed).
 SDL_Surface* lastSurface = nullptr;
 bool wholeWindowDue = true;
-// RGB555 -> XRGB8888: each 5-bit v becomes (v << 3) | (v >> 2).
-const std::array<uint32_t, 32768> widen = [] {
-  std::array<uint32_t, 32768> table{};
-  for (uint32_t p = 0; p < table.size(); ++p) {
-    uint32_t r = (p >> 10) & 31, g = (p >> 5) & 31, b = p & 31;
-    table[p] = ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
-  }
-  return table;
-}();
 
 // Messages made from one SDL event (a key press can give WM_KEYDOWN and WM_CHAR; a text
 // event up to 32 characters, one WM_CHAR each).
@@ -262,6 +253,8 @@ bool OpenWindow(const char* captionCp949) {
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
                             kScreenHeight, SDL_WINDOW_SHOWN);
   if (!window) return false;
+  // SDL makes the window's surface when first asked: here, rather than in a frame.
+  SDL_GetWindowSurface(window);
   pendingCount = pendingNext = 0;
   Queue(WM_CREATE, 0, 0);
   SDL_StartTextInput();
@@ -309,23 +302,66 @@ void CopyToOffscreen(const uint16_t* frame) {
   std::memcpy(offscreen, frame, sizeof offscreen);
 }
 
-uint32_t WidenRgb555(uint16_t pixel) { return widen[pixel & 0x7FFF]; }
-
 namespace {
 
-// RGB555 -> the 32-bit pixels of `converted`.
-void Convert(const uint16_t* frame) {
-  for (int i = 0; i < kScreenPixels; ++i) converted[i] = widen[frame[i] & 0x7FFF];
+// RGB555 -> XRGB8888: each 5-bit v becomes (v << 3) | (v >> 2). Worked out rather than
+// looked up, so the compiler can convert several pixels at once.
+inline uint32_t Widen(uint32_t pixel) {
+  const uint32_t spread = (pixel & 0x7C00) << 9 | (pixel & 0x03E0) << 6 | (pixel & 0x001F) << 3;
+  return spread | (spread >> 5 & 0x070707);
 }
 
-// The converted 32-bit frame is ready: show it. Only the rows that differ from what the
-// window holds are written and sent to the window system.
-void ShowConverted() {
-  if (!window) return;
+// Converts one row straight into the window's row; true when any of its pixels changed.
+bool WidenRowInto(const uint16_t* row, uint32_t* windowRow) {
+  uint32_t changed = 0;
+  for (int x = 0; x < kScreenWidth; ++x) {
+    const uint32_t wide = Widen(row[x]);
+    changed |= wide ^ windowRow[x];
+    windowRow[x] = wide;
+  }
+  return changed != 0;
+}
+
+// The rows sent to the window system, joined into bands of neighbouring rows.
+struct ChangedRows {
+  static constexpr int kMaxBands = 16;
+  SDL_Rect bands[kMaxBands];
+  int count = 0;
+
+  void Add(int y) {
+    if (count > 0 && bands[count - 1].y + bands[count - 1].h == y) {
+      ++bands[count - 1].h;  // the row joins the band above it
+    } else if (count < kMaxBands) {
+      bands[count++] = SDL_Rect{0, y, kScreenWidth, 1};
+    } else {
+      bands[count - 1].h = y + 1 - bands[count - 1].y;  // too many bands: widen the last
+    }
+  }
+};
+
+// The window's surface when presentation can write 32-bit pixels into it, else null.
+SDL_Surface* WindowSurface() {
+  if (!window) return nullptr;
   SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight) return;
+  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight) return nullptr;
   if (surface != lastSurface) wholeWindowDue = true;
   lastSurface = surface;
+  return surface;
+}
+
+uint32_t* SurfaceRow(SDL_Surface* surface, int y) {
+  return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) +
+                                     static_cast<size_t>(y) * surface->pitch);
+}
+
+// With a dialog open: the frame converted into `converted`, the dialogs drawn over it, and
+// the rows that differ from what the window holds copied there and sent.
+void PresentUnderDialogs(const uint16_t* frame) {
+  WidenRgb555Frame(frame, converted);
+  // Open dialogs lie over the game's picture in the window, never in the picture itself.
+  ComposeDialogs(converted, kScreenWidth);
+  SDL_Surface* surface = WindowSurface();
+  if (!surface) return;
   if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
     // A window of another pixel layout takes the whole frame through SDL's conversion.
     SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
@@ -334,41 +370,47 @@ void ShowConverted() {
     wholeWindowDue = false;
     return;
   }
-  constexpr int kMaxBands = 16;
-  SDL_Rect bands[kMaxBands];
-  int bandCount = 0;
+  ChangedRows rows;
   const size_t rowBytes = kScreenWidth * 4;
   for (int y = 0; y < kScreenHeight; ++y) {
-    auto* dst = static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+    uint32_t* dst = SurfaceRow(surface, y);
     const uint32_t* src = converted + y * kScreenWidth;
     if (!wholeWindowDue && std::memcmp(dst, src, rowBytes) == 0) continue;
     std::memcpy(dst, src, rowBytes);
-    if (bandCount > 0 && bands[bandCount - 1].y + bands[bandCount - 1].h == y) {
-      ++bands[bandCount - 1].h;  // the row joins the band above it
-    } else if (bandCount < kMaxBands) {
-      bands[bandCount++] = SDL_Rect{0, y, kScreenWidth, 1};
-    } else {
-      bands[bandCount - 1].h = y + 1 - bands[bandCount - 1].y;  // too many bands: widen the last
-    }
+    rows.Add(y);
   }
   wholeWindowDue = false;
-  if (bandCount > 0) SDL_UpdateWindowSurfaceRects(window, bands, bandCount);
+  if (rows.count > 0) SDL_UpdateWindowSurfaceRects(window, rows.bands, rows.count);
+}
+
+// Shows a frame: converted row by row straight into the window's own surface, and only the
+// rows that changed are sent to the window system.
+void Present(const uint16_t* frame) {
+  SDL_Surface* surface = WindowSurface();
+  if (DialogsShown() || (surface && surface->format->format != SDL_PIXELFORMAT_RGB888)) {
+    PresentUnderDialogs(frame);
+    return;
+  }
+  if (!surface) return;
+  ChangedRows rows;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    if (WidenRowInto(frame + y * kScreenWidth, SurfaceRow(surface, y)) || wholeWindowDue) rows.Add(y);
+  }
+  wholeWindowDue = false;
+  if (rows.count > 0) SDL_UpdateWindowSurfaceRects(window, rows.bands, rows.count);
 }
 
 }  // namespace
 
-void PresentOffscreen() {
-  Convert(offscreen);
-  // Open dialogs lie over the game's picture in the window, never in the picture itself.
-  ComposeDialogs(converted, kScreenWidth);
-  ShowConverted();
+uint32_t WidenRgb555(uint16_t pixel) { return Widen(pixel); }
+
+void WidenRgb555Frame(const uint16_t* frame, uint32_t* out) {
+  for (int i = 0; i < kScreenPixels; ++i) out[i] = Widen(frame[i]);
 }
 
-void PresentFrame(const uint16_t* frame) {
-  Convert(frame);
-  ComposeDialogs(converted, kScreenWidth);
-  ShowConverted();
-}
+void PresentOffscreen() { Present(offscreen); }
+
+void PresentFrame(const uint16_t* frame) { Present(frame); }
 
 const uint32_t* ShownPixels() {
   // Read back from the window's surface: what the player sees.

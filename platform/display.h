@@ -74,6 +74,8 @@ void PresentOffscreen();
 void PresentFrame(const uint16_t* frame);
 // The widening rule for presentation: 5-bit v becomes (v << 3) | (v >> 2); result is XRGB8888.
 uint32_t WidenRgb555(uint16_t pixel);
+// The same rule over a whole 640x480 frame, as presentation converts it.
+void WidenRgb555Frame(const uint16_t* frame, uint32_t* out);
 // The last picture shown in the window, XRGB8888 (what the player sees; for tests).
 const uint32_t* ShownPixels();
 

@@ -25,6 +25,8 @@ int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t cod
 // The dialog module's part in presentation: draws the open dialogs over a picture on its
 // way to the window, and forgets them all when the window goes.
 void ComposeDialogs(uint32_t* pixels, int pitch);
+// True while a dialog shows (so presentation must compose).
+bool DialogsShown();
 void ForgetDialogs();
 
 }  // namespace platform

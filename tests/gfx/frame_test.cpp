@@ -119,4 +119,42 @@ TEST_F(FrameTest, EmptyAndOffSurfaceTextIsHarmless) {
   EXPECT_GT(litIn(630, 470, 639, 479), 0);
 }
 
+TEST_F(FrameTest, EveryColourWidensByTheRuleOnItsWayToTheWindow) {
+  // Every 15-bit colour, with and without bit 15, somewhere in the frame.
+  for (int i = 0; i < kFramePixels; ++i) FrameBuffer[i] = static_cast<uint16_t>(i * 3 + i / 65536);
+  auto widen = [](uint16_t p) {
+    auto wide = [](uint32_t v) { return v << 3 | v >> 2; };
+    return wide(p >> 10 & 31) << 16 | wide(p >> 5 & 31) << 8 | wide(p & 31);
+  };
+  static uint32_t converted[kFramePixels];
+  platform::WidenRgb555Frame(FrameBuffer, converted);
+  PresentFrameDirect();
+  const uint32_t* shown = platform::ShownPixels();
+  for (int i = 0; i < kFramePixels; ++i) {
+    ASSERT_EQ(converted[i], widen(FrameBuffer[i])) << i;
+    ASSERT_EQ(platform::WidenRgb555(FrameBuffer[i]), converted[i]) << i;
+    ASSERT_EQ(shown[i] & 0xFFFFFF, converted[i]) << i;
+  }
+}
+
+TEST_F(FrameTest, OnlyChangedRowsChangeAndAPaintRequestSendsTheWholePicture) {
+  for (int i = 0; i < kFramePixels; ++i) FrameBuffer[i] = static_cast<uint16_t>(i);
+  PresentFrameDirect();
+  // The same frame again, then one pixel of the last row changed, then the first row.
+  PresentFrameDirect();
+  FrameBuffer[kFramePixels - 1] = 0x7FFF;
+  PresentFrameDirect();
+  EXPECT_EQ(platform::ShownPixels()[kFramePixels - 1], kWhite);
+  FrameBuffer[0] = 0x001F;
+  platform::PushPaint();
+  platform::Message m;
+  while (platform::PollMessage(m)) {
+  }
+  PresentFrameDirect();
+  const uint32_t* shown = platform::ShownPixels();
+  EXPECT_EQ(shown[0], kBlue);
+  EXPECT_EQ(shown[kFramePixels - 1], kWhite);
+  EXPECT_EQ(shown[1000] & 0xFFFFFF, platform::WidenRgb555(1000));
+}
+
 }  // namespace

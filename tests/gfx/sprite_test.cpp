@@ -1,6 +1,7 @@
 // Sprite banks: loading and rejecting ".ani" files, the sprite palette, drawing and clipping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -262,6 +263,77 @@ TEST_F(SpriteTest, EmptyFramesAndSlotsDrawNothing) {
   EXPECT_EQ(ChangedPixels(), 0);
   DrawSprite(1, 2, 10, 10);
   EXPECT_EQ(ChangedPixels(), 4);
+}
+
+// Every pixel of a frame, tested one by one against the screen, as drawing is defined.
+void DrawByTheRule(const AniFrame& f, uint8_t from, uint8_t to, int32_t x, int32_t y) {
+  for (int32_t r = 0; r < f.height; ++r) {
+    for (int32_t c = 0; c < f.width; ++c) {
+      const uint8_t p = f.pixels[static_cast<size_t>(r * f.width + c)];
+      if (p == kSpriteTransparent) continue;
+      const int64_t sx = int64_t{x} + c;
+      const int64_t sy = int64_t{y} + r;
+      if (sx < 0 || sy < 0 || sx >= 640 || sy >= 480) continue;
+      FrameBuffer[sy * 640 + sx] = SpritePalette[p == from ? to : p];
+    }
+  }
+}
+
+TEST_F(SpriteTest, OpaqueRunsOfEveryLengthAndCutAtEveryColumnDrawAsPixelByPixel) {
+  // Row r: runs of r + 1 opaque pixels (the tint index and others) between gaps of 1 to 3.
+  AniFrame f{70, 24, {}};
+  for (int32_t r = 0; r < f.height; ++r) {
+    for (int32_t c = 0; c < f.width; ++c) {
+      const int32_t period = r + 1 + 1 + r % 3;
+      const bool opaque = c % period < r + 1;
+      f.pixels.push_back(!opaque ? kSpriteTransparent : (c % 3 == 0 ? 146 : static_cast<uint8_t>(c + r)));
+    }
+  }
+  ASSERT_EQ(Load(2, AniBytes({f})), 1);
+  static uint16_t expected[640 * 480];
+  for (int32_t x = -72; x <= 642; x += 7) {
+    for (int32_t y : {-25, -13, 0, 200, 460, 479}) {
+      const uint8_t to = static_cast<uint8_t>(x & 0xFF);
+      std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+      DrawByTheRule(f, 146, to, x, y);
+      std::copy(std::begin(FrameBuffer), std::end(FrameBuffer), expected);
+      std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+      DrawSpriteTinted(2, 0, 146, to, x, y);
+      ASSERT_TRUE(std::equal(std::begin(FrameBuffer), std::end(FrameBuffer), expected))
+          << "at " << x << ", " << y;
+    }
+  }
+}
+
+TEST_F(SpriteTest, ColoursFollowAChangedPaletteAndHandFilledFramesDrawToo) {
+  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), 1);
+  DrawSprite(0, 0, 100, 100);
+  EXPECT_EQ(Pixel(101, 100), SpritePalette[17]);
+  SpritePalette[17] = 0x1111;  // changed between two draws
+  DrawSprite(0, 0, 100, 100);
+  EXPECT_EQ(Pixel(101, 100), 0x1111);
+  BuildSpritePalette();
+  DrawSprite(0, 0, 100, 100);
+  EXPECT_EQ(Pixel(101, 100), SpritePalette[17]);
+  EXPECT_NE(SpritePalette[17], 0x1111);
+
+  // A frame put into a bank by hand, with no runs made for it.
+  uint8_t pixels[3 * 2] = {5, kSpriteTransparent, 146, 146, 7, kSpriteTransparent};
+  SpriteBank& bank = SpriteBankTable[9];
+  bank.width[0] = 3;
+  bank.height[0] = 2;
+  bank.pixels[0] = pixels;
+  bank.frameCount = 1;
+  std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
+  DrawSpriteTinted(9, 0, 146, 3, -1, 479);
+  EXPECT_EQ(ChangedPixels(), 1);
+  EXPECT_EQ(Pixel(1, 479), SpritePalette[3]);  // row 0: column 1 transparent, column 2 tinted
+  DrawSprite(9, 0, 10, 10);
+  EXPECT_EQ(Pixel(10, 10), SpritePalette[5]);
+  EXPECT_EQ(Pixel(11, 10), kMarker);
+  EXPECT_EQ(Pixel(12, 10), SpritePalette[146]);
+  EXPECT_EQ(Pixel(11, 11), SpritePalette[7]);
+  bank.pixels[0] = nullptr;  // not ours to free
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The game face and code page 949 conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/display.h"
 #include "platform/text.h"
 
 namespace {
@@ -40,6 +43,35 @@ TEST(GameFont, RendersAMaskForTheDataGenerator) {
   for (uint8_t m : mask) lit += m;
   EXPECT_GT(lit, 50u);
   EXPECT_FALSE(platform::RenderTextMask(24, "", mask, w, h));
+}
+
+TEST(GameFont, AnOutlineDrawnInOneCallPaintsWhatItsPassesPaintOneByOne) {
+  ASSERT_TRUE(platform::LoadGameFont());
+  // The HUD's outline order and the banners' (another order of the same four shifts).
+  const platform::TextPass hud[5] = {
+      {-1, 0, 200, 200, 255}, {1, 0, 200, 200, 255}, {0, -1, 200, 200, 255},
+      {0, 1, 200, 200, 255},  {0, 0, 0, 0, 255}};
+  const platform::TextPass banner[5] = {
+      {1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, -1, 0, 0, 0}, {0, 0, 255, 255, 255}};
+  const std::string texts[] = {ToCp949("보통게임 1234점 게임 시간 :  65초"), "STAGE 50", "STAGE FAILED!!"};
+  uint16_t* surface = platform::OffscreenPixels();
+  std::vector<uint16_t> together(platform::kScreenPixels);
+  for (const platform::TextPass* passes : {hud, banner}) {
+    for (int cell : {24, 100, 112}) {
+      for (const std::string& text : texts) {
+        for (auto [x, y] : {std::pair{0, 0}, std::pair{-7, -9}, std::pair{500, 430}, std::pair{-30, 215}}) {
+          std::fill(surface, surface + platform::kScreenPixels, 0x0421);
+          platform::DrawText(cell, x, y, text.c_str(), passes, 5);
+          std::copy(surface, surface + platform::kScreenPixels, together.begin());
+          std::fill(surface, surface + platform::kScreenPixels, 0x0421);
+          for (int p = 0; p < 5; ++p) platform::DrawText(cell, x, y, text.c_str(), passes + p, 1);
+          ASSERT_TRUE(std::equal(together.begin(), together.end(), surface))
+              << cell << " " << text << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+  EXPECT_NE(std::count(together.begin(), together.end(), 0x0421), platform::kScreenPixels);
 }
 
 TEST(CodePage949, RoundTripsKoreanAndAscii) {

@@ -1,0 +1,60 @@
+#include "scene.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "app/window.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/random.h"
+#include "gfx/frame.h"
+#include "gfx/picture.h"
+#include "gfx/sprite.h"
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+
+bool OpenScene() {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if ((!platform::WindowOpen() && CreateGameWindow() != 1)) return false;
+  InitOffscreen();
+  InitRowOffsets();
+  platform::SetMessageBoxHook([](const char*, const char*) {});
+  const char* dir = std::getenv("BRAKKEL_DATA_DIR");
+  const std::string base = std::string(dir ? dir : BRAKKEL_BENCH_DATA_DIR) + "/";
+  ClearSpriteBanks();
+  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != 1 ||
+      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != 1 ||
+      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
+    return false;
+  }
+  BackgroundPicture[0] = 1;
+  BackgroundPicture[1] = 2;
+  LoadPicture((base + "back.pcx").c_str());
+  BuildSpritePalette();
+  // A picture that did not load leaves these two bytes as set above.
+  return BackgroundPicture[0] != 1 || BackgroundPicture[1] != 2;
+}
+
+void StartHeaviestStage(StageRun& run) {
+  platform::UseFakeClock(1000);
+  GameSrand(1);
+  Counters = GameCounters{};
+  Counters.gameMode = GameModeNormal;
+  Counters.lives = 10;
+  Player = PlayerRecord{};
+  run.Start(50, kMobPoolSize, 100);
+  for (int32_t i = 0; i < kMobPoolSize; ++i) {
+    Mob& mob = MobPool[i];
+    mob.x = i < 250 ? -140 + (i * 780) / 250 : 700 + (i % 150) * 100;
+    mob.frame = static_cast<uint8_t>(i % 8);
+  }
+  InputState.keyDown[platform::VK_SPACE] = 1;
+}
+
+void CloseScene() {
+  FreeSpriteBanks();
+  SpriteBankTable = {};
+  platform::UseRealClock();
+}

@@ -1,0 +1,15 @@
+#pragma once
+// What the benchmarks draw: the game's own data and the heaviest stage it plays.
+#include <cstdint>
+
+#include "game/stage.h"
+
+// Opens the window (SDL's dummy drivers unless others are set) and the font, and loads the
+// sprite files and the stage background from BRAKKEL_DATA_DIR, else from the build's data
+// folder. False when any of it is missing.
+bool OpenScene();
+// The heaviest stage: all 5000 mob records active, 250 of them spread over the screen and
+// the rest walking in from the right, the chicken attacking, under the fake clock.
+void StartHeaviestStage(StageRun& run);
+// Releases the sprite frames (so the next benchmark can load them again) and the fake clock.
+void CloseScene();

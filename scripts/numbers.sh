@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Every performance figure of the game in one table, each beside its goal: the frame times
+# and their ratios to the memory floor (Google Benchmark programs, each ratio from one run of
+# one program), sprite drawing against SDL's blitter, the processor share of the screens in a
+# real X server (scripts/cpu.sh), and the ranking server's throughput, latency and memory on
+# both storage engines (rankload against rankd).
+#
+# Usage: scripts/numbers.sh [display-number]
+#   display-number: the Xvfb display for the processor figures (default: cpu.sh's choice).
+#   BRAKKEL_NUMBERS_DIR: the build folder (default build-numbers/, optimised as the game
+#     ships: RelWithDebInfo, -O2).
+#   BRAKKEL_NUMBERS_REPS: repetitions of each benchmark (default 10); figures are medians.
+#   BRAKKEL_CPU_SECONDS: seconds per processor figure (cpu.sh's default when unset).
+#   BRAKKEL_RANKLOAD_SECONDS: seconds of load on each storage engine (default 10).
+# The PostgreSQL figures use a throwaway server (scripts/pg-test-server.sh).
+# Prints a Markdown table on standard output; progress goes to standard error.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BRAKKEL_NUMBERS_DIR:-$root/build-numbers}
+reps=${BRAKKEL_NUMBERS_REPS:-10}
+display=${1:-}
+
+for tool in jq awk cmake; do
+  command -v "$tool" >/dev/null || { echo "numbers.sh: $tool is missing" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pg_started=
+cleanup() {
+  [[ -n $pg_started ]] && "$root/scripts/pg-test-server.sh" stop || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+say() { echo "numbers.sh: $*" >&2; }
+
+say "building in $build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAKKEL_WERROR=ON >/dev/null
+cmake --build "$build" -j2 >/dev/null
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+rows=()
+# row WHAT GOAL MEASURED VERDICT
+row() { rows+=("| $1 | $2 | $3 | $4 |"); }
+# verdict VALUE OP LIMIT: ok when VALUE OP LIMIT holds (OP is <= or >=).
+verdict() { awk -v v="$1" -v l="$3" -v op="$2" 'BEGIN { ok = op == "<=" ? v <= l : v >= l; print ok ? "ok" : "**not met**" }'; }
+fmt() { awk -v v="$1" -v d="${2:-3}" 'BEGIN { printf "%.*f", d, v }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+# bench PROGRAM: runs it with repetitions, interleaved, into $work/PROGRAM.json.
+bench() {
+  say "running $1 ($reps repetitions each)"
+  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$build/bin/$1" --benchmark_repetitions="$reps" \
+    --benchmark_enable_random_interleaving=true --benchmark_format=json \
+    --benchmark_out="$work/$1.json" --benchmark_out_format=json >/dev/null 2>"$work/$1.log" ||
+    { cat "$work/$1.log" >&2; exit 1; }
+}
+# median PROGRAM BENCHMARK: its median real time in milliseconds.
+median() {
+  jq -r --arg n "$2" '.benchmarks[] | select(.run_name == $n and .aggregate_name == "median")
+    | .real_time * (if .time_unit == "us" then 0.001 elif .time_unit == "ns" then 0.000001 else 1 end)' \
+    "$work/$1.json"
+}
+
+bench present_bench
+bench stage_bench
+bench sprite_bench
+floor_present=$(median present_bench BM_MemoryFloor)
+present=$(median present_bench BM_PresentFrame)
+floor_stage=$(median stage_bench BM_MemoryFloor)
+stage=$(median stage_bench BM_StageFrameFullPool)
+ours=$(median sprite_bench BM_SpritesOurs)
+sdl_palette=$(median sprite_bench BM_SpritesSdlPalette)
+sdl_pretinted=$(median sprite_bench BM_SpritesSdlPretinted)
+sdl_rle=$(median sprite_bench BM_SpritesSdlScreenFormatRle)
+
+r=$(ratio "$present" "$floor_present")
+row "Memory floor: a 614,400-byte copy into the FrameBuffer and the conversion of that frame to 32-bit window pixels (present_bench's run)" \
+  "—" "$(fmt "$floor_present") ms" ""
+row "Presentation path: scrolled background, copy to the off-screen surface, four HUD lines, present" \
+  "≤ 2 × floor" "$(fmt "$present") ms = $r × floor" "$(verdict "$r" "<=" 2)"
+r=$(ratio "$stage" "$floor_stage")
+row "Full stage frame at the heaviest load: 5000 mobs active, 250 on screen, HUD, stage banner at its largest (floor $(fmt "$floor_stage") ms in stage_bench's run)" \
+  "≤ 4 × floor" "$(fmt "$stage") ms = $r × floor" "$(verdict "$r" "<=" 4)"
+r=$(ratio "$sdl_palette" "$ours")
+row "Sprites of that frame (250 tinted mobs, the chicken): the game against SDL_BlitSurface from 8-bit colour-keyed surfaces, palette entry changed per mob" \
+  "≥ 2 × faster" "$(fmt "$ours") ms against $(fmt "$sdl_palette") ms: $r × faster" "$(verdict "$r" ">=" 2)"
+r=$(ratio "$sdl_pretinted" "$ours")
+row "The same against SDL with a pretinted 8-bit surface per frame and colour (no palette change)" \
+  "≥ 2 × faster" "$(fmt "$ours") ms against $(fmt "$sdl_pretinted") ms: $r × faster" "$(verdict "$r" ">=" 2)"
+r=$(ratio "$sdl_rle" "$ours")
+row "For comparison: SDL with those surfaces converted to RGB555 and run-length coded (not 8-bit)" \
+  "—" "$(fmt "$ours") ms against $(fmt "$sdl_rle") ms: $r × as fast" ""
+
+say "processor shares in Xvfb (scripts/cpu.sh)"
+BRAKKEL_BUILD_DIR=$build "$root/scripts/cpu.sh" ${display:+"$display"} >"$work/cpu.txt" 2>&1 ||
+  { cat "$work/cpu.txt" >&2; exit 1; }
+while IFS= read -r line; do
+  [[ $line =~ ^(.*[^ ])\ +([0-9.]+)\ %\ of\ one\ core\ +goal\ \<=\ +([0-9]+)\ % ]] || continue
+  row "Processor share: ${BASH_REMATCH[1]} (whole process, Xvfb)" "≤ ${BASH_REMATCH[3]} %" \
+    "${BASH_REMATCH[2]} %" "$(verdict "${BASH_REMATCH[2]}" "<=" "${BASH_REMATCH[3]}")"
+done <"$work/cpu.txt"
+
+# The ranking server on one engine: rankd on a free port, rankload's clients against it for
+# $BRAKKEL_RANKLOAD_SECONDS seconds (200 at once, 2000 idle connections, as rankload plays by
+# default), then rankd stopped. rankd_engine NAME DATABASE
+rankd_engine() {
+  local name=$1 db=$2 log=$work/rankd-$1.log out=$work/rankload-$1.txt pid port=
+  say "rankd on $name: rankload for $rank_seconds s"
+  "$build/bin/rankd" --port 0 --db "$db" 2>"$log" &
+  pid=$!
+  for _ in $(seq 100); do
+    port=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$log" | head -n 1)
+    [[ -n $port ]] && break
+    sleep 0.1
+  done
+  if [[ -z $port ]]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    row "Ranking server on $name" "—" "not measured: rankd did not start ($(tail -n 1 "$log"))" "**not met**"
+    return
+  fi
+  "$build/bin/rankload" --port "$port" --seconds "$rank_seconds" --pid "$pid" --db "$db" >"$out" 2>&1 || true
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  local rate p50 p99 hwm result
+  rate=$(sed -n 's/^exchanges: .*= \([0-9]*\) per second.*/\1/p' "$out")
+  p50=$(sed -n 's/^latency: p50 \([0-9.]*\) ms.*/\1/p' "$out")
+  p99=$(sed -n 's/^latency: p50 [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$out")
+  hwm=$(sed -n 's/^server peak memory (VmHWM): \([0-9]*\) kB.*/\1/p' "$out")
+  result=$(sed -n 's/^result: //p' "$out")
+  if [[ -z $rate || -z $p99 ]]; then
+    row "Ranking server on $name" "—" "not measured: $(tail -n 1 "$out")" "**not met**"
+    return
+  fi
+  row "Ranking server on $name: exchanges per second (rankload, 200 clients, 2000 idle; result $result)" \
+    "≥ 10000" "$rate" "$(verdict "$rate" ">=" 10000)"
+  row "Ranking server on $name: latency p99 (p50 $p50 ms)" "≤ 20 ms" "$p99 ms" "$(verdict "$p99" "<=" 20)"
+  row "Ranking server on $name: peak memory of rankd (VmHWM)" "—" \
+    "$(awk -v k="${hwm:-0}" 'BEGIN { printf "%.1f MB", k / 1024 }')" ""
+}
+
+rankd_rows() {
+  if [[ ! -x $build/bin/rankd || ! -x $build/bin/rankload ]]; then
+    row "Ranking server: throughput, p99 latency, peak memory (SQLite, PostgreSQL)" "—" \
+      "not measured: no rankd and rankload in this tree" ""
+    return
+  fi
+  rank_seconds=${BRAKKEL_RANKLOAD_SECONDS:-10}
+  rankd_engine SQLite "$work/rankd.sqlite"
+  # A throwaway PostgreSQL server, as the tests use, with a database of its own.
+  local pg
+  if ! pg=$("$root/scripts/pg-test-server.sh" start 2>"$work/pg.log"); then
+    row "Ranking server on PostgreSQL" "—" "not measured: $(tail -n 1 "$work/pg.log")" "**not met**"
+    return
+  fi
+  eval "$pg"
+  pg_started=1
+  local pgbin uri=$BRAKKEL_TEST_PG_URI
+  pgbin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+  local hostport=${uri#postgresql://rankd@}
+  "$pgbin/createdb" -h "${hostport%:*}" -p "${hostport##*:}" -U rankd rankload
+  rankd_engine PostgreSQL "$uri/rankload"
+}
+rankd_rows
+
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of \"$cpu\"; load average"
+echo "$load_before before, $load_after after; medians of $reps repetitions."
+echo
+echo "| What | Goal | Measured | |"
+echo "|---|---|---|---|"
+printf '%s\n' "${rows[@]}"

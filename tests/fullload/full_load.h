@@ -1,0 +1,138 @@
+#pragma once
+// The heaviest stage the game plays: all 5000 mob records active, 250 of them on screen,
+// the chicken attacking, HUD and banners. The sprites and the background are made here
+// rather than read from the generated data, so these tests depend on the drawing code alone.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/window.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/random.h"
+#include "game/stage.h"
+#include "gfx/frame.h"
+#include "gfx/picture.h"
+#include "gfx/sprite.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "support/ani_file.h"
+
+namespace fullload {
+
+inline constexpr uint32_t kClockStart = 100000;
+inline constexpr int kOnScreen = 250;
+
+// A small generator of its own, so the shapes never depend on the game's random sequence.
+struct ShapeRandom {
+  uint32_t state;
+  uint32_t Next(uint32_t below) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % below;
+  }
+};
+
+// Frames with what sprite drawing meets in the game's files: transparent and opaque runs of
+// every length from one pixel up, rows wholly transparent and wholly opaque, and many pixels
+// of the tint index.
+inline std::vector<uint8_t> ShapedSprites(int32_t frames, int32_t width, int32_t height,
+                                          uint32_t seed) {
+  ShapeRandom random{seed};
+  std::vector<AniFrame> out;
+  for (int32_t k = 0; k < frames; ++k) {
+    AniFrame f{width, height, std::vector<uint8_t>(static_cast<size_t>(width * height))};
+    for (int32_t y = 0; y < height; ++y) {
+      uint8_t* row = f.pixels.data() + y * width;
+      const uint32_t longest = 1 + static_cast<uint32_t>(y % 31);
+      bool opaque = random.Next(2) == 0;
+      for (int32_t x = 0; x < width;) {
+        int32_t run = 1 + static_cast<int32_t>(random.Next(longest));
+        if ((y + k) % 9 == 4) run = width;  // a whole row of one kind
+        for (; run > 0 && x < width; --run, ++x) {
+          if (!opaque) {
+            row[x] = kSpriteTransparent;
+          } else {
+            row[x] = random.Next(5) < 2 ? kMobTintIndex : static_cast<uint8_t>(random.Next(255));
+          }
+        }
+        opaque = !opaque;
+      }
+    }
+    out.push_back(std::move(f));
+  }
+  return AniBytes(out);
+}
+
+// The window, the font, the banks of the game's frame sizes, a background of every palette
+// index, the fake clock and a stage of 5000 mobs with 250 spread over the screen.
+class FullLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!platform::WindowOpen()) {
+      ASSERT_EQ(CreateGameWindow(), 1);
+    }
+    InitOffscreen();
+    InitRowOffsets();
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+    const auto chicken = ShapedSprites(4, 320, 256, 11);
+    const auto feet = ShapedSprites(8, 200, 180, 22);
+    const auto mobs = ShapedSprites(8, 92, 58, 33);
+    ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, chicken.data(), chicken.size()), 1);
+    ASSERT_EQ(LoadSpriteFromMemory(kFootBank, feet.data(), feet.size()), 1);
+    ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), 1);
+    BuildSpritePalette();
+    for (int i = 0; i < kPictureBytes; ++i) {
+      BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / 640);
+    }
+    for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
+    RebuildScreenPalette();
+    PumpMessages();
+    InputState = InputStateRecord{};
+    Counters = GameCounters{};
+    Counters.gameMode = GameModeNormal;
+    Counters.lives = 1000000;
+    Counters.scrollOffset = 0;
+    Counters.gameStartTime = kClockStart;
+    MobPool = {};
+    Player = PlayerRecord{};
+    GameSrand(7);
+    platform::UseFakeClock(kClockStart);
+    platform::SetWaitHook(nullptr);
+  }
+  void TearDown() override {
+    platform::UseRealClock();
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+  }
+
+  // Stage `stage` with `count` mob records in play (all 5000 unless told): the first 250
+  // across the screen and past all four edges, the rest walking in from far right.
+  void StartFullStage(int32_t stage, int32_t count = kMobPoolSize) {
+    run.Start(stage, count, 100);
+    for (int32_t i = 0; i < count; ++i) {
+      Mob& mob = MobPool[i];
+      if (i < kOnScreen) {
+        mob.x = -140 + (i * 780) / kOnScreen;
+        mob.y = -60 + (i * 53) % 560;
+      } else {
+        mob.x = 700 + (i % 150) * 100;
+      }
+    }
+  }
+
+  StageRun run;
+};
+
+// FNV-1a over bytes, continued from `hash`.
+inline uint64_t Fnv1a(uint64_t hash, const void* data, size_t bytes) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  for (size_t i = 0; i < bytes; ++i) hash = (hash ^ p[i]) * 0x100000001B3ull;
+  return hash;
+}
+inline constexpr uint64_t kFnvStart = 0xCBF29CE484222325ull;
+
+}  // namespace fullload
