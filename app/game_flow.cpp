@@ -6,6 +6,7 @@
 #include "app/edition.h"
 #include "app/music.h"
 #include "app/screens.h"
+#include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
 #include "game/random.h"
@@ -50,12 +51,7 @@ void PlayOneGame() {
 }
 
 void GameMain() {
-  InitOffscreen();
-  InitRowOffsets();
-  ClearSpriteBanks();
-  LoadSpriteFile(kChickenBank, "chicken.ani");
-  LoadSpriteFile(kFootBank, "foot.ani");
-  LoadSpriteFile(kMobBank, "mop.ani");
+  PrepareScreenAndSprites();
   StartMusic();
   ShowLogo();
   while (InputState.quit == 0) PlayOneGame();

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/edition.h"
+#include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
 #include "game/mob.h"
@@ -91,12 +92,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dialogview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }
-  InitOffscreen();
-  InitRowOffsets();
-  ClearSpriteBanks();
-  LoadSpriteFile(kChickenBank, "chicken.ani");
-  LoadSpriteFile(kFootBank, "foot.ani");
-  LoadSpriteFile(kMobBank, "mop.ani");
+  PrepareScreenAndSprites();
   DrawGameFrame();
   if (listingOnly) {
     const int status = ShowListingFile(argv[2]);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
 #include "game/random.h"
@@ -22,12 +23,7 @@ int WatchStages(int32_t firstStage) {
     std::fprintf(stderr, "stageview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }
-  InitOffscreen();
-  InitRowOffsets();
-  ClearSpriteBanks();
-  LoadSpriteFile(kChickenBank, "chicken.ani");
-  LoadSpriteFile(kFootBank, "foot.ani");
-  LoadSpriteFile(kMobBank, "mop.ani");
+  PrepareScreenAndSprites();
   LoadPicture("back.pcx");
   BuildSpritePalette();
 
