@@ -67,7 +67,7 @@ void EncodeRankTextHeader(uint32_t length, uint8_t out[kRankTextHeaderBytes]) {
 uint32_t DecodeRankTextHeader(const uint8_t in[kRankTextHeaderBytes]) { return GetLe32(in + 4); }
 
 int32_t CheckCode(uint32_t score, int32_t stage, int32_t bestCombo, uint32_t playSeconds) {
-  // Products and sums in unsigned 32 bits wrap as the two's-complement original did;
+  // Products and sums in unsigned 32 bits wrap as 32-bit two's-complement arithmetic does;
   // only the division is signed.
   const uint32_t part1 = (score % 10u) * static_cast<uint32_t>(stage) * 24151u;
   const auto combo100 = static_cast<int32_t>(static_cast<uint32_t>(bestCombo) * 100u);
