@@ -101,6 +101,20 @@ e2e_attack_until_scored() {
   e2e_fail "no mob was killed in 40 seconds of attacks"
 }
 
+# When the test is failing (status $1), prints each of the given log files that has
+# anything in it, so that what the programs said is seen wherever the test ran.
+e2e_show_logs() {
+  local status=$1 log
+  shift
+  ((status == 0)) && return 0
+  for log in "$@"; do
+    [[ -s "$log" ]] || continue
+    echo "--- $(basename "$log"):" >&2
+    tail -n 40 "$log" >&2
+  done
+  return 0
+}
+
 # Fails the test with a message.
 e2e_fail() {
   echo "FAIL: $*" >&2

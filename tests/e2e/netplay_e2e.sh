@@ -22,7 +22,9 @@ work=$(mktemp -d /tmp/netplay-e2e-XXXXXX)
 server_pid=
 game_pid=
 cleanup() {
+  local status=$?
   set +e
+  e2e_show_logs "$status" "$work/netplay.log" "$work/server.log"
   [[ -n "$game_pid" ]] && kill "$game_pid" 2>/dev/null && wait "$game_pid" 2>/dev/null
   [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   e2e_stop_x

@@ -20,7 +20,9 @@ rankd_pid=
 game_pid=
 view_pid=
 cleanup() {
+  local status=$?
   set +e
+  e2e_show_logs "$status" "$work/netplay.log" "$work/rankd.log" "$work/view.log"
   for p in "$game_pid" "$view_pid" "$rankd_pid"; do
     [[ -n "$p" ]] && kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
   done

@@ -12,7 +12,10 @@ source "$here/lib.sh"
 work=$(mktemp -d)
 game=
 cleanup() {
+  local status=$?
+  set +e
   [[ -n "$game" ]] && kill "$game" 2>/dev/null
+  e2e_show_logs "$status" "$work/soloplay.log"
   e2e_stop_x
   rm -rf "$work"
 }
