@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -225,7 +226,10 @@ bool StartVideo() {
   // Frames go straight into the window's own surface: no renderer, and no hidden
   // OpenGL texture behind the surface (costly where OpenGL is emulated in software).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    std::fprintf(stderr, "brakkel: the display cannot be used: %s\n", SDL_GetError());
+    return false;
+  }
   videoStarted = true;
   return true;
 }
@@ -252,7 +256,10 @@ bool OpenWindow(const char* captionCp949) {
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
                             kScreenHeight, SDL_WINDOW_SHOWN);
-  if (!window) return false;
+  if (!window) {
+    std::fprintf(stderr, "brakkel: the game window cannot be opened: %s\n", SDL_GetError());
+    return false;
+  }
   // SDL makes the window's surface when first asked: here, rather than in a frame.
   SDL_GetWindowSurface(window);
   pendingCount = pendingNext = 0;

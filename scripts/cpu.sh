@@ -45,7 +45,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: the server would otherwise reset when the check below leaves, and drop the
+# game if it connected meanwhile.
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 started+=($!)
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }

@@ -3,10 +3,13 @@
 
 # Starts a private Xvfb and exports DISPLAY. Xvfb picks a free display itself and tells
 # which (-displayfd), so a server of someone else's is never mistaken for ours.
+# -noreset: an X server resets itself when its last client leaves (the check below, each
+# xdotool call) and drops whoever connects meanwhile, so the game would at times find no
+# display.
 e2e_start_x() {
   local told i
   told=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$told" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$told" >/dev/null 2>&1 &
   E2E_XVFB_PID=$!
   for i in $(seq 200); do
     if [[ -s "$told" ]] && grep -q '^[0-9]' "$told"; then
@@ -29,15 +32,20 @@ e2e_stop_x() {
   return 0
 }
 
-# Waits (up to $2 seconds, default 40) for a window titled $1 and prints its id.
+# Waits (up to $2 seconds, default 40) for a window titled $1 and prints its id. With a
+# process id as $3, stops waiting as soon as that process has ended.
 e2e_window() {
-  local name=$1 limit=${2:-40} i id
+  local name=$1 limit=${2:-40} pid=${3:-} i id
   for i in $(seq $((limit * 10))); do
     id=$(xdotool search --name "^${name}\$" 2>/dev/null | head -n 1)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
+    if [[ -n "$pid" ]] && ! kill -0 "$pid" 2>/dev/null; then
+      echo "e2e: the program ended without opening a window named '$name'" >&2
+      return 1
+    fi
     sleep 0.1
   done
-  echo "e2e: no window named '$name'" >&2
+  echo "e2e: no window named '$name' after $limit s" >&2
   return 1
 }
 

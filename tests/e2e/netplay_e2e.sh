@@ -68,7 +68,7 @@ unset SDL_VIDEODRIVER
 export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
 (cd "$work" && exec "$netplay") > "$work/netplay.log" 2>&1 &
 game_pid=$!
-id=$(e2e_window "Brakkel!!" 20) || e2e_fail "no game window"
+id=$(e2e_window "Brakkel!!" 20 "$game_pid") || e2e_fail "no game window"
 eval "$(xdotool getwindowgeometry --shell "$id")"  # X, Y of the window
 wx=$X
 wy=$Y

@@ -50,7 +50,7 @@ unset SDL_VIDEODRIVER
 export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
 (cd "$work" && exec "$E2E_BIN/netplay") >"$work/netplay.log" 2>&1 &
 game_pid=$!
-id=$(e2e_window "Brakkel!!") || e2e_fail "no game window"
+id=$(e2e_window "Brakkel!!" 40 "$game_pid") || e2e_fail "no game window"
 e2e_choose_easy "$id"
 e2e_attack_until_scored "$id" "$work"
 e2e_escape

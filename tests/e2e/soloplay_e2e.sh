@@ -27,7 +27,7 @@ unset SDL_VIDEODRIVER
 cd "$work"  # any folder: the game moves into its own
 "$bin/soloplay" >"$work/soloplay.log" 2>&1 &
 game=$!
-wid=$(e2e_window 'Brakkel!!')
+wid=$(e2e_window 'Brakkel!!' 40 "$game")
 xdotool windowfocus --sync "$wid"
 folder=$XDG_DATA_HOME/brakkel
 [[ -f "$folder/logo.pcx" ]] || e2e_fail "the game folder did not get its data"
