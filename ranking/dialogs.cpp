@@ -14,6 +14,7 @@
 #include "platform/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/files.h"
 #include "ranking/rank_text.h"
 #include "res/dialog_templates.h"
 
@@ -84,18 +85,12 @@ intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
 // soloplay: the listing file's bytes, unchanged (carriage returns included).
 void LoadRankText() {
   std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
-  long size = 0;
-  if (std::FILE* file = std::fopen(kRankTextFileName, "rb")) {
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::fclose(file);
-  }
-  if (size <= 0) return;
-  std::FILE* file = std::fopen(kRankTextFileName, "rb");
+  platform::FileProbe probe;
+  std::FILE* file = platform::OpenDataFile(kRankTextFileName, probe);
   if (!file) return;
   // Mended: a file longer than the buffer's 9999 bytes of text is cut there, at a character
   // boundary, instead of running past the buffer.
-  const size_t want = std::min(static_cast<size_t>(size), sizeof rankTextBuffer);
-  const size_t got = std::fread(rankTextBuffer, 1, want, file);
+  const size_t got = std::fread(rankTextBuffer, 1, sizeof rankTextBuffer, file);
   std::fclose(file);
   const size_t keep = platform::Cp949FitLength(rankTextBuffer, got, sizeof rankTextBuffer - 1);
   std::memset(rankTextBuffer + keep, 0, sizeof rankTextBuffer - keep);
