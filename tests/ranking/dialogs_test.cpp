@@ -1,12 +1,10 @@
 // The name-entry and ranking dialogs, played through the real pump with pushed events under
 // the fake clock: each scripted step runs when the dialog's wait finds nothing to do.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -23,48 +21,27 @@
 #include "ranking/dialogs.h"
 #include "ranking/rank_text.h"
 #include "res/dialog_templates.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace platform;
 
-std::string Cp949(const char* utf8) {
-  char out[512];
-  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
-  return std::string(out, n);
-}
-
 constexpr int32_t kOk = static_cast<int32_t>(IDOK);
 uint16_t GamePixel(int i) { return static_cast<uint16_t>((i * 7) & 0x7FFF); }
 constexpr uint32_t kSelectionColour = 0x0A246A;
 
-// Runs a test in a fresh folder of its own and goes back afterwards.
-class TemporaryFolder {
- public:
-  TemporaryFolder() : home_(std::filesystem::current_path()) {
-    char pattern[] = "/tmp/brakkel-dialogs-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    std::filesystem::current_path(folder_);
-  }
-  ~TemporaryFolder() {
-    std::filesystem::current_path(home_);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  static void Write(const std::string& bytes) {
-    std::FILE* file = std::fopen(kRankTextFileName, "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-  }
+// Puts the listing file into the working folder.
+void WriteListing(const std::string& bytes) {
+  std::FILE* file = std::fopen(kRankTextFileName, "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
 
- private:
-  std::filesystem::path home_;
-  std::string folder_;
-};
-
-class DialogTest : public ::testing::Test {
+class DialogTest : public DialogScriptTest {
  protected:
+  DialogTest() : DialogScriptTest(100) {}
   void SetUp() override {
     if (!WindowOpen()) {
       ASSERT_EQ(CreateGameWindow(), 1);
@@ -95,32 +72,6 @@ class DialogTest : public ::testing::Test {
     show();
     EXPECT_EQ(next_, steps_.size()) << "the dialog ended before the script did";
   }
-  void OnWait() {
-    if (next_ < steps_.size()) {
-      steps_[next_++]();
-    } else if (++idle_ == 100) {
-      PushClose();
-    }
-  }
-
-  static void Press(uint32_t vk) {
-    PushKey(vk, true);
-    PushKey(vk, false);
-  }
-  // One text event per character, as a keyboard types.
-  static void Type(const char* utf8) {
-    for (size_t i = 0; utf8[i];) {
-      size_t n = 1;
-      while ((static_cast<uint8_t>(utf8[i + n]) & 0xC0) == 0x80) ++n;
-      PushText(std::string(utf8 + i, n).c_str());
-      i += n;
-    }
-  }
-  static std::string Text(Dialog* dialog) {
-    static char text[kRankTextBufferBytes];
-    size_t n = GetDialogItemText(dialog, kDialogEditId, text, sizeof text);
-    return std::string(text, n);
-  }
   static int CountShown(const DialogRect& r, uint32_t colour) {
     const uint32_t* shown = ShownPixels();
     int count = 0;
@@ -133,11 +84,6 @@ class DialogTest : public ::testing::Test {
   static bool Inside(const DialogRect& r, int x, int y) {
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
   }
-
- private:
-  std::vector<std::function<void()>> steps_;
-  size_t next_ = 0;
-  int idle_ = 0;
 };
 
 TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
@@ -146,7 +92,7 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
         EXPECT_EQ(dialogOpen, 1);
         EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)), Cp949("이름을 입력하세요 -순위 진입-"));
         EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
-        EXPECT_EQ(Text(nameDialogHandle), "PlommX");
+        EXPECT_EQ(DialogText(nameDialogHandle), "PlommX");
         size_t start = 9, end = 9;
         ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
         EXPECT_EQ(start, 0u);
@@ -186,7 +132,7 @@ TEST_F(DialogTest, TypedLettersReplaceThePresetAndAreCutToTheEditionsLongestName
     Play(ShowNameDialog, {
         [] { Type("ABCDEFGHIJKLMNO"); },
         [] {
-          EXPECT_EQ(Text(nameDialogHandle), "ABCDEFGHIJKLMNO");  // the edit itself has no limit
+          EXPECT_EQ(DialogText(nameDialogHandle), "ABCDEFGHIJKLMNO");  // the edit itself has no limit
           Press(VK_RETURN);
         },
     });
@@ -227,7 +173,7 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
   Play(ShowNameDialog, {
       [] { PushComposition("ㄷ"); },
       [&] {
-        EXPECT_EQ(Text(nameDialogHandle), "");  // the composition replaced the selected preset
+        EXPECT_EQ(DialogText(nameDialogHandle), "");  // the composition replaced the selected preset
         EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
         ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
         EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
@@ -239,7 +185,7 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
         PushComposition("");
       },
       [] {
-        EXPECT_EQ(Text(nameDialogHandle), Cp949("닭"));
+        EXPECT_EQ(DialogText(nameDialogHandle), Cp949("닭"));
         EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), "");
         Press(VK_RETURN);
       },
@@ -249,7 +195,7 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
 
 TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
   TemporaryFolder folder;
-  folder.Write("line one\r\nline two\r\n");
+  WriteListing("line one\r\nline two\r\n");
   Play(ShowRankDialog, {
       [] {
         EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
@@ -266,7 +212,7 @@ TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
       },
       [] {
         EXPECT_EQ(dialogOpen, 1);
-        EXPECT_EQ(Text(rankDialogHandle), "line one\r\nline two\r\n");
+        EXPECT_EQ(DialogText(rankDialogHandle), "line one\r\nline two\r\n");
         Press(VK_TAB);
       },
       [] {
@@ -386,7 +332,7 @@ TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
   TemporaryFolder folder;
   std::memset(rankTextBuffer, 'z', sizeof rankTextBuffer);
   Play(ShowRankDialog, {[] {
-    EXPECT_EQ(Text(rankDialogHandle), "");
+    EXPECT_EQ(DialogText(rankDialogHandle), "");
     Press(VK_RETURN);
   }});
   EXPECT_EQ(dialogOpen, 0);
@@ -403,9 +349,9 @@ TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
   }
   static char listing[kRankTextCap];
   const size_t length = FormatRankText(table, listing);
-  folder.Write(std::string(listing, length));
+  WriteListing(std::string(listing, length));
   Play(ShowRankDialog, {[&] {
-    EXPECT_EQ(Text(rankDialogHandle), std::string(listing, length));
+    EXPECT_EQ(DialogText(rankDialogHandle), std::string(listing, length));
     EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
     // Both dialogs lie inside the window.
     const DialogRect box = DialogWindowRect(rankDialogHandle);
@@ -454,7 +400,7 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
       "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;", "가끔은 닭대가리로 살고 싶지 않소?", "술과 닭 어울리지 않습니까?",
   };
   TemporaryFolder folder;
-  folder.Write("from the file\r\n");
+  WriteListing("from the file\r\n");
   Edition.onlineRanking = true;
   std::set<int> seen;
   for (uint32_t seed = 1; seed <= 30; ++seed) {
@@ -465,7 +411,7 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
     Play(ShowRankDialog, {[&] {
       EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
       EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
-      EXPECT_EQ(Text(rankDialogHandle), "from the server\r\n");
+      EXPECT_EQ(DialogText(rankDialogHandle), "from the server\r\n");
       Press(VK_RETURN);
     }});
     EXPECT_EQ(dialogOpen, 0);
@@ -488,7 +434,7 @@ TEST_F(DialogTest, AnOversizedListingIsCutAtACharacterBoundary) {
       {std::string(9997, 'a') + Cp949("가"), 9999},  // exactly 9999 bytes: all of it
   };
   for (const Case& c : cases) {
-    folder.Write(c.file);
+    WriteListing(c.file);
     Play(ShowRankDialog, {[] { Press(VK_RETURN); }});
     EXPECT_EQ(std::string(rankTextBuffer), c.file.substr(0, c.kept));
     for (size_t i = c.kept; i < kRankTextBufferBytes; ++i) ASSERT_EQ(rankTextBuffer[i], 0) << i;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -23,6 +24,7 @@
 #include "platform/files.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
+#include "test_support.h"
 
 namespace {
 
@@ -65,11 +67,7 @@ ino_t Inode(const char* name) {
 class LocalRanking : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string dir = (fs::temp_directory_path() / "brakkel-rank-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    folder_ = dir;
-    home_ = fs::current_path();
-    fs::current_path(folder_);
+    folder_.emplace("brakkel-rank");
     LocalScoreTable = ScoreTable{};
     Counters = GameCounters{};
     std::memset(playerName, 0, sizeof playerName);
@@ -78,8 +76,7 @@ class LocalRanking : public ::testing::Test {
   }
   void TearDown() override {
     platform::UseRealClock();
-    fs::current_path(home_);
-    fs::remove_all(folder_);
+    folder_.reset();
   }
   // Plays one result into the table as a game of `seconds` would.
   void Result(const char* name, int32_t score, int32_t stage, int32_t combo, uint32_t seconds) {
@@ -89,7 +86,7 @@ class LocalRanking : public ::testing::Test {
     Counters.gameStartTime = platform::Ticks() - seconds * 1000 - 999;
     InsertScore(FindRankSlot(static_cast<uint32_t>(score)), stage);
   }
-  fs::path folder_, home_;
+  std::optional<TemporaryFolder> folder_;
 };
 
 TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
@@ -297,13 +294,13 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   // A working folder that was removed: nothing can be created, the table is emptied.
   fs::create_directory("gone");
   fs::current_path("gone");
-  fs::remove(folder_ / "gone");
+  fs::remove(folder_->path() / "gone");
   testing::internal::CaptureStderr();
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
   EXPECT_EQ(WriteRankText(), 0);
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
-  fs::current_path(folder_);
+  fs::current_path(folder_->path());
 }
 
 TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {

@@ -1,13 +1,13 @@
 // soloplay's whole ranking step, with the real dialogs played through the pump under the
 // fake clock, each test in a fresh folder of its own.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +16,13 @@
 #include "game/counters.h"
 #include "game/random.h"
 #include "platform/clock.h"
-#include "platform/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
 #include "res/dialog_templates.h"
+#include "test_support.h"
 
 namespace {
 
@@ -34,27 +34,14 @@ std::string ReadAll(const char* name) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string Cp949(const char* utf8) {
-  char out[256];
-  return std::string(out, Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
-}
-
-std::string DialogText(Dialog* dialog) {
-  static char text[kRankTextBufferBytes];
-  return std::string(text, GetDialogItemText(dialog, kDialogEditId, text, sizeof text));
-}
-
-class RankLocallyTest : public ::testing::Test {
+class RankLocallyTest : public DialogScriptTest {
  protected:
+  RankLocallyTest() : DialogScriptTest(50) {}
   void SetUp() override {
     if (!WindowOpen()) {
       ASSERT_EQ(CreateGameWindow(), 1);
     }
-    std::string dir = (fs::temp_directory_path() / "brakkel-ranklocally-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    folder_ = dir;
-    home_ = fs::current_path();
-    fs::current_path(folder_);
+    folder_.emplace("brakkel-ranklocally");
     PumpMessages();
     InputState = InputStateRecord{};
     Edition = EditionTraits{};
@@ -68,35 +55,13 @@ class RankLocallyTest : public ::testing::Test {
   }
   void TearDown() override {
     UseRealClock();
-    fs::current_path(home_);
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    folder_.reset();
     if (!WindowOpen()) {
       ASSERT_EQ(CreateGameWindow(), 1);
     }
   }
 
-  // Each wait of a dialog that finds nothing to do runs the next step; the step is told
-  // which dialog is open. A script that runs out closes the window, so no test hangs.
-  void OnWait() {
-    if (next_ < steps_.size()) {
-      steps_[next_++]();
-    } else if (++idle_ == 50) {
-      PushClose();
-    }
-  }
-  static void Press(uint32_t vk) {
-    PushKey(vk, true);
-    PushKey(vk, false);
-  }
-  static void Type(const char* ascii) {
-    for (const char* c = ascii; *c; ++c) PushText(std::string(1, *c).c_str());
-  }
-
-  std::vector<std::function<void()>> steps_;
-  size_t next_ = 0;
-  int idle_ = 0;
-  fs::path folder_, home_;
+  std::optional<TemporaryFolder> folder_;
 };
 
 TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {

@@ -1,0 +1,54 @@
+#pragma once
+// What the ranking tests share: a fresh working folder for each test, and playing the real
+// dialogs through the pump under the fake clock from a script of steps.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+
+// The code page 949 bytes of a UTF-8 text.
+std::string Cp949(const char* utf8);
+// The text the dialog's edit holds.
+std::string DialogText(Dialog* dialog);
+
+// A fresh folder under the system's temporary folder, named from `prefix`, made the working
+// directory for the object's life; then the old one is back and the folder is removed.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(const char* prefix = "brakkel-ranking");
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const std::filesystem::path& path() const { return folder_; }
+
+ private:
+  std::filesystem::path home_;
+  std::filesystem::path folder_;
+};
+
+// A fixture whose tests play a dialog from a script: each wait of the dialog that finds
+// nothing to do runs the next step. Once the script has run out, the `idleLimit`-th wait
+// after it closes the window, so no test can hang.
+class DialogScriptTest : public ::testing::Test {
+ protected:
+  explicit DialogScriptTest(int idleLimit) : idleLimit_(idleLimit) {}
+
+  void OnWait();
+  // A key pressed and released.
+  static void Press(uint32_t vk);
+  // One text event per character, as a keyboard types.
+  static void Type(const char* utf8);
+
+  std::vector<std::function<void()>> steps_;
+  size_t next_ = 0;
+  int idle_ = 0;
+
+ private:
+  int idleLimit_;
+};
