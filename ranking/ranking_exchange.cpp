@@ -41,8 +41,6 @@ void AnswerThreshold(uint32_t threshold) {
   }
 }
 
-void ShowServerText() { ShowRankDialog(); }
-
 // Waits a few milliseconds for the server's bytes, so the loop neither spins nor keeps the
 // window waiting. Under the fake clock nothing sleeps: the clock moves on instead.
 void PollServer(RankingClient& client) {
@@ -81,7 +79,7 @@ void RunRankingExchange(const char* address, uint16_t port) {
   client.SendBytes(request, sizeof request);
 
   ServerReply reply;
-  const ReplyHandlers handlers{AnswerThreshold, ShowServerText};
+  const ReplyHandlers handlers{AnswerThreshold, ShowRankDialog};
   uint32_t heardAt = platform::Ticks();
   bool running = true;
   while (running && InputState.quit == 0) {
