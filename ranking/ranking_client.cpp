@@ -60,7 +60,6 @@ int RankingClient::Startup() {
   Cleanup();
   fillLevel = 0;
   receiveBuffer[0] = 0;
-  socketHandle = -1;
   return 1;
 }
 
