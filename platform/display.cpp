@@ -39,6 +39,15 @@ bool shiftInEvent = false;
 int pushedPointerX = 0;
 int pushedPointerY = 0;
 
+// Copies a zero-terminated text into a fixed field, cut to fit with its terminator.
+template <size_t N>
+void CopyText(char (&field)[N], const char* text) {
+  size_t n = std::strlen(text);
+  if (n > N - 1) n = N - 1;
+  std::memcpy(field, text, n);
+  field[n] = 0;
+}
+
 void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text = nullptr) {
   if (pendingCount >= kPendingCap) return;
   Message& m = pending[pendingCount++];
@@ -46,11 +55,7 @@ void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text =
   m.message = message;
   m.wParam = wParam;
   m.lParam = lParam;
-  if (text) {
-    size_t n = std::strlen(text);
-    if (n > sizeof m.text - 1) n = sizeof m.text - 1;
-    std::memcpy(m.text, text, n);
-  }
+  if (text) CopyText(m.text, text);
 }
 
 uint32_t VirtualKeyFromScancode(SDL_Scancode sc) {
@@ -445,9 +450,7 @@ void PushText(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;
   e.text.windowID = window ? SDL_GetWindowID(window) : 0;
-  size_t n = std::strlen(utf8);
-  if (n > sizeof e.text.text - 1) n = sizeof e.text.text - 1;
-  std::memcpy(e.text.text, utf8, n);
+  CopyText(e.text.text, utf8);
   SDL_PushEvent(&e);
 }
 
@@ -455,9 +458,7 @@ void PushComposition(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTEDITING;
   e.edit.windowID = window ? SDL_GetWindowID(window) : 0;
-  size_t n = std::strlen(utf8);
-  if (n > sizeof e.edit.text - 1) n = sizeof e.edit.text - 1;
-  std::memcpy(e.edit.text, utf8, n);
+  CopyText(e.edit.text, utf8);
   SDL_PushEvent(&e);
 }
 
