@@ -368,12 +368,10 @@ uint32_t* SurfaceRow(SDL_Surface* surface, int y) {
 
 // With a dialog open: the frame converted into `converted`, the dialogs drawn over it, and
 // the rows that differ from what the window holds copied there and sent.
-void PresentUnderDialogs(const uint16_t* frame) {
+void PresentUnderDialogs(const uint16_t* frame, SDL_Surface* surface) {
   WidenRgb555Frame(frame, converted);
   // Open dialogs lie over the game's picture in the window, never in the picture itself.
   ComposeDialogs(converted, kScreenWidth);
-  SDL_Surface* surface = WindowSurface();
-  if (!surface) return;
   if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
     // A window of another pixel layout takes the whole frame through SDL's conversion.
     SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
@@ -399,11 +397,11 @@ void PresentUnderDialogs(const uint16_t* frame) {
 // rows that changed are sent to the window system.
 void Present(const uint16_t* frame) {
   SDL_Surface* surface = WindowSurface();
-  if (DialogsShown() || (surface && surface->format->format != SDL_PIXELFORMAT_RGB888)) {
-    PresentUnderDialogs(frame);
+  if (!surface) return;
+  if (DialogsShown() || surface->format->format != SDL_PIXELFORMAT_RGB888) {
+    PresentUnderDialogs(frame, surface);
     return;
   }
-  if (!surface) return;
   ChangedRows rows;
   for (int y = 0; y < kScreenHeight; ++y) {
     if (WidenRowInto(frame + y * kScreenWidth, SurfaceRow(surface, y)) || wholeWindowDue) rows.Add(y);
