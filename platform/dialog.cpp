@@ -35,7 +35,6 @@ struct Dialog {
   };
   bool alive = false;
   uint32_t order = 0;  // later dialogs lie on top
-  const platform::DialogTemplate* source = nullptr;
   platform::DialogProc procedure = nullptr;
   char caption[kCaptionBytes] = {};
   platform::DialogRect window;
@@ -659,7 +658,6 @@ Dialog* CreateDialogFromTemplate(const DialogTemplate& t, DialogProc procedure) 
   d->alive = true;
   d->shown = false;
   d->order = nextOrder++;
-  d->source = &t;
   d->procedure = procedure;
   SetDialogCaption(d, t.caption);
   d->window = {DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y),

@@ -39,6 +39,15 @@ bool shiftInEvent = false;
 int pushedPointerX = 0;
 int pushedPointerY = 0;
 
+// Copies a zero-terminated text into a fixed field, cut to fit with its terminator.
+template <size_t N>
+void CopyText(char (&field)[N], const char* text) {
+  size_t n = std::strlen(text);
+  if (n > N - 1) n = N - 1;
+  std::memcpy(field, text, n);
+  field[n] = 0;
+}
+
 void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text = nullptr) {
   if (pendingCount >= kPendingCap) return;
   Message& m = pending[pendingCount++];
@@ -46,11 +55,7 @@ void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text =
   m.message = message;
   m.wParam = wParam;
   m.lParam = lParam;
-  if (text) {
-    size_t n = std::strlen(text);
-    if (n > sizeof m.text - 1) n = sizeof m.text - 1;
-    std::memcpy(m.text, text, n);
-  }
+  if (text) CopyText(m.text, text);
 }
 
 uint32_t VirtualKeyFromScancode(SDL_Scancode sc) {
@@ -363,12 +368,10 @@ uint32_t* SurfaceRow(SDL_Surface* surface, int y) {
 
 // With a dialog open: the frame converted into `converted`, the dialogs drawn over it, and
 // the rows that differ from what the window holds copied there and sent.
-void PresentUnderDialogs(const uint16_t* frame) {
+void PresentUnderDialogs(const uint16_t* frame, SDL_Surface* surface) {
   WidenRgb555Frame(frame, converted);
   // Open dialogs lie over the game's picture in the window, never in the picture itself.
   ComposeDialogs(converted, kScreenWidth);
-  SDL_Surface* surface = WindowSurface();
-  if (!surface) return;
   if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
     // A window of another pixel layout takes the whole frame through SDL's conversion.
     SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
@@ -394,11 +397,11 @@ void PresentUnderDialogs(const uint16_t* frame) {
 // rows that changed are sent to the window system.
 void Present(const uint16_t* frame) {
   SDL_Surface* surface = WindowSurface();
-  if (DialogsShown() || (surface && surface->format->format != SDL_PIXELFORMAT_RGB888)) {
-    PresentUnderDialogs(frame);
+  if (!surface) return;
+  if (DialogsShown() || surface->format->format != SDL_PIXELFORMAT_RGB888) {
+    PresentUnderDialogs(frame, surface);
     return;
   }
-  if (!surface) return;
   ChangedRows rows;
   for (int y = 0; y < kScreenHeight; ++y) {
     if (WidenRowInto(frame + y * kScreenWidth, SurfaceRow(surface, y)) || wholeWindowDue) rows.Add(y);
@@ -445,9 +448,7 @@ void PushText(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;
   e.text.windowID = window ? SDL_GetWindowID(window) : 0;
-  size_t n = std::strlen(utf8);
-  if (n > sizeof e.text.text - 1) n = sizeof e.text.text - 1;
-  std::memcpy(e.text.text, utf8, n);
+  CopyText(e.text.text, utf8);
   SDL_PushEvent(&e);
 }
 
@@ -455,9 +456,7 @@ void PushComposition(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTEDITING;
   e.edit.windowID = window ? SDL_GetWindowID(window) : 0;
-  size_t n = std::strlen(utf8);
-  if (n > sizeof e.edit.text - 1) n = sizeof e.edit.text - 1;
-  std::memcpy(e.edit.text, utf8, n);
+  CopyText(e.edit.text, utf8);
   SDL_PushEvent(&e);
 }
 

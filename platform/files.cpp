@@ -38,6 +38,11 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
+bool Fail(int* error, int code) {
+  if (error) *error = code;
+  return false;
+}
+
 void SyncFolder(const std::string& folder) {
   // Makes the rename itself durable. Some file systems cannot sync a folder; the new
   // contents are in place either way, so a failure here is not reported.
@@ -73,10 +78,6 @@ std::FILE* OpenDataFile(const char* name, FileProbe& probe) {
 }
 
 bool ReplaceFileContents(const char* name, const void* data, size_t size, int* error) {
-  auto fail = [error](int code) {
-    if (error) *error = code;
-    return false;
-  };
   std::string target = name;
   mode_t mode = 0;
   struct stat st;
@@ -84,31 +85,36 @@ bool ReplaceFileContents(const char* name, const void* data, size_t size, int* e
     mode = NewFileMode();
   } else {
     // Never put a regular file in place of a folder, a device or a pipe.
-    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EPERM);
+    if (!S_ISREG(st.st_mode)) return Fail(error, S_ISDIR(st.st_mode) ? EISDIR : EPERM);
     mode = st.st_mode & 07777;
     struct stat link;
     if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
       // Replace the file the link points to, and keep the link.
       char* real = realpath(name, nullptr);
-      if (!real) return fail(errno);
+      if (!real) return Fail(error, errno);
       target = real;
       std::free(real);
     }
   }
+  return WriteFileInPlace(target.c_str(), data, size, mode, error);
+}
+
+bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode, int* error) {
+  const std::string target = path;
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   // A hidden name of its own in the same folder, so the rename stays within one file system.
   std::string temp = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + "." + base + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return fail(errno);
+  if (fd < 0) return Fail(error, errno);
   int code = 0;
-  if (fchmod(fd, mode) != 0 || !WriteAll(fd, data, size) || fsync(fd) != 0) code = errno;
+  if (fchmod(fd, static_cast<mode_t>(mode)) != 0 || !WriteAll(fd, data, size) || fsync(fd) != 0) code = errno;
   if (close(fd) != 0 && code == 0) code = errno;
   if (code == 0 && rename(temp.c_str(), target.c_str()) != 0) code = errno;
   if (code != 0) {
     unlink(temp.c_str());
-    return fail(code);
+    return Fail(error, code);
   }
   SyncFolder(folder);
   if (error) *error = 0;

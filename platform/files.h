@@ -24,4 +24,11 @@ std::FILE* OpenDataFile(const char* name, FileProbe& probe);
 // is left, and `error` (if given) gets the errno value. Returns true on success.
 bool ReplaceFileContents(const char* name, const void* data, size_t size, int* error = nullptr);
 
+// The writing under ReplaceFileContents: `size` bytes go to a new file beside `path` with the
+// permission bits `mode`, which is synced and renamed to `path` (whatever stands there, a
+// link included, is replaced, never followed), and the folder is synced. On failure no
+// temporary file is left and `error` (if given) gets the errno value. True on success.
+bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode,
+                      int* error = nullptr);
+
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include "platform/game_folder.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace platform {
 
@@ -60,34 +61,6 @@ bool MakeFolders(const std::string& path) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     Report("the game folder " + path + " is not a folder", ENOTDIR);
-    return false;
-  }
-  return true;
-}
-
-// Writes the bytes beside 'target' under a temporary name, then puts them in its place.
-bool ReplaceFile(const std::string& target, const std::vector<char>& bytes) {
-  const std::string folder = Folder(target);
-  std::string temporary = folder + "/." + target.substr(folder.size() + 1) + ".XXXXXX";
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) {
-    Report("cannot write in " + folder, errno);
-    return false;
-  }
-  size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  int error = written == bytes.size() ? 0 : errno ? errno : EIO;
-  if (!error && (fchmod(fd, 0644) != 0 || fsync(fd) != 0)) error = errno;
-  if (close(fd) != 0 && !error) error = errno;
-  if (!error && rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error) {
-    unlink(temporary.c_str());
-    Report("cannot write " + target, error);
     return false;
   }
   return true;
@@ -146,7 +119,11 @@ bool EnterGameFolder(const std::string& dataFolder, const std::string& gameFolde
   for (size_t i = 0; i < data.size(); ++i) {
     const std::string target = gameFolder + "/" + kGameDataFiles[i];
     if (ReadAll(target, present) && present == data[i]) continue;
-    if (!ReplaceFile(target, data[i])) return false;
+    int error = 0;
+    if (!WriteFileInPlace(target.c_str(), data[i].data(), data[i].size(), 0644, &error)) {
+      Report("cannot write " + target, error);
+      return false;
+    }
   }
   if (chdir(gameFolder.c_str()) != 0) {
     Report("cannot enter the game folder " + gameFolder, errno);
