@@ -35,10 +35,12 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The whole file, or false when it cannot be read.
+// The whole file, or false when it cannot be read. Only a regular file is read: a pipe
+// left under a data file's name must not hold the game's start for ever.
 bool ReadAll(const std::string& path, std::vector<char>& bytes) {
   bytes.clear();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  FileProbe probe;
+  std::FILE* file = OpenDataFile(path.c_str(), probe);
   if (!file) return false;
   char buffer[65536];
   size_t n;

@@ -121,6 +121,8 @@ TEST_F(GameFolder, LaterStartsRefreshTheDataAndLeaveTheRankingsAlone) {
   fs::remove(game / "foot.ani");
   Put(root_ / "elsewhere.txt", "not game data");
   fs::create_symlink(root_ / "elsewhere.txt", game / "foot.ani");
+  fs::remove(game / "mop.ani");
+  ASSERT_EQ(mkfifo((game / "mop.ani").c_str(), 0600), 0);  // read, it would wait for ever
   const char* kept[] = {"easy.dat", "normal.dat", "hardcore.dat", "\xec\x88\x9c\xec\x9c\x84.txt", "notes"};  // 순위.txt
   for (const char* name : kept) Put(game / name, std::string("player's ") + name);
   struct stat before[5], backBefore;
@@ -130,6 +132,7 @@ TEST_F(GameFolder, LaterStartsRefreshTheDataAndLeaveTheRankingsAlone) {
   ASSERT_TRUE(platform::EnterGameFolder(share.string(), game.string()));
   for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
   EXPECT_FALSE(fs::is_symlink(game / "foot.ani"));
+  EXPECT_TRUE(fs::is_regular_file(game / "mop.ani"));
   EXPECT_EQ(Slurp(root_ / "elsewhere.txt"), "not game data");
   struct stat after;
   ASSERT_EQ(stat((game / "back.pcx").c_str(), &after), 0);
