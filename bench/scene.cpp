@@ -53,6 +53,15 @@ void StartHeaviestStage(StageRun& run) {
   InputState.keyDown[platform::VK_SPACE] = 1;
 }
 
+bool OpenHeaviestStage(benchmark::State& state, StageRun& run) {
+  if (!OpenScene()) {
+    state.SkipWithError("no window, font or game data");
+    return false;
+  }
+  StartHeaviestStage(run);
+  return true;
+}
+
 void CloseScene() {
   FreeSpriteBanks();
   SpriteBankTable = {};
