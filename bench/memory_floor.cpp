@@ -19,12 +19,8 @@ uint32_t windowPixels[kFramePixels];
 
 void BM_MemoryFloor(benchmark::State& state) {
   // The finished frame is one of the heaviest stage's.
-  if (!OpenScene()) {
-    state.SkipWithError("no window, font or game data");
-    return;
-  }
   StageRun run;
-  StartHeaviestStage(run);
+  if (!OpenHeaviestStage(state, run)) return;
   run.Frame();
   std::memcpy(finished, FrameBuffer, sizeof finished);
   CloseScene();

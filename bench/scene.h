@@ -1,5 +1,7 @@
 #pragma once
 // What the benchmarks draw: the game's own data and the heaviest stage it plays.
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 
 #include "game/stage.h"
@@ -11,5 +13,8 @@ bool OpenScene();
 // The heaviest stage: all 5000 mob records active, 250 of them spread over the screen and
 // the rest walking in from the right, the chicken attacking, under the fake clock.
 void StartHeaviestStage(StageRun& run);
+// OpenScene and then StartHeaviestStage; false, with the benchmark skipped, when the scene
+// cannot be opened.
+bool OpenHeaviestStage(benchmark::State& state, StageRun& run);
 // Releases the sprite frames (so the next benchmark can load them again) and the fake clock.
 void CloseScene();

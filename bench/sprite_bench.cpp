@@ -162,18 +162,9 @@ void CheckSamePixels(SdlScene& sdl, SdlWay way, const std::vector<SpriteDraw>& d
   }
 }
 
-bool Open(benchmark::State& state, StageRun& run) {
-  if (!OpenScene()) {
-    state.SkipWithError("no window, font or game data");
-    return false;
-  }
-  StartHeaviestStage(run);
-  return true;
-}
-
 void BM_SpritesOurs(benchmark::State& state) {
   StageRun run;
-  if (!Open(state, run)) return;
+  if (!OpenHeaviestStage(state, run)) return;
   const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
   for (auto _ : state) {
     DrawOurs(draws);
@@ -186,7 +177,7 @@ BENCHMARK(BM_SpritesOurs)->Unit(benchmark::kMillisecond);
 
 void SdlSprites(benchmark::State& state, SdlWay way) {
   StageRun run;
-  if (!Open(state, run)) return;
+  if (!OpenHeaviestStage(state, run)) return;
   const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
   {
     auto sdl = std::make_unique<SdlScene>(way);

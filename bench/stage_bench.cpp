@@ -13,12 +13,8 @@
 namespace {
 
 void BM_StageFrameFullPool(benchmark::State& state) {
-  if (!OpenScene()) {
-    state.SkipWithError("no window, font or game data");
-    return;
-  }
   StageRun run;
-  StartHeaviestStage(run);
+  if (!OpenHeaviestStage(state, run)) return;
   const std::array<Mob, kMobPoolSize> placed = MobPool;
   for (auto _ : state) {
     state.PauseTiming();

@@ -28,8 +28,13 @@ constexpr const char* kHudStageFormat =
 // "어텍콤보 %d 최고 %d"
 constexpr const char* kHudComboFormat = "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8 %d \xc3\xd6\xb0\xed %d";
 
+constexpr const char* kStageBannerFormat = "STAGE %d";
 constexpr const char* kClearText = "STAGE CLEAR!!";
 constexpr const char* kFailedText = "STAGE FAILED!!";
+
+// The font heights of both banners at a size: the texts are made ready and drawn at these.
+constexpr int32_t StageBannerHeight(int32_t size) { return 2 * size; }
+constexpr int32_t EndBannerHeight(int32_t size) { return 2 * size + 12; }
 
 constexpr int32_t kStageBannerLastTick = 100;
 constexpr int32_t kEndBannerLastTick = 100;
@@ -68,12 +73,12 @@ void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaini
 
 void DrawStageBanner(int32_t stage, int32_t size) {
   char text[32];
-  std::snprintf(text, sizeof text, "STAGE %d", stage);
-  DrawBanner(2 * size, size, text);
+  std::snprintf(text, sizeof text, kStageBannerFormat, stage);
+  DrawBanner(StageBannerHeight(size), size, text);
 }
 
 void DrawEndBanner(int32_t size, bool cleared) {
-  DrawBanner(2 * size + 12, size, cleared ? kClearText : kFailedText);
+  DrawBanner(EndBannerHeight(size), size, cleared ? kClearText : kFailedText);
 }
 
 void PrepareStageTexts(int32_t stage) {
@@ -82,11 +87,11 @@ void PrepareStageTexts(int32_t stage) {
     platform::PrepareText(kTextFontHeight, text);
   }
   char banner[32];
-  std::snprintf(banner, sizeof banner, "STAGE %d", stage);
-  for (int32_t size = 1; size <= 50; ++size) platform::PrepareText(2 * size, banner);
+  std::snprintf(banner, sizeof banner, kStageBannerFormat, stage);
+  for (int32_t size = 1; size <= 50; ++size) platform::PrepareText(StageBannerHeight(size), banner);
   for (int32_t size = 0; size <= 50; ++size) {
-    platform::PrepareText(2 * size + 12, kClearText);
-    platform::PrepareText(2 * size + 12, kFailedText);
+    platform::PrepareText(EndBannerHeight(size), kClearText);
+    platform::PrepareText(EndBannerHeight(size), kFailedText);
   }
 }
 

@@ -20,21 +20,20 @@ constexpr long kHeaderBytes = 128;
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
 
 // The picture in the ScreenPalette's colours, kept between copies, with the indices and the
-// palette it was coloured from: coloured again only when either differs from those.
+// palette it was coloured from: coloured again only when either differs from those. All
+// zero at start, which is how a picture of index 0 in an all-black palette is coloured.
 uint16_t pictureColours[kPictureBytes];
 uint8_t colouredIndices[kPictureBytes];
 uint16_t colouredPalette[256];
-bool coloured = false;
 
 void FollowPicture() {
-  if (coloured && std::memcmp(colouredPalette, ScreenPalette, sizeof colouredPalette) == 0 &&
+  if (std::memcmp(colouredPalette, ScreenPalette, sizeof colouredPalette) == 0 &&
       std::memcmp(colouredIndices, BackgroundPicture, sizeof colouredIndices) == 0) {
     return;
   }
   for (int i = 0; i < kPictureBytes; ++i) pictureColours[i] = ScreenPalette[BackgroundPicture[i]];
   std::memcpy(colouredIndices, BackgroundPicture, sizeof colouredIndices);
   std::memcpy(colouredPalette, ScreenPalette, sizeof colouredPalette);
-  coloured = true;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/game_flow.h"
 #include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
@@ -30,14 +31,15 @@ int WatchStages(int32_t firstStage) {
   GameSrand(platform::Ticks());
   Counters = GameCounters{};
   Counters.gameMode = GameModeNormal;
-  Counters.lives = 10;
+  Counters.lives = kNormalLives;
   Counters.gameStartTime = platform::Ticks();
   Counters.stageNumber = firstStage;
-  int32_t count = 100 * firstStage;
-  int32_t target = std::min(30 + 5 * (firstStage - 1), 100);
+  // The game's series of stages, from the stage given on.
+  int32_t count = kFirstStageMobs + kStageMobStep * (firstStage - 1);
+  int32_t target = std::min(kFirstStageTarget + kStageTargetStep * (firstStage - 1), kHighestTarget);
   while (InputState.quit == 0 && PlayStage(Counters.stageNumber, count, target) == 1) {
-    count += 100;
-    target = target + 5 >= 100 ? 100 : target + 5;
+    count += kStageMobStep;
+    target = std::min(target + kStageTargetStep, kHighestTarget);
     ++Counters.stageNumber;
   }
   FreeSpriteBanks();
