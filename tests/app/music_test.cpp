@@ -17,6 +17,7 @@
 #include "platform/display.h"
 #include "platform/messagebox.h"
 #include "platform/music.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -26,11 +27,7 @@ using namespace platform;
 class MusicTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
-    PumpMessages();
-    InputState = InputStateRecord{};
+    ASSERT_TRUE(GameWindowReady());
     savedEdition = Edition;
     previousDir = fs::current_path();
     folder = fs::path(::testing::TempDir()) / ("brakkel_music_" + std::to_string(::getpid()));

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/messagebox.h"
+#include "support/game_window.h"
 
 class ScreenTest : public ::testing::Test {
  protected:
@@ -24,14 +25,10 @@ class ScreenTest : public ::testing::Test {
   static constexpr uint32_t kGiveUpMs = 600000;
 
   void SetUp() override {
-    if (!platform::WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
+    ASSERT_TRUE(GameWindowReady());
     previousDir = std::filesystem::current_path();
     std::filesystem::current_path(DataDir());
     platform::UseFakeClock(kClockStart);
-    PumpMessages();  // nothing left over from an earlier test
-    InputState = InputStateRecord{};
     savedEdition = Edition;
     waits = 0;
     gaveUp = false;

@@ -5,6 +5,7 @@
 
 #include "app/window.h"
 #include "platform/display.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -14,11 +15,7 @@ class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
   void SetUp() override {
-    if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
-    PumpMessages();
-    InputState = InputStateRecord{};
+    ASSERT_TRUE(GameWindowReady());
   }
 };
 

@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "support/ani_file.h"
+#include "support/game_window.h"
 
 namespace fullload {
 
@@ -71,9 +72,7 @@ inline std::vector<uint8_t> ShapedSprites(int32_t frames, int32_t width, int32_t
 class FullLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!platform::WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
+    ASSERT_TRUE(GameWindowReady());
     InitOffscreen();
     InitRowOffsets();
     FreeSpriteBanks();
@@ -90,8 +89,6 @@ class FullLoad : public ::testing::Test {
     }
     for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
     RebuildScreenPalette();
-    PumpMessages();
-    InputState = InputStateRecord{};
     Counters = GameCounters{};
     Counters.gameMode = GameModeNormal;
     Counters.lives = 1000000;

@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/text.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -34,16 +35,12 @@ std::string Cp949(const char* utf8) {
 class StageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!platform::WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
+    ASSERT_TRUE(GameWindowReady());
     InitOffscreen();
     InitRowOffsets();
     FreeSpriteBanks();
     SpriteBankTable = {};
     BuildSpritePalette();
-    PumpMessages();  // nothing left over from an earlier test
-    InputState = InputStateRecord{};
     Counters = GameCounters{};
     Counters.gameStartTime = kClockStart;
     MobPool = {};

@@ -22,6 +22,7 @@
 #include "ranking/rank_text.h"
 #include "res/dialog_templates.h"
 #include "test_support.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -43,11 +44,7 @@ class DialogTest : public DialogScriptTest {
  protected:
   DialogTest() : DialogScriptTest(100) {}
   void SetUp() override {
-    if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
-    PumpMessages();
-    InputState = InputStateRecord{};
+    ASSERT_TRUE(GameWindowReady());
     Edition = EditionTraits{};
     std::strcpy(playerName, "Earlier");
     dialogOpen = 0;

@@ -23,6 +23,7 @@
 #include "ranking/rank_locally.h"
 #include "res/dialog_templates.h"
 #include "test_support.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -38,12 +39,8 @@ class RankLocallyTest : public DialogScriptTest {
  protected:
   RankLocallyTest() : DialogScriptTest(50) {}
   void SetUp() override {
-    if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
+    ASSERT_TRUE(GameWindowReady());
     folder_.emplace("brakkel-ranklocally");
-    PumpMessages();
-    InputState = InputStateRecord{};
     Edition = EditionTraits{};
     LocalScoreTable = ScoreTable{};
     Counters = GameCounters{};

@@ -19,6 +19,7 @@
 #include "ranking/ranking_exchange.h"
 #include "res/dialog_templates.h"
 #include "scripted_server.h"
+#include "support/game_window.h"
 
 namespace {
 
@@ -42,11 +43,7 @@ class ExchangeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
   void SetUp() override {
-    if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
-    }
-    PumpMessages();
-    InputState = InputStateRecord{};
+    ASSERT_TRUE(GameWindowReady());
     Edition = EditionTraits{9, true, true, nullptr};
     SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
     UseFakeClock(kClockStart);
