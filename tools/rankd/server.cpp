@@ -121,6 +121,7 @@ class StoreWorker {
   struct Result {
     std::vector<Job> jobs;
     bool committed = false;
+    std::vector<Score> scores;  // the jobs' scores, in their order
     bool fresh = false;  // tables holds the store's best rows
     ScoreTable tables[kModes];
     std::string error;
@@ -179,7 +180,7 @@ class StoreWorker {
       const bool news = store_.TakeChanges();
       if (!batch.empty()) {
         auto result = std::make_shared<Result>();
-        std::vector<Score> scores;
+        std::vector<Score>& scores = result->scores;
         scores.reserve(batch.size());
         for (const Job& job : batch) scores.push_back(job.score);
         result->committed = store_.Store(scores);
@@ -521,13 +522,7 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.fresh) {
     for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, result.tables[mode]);
   } else if (result.committed) {
-    // Committed but not read back: place the new rows into the tables held.
-    ScoreTable tables[kModes];
-    for (int mode = 0; mode < kModes; ++mode) tables[mode] = cache.Table(mode);
-    std::vector<Score> scores;
-    for (const auto& job : result.jobs) scores.push_back(job.score);
-    PlaceScores(scores, tables);
-    for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
+    cache.Place(result.scores);  // committed but not read back
   }
   if (!result.committed && !result.jobs.empty()) log.Line("store failed: %s", result.error.c_str());
   for (const auto& job : result.jobs) {
