@@ -308,12 +308,8 @@ bool RankServer::Impl::Start(std::string& error) {
   }
   for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
 
-  // Every connection is a descriptor: take all the system allows.
+  RaiseOpenFileLimit();
   rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
-  }
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
       files.rlim_cur < static_cast<rlim_t>(options.maxConnections) + 64) {
     options.maxConnections = std::max(1, static_cast<int>(files.rlim_cur) - 64);
@@ -557,6 +553,14 @@ void RankServer::Impl::EndIfIdle() {
   worker.Stop();
   log.Line("stopped");
   work.reset();
+}
+
+void RaiseOpenFileLimit() {
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 }
 
 int RankdMain(int argc, const char* const* argv) {

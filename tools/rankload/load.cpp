@@ -2,7 +2,6 @@
 #include "tools/rankload/load.h"
 
 #include <netinet/in.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <asio.hpp>
@@ -21,6 +20,7 @@
 
 #include "ranking/protocol.h"
 #include "tools/rankd/exchange.h"
+#include "tools/rankd/server.h"
 #include "tools/rankd/store.h"
 
 namespace rankload {
@@ -503,12 +503,7 @@ class Load {
 int RankloadMain(int argc, const char* const* argv) {
   Options options;
   if (!ParseArgs(argc, argv, options)) return 2;
-  // Every connection is a descriptor: take all the system allows.
-  rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
-  }
+  rankd::RaiseOpenFileLimit();
   try {
     Load load(options);
     return load.Run();
