@@ -31,6 +31,8 @@ using asio::ip::tcp;
 using namespace asio::experimental::awaitable_operators;
 using Clock = std::chrono::steady_clock;
 constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
+// The letters of the run's prefix and of the names' counter, written in base 36.
+constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
 const char kUsage[] =
     "Usage: rankload [options]\n"
@@ -145,9 +147,8 @@ class Load {
     for (int i = 0; loopback_ && i < wanted; ++i) {
       sources_.push_back(asio::ip::make_address_v4("127.0.10." + std::to_string(1 + i)));
     }
-    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     prefix_ = "L";
-    for (int i = 0; i < 2; ++i) prefix_ += digits[random_() % 36];
+    for (int i = 0; i < 2; ++i) prefix_ += kDigits[random_() % 36];
   }
 
   int Run() {
@@ -216,9 +217,8 @@ class Load {
   }
 
   std::string NextName() {
-    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string tail;
-    for (uint32_t n = counter_++; tail.empty() || n > 0; n /= 36) tail.insert(tail.begin(), digits[n % 36]);
+    for (uint32_t n = counter_++; tail.empty() || n > 0; n /= 36) tail.insert(tail.begin(), kDigits[n % 36]);
     return prefix_ + tail;
   }
 
