@@ -155,11 +155,8 @@ rankd_rows() {
   fi
   eval "$pg"
   pg_started=1
-  local pgbin uri=$BRAKKEL_TEST_PG_URI
-  pgbin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-  local hostport=${uri#postgresql://rankd@}
-  "$pgbin/createdb" -h "${hostport%:*}" -p "${hostport##*:}" -U rankd rankload
-  rankd_engine PostgreSQL "$uri/rankload"
+  psql -q "$BRAKKEL_TEST_PG_URI/postgres" -c "CREATE DATABASE rankload"
+  rankd_engine PostgreSQL "$BRAKKEL_TEST_PG_URI/rankload"
 }
 rankd_rows
 

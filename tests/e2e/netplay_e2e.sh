@@ -8,7 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 netplay=$(realpath "$1")
-xclose=$(realpath "$2")
+E2E_BIN=$(dirname "$(realpath "$2")")  # where xclose is
 keep=${3:-}
 
 # Port 20 is taken for this test alone in a network namespace of its own, when one can be
@@ -97,14 +97,10 @@ xdotool mousedown 1
 sleep 0.2
 xdotool mouseup 1
 sleep 1
-shot stage-start
 
-e2e_attack_until_scored "$id" "$work"
+e2e_attack_until_scored "$id" "$work"   # takes stage-start.png itself
 shot scored
-# Held for a while: the stage looks at the key once a frame.
-xdotool keydown Escape
-sleep 0.3
-xdotool keyup Escape
+e2e_escape
 
 await_record request 20 || e2e_fail "the server got no request"
 sleep 0.5
@@ -118,10 +114,7 @@ shot ranking
 xdotool key Return
 sleep 0.5
 shot after
-"$xclose" "$id" || e2e_fail "xclose failed"
-for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game_pid" 2>/dev/null && e2e_fail "netplay did not end after its window was closed"
-wait "$game_pid" || e2e_fail "netplay ended with status $?"
+e2e_close_and_wait "$id" "$game_pid"
 game_pid=
 
 # What the server received, checked here byte by byte; and the ranking text in the

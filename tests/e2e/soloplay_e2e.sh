@@ -6,6 +6,7 @@
 # Usage: soloplay_e2e.sh <bin folder>
 set -euo pipefail
 bin=$1
+E2E_BIN=$bin
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
@@ -39,7 +40,7 @@ sleep 0.5
 xdotool mousemove --window "$wid" 120 110 mousedown 1 sleep 0.2 mouseup 1
 sleep 1
 e2e_attack_until_scored "$wid" "$work"
-xdotool keydown Escape sleep 0.3 keyup Escape  # held across a frame: the stage sees it
+e2e_escape
 sleep 1
 xdotool type --delay 60 'ChickenRunner15'
 sleep 0.3
@@ -48,13 +49,8 @@ sleep 1
 xdotool key Return                             # the ranking dialog's OK
 sleep 1
 kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its window was closed"
-"$bin/xclose" "$wid"
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && e2e_fail "the game did not end after its window was closed"
-status=0
-wait "$game" || status=$?
+e2e_close_and_wait "$wid" "$game"
 game=
-[[ $status -eq 0 ]] || { cat "$work/soloplay.log" >&2; e2e_fail "soloplay exited with $status"; }
 
 dat=$folder/easy.dat
 [[ -f "$dat" ]] || e2e_fail "no easy.dat"

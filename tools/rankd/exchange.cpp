@@ -102,6 +102,13 @@ void RankCache::Set(int mode, const ScoreTable& table) {
   modes_[mode].text = std::make_shared<const std::vector<uint8_t>>(RankTextMessage(table));
 }
 
+void RankCache::Place(const std::vector<Score>& scores) {
+  ScoreTable tables[kModes];
+  for (int mode = 0; mode < kModes; ++mode) tables[mode] = Table(mode);
+  PlaceScores(scores, tables);
+  for (int mode = 0; mode < kModes; ++mode) Set(mode, tables[mode]);
+}
+
 size_t Exchange::Room() const {
   if (phase_ == Phase::Request) return kRankRequestBytes - held_;
   if (phase_ != Phase::Answer) return 0;
@@ -203,11 +210,11 @@ void PlaceScores(const std::vector<Score>& scores, ScoreTable tables[kModes]) {
 bool CommitScores(RankStore& store, const std::vector<Score>& scores, RankCache& cache) {
   if (!store.Store(scores)) return false;
   ScoreTable tables[kModes];
-  if (!store.LoadTop(tables)) {
-    for (int mode = 0; mode < kModes; ++mode) tables[mode] = cache.Table(mode);
-    PlaceScores(scores, tables);
+  if (store.LoadTop(tables)) {
+    for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
+  } else {
+    cache.Place(scores);
   }
-  for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
   return true;
 }
 

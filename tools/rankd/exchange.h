@@ -59,6 +59,9 @@ class RankCache {
  public:
   RankCache();
   void Set(int mode, const ScoreTable& table);
+  // Places scores just committed into the tables held, for when the store cannot be read
+  // back after the commit.
+  void Place(const std::vector<Score>& scores);
   const ScoreTable& Table(int mode) const { return modes_[mode].table; }
   // The 20th best score, 0 while fewer than 20 are kept (an empty row scores 0).
   uint32_t Threshold(int mode) const { return modes_[mode].table.row[kScoreRows - 1].score; }

@@ -121,6 +121,7 @@ class StoreWorker {
   struct Result {
     std::vector<Job> jobs;
     bool committed = false;
+    std::vector<Score> scores;  // the jobs' scores, in their order
     bool fresh = false;  // tables holds the store's best rows
     ScoreTable tables[kModes];
     std::string error;
@@ -179,7 +180,7 @@ class StoreWorker {
       const bool news = store_.TakeChanges();
       if (!batch.empty()) {
         auto result = std::make_shared<Result>();
-        std::vector<Score> scores;
+        std::vector<Score>& scores = result->scores;
         scores.reserve(batch.size());
         for (const Job& job : batch) scores.push_back(job.score);
         result->committed = store_.Store(scores);
@@ -307,12 +308,8 @@ bool RankServer::Impl::Start(std::string& error) {
   }
   for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
 
-  // Every connection is a descriptor: take all the system allows.
+  RaiseOpenFileLimit();
   rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
-  }
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
       files.rlim_cur < static_cast<rlim_t>(options.maxConnections) + 64) {
     options.maxConnections = std::max(1, static_cast<int>(files.rlim_cur) - 64);
@@ -521,13 +518,7 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.fresh) {
     for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, result.tables[mode]);
   } else if (result.committed) {
-    // Committed but not read back: place the new rows into the tables held.
-    ScoreTable tables[kModes];
-    for (int mode = 0; mode < kModes; ++mode) tables[mode] = cache.Table(mode);
-    std::vector<Score> scores;
-    for (const auto& job : result.jobs) scores.push_back(job.score);
-    PlaceScores(scores, tables);
-    for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
+    cache.Place(result.scores);  // committed but not read back
   }
   if (!result.committed && !result.jobs.empty()) log.Line("store failed: %s", result.error.c_str());
   for (const auto& job : result.jobs) {
@@ -562,6 +553,14 @@ void RankServer::Impl::EndIfIdle() {
   worker.Stop();
   log.Line("stopped");
   work.reset();
+}
+
+void RaiseOpenFileLimit() {
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 }
 
 int RankdMain(int argc, const char* const* argv) {

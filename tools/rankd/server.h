@@ -13,6 +13,9 @@ namespace rankd {
 // Returns the exit status (0 after a clean stop, 1 when it cannot start, 2 for bad options).
 int RankdMain(int argc, const char* const* argv);
 
+// Every connection is a descriptor: raises this process's open-file limit to its hard limit.
+void RaiseOpenFileLimit();
+
 class RankServer {
  public:
   RankServer(const ServerOptions& options, std::unique_ptr<RankStore> store);

@@ -2,7 +2,6 @@
 #include "tools/rankload/load.h"
 
 #include <netinet/in.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <asio.hpp>
@@ -21,6 +20,7 @@
 
 #include "ranking/protocol.h"
 #include "tools/rankd/exchange.h"
+#include "tools/rankd/server.h"
 #include "tools/rankd/store.h"
 
 namespace rankload {
@@ -31,6 +31,8 @@ using asio::ip::tcp;
 using namespace asio::experimental::awaitable_operators;
 using Clock = std::chrono::steady_clock;
 constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
+// The letters of the run's prefix and of the names' counter, written in base 36.
+constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
 const char kUsage[] =
     "Usage: rankload [options]\n"
@@ -145,9 +147,8 @@ class Load {
     for (int i = 0; loopback_ && i < wanted; ++i) {
       sources_.push_back(asio::ip::make_address_v4("127.0.10." + std::to_string(1 + i)));
     }
-    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     prefix_ = "L";
-    for (int i = 0; i < 2; ++i) prefix_ += digits[random_() % 36];
+    for (int i = 0; i < 2; ++i) prefix_ += kDigits[random_() % 36];
   }
 
   int Run() {
@@ -216,9 +217,8 @@ class Load {
   }
 
   std::string NextName() {
-    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string tail;
-    for (uint32_t n = counter_++; tail.empty() || n > 0; n /= 36) tail.insert(tail.begin(), digits[n % 36]);
+    for (uint32_t n = counter_++; tail.empty() || n > 0; n /= 36) tail.insert(tail.begin(), kDigits[n % 36]);
     return prefix_ + tail;
   }
 
@@ -503,12 +503,7 @@ class Load {
 int RankloadMain(int argc, const char* const* argv) {
   Options options;
   if (!ParseArgs(argc, argv, options)) return 2;
-  // Every connection is a descriptor: take all the system allows.
-  rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
-  }
+  rankd::RaiseOpenFileLimit();
   try {
     Load load(options);
     return load.Run();
