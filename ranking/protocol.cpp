@@ -59,6 +59,8 @@ void EncodeRankDecline(uint8_t out[kRankDeclineBytes]) {
   out[1] = 0;
 }
 
+bool IsRankDecline(const uint8_t in[kRankDeclineBytes]) { return in[0] == kRankDeclineType && in[1] == 0; }
+
 void EncodeRankTextHeader(uint32_t length, uint8_t out[kRankTextHeaderBytes]) {
   std::memset(out, 0, kRankTextHeaderBytes);
   PutLe32(out + 4, length);

@@ -54,6 +54,8 @@ bool DecodeScoreSubmission(const uint8_t in[kScoreSubmissionBytes], ScoreSubmiss
 
 // RankDecline: type 1, then 0.
 void EncodeRankDecline(uint8_t out[kRankDeclineBytes]);
+// True only for exactly those two bytes.
+bool IsRankDecline(const uint8_t in[kRankDeclineBytes]);
 
 // RankTextHeader: 4 opaque bytes (zero from our server), the text length at offset 4.
 void EncodeRankTextHeader(uint32_t length, uint8_t out[kRankTextHeaderBytes]);

@@ -191,6 +191,9 @@ TEST(RankMessages, LayoutsAndCheckCode) {
   EncodeRankDecline(decline);
   EXPECT_EQ(decline[0], 1);
   EXPECT_EQ(decline[1], 0);
+  EXPECT_TRUE(IsRankDecline(decline));
+  decline[1] = 1;
+  EXPECT_FALSE(IsRankDecline(decline));
   uint8_t header[kRankTextHeaderBytes];
   EncodeRankTextHeader(0xFFFFFFFFu, header);
   EXPECT_EQ(header[3], 0);

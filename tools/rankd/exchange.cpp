@@ -153,8 +153,7 @@ size_t Exchange::Take(const uint8_t* data, size_t size) {
 void Exchange::AnswerComplete() {
   held_ = 0;
   if (held_bytes_[0] == kRankDeclineType) {
-    // The decline is the two bytes 1, 0; anything else is not one.
-    if (held_bytes_[1] == 0) {
+    if (IsRankDecline(held_bytes_)) {
       Finish(Phase::Text, Outcome::Declined);
     } else {
       Finish(Phase::Closed, Outcome::BadAnswer);
