@@ -35,6 +35,15 @@ int pendingNext = 0;
 // Shift as of the latest key event (held Shift keys, or the event's own modifiers).
 bool shiftKeysDown = false;
 bool shiftInEvent = false;
+// The modifiers of the latest key event: the text that follows a key press was typed with them.
+uint16_t keyModifiers = KMOD_NONE;
+// What each key held down pressed, by scancode (code 0: not held), so that its repeats and its
+// release give the same code and message even when NumLock or Alt changed meanwhile.
+struct HeldKey {
+  uint8_t vk = 0;
+  bool system = false;
+};
+HeldKey heldKeys[SDL_NUM_SCANCODES];
 // Where the last pushed mouse move left the pointer: pushed button events happen there.
 int pushedPointerX = 0;
 int pushedPointerY = 0;
@@ -58,29 +67,46 @@ void Queue(uint32_t message, uint32_t wParam, int32_t lParam, const char* text =
   if (text) CopyText(m.text, text);
 }
 
-uint32_t VirtualKeyFromScancode(SDL_Scancode sc) {
+// The keypad's digits and point: the number keys with NumLock on, else the navigation keys
+// printed on them (keypad 5 is Clear), as a keypad player steers with them.
+struct KeypadKey {
+  SDL_Scancode scancode;
+  uint8_t numLockOn;
+  uint8_t numLockOff;
+};
+constexpr KeypadKey kKeypad[] = {
+    {SDL_SCANCODE_KP_0, 0x60, VK_INSERT}, {SDL_SCANCODE_KP_1, 0x61, VK_END},
+    {SDL_SCANCODE_KP_2, 0x62, VK_DOWN},   {SDL_SCANCODE_KP_3, 0x63, VK_NEXT},
+    {SDL_SCANCODE_KP_4, 0x64, VK_LEFT},   {SDL_SCANCODE_KP_5, 0x65, VK_CLEAR},
+    {SDL_SCANCODE_KP_6, 0x66, VK_RIGHT},  {SDL_SCANCODE_KP_7, 0x67, VK_HOME},
+    {SDL_SCANCODE_KP_8, 0x68, VK_UP},     {SDL_SCANCODE_KP_9, 0x69, VK_PRIOR},
+    {SDL_SCANCODE_KP_PERIOD, 0x6E, VK_DELETE},
+};
+
+uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
   if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 0x41 + (sc - SDL_SCANCODE_A);
   if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return 0x31 + (sc - SDL_SCANCODE_1);
   if (sc == SDL_SCANCODE_0) return 0x30;
   if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
-  if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return 0x61 + (sc - SDL_SCANCODE_KP_1);
+  for (const KeypadKey& k : kKeypad) {
+    if (k.scancode == sc) return numLock ? k.numLockOn : k.numLockOff;
+  }
   switch (sc) {
     case SDL_SCANCODE_BACKSPACE: return VK_BACK;
     case SDL_SCANCODE_TAB: return VK_TAB;
     case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
     case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
     case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_PAGEUP: return 0x21;
-    case SDL_SCANCODE_PAGEDOWN: return 0x22;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
     case SDL_SCANCODE_END: return VK_END;
     case SDL_SCANCODE_HOME: return VK_HOME;
     case SDL_SCANCODE_LEFT: return VK_LEFT;
     case SDL_SCANCODE_UP: return VK_UP;
     case SDL_SCANCODE_RIGHT: return VK_RIGHT;
     case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_INSERT: return 0x2D;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
     case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_KP_0: return 0x60;
     case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return 0x10;
     case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return 0x11;
     case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return 0x12;
@@ -102,20 +128,46 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc) {
 
 SDL_Scancode ScancodeFromVirtualKey(uint32_t vk) {
   for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
-    if (VirtualKeyFromScancode(static_cast<SDL_Scancode>(sc)) == vk) return static_cast<SDL_Scancode>(sc);
+    if (VirtualKeyFromScancode(static_cast<SDL_Scancode>(sc), true) == vk) return static_cast<SDL_Scancode>(sc);
   }
   return SDL_SCANCODE_UNKNOWN;
 }
 
-// Escape, Return, Backspace and Tab type a character on the game's home platform,
-// but SDL gives no text event for them.
-char ControlCharacter(uint32_t vk) {
+// Escape, Return, Backspace and Tab type a character on the game's home platform, and so
+// does Ctrl with a letter (its control code, Ctrl+A 0x01 to Ctrl+Z 0x1A); SDL gives no text
+// event for any of them.
+char ControlCharacter(uint32_t vk, uint16_t mod) {
+  if ((mod & KMOD_CTRL) && !(mod & KMOD_ALT) && vk >= 'A' && vk <= 'Z') {
+    return static_cast<char>(vk - 0x40);
+  }
   switch (vk) {
     case VK_ESCAPE: return 0x1B;
     case VK_RETURN: return '\r';
     case VK_BACK: return 0x08;
     case VK_TAB: return '\t';
     default: return 0;
+  }
+}
+
+// Whether text typed with these modifiers is characters for the game. Right Alt is AltGr on
+// the layouts that type with it, and its text counts; left Alt makes system characters, and
+// Ctrl's characters are the control codes its key press gives.
+bool TypesText(uint16_t mod) {
+  if (mod & (KMOD_RALT | KMOD_MODE)) return true;
+  return (mod & (KMOD_LALT | KMOD_CTRL)) == 0;
+}
+
+// True when the next queued event says the pointer left the game window.
+bool PointerLeavesNext() {
+  SDL_Event next;
+  if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) != 1) return false;
+  return next.type == SDL_WINDOWEVENT && next.window.event == SDL_WINDOWEVENT_LEAVE;
+}
+
+void ReleaseHeldKeys() {
+  for (HeldKey& held : heldKeys) {
+    if (held.vk != 0) Queue(held.system ? WM_SYSKEYUP : WM_KEYUP, held.vk, 0);
+    held = HeldKey{};
   }
 }
 
@@ -136,20 +188,29 @@ void Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      uint32_t vk = VirtualKeyFromScancode(e.key.keysym.scancode);
-      if (vk == 0) return;
-      bool down = e.type == SDL_KEYDOWN;
-      if (vk == VK_SHIFT) shiftKeysDown = down;
-      shiftInEvent = (e.key.keysym.mod & KMOD_SHIFT) != 0;
-      // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
-      bool system = (e.key.keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12;
-      if (system) {
-        Queue(down ? WM_SYSKEYDOWN : WM_SYSKEYUP, vk, 0);
+      const SDL_Keysym& keysym = e.key.keysym;
+      const bool down = e.type == SDL_KEYDOWN;
+      keyModifiers = keysym.mod;
+      shiftInEvent = (keysym.mod & KMOD_SHIFT) != 0;
+      if (keysym.scancode <= SDL_SCANCODE_UNKNOWN || keysym.scancode >= SDL_NUM_SCANCODES) return;
+      // A held key repeats and is released as it was pressed.
+      HeldKey& held = heldKeys[keysym.scancode];
+      HeldKey key = held;
+      if (key.vk == 0) {
+        uint32_t vk = VirtualKeyFromScancode(keysym.scancode, (keysym.mod & KMOD_NUM) != 0);
+        if (vk == 0) return;
+        // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
+        key = HeldKey{static_cast<uint8_t>(vk), (keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12};
+      }
+      held = down ? key : HeldKey{};
+      if (key.vk == VK_SHIFT) shiftKeysDown = down;
+      if (key.system) {
+        Queue(down ? WM_SYSKEYDOWN : WM_SYSKEYUP, key.vk, 0);
         return;
       }
-      Queue(down ? WM_KEYDOWN : WM_KEYUP, vk, 0);
+      Queue(down ? WM_KEYDOWN : WM_KEYUP, key.vk, 0);
       if (down) {
-        char c = ControlCharacter(vk);
+        char c = ControlCharacter(key.vk, keysym.mod);
         if (c) {
           char text[2] = {c, 0};
           Queue(WM_CHAR, static_cast<uint8_t>(c), 0, text);
@@ -158,6 +219,8 @@ void Translate(const SDL_Event& e) {
       return;
     }
     case SDL_TEXTINPUT: {
+      // Letters typed with left Alt or Ctrl are no text: SDL types "a" for Alt+A.
+      if (!TypesText(keyModifiers)) return;
       // One WM_CHAR per typed character, carrying its code page 949 bytes.
       const char* s = e.text.text;
       size_t len = std::strlen(s);
@@ -183,6 +246,13 @@ void Translate(const SDL_Event& e) {
     }
     case SDL_MOUSEMOTION:
       if (e.motion.windowID != 0 && window && e.motion.windowID != SDL_GetWindowID(window)) return;
+      // Only moves over the client area move the pointer. With the button held SDL reports
+      // moves outside the window, and a pointer that leaves as a move to the edge just before
+      // the leave: neither is a place over the game's picture.
+      if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= kScreenWidth || e.motion.y >= kScreenHeight) {
+        return;
+      }
+      if (PointerLeavesNext()) return;
       Queue(WM_MOUSEMOVE, 0, PackPoint(e.motion.x, e.motion.y));
       return;
     case SDL_MOUSEBUTTONDOWN:
@@ -195,6 +265,14 @@ void Translate(const SDL_Event& e) {
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
         wholeWindowDue = true;  // the next present sends the whole picture
         Queue(WM_PAINT, 0, 0);
+      }
+      // SDL lets go of the held keys when the window loses the keyboard (its key releases
+      // came before this); whatever the game still holds is let go here, so that no key
+      // stays down while the player is in another window.
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        ReleaseHeldKeys();
+        keyModifiers = KMOD_NONE;
+        shiftKeysDown = false;
       }
       if (e.window.event == SDL_WINDOWEVENT_CLOSE && window) {
         DestroyGameWindow();
@@ -268,6 +346,8 @@ bool OpenWindow(const char* captionCp949) {
   // SDL makes the window's surface when first asked: here, rather than in a frame.
   SDL_GetWindowSurface(window);
   pendingCount = pendingNext = 0;
+  for (HeldKey& held : heldKeys) held = HeldKey{};
+  keyModifiers = KMOD_NONE;
   Queue(WM_CREATE, 0, 0);
   SDL_StartTextInput();
   return true;
@@ -433,15 +513,35 @@ const uint32_t* ShownPixels() {
   return shown;
 }
 
-void PushKey(uint32_t virtualKey, bool down, bool alt) {
+namespace {
+
+void PushScancode(SDL_Scancode scancode, bool down, uint32_t modifiers) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-  e.key.keysym.scancode = ScancodeFromVirtualKey(virtualKey);
-  e.key.keysym.sym = SDL_GetKeyFromScancode(e.key.keysym.scancode);
-  e.key.keysym.mod = alt ? KMOD_LALT : KMOD_NONE;
+  e.key.keysym.scancode = scancode;
+  e.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  uint16_t mod = KMOD_NONE;
+  if (modifiers & kModAlt) mod |= KMOD_LALT;
+  if (modifiers & kModAltGr) mod |= KMOD_RALT;
+  if (modifiers & kModCtrl) mod |= KMOD_LCTRL;
+  if (modifiers & kModNumLock) mod |= KMOD_NUM;
+  e.key.keysym.mod = mod;
   e.key.windowID = window ? SDL_GetWindowID(window) : 0;
   SDL_PushEvent(&e);
+}
+
+}  // namespace
+
+void PushKey(uint32_t virtualKey, bool down, uint32_t modifiers) {
+  PushScancode(ScancodeFromVirtualKey(virtualKey), down, modifiers);
+}
+
+void PushKeypadKey(char key, bool down, uint32_t modifiers) {
+  SDL_Scancode scancode = SDL_SCANCODE_KP_PERIOD;
+  if (key >= '1' && key <= '9') scancode = static_cast<SDL_Scancode>(SDL_SCANCODE_KP_1 + (key - '1'));
+  if (key == '0') scancode = SDL_SCANCODE_KP_0;
+  PushScancode(scancode, down, modifiers);
 }
 
 void PushText(const char* utf8) {
@@ -482,6 +582,13 @@ void PushMouseButton(bool down) {
   SDL_PushEvent(&e);
 }
 
+void PushPointerLeave(int x, int y) {
+  // SDL's report of a pointer that left: a move to where it crossed the edge, then the leave.
+  PushMouseMove(x, y);
+  PushWindowEvent(SDL_WINDOWEVENT_LEAVE);
+}
+
+void PushFocusLost() { PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST); }
 void PushPaint() { PushWindowEvent(SDL_WINDOWEVENT_EXPOSED); }
 void PushClose() { PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
 

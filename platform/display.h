@@ -27,17 +27,23 @@ inline constexpr uint32_t WM_MUSIC_NOTIFY = WM_APP + 1;
 // Virtual-key codes the game and its dialogs use.
 inline constexpr uint32_t VK_BACK = 0x08;
 inline constexpr uint32_t VK_TAB = 0x09;
+inline constexpr uint32_t VK_CLEAR = 0x0C;
 inline constexpr uint32_t VK_SHIFT = 0x10;
 inline constexpr uint32_t VK_RETURN = 0x0D;
 inline constexpr uint32_t VK_ESCAPE = 0x1B;
 inline constexpr uint32_t VK_SPACE = 0x20;
+inline constexpr uint32_t VK_PRIOR = 0x21;
+inline constexpr uint32_t VK_NEXT = 0x22;
 inline constexpr uint32_t VK_END = 0x23;
 inline constexpr uint32_t VK_HOME = 0x24;
 inline constexpr uint32_t VK_LEFT = 0x25;
 inline constexpr uint32_t VK_UP = 0x26;
 inline constexpr uint32_t VK_RIGHT = 0x27;
 inline constexpr uint32_t VK_DOWN = 0x28;
+inline constexpr uint32_t VK_INSERT = 0x2D;
 inline constexpr uint32_t VK_DELETE = 0x2E;
+inline constexpr uint32_t VK_NUMPAD0 = 0x60;
+inline constexpr uint32_t VK_DECIMAL = 0x6E;
 inline constexpr uint32_t VK_F1 = 0x70;
 inline constexpr uint32_t VK_F10 = 0x79;
 
@@ -80,13 +86,25 @@ void WidenRgb555Frame(const uint16_t* frame, uint32_t* out);
 const uint32_t* ShownPixels();
 
 // Scripted input: real events pushed into the queue, as if the player had acted.
-void PushKey(uint32_t virtualKey, bool down, bool alt = false);
+// Modifiers held with a scripted key (bits).
+inline constexpr uint32_t kModAlt = 1;      // the left Alt
+inline constexpr uint32_t kModAltGr = 2;    // the right Alt, which types with it on many layouts
+inline constexpr uint32_t kModCtrl = 4;
+inline constexpr uint32_t kModNumLock = 8;  // NumLock is on
+void PushKey(uint32_t virtualKey, bool down, uint32_t modifiers = 0);
+// A keypad key: '0' to '9' or '.'; what it gives depends on kModNumLock.
+void PushKeypadKey(char key, bool down, uint32_t modifiers);
 void PushText(const char* utf8);
 // The input method's composition in progress (empty: the composition ended).
 void PushComposition(const char* utf8);
 void PushMouseMove(int x, int y);
 // A left-button press or release where the last pushed mouse move left the pointer.
 void PushMouseButton(bool down);
+// The pointer leaving the window, as SDL reports it: a move to (x, y) on the window's edge,
+// then the leave.
+void PushPointerLeave(int x, int y);
+// The window losing the keyboard focus (only the notice: SDL's own key releases come before it).
+void PushFocusLost();
 void PushPaint();
 void PushClose();
 

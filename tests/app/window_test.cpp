@@ -78,7 +78,7 @@ TEST_F(WindowTest, PumpDrainsKeysIntoKeyDown) {
   EXPECT_EQ(InputState.keyDown[VK_UP], 0);
   EXPECT_EQ(InputState.keyDown[VK_SPACE], 1);
   // Keys held with Alt are system keys.
-  PushKey('Q', true, true);
+  PushKey('Q', true, kModAlt);
   PumpMessages();
   EXPECT_EQ(InputState.keyDown['Q'], 0);
   PushKey(VK_F10, true);
@@ -109,6 +109,148 @@ TEST_F(WindowTest, ACharacterArrivesForTypingKeysOnly) {
   PushText("닭");
   PumpMessages();
   EXPECT_EQ(InputState.charArrived, 1);
+}
+
+TEST_F(WindowTest, KeypadKeysFollowNumLockAndKeysReleaseWhatTheyPressed) {
+  struct Case {
+    char key;
+    uint32_t numLockOff;
+    uint32_t numLockOn;
+  };
+  const Case cases[] = {
+      {'4', VK_LEFT, 0x64},  {'8', VK_UP, 0x68},     {'6', VK_RIGHT, 0x66},  {'2', VK_DOWN, 0x62},
+      {'7', VK_HOME, 0x67},  {'9', VK_PRIOR, 0x69},  {'1', VK_END, 0x61},    {'3', VK_NEXT, 0x63},
+      {'0', VK_INSERT, VK_NUMPAD0}, {'5', VK_CLEAR, 0x65}, {'.', VK_DELETE, VK_DECIMAL},
+  };
+  for (const Case& c : cases) {
+    for (bool numLock : {false, true}) {
+      const uint32_t pressed = numLock ? c.numLockOn : c.numLockOff;
+      const uint32_t other = numLock ? c.numLockOff : c.numLockOn;
+      PushKeypadKey(c.key, true, numLock ? kModNumLock : 0);
+      PumpMessages();
+      EXPECT_EQ(InputState.keyDown[pressed], 1) << "keypad " << c.key << " NumLock " << numLock;
+      EXPECT_EQ(InputState.keyDown[other], 0) << "keypad " << c.key << " NumLock " << numLock;
+      // Released after NumLock changed: what it pressed goes up, nothing else comes down.
+      PushKeypadKey(c.key, false, numLock ? 0 : kModNumLock);
+      PumpMessages();
+      EXPECT_EQ(InputState.keyDown[pressed], 0) << "keypad " << c.key << " NumLock " << numLock;
+      EXPECT_EQ(InputState.keyDown[other], 0) << "keypad " << c.key << " NumLock " << numLock;
+    }
+  }
+  // An arrow held when Alt goes down is released as the key it was, not as a system key.
+  PushKey(VK_RIGHT, true);
+  PushKey(0x12, true, kModAlt);
+  PushKey(VK_RIGHT, true, kModAlt);  // auto-repeat
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_RIGHT], 1);
+  PushKey(VK_RIGHT, false, kModAlt);
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_RIGHT], 0);
+  PushKey(0x12, false);
+  PumpMessages();
+}
+
+TEST_F(WindowTest, CtrlLettersTypeControlCodesAndAltLettersTypeNothing) {
+  // The characters the pump delivers, read as an open dialog sees them.
+  static std::vector<uint32_t> chars;
+  auto* const platformHook = DialogMessageHook;
+  DialogMessageHook = [](DialogHandle, const Message& m) {
+    if (m.message == WM_CHAR) chars.push_back(m.wParam);
+    return false;
+  };
+  DialogHandle open = reinterpret_cast<DialogHandle>(&chars);
+  struct Case {
+    uint32_t vk;
+    uint32_t modifiers;
+    const char* text;  // what SDL types for the key, if anything
+    std::vector<uint32_t> expected;
+  };
+  const std::vector<Case> cases = {
+      {'A', kModCtrl, nullptr, {0x01}},
+      {'Z', kModCtrl, nullptr, {0x1A}},
+      {'H', kModCtrl, nullptr, {0x08}},
+      {'C', kModCtrl, "c", {0x03}},          // text SDL might add is not typed twice
+      {'A', kModAlt, "a", {}},               // a system character
+      {'A', kModCtrl | kModAlt, nullptr, {}},
+      {'Q', kModAltGr, "@", {'@'}},          // AltGr types the layout's third character
+      {'A', 0, "a", {'a'}},
+  };
+  for (const Case& c : cases) {
+    chars.clear();
+    PushKey(c.vk, true, c.modifiers);
+    if (c.text) PushText(c.text);
+    PumpMessages(&open);
+    EXPECT_EQ(chars, c.expected) << "key " << c.vk << " modifiers " << c.modifiers;
+    EXPECT_EQ(InputState.charArrived, c.expected.empty() ? 0 : 1) << "key " << c.vk;
+    PushKey(c.vk, false, c.modifiers);
+    PushKey(0x11, false);  // the modifiers go up
+    PushKey(0x12, false);
+    PumpMessages(&open);
+  }
+  // Once Alt is up again, text types again (also the input method's, after no key at all).
+  PushKey('A', true, kModAlt);
+  PushKey(0x12, false);
+  PushText("가");
+  chars.clear();
+  PumpMessages(&open);
+  EXPECT_EQ(chars.size(), 1u);
+  EXPECT_EQ(InputState.charArrived, 1);
+  DialogMessageHook = platformHook;
+}
+
+TEST_F(WindowTest, OnlyMovesOverTheClientAreaMoveThePointer) {
+  PushMouseMove(100, 200);
+  PumpMessages();
+  // Leaving across the right edge: SDL's move to the edge does not count.
+  PushPointerLeave(639, 210);
+  PumpMessages();
+  EXPECT_EQ(InputState.mouseX, 100);
+  EXPECT_EQ(InputState.mouseY, 200);
+  PushMouseMove(639, 479);  // the last pixel is inside
+  PumpMessages();
+  EXPECT_EQ(InputState.mouseX, 639);
+  EXPECT_EQ(InputState.mouseY, 479);
+
+  // Pressed inside, dragged out (SDL keeps reporting the pointer while the button is held),
+  // released outside: the position stays, the button is released.
+  PushMouseMove(320, 240);
+  PushMouseButton(true);
+  PumpMessages();
+  EXPECT_EQ(InputState.leftButton, 1);
+  for (auto [x, y] : {std::pair{-5, 240}, {700, 240}, {320, -1}, {320, 480}, {-30000, -30000}}) {
+    PushMouseMove(x, y);
+    PumpMessages();
+    EXPECT_EQ(InputState.mouseX, 320) << x << "," << y;
+    EXPECT_EQ(InputState.mouseY, 240) << x << "," << y;
+  }
+  PushMouseButton(false);  // where the last move left the pointer: outside
+  PumpMessages();
+  EXPECT_EQ(InputState.leftButton, 0);
+  EXPECT_EQ(InputState.mouseX, 320);
+}
+
+TEST_F(WindowTest, LosingTheFocusReleasesTheHeldKeys) {
+  // SDL lets go of the held keys as the window loses the keyboard, with the modifiers then
+  // held (here Alt, of Alt+Tab), and then reports the loss.
+  PushKey(VK_LEFT, true);
+  PushKey(VK_SPACE, true);
+  PushKey(0x12, true, kModAlt);
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_LEFT], 1);
+  PushKey(VK_LEFT, false, kModAlt);
+  PushKey(0x12, false);
+  PushFocusLost();
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_LEFT], 0);
+  // Keys whose release never came are let go with the loss.
+  EXPECT_EQ(InputState.keyDown[VK_SPACE], 0);
+  // Back in the window, keys work as before.
+  PushKey(VK_SPACE, true);
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_SPACE], 1);
+  PushKey(VK_SPACE, false);
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_SPACE], 0);
 }
 
 TEST_F(WindowTest, PressAndReleaseDrainedTogetherLeaveNoPress) {

@@ -153,6 +153,28 @@ TEST_F(DialogModule, EditKeysMoveAndDeleteWholeCharacters) {
   EXPECT_TRUE(passedOn.empty());  // keys and characters all stay with the dialog
 }
 
+TEST_F(DialogModule, ControlCodesAndAltLettersAreNoText) {
+  Press(VK_END);
+  for (uint32_t vk = 'A'; vk <= 'Z'; ++vk) {
+    if (vk == 'H') continue;
+    PushKey(vk, true, kModCtrl);
+    PushKey(vk, false, kModCtrl);
+  }
+  PushKey(0x11, false);  // Ctrl goes up
+  PushKey('A', true, kModAlt);
+  PushText("a");
+  PushKey('A', false, kModAlt);
+  PushKey(0x12, false);
+  Drain();
+  EXPECT_EQ(Text(), Cp949("a가b"));
+  // Ctrl+H is Backspace's character.
+  PushKey('H', true, kModCtrl);
+  PushKey('H', false, kModCtrl);
+  PushKey(0x11, false);
+  Drain();
+  EXPECT_EQ(Text(), Cp949("a가"));
+}
+
 TEST_F(DialogModule, TabSelectsTheEditsTextAndTypingOrDeleteReplacesIt) {
   PushText("Z");
   Drain();
