@@ -2,12 +2,15 @@
 // temporary file and a rename, so a crash or a full disk cannot cost the old contents.
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <string>
 
 namespace platform {
@@ -36,6 +39,23 @@ bool WriteAll(int fd, const void* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+// Whether `entry` is a temporary name that WriteFileInPlace makes for one of `names`:
+// "." + name + "." + the six letters or digits mkostemp puts in place of XXXXXX.
+bool IsTemporaryOf(const char* entry, std::span<const char* const> names) {
+  const size_t length = std::strlen(entry);
+  for (const char* name : names) {
+    const size_t n = std::strlen(name);
+    if (length != n + 8 || entry[0] != '.' || std::strncmp(entry + 1, name, n) != 0 || entry[n + 1] != '.') continue;
+    bool random = true;
+    for (size_t i = n + 2; i < length; ++i) {
+      const char c = entry[i];
+      random = random && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+    }
+    if (random) return true;
+  }
+  return false;
 }
 
 bool Fail(int* error, int code) {
@@ -119,6 +139,24 @@ bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned 
   SyncFolder(folder);
   if (error) *error = 0;
   return true;
+}
+
+int RemoveStaleSaves(const char* folder, std::span<const char* const> names) {
+  DIR* dir = opendir(folder);
+  if (!dir) return 0;
+  const int dirFd = dirfd(dir);
+  const time_t now = std::time(nullptr);
+  int removed = 0;
+  while (const dirent* e = readdir(dir)) {
+    if (!IsTemporaryOf(e->d_name, names)) continue;
+    struct stat st;
+    if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    // A file written in the last minutes may belong to a save still going on in another game.
+    if (now - st.st_mtime < kStaleSaveSeconds) continue;
+    if (unlinkat(dirFd, e->d_name, 0) == 0) ++removed;
+  }
+  closedir(dir);
+  return removed;
 }
 
 }  // namespace platform

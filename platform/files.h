@@ -3,6 +3,7 @@
 // one as a whole so that a failed or interrupted write never leaves it half written.
 #include <cstddef>
 #include <cstdio>
+#include <span>
 
 namespace platform {
 
@@ -30,5 +31,12 @@ bool ReplaceFileContents(const char* name, const void* data, size_t size, int* e
 // temporary file is left and `error` (if given) gets the errno value. True on success.
 bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode,
                       int* error = nullptr);
+
+// Removes from `folder` what saves cut short (a kill, a power cut) left behind: the hidden
+// temporary files ".NAME.XXXXXX" of the given names, regular files only, and only those
+// untouched for kStaleSaveSeconds, so a save that another game in the same folder is making
+// right now keeps its file. Everything else is left alone. Returns how many were removed.
+inline constexpr long kStaleSaveSeconds = 600;
+int RemoveStaleSaves(const char* folder, std::span<const char* const> names);
 
 }  // namespace platform

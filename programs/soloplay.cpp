@@ -2,6 +2,7 @@
 #include "app/edition.h"
 #include "app/game_flow.h"
 #include "platform/game_folder.h"
+#include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
 
 // Longest name 11 bytes; the music is left alone once the window is closed; local ranking.
@@ -9,5 +10,6 @@ EditionTraits Edition{11, false, false, RankLocally};
 
 int main() {
   if (!platform::EnterGameFolder()) return 1;
+  RemoveInterruptedSaves();
   return RunProgram();
 }

@@ -7,6 +7,7 @@
 #include "game/random.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/game_folder.h"
 #include "ranking/dialogs.h"
 
 ScoreTable LocalScoreTable;
@@ -118,4 +119,11 @@ int32_t WriteRankText() {
     return 0;
   }
   return 1;
+}
+
+void RemoveInterruptedSaves() {
+  const char* const ranking[] = {kScoreFileNames[0], kScoreFileNames[1], kScoreFileNames[2], kRankTextFileName};
+  // A save's temporary file is never renamed once the game is killed mid-save.
+  platform::RemoveStaleSaves(".", ranking);
+  platform::RemoveStaleSaves(".", platform::kGameDataFiles);
 }

@@ -39,6 +39,11 @@ int32_t SaveScoreTable(int32_t mode);
 // Rewrites "순위.txt" from the table.
 int32_t WriteRankText();
 
+// Clears the game folder (the working directory) of what saves cut short by a kill or a
+// power cut left there: stale hidden temporary files of the ranking files, the listing and
+// the data copies. Nothing else is touched. Called once when soloplay starts.
+void RemoveInterruptedSaves();
+
 // A short code page 949 note for the ranking dialog when a write reported 0:
 // "순위를 저장하지 못했습니다".
 extern const char kRankNotSavedNotice[];
