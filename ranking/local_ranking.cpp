@@ -58,6 +58,9 @@ int32_t EnsureScoreFile(int32_t mode) {
   if (probe == platform::FileProbe::Unreadable) {
     // A folder or an unreadable file of that name is left alone; this difficulty then
     // starts from an empty table rather than from the one played before.
+    // The header it would have been written with is still drawn, as for any write that
+    // fails, so the game's random sequence does not depend on what lies in the folder.
+    GameRand();
     std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is left as it is\n", name);
     return 0;
   }

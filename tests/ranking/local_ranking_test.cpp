@@ -310,7 +310,11 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   ASSERT_EQ(mkfifo("hardcore.dat", 0600), 0);
   LocalScoreTable.row[0].score = 9;
   testing::internal::CaptureStderr();
+  GameRandomState oneDraw = GameRandom;
+  GameRand();
+  std::swap(oneDraw, GameRandom);
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
+  EXPECT_EQ(GameRandom.state, oneDraw.state);   // its header is drawn as for any write
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);  // not the table played before
   EXPECT_EQ(LoadScoreTable(GameModeNormal), 0);
   Result("Kim", 10, 1, 0, 0);
