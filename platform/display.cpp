@@ -47,6 +47,8 @@ HeldKey heldKeys[SDL_NUM_SCANCODES];
 // Where the last pushed mouse move left the pointer: pushed button events happen there.
 int pushedPointerX = 0;
 int pushedPointerY = 0;
+// How many pictures were sent to the window (for tests).
+uint32_t presentedPictures = 0;
 
 // Copies a zero-terminated text into a fixed field, cut to fit with its terminator.
 template <size_t N>
@@ -478,6 +480,7 @@ void PresentUnderDialogs(const uint16_t* frame, SDL_Surface* surface) {
 void Present(const uint16_t* frame) {
   SDL_Surface* surface = WindowSurface();
   if (!surface) return;
+  ++presentedPictures;
   if (DialogsShown() || surface->format->format != SDL_PIXELFORMAT_RGB888) {
     PresentUnderDialogs(frame, surface);
     return;
@@ -501,6 +504,8 @@ void WidenRgb555Frame(const uint16_t* frame, uint32_t* out) {
 void PresentOffscreen() { Present(offscreen); }
 
 void PresentFrame(const uint16_t* frame) { Present(frame); }
+
+uint32_t PresentedPictures() { return presentedPictures; }
 
 const uint32_t* ShownPixels() {
   // Read back from the window's surface: what the player sees.

@@ -84,6 +84,8 @@ uint32_t WidenRgb555(uint16_t pixel);
 void WidenRgb555Frame(const uint16_t* frame, uint32_t* out);
 // The last picture shown in the window, XRGB8888 (what the player sees; for tests).
 const uint32_t* ShownPixels();
+// How many pictures have been shown in the window so far (for tests).
+uint32_t PresentedPictures();
 
 // Scripted input: real events pushed into the queue, as if the player had acted.
 // Modifiers held with a scripted key (bits).

@@ -103,6 +103,9 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
       rankTextPrepared = 0;
       rankTextBuffer[sizeof rankTextBuffer - 1] = 0;  // the buffer's last byte is its terminator
       platform::SetDialogItemText(dialog, kDialogEditId, rankTextBuffer);
+      // netplay's title is drawn here, before the dialog is first shown, so the template's
+      // caption never shows.
+      if (Edition.onlineRanking) platform::SetDialogCaption(dialog, kRankTitles[GameRand() % 10]);
       return 1;
     case WM_SETFOCUS:
       return 1;
@@ -159,8 +162,5 @@ void ShowRankDialog() {
   EndLeftoverDialogs();
   dialogOpen = 1;
   rankDialogHandle = platform::CreateDialogFromTemplate(RankDialogTemplate, RankDialogProc);
-  if (Edition.onlineRanking) {
-    platform::SetDialogCaption(rankDialogHandle, kRankTitles[GameRand() % 10]);
-  }
   WaitForDialog(rankDialogHandle);
 }

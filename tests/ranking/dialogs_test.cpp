@@ -405,7 +405,10 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
     const int expected = GameRand() % 10;
     GameSrand(seed);
     std::strcpy(rankTextBuffer, "from the server\r\n");
+    const uint32_t pictures = PresentedPictures();
     Play(ShowRankDialog, {[&] {
+      // One picture of the dialog so far, and it bears the title: the template's never showed.
+      EXPECT_EQ(PresentedPictures() - pictures, 1u) << seed;
       EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
       EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
       EXPECT_EQ(DialogText(rankDialogHandle), "from the server\r\n");
