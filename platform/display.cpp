@@ -507,6 +507,8 @@ void PresentFrame(const uint16_t* frame) { Present(frame); }
 
 uint32_t PresentedPictures() { return presentedPictures; }
 
+SDL_Window* GameWindow() { return window; }
+
 const uint32_t* ShownPixels() {
   // Read back from the window's surface: what the player sees.
   SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;

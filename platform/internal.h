@@ -2,7 +2,12 @@
 // Shared between the platform's own files only.
 #include <cstdint>
 
+struct SDL_Window;
+
 namespace platform {
+
+// The game window, or null while none is open (message boxes belong to it).
+SDL_Window* GameWindow();
 
 // Starts SDL's video and event subsystems once (no window). False when it cannot.
 bool StartVideo();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/internal.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -22,7 +23,13 @@ void ShowMessageBox(const char* captionCp949, const char* textCp949) {
   char text[2048];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
   Cp949ToUtf8(textCp949, std::strlen(textCp949), text, sizeof text);
-  if (SDL_ShowSimpleMessageBox(0, caption, text, nullptr) != 0) {
+  // The box belongs to the game window, so a window manager keeps it above the game and
+  // gives it the keyboard; Return and Escape both press its one button.
+  const SDL_MessageBoxButtonData ok{
+      SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+  const SDL_MessageBoxData box{0, GameWindow(), caption, text, 1, &ok, nullptr};
+  int pressed = 0;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
   }
 }

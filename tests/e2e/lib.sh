@@ -71,7 +71,8 @@ e2e_escape() {
 e2e_close_and_wait() {
   local id=$1 pid=$2 status=0
   "$E2E_BIN/xclose" "$id" || e2e_fail "the window could not be asked to close"
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  # Generous: the title logo runs to its end (about 13 s) before the game looks at a close.
+  for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
   wait "$pid" || status=$?
   [[ $status -eq 0 ]] || e2e_fail "the program ended with status $status"

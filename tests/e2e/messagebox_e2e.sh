@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The game's message box as a player meets it, under a real window manager (openbox) in a
+# real X server: a damaged sprite file makes the game show its box; the box belongs to the
+# game window (the window manager keeps it above the game and gives it the keyboard), and
+# Return, in a second start Escape, presses its OK so that the game goes on to its logo.
+# Usage: messagebox_e2e.sh <soloplay> <xclose>
+set -euo pipefail
+E2E_BIN=$(cd "$(dirname "$2")" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
+
+work=$(mktemp -d)
+game=
+wm=
+cleanup() {
+  local status=$?
+  set +e
+  [[ -n "$game" ]] && kill "$game" 2>/dev/null
+  [[ -n "$wm" ]] && kill "$wm" 2>/dev/null
+  e2e_show_logs "$status" "$work/soloplay.log" "$work/openbox.log"
+  e2e_stop_x
+  rm -rf "$work"
+}
+trap cleanup EXIT
+e2e_start_x
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm=$!
+for _ in $(seq 400); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || e2e_fail "openbox did not start"
+
+# The game as installed beside its data, whose foot sprites are damaged.
+mkdir -p "$work/bin" "$work/data" "$work/play"
+cp "$1" "$work/bin/soloplay"
+cp "$(dirname "$1")/../data/"* "$work/data/"
+head -c 64 /dev/zero >"$work/data/foot.ani"
+export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
+unset SDL_VIDEODRIVER
+cd "$work/play"
+
+# Starts the game, waits for its box to have the keyboard, presses key $1 as the player
+# would (to whatever has the focus), and checks that the box is gone and the game goes on.
+answer_box_with() {
+  local key=$1 wid box=
+  "$work/bin/soloplay" >"$work/soloplay.log" 2>&1 &
+  game=$!
+  wid=$(e2e_window 'Brakkel!!' 40 "$game")
+  for _ in $(seq 400); do
+    box=$(xdotool getwindowfocus 2>/dev/null || true)
+    if [[ -n "$box" && "$box" != "$wid" ]] &&
+       xprop -id "$box" WM_TRANSIENT_FOR 2>/dev/null | grep -qi "$(printf '0x%x' "$wid")\$"; then
+      break
+    fi
+    box=
+    kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its box showed"
+    sleep 0.1
+  done
+  [[ -n "$box" ]] || e2e_fail "no box of the game window got the keyboard in 40 s"
+  xprop -id "$box" _NET_WM_NAME | grep -q '"멀봐?"' || e2e_fail "the box is not the sprite loader's"
+  import -window root "$work/box-$key.png"
+  xdotool key "$key"
+  for _ in $(seq 400); do
+    [[ "$(xdotool getwindowfocus 2>/dev/null)" == "$wid" ]] && break
+    sleep 0.1
+  done
+  [[ "$(xdotool getwindowfocus)" == "$wid" ]] || e2e_fail "$key did not close the box"
+  xwininfo -id "$box" 2>/dev/null | grep -q IsViewable && e2e_fail "the box still shows after $key"
+  kill -0 "$game" 2>/dev/null || e2e_fail "the game ended after the box"
+  xdotool key x  # on to the menu, without the logo
+  e2e_close_and_wait "$wid" "$game"
+  game=
+  echo "$key pressed the box's OK"
+}
+answer_box_with Return
+answer_box_with Escape
