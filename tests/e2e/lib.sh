@@ -49,21 +49,57 @@ e2e_window() {
   return 1
 }
 
-# From the title logo of window $1 into a stage of the easy game: a typed key ends the
-# logo, then a press held a moment inside the easy area (as a hand clicks: a press and its
-# release that arrive together are no press for the game).
-e2e_choose_easy() {
-  xdotool mousemove --sync --window "$1" 320 240
-  sleep 0.5
-  xdotool key x
-  sleep 1
-  xdotool mousemove --sync --window "$1" 127 110 mousedown 1 sleep 0.2 mouseup 1
-  sleep 1
+# How many pixels of colour $2 (#RRGGBB) window $1 shows inside the rectangle $3
+# (WxH+X+Y, in the window's client coordinates; the whole window when left out).
+e2e_count_colour() {
+  local id=$1 colour=$2 area=${3:-} X Y WIDTH HEIGHT SCREEN w h x y
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  if [[ -n "$area" ]]; then
+    IFS='x+' read -r w h x y <<<"$area"
+  else
+    w=$WIDTH h=$HEIGHT x=0 y=0
+  fi
+  import -window root png:- 2>/dev/null |
+    convert - -crop "${w}x${h}+$((X + x))+$((Y + y))" +repage -fill black +opaque "$colour" \
+      -fill white -opaque "$colour" -format '%[fx:int(mean*w*h+0.5)]' info: 2>/dev/null || echo 0
 }
 
-# Ends the stage: Escape held across a frame, since the stage looks at it once a frame.
+# Waits (up to $2 seconds, default 60) until a dialog shows in window $1: the dark blue at
+# the start of a dialog's caption bar, a colour no game picture can have (the pictures' 5-bit
+# components widen to other values).
+e2e_wait_dialog() {
+  local id=$1 limit=${2:-60} started=$SECONDS
+  while ((SECONDS - started < limit)); do
+    (($(e2e_count_colour "$id" '#0A246A') > 0)) && return 0
+    sleep 0.2
+  done
+  e2e_fail "no dialog showed in $limit s"
+}
+
+# From the title logo of window $1 into a stage of the easy game: a press held a moment
+# inside the easy area (as a hand clicks: a press and its release that arrive together are
+# no press for the game), again until the stage's HUD shows: the first press may only end
+# the logo, however long the machine takes to get there. Up to 90 s.
+e2e_choose_easy() {
+  local id=$1 started=$SECONDS i
+  xdotool mousemove --sync --window "$id" 127 110
+  while ((SECONDS - started < 90)); do
+    xdotool mousedown 1 sleep 0.2 mouseup 1
+    for i in $(seq 10); do
+      # The HUD's first line: the game's blue letters at the window's top left.
+      (($(e2e_count_colour "$id" '#0000FF' 160x24+0+0) > 20)) && return 0
+      sleep 0.2
+    done
+  done
+  e2e_fail "no stage began in 90 s"
+}
+
+# Ends the stage of window $1: Escape held until the dialog after the stage shows, since the
+# stage looks at the key once a frame, and a frame may be late on a loaded machine.
 e2e_escape() {
-  xdotool keydown Escape sleep 0.3 keyup Escape
+  xdotool keydown Escape
+  e2e_wait_dialog "$1"
+  xdotool keyup Escape
 }
 
 # Asks window $1 to close (as a close box does) and waits for process $2 to end by itself;

@@ -68,7 +68,7 @@ unset SDL_VIDEODRIVER
 export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
 (cd "$work" && exec "$netplay") > "$work/netplay.log" 2>&1 &
 game_pid=$!
-id=$(e2e_window "Brakkel!!" 20 "$game_pid") || e2e_fail "no game window"
+id=$(e2e_window "Brakkel!!" 60 "$game_pid") || e2e_fail "no game window"
 eval "$(xdotool getwindowgeometry --shell "$id")"  # X, Y of the window
 wx=$X
 wy=$Y
@@ -86,33 +86,22 @@ await_record() {
   return 1
 }
 
-xdotool mousemove --sync --window "$id" 320 240
-sleep 0.5
 xdotool key x                         # skip the logo
-sleep 1
-xdotool mousemove --sync --window "$id" 127 110
-sleep 0.3
+e2e_choose_easy "$id"
 shot menu
-xdotool mousedown 1
-sleep 0.2
-xdotool mouseup 1
-sleep 1
-
 e2e_attack_until_scored "$id" "$work"   # takes stage-start.png itself
 shot scored
-e2e_escape
+e2e_escape "$id"                      # until the name dialog shows
 
-await_record request 20 || e2e_fail "the server got no request"
-sleep 0.5
+await_record request 60 || e2e_fail "the server got no request"
 shot name
 xdotool type --delay 40 ABCDEFGHIJKLMNO
-sleep 0.3
 xdotool key Return
-await_record submission 10 || e2e_fail "the server got no submission: $(cat "$work/record.txt")"
-sleep 0.5
+await_record submission 60 || e2e_fail "the server got no submission: $(cat "$work/record.txt")"
+# The name dialog has ended before the submission went out: the dialog now is the ranking's.
+e2e_wait_dialog "$id"
 shot ranking
 xdotool key Return
-sleep 0.5
 shot after
 e2e_close_and_wait "$id" "$game_pid"
 game_pid=

@@ -53,14 +53,12 @@ game_pid=$!
 id=$(e2e_window "Brakkel!!" 40 "$game_pid") || e2e_fail "no game window"
 e2e_choose_easy "$id"
 e2e_attack_until_scored "$id" "$work"
-e2e_escape
-sleep 1.5                                   # the threshold (0 in an empty database) comes back
+e2e_escape "$id"                            # until the name dialog shows (the threshold is 0)
 xdotool type --delay 40 ABCDEFGHIJKLMNO     # the name dialog: its preset is replaced
-sleep 0.3
 xdotool key Return
-for _ in $(seq 100); do grep -q "mode 0 stored" "$work/rankd.log" && break; sleep 0.1; done
+for _ in $(seq 600); do grep -q "mode 0 stored" "$work/rankd.log" && break; sleep 0.1; done
 grep -q "mode 0 stored" "$work/rankd.log" || e2e_fail "rankd stored nothing: $(cat "$work/rankd.log")"
-sleep 1
+e2e_wait_dialog "$id"                       # the ranking dialog, with the server's text
 eval "$(xdotool getwindowgeometry --shell "$id")"
 import -window root "$work/ranking.png"
 xdotool key Return                          # the ranking dialog's OK
@@ -99,10 +97,15 @@ grep -q "ABCDEFGHI" "$work/listing.bin" || e2e_fail "the server's listing does n
 # boxes must be the same pixels.
 (cd "$work/data/brakkel" && exec "$E2E_BIN/dialogview" listing "$work/listing.bin") >"$work/view.log" 2>&1 &
 view_pid=$!
-sleep 1
-view=$(xdotool search --pid "$view_pid" --name "Brakkel!!" | head -n 1)
-[[ -n "$view" ]] || view=$(e2e_window "Brakkel!!")
-sleep 1
+view=
+for _ in $(seq 600); do
+  view=$(xdotool search --pid "$view_pid" --name "Brakkel!!" 2>/dev/null | head -n 1 || true)
+  [[ -n "$view" ]] && break
+  kill -0 "$view_pid" 2>/dev/null || e2e_fail "dialogview ended: $(cat "$work/view.log")"
+  sleep 0.1
+done
+[[ -n "$view" ]] || e2e_fail "no dialogview window in 60 s"
+e2e_wait_dialog "$view"
 gx=$X gy=$Y
 eval "$(xdotool getwindowgeometry --shell "$view")"
 import -window root "$work/expected.png"

@@ -33,21 +33,17 @@ xdotool windowfocus --sync "$wid"
 folder=$XDG_DATA_HOME/brakkel
 [[ -f "$folder/logo.pcx" ]] || e2e_fail "the game folder did not get its data"
 
-sleep 1
 xdotool key a                                  # a typed character ends the logo
-sleep 0.5
-# Easy: a press held a moment inside its area, as a hand clicks.
-xdotool mousemove --window "$wid" 120 110 mousedown 1 sleep 0.2 mouseup 1
-sleep 1
+e2e_choose_easy "$wid"
 e2e_attack_until_scored "$wid" "$work"
-e2e_escape
-sleep 1
+e2e_escape "$wid"                              # until the name dialog shows
 xdotool type --delay 60 'ChickenRunner15'
-sleep 0.3
 xdotool key Return
-sleep 1
+# The listing is written between the name dialog and the ranking dialog.
+for _ in $(seq 600); do grep -q ChickenRunn "$folder/순위.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q ChickenRunn "$folder/순위.txt" || e2e_fail "no listing with the name after 60 s"
+e2e_wait_dialog "$wid"
 xdotool key Return                             # the ranking dialog's OK
-sleep 1
 kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its window was closed"
 e2e_close_and_wait "$wid" "$game"
 game=
