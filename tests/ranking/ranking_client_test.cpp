@@ -153,7 +153,7 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpInRealTimeToo) {
   EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
-  EXPECT_LT(waited, kConnectLimitMs + 2000);
+  EXPECT_LT(waited, 4 * kConnectLimitMs);  // it gives up, however slow the machine
   EXPECT_EQ(InputState.mouseX, 123);  // the window was served while the connect waited
 }
 

@@ -137,14 +137,14 @@ bool ScriptedServer::ClientsTurn() {
 }
 
 void ScriptedServer::WaitForClientsTurn() {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!ClientsTurn() && std::chrono::steady_clock::now() < limit) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
 }
 
 bool ScriptedServer::WaitUntilDone() {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
