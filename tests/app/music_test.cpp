@@ -68,7 +68,7 @@ TEST_F(MusicTest, AFinishedPieceStartsAgainFromTheBeginning) {
   const uint32_t first = MusicLoop.playTag;
   ASSERT_NE(first, 0u) << "the dummy sound device plays";
   // The end of the play arrives through the pump as the music message and starts a new play.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (MusicLoop.playTag == first && std::chrono::steady_clock::now() < deadline) {
     WaitForMessage(20);
     PumpMessages();

@@ -29,7 +29,7 @@ fi
 
 "$bin/rankd" --port 0 --db "$db" 2>"$work/rankd.log" &
 server=$!
-for _ in $(seq 100); do grep -q "listening on" "$work/rankd.log" && break; sleep 0.1; done
+for _ in $(seq 600); do grep -q "listening on" "$work/rankd.log" && break; sleep 0.1; done
 port=$(grep -o "listening on [0-9.]*:[0-9]*" "$work/rankd.log" | head -n 1 | sed 's/.*://')
 [[ -n "$port" ]] || { cat "$work/rankd.log"; echo "FAIL: rankd did not start"; exit 1; }
 
