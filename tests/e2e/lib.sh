@@ -32,10 +32,10 @@ e2e_stop_x() {
   return 0
 }
 
-# Waits (up to $2 seconds, default 40) for a window titled $1 and prints its id. With a
+# Waits (up to $2 seconds, default 60) for a window titled $1 and prints its id. With a
 # process id as $3, stops waiting as soon as that process has ended.
 e2e_window() {
-  local name=$1 limit=${2:-40} pid=${3:-} i id
+  local name=$1 limit=${2:-60} pid=${3:-} i id
   for i in $(seq $((limit * 10))); do
     id=$(xdotool search --name "^${name}\$" 2>/dev/null | head -n 1)
     [[ -n "$id" ]] && { echo "$id"; return 0; }
@@ -116,7 +116,7 @@ e2e_close_and_wait() {
 
 # In a stage of window $1: holds space while the chicken walks up and down (its reach sweeps
 # every height the mobs walk at) until the score in the HUD's first line changes, at most
-# 40 s; pictures go to folder $2. Fails the test when no mob died. Leaves the keys up.
+# 90 s; pictures go to folder $2. Fails the test when no mob died. Leaves the keys up.
 e2e_attack_until_scored() {
   local id=$1 dir=$2 way=Up started=$SECONDS i=0 X Y WIDTH HEIGHT SCREEN
   eval "$(xdotool getwindowgeometry --shell "$id")"
@@ -127,7 +127,7 @@ e2e_attack_until_scored() {
   convert "$dir/stage-start.png" -crop "$crop" +repage -fill black +opaque "#0000FF" -depth 8 rgb:- \
     >"$dir/score0.rgb"
   xdotool keydown space
-  while ((SECONDS - started < 40)); do
+  while ((SECONDS - started < 90)); do
     if ((i++ % 4 == 0)); then
       xdotool keyup Up keyup Down keydown "$way"
       if [[ $way == Up ]]; then way=Down; else way=Up; fi
@@ -143,7 +143,7 @@ e2e_attack_until_scored() {
     fi
   done
   xdotool keyup Up keyup Down keyup space
-  e2e_fail "no mob was killed in 40 seconds of attacks"
+  e2e_fail "no mob was killed in 90 seconds of attacks"
 }
 
 # When the test is failing (status $1), prints each of the given log files that has
