@@ -68,6 +68,34 @@ bool MakeFolders(const std::string& path) {
   return true;
 }
 
+bool SameFolder(const std::string& a, const std::string& b) {
+  struct stat one, other;
+  return !b.empty() && stat(a.c_str(), &one) == 0 && stat(b.c_str(), &other) == 0 && one.st_dev == other.st_dev &&
+         one.st_ino == other.st_ino;
+}
+
+// Copies each data file whose copy in 'gameFolder' is missing or differs. Every data file
+// is read before anything is written, so a damaged installation changes nothing.
+void RefreshData(const std::string& dataFolder, const std::string& gameFolder) {
+  std::vector<std::vector<char>> data;
+  for (const char* name : kGameDataFiles) {
+    data.emplace_back();
+    errno = 0;
+    if (!ReadAll(dataFolder + "/" + name, data.back())) {
+      Report("the game data " + dataFolder + "/" + name + " cannot be read", errno ? errno : EIO);
+      return;
+    }
+  }
+  std::vector<char> present;
+  for (size_t i = 0; i < data.size(); ++i) {
+    const std::string target = gameFolder + "/" + kGameDataFiles[i];
+    if (ReadAll(target, present) && present == data[i]) continue;
+    int error = 0;
+    if (!WriteFileInPlace(target.c_str(), data[i].data(), data[i].size(), 0644, &error))
+      Report("cannot write " + target, error);
+  }
+}
+
 }  // namespace
 
 std::string UserGameFolder() {
@@ -100,50 +128,37 @@ std::string FindGameData(const std::string& programPath) {
   return "";
 }
 
-bool EnterGameFolder(const std::string& dataFolder, const std::string& gameFolder) {
-  if (gameFolder.empty() || gameFolder[0] != '/') {
-    std::fprintf(stderr, "brakkel: no home folder is known to keep the game in\n");
-    return false;
-  }
-  // Every data file is read before anything is written, so a damaged installation
-  // changes nothing.
-  std::vector<std::vector<char>> data;
-  for (const char* name : kGameDataFiles) {
-    data.emplace_back();
-    errno = 0;
-    if (!ReadAll(dataFolder + "/" + name, data.back())) {
-      Report("the game data " + dataFolder + "/" + name + " cannot be read", errno ? errno : EIO);
-      return false;
-    }
-  }
-  if (!MakeFolders(gameFolder)) return false;
-  std::vector<char> present;
-  for (size_t i = 0; i < data.size(); ++i) {
-    const std::string target = gameFolder + "/" + kGameDataFiles[i];
-    if (ReadAll(target, present) && present == data[i]) continue;
-    int error = 0;
-    if (!WriteFileInPlace(target.c_str(), data[i].data(), data[i].size(), 0644, &error)) {
-      Report("cannot write " + target, error);
-      return false;
-    }
-  }
-  if (chdir(gameFolder.c_str()) != 0) {
-    Report("cannot enter the game folder " + gameFolder, errno);
-    return false;
-  }
-  return true;
+bool HoldsGameData(const std::string& folder) {
+  for (const char* name : kGameDataFiles)
+    if (IsFile(folder + "/" + name)) return true;
+  return false;
 }
 
-bool EnterGameFolder() {
+void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolder) {
+  // A folder of the player's own data is played as it is: copying the shipped data over
+  // it would replace the player's pictures, sprites or music at every start. The per-user
+  // folder stays the game's own, refreshed wherever the program starts.
+  if (HoldsGameData(".") && !SameFolder(".", gameFolder)) return;
+  if (gameFolder.empty() || gameFolder[0] != '/') {
+    std::fprintf(stderr, "brakkel: no home folder is known to keep the game in; playing in the working directory\n");
+    return;
+  }
+  if (!MakeFolders(gameFolder)) return;
+  if (!dataFolder.empty()) RefreshData(dataFolder, gameFolder);
+  if (chdir(gameFolder.c_str()) != 0) Report("cannot enter the game folder " + gameFolder, errno);
+}
+
+void EnterGameFolder() {
   const std::string program = ProgramPath();
   const std::string data = FindGameData(program);
-  if (data.empty()) {
+  // Without the shipped data the game still plays in the player's folder, with what it
+  // holds from earlier starts: a missing file then meets the game's own answer (the
+  // sprite loader's box, the previous picture, silence), not a program that will not start.
+  if (data.empty())
     std::fprintf(stderr, "brakkel: the game data was not found beside %s (looked in %s/%s and %s/../data)\n",
                  program.empty() ? "the program" : program.c_str(), Folder(program).c_str(),
                  kInstalledDataFromPrograms, Folder(program).c_str());
-    return false;
-  }
-  return EnterGameFolder(data, UserGameFolder());
+  EnterGameFolder(data, UserGameFolder());
 }
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 #pragma once
-// The per-user game folder. The programs read their data and keep their rankings in the
-// working directory; an installed program, started from any directory, first moves into
-// its player's own folder and brings the game data there up to date.
+// The folder the game plays in. The programs read their data and keep their rankings in
+// the working directory: a folder that holds game data is played as it is; from anywhere
+// else a program moves into its player's own folder and brings the game data there up to
+// date.
 #include <string>
 
 namespace platform {
@@ -28,15 +29,23 @@ std::string ProgramPath();
 // them all.
 std::string FindGameData(const std::string& programPath);
 
-// Makes 'gameFolder' (and its missing parents, mode 0700), copies each data file from
-// 'dataFolder' whose copy there is missing or differs (through a temporary file and a
-// rename, so a copy is never left half written), leaves every other file there alone
-// (the rankings) and makes 'gameFolder' the working directory. On failure says why on
-// standard error and returns false; the working directory is then unchanged.
-bool EnterGameFolder(const std::string& dataFolder, const std::string& gameFolder);
+// True when 'folder' holds any of the seven data files (a regular file, or a link to one).
+bool HoldsGameData(const std::string& folder);
 
-// The programs' call before the window opens: the data found from the running program,
+// Chooses the folder the game plays in and makes it the working directory. A working
+// directory that holds any of the data files is a player's own game: the game plays there
+// with what it holds, and nothing is copied over it. Otherwise 'gameFolder' (the per-user
+// folder) is made if missing (with its missing parents, mode 0700), each data file from
+// 'dataFolder' whose copy there is missing or differs is copied (through a temporary file
+// and a rename, so a copy is never left half written), every other file there is left
+// alone (the rankings), and the game plays there; started in 'gameFolder' itself, it is
+// refreshed all the same. Never fails: what goes wrong is said on standard error, and the
+// game plays on with the files it finds (an empty 'dataFolder' copies nothing; a
+// 'gameFolder' that cannot be had leaves the working directory as it was).
+void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolder);
+
+// The programs' call before the window opens: the data found beside the running program,
 // the player's own folder.
-bool EnterGameFolder();
+void EnterGameFolder();
 
 }  // namespace platform

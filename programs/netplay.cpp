@@ -13,6 +13,6 @@ void RankOnline(int32_t /*mode*/, int32_t /*stage*/) { RunRankingExchange(); }
 EditionTraits Edition{9, true, true, RankOnline};
 
 int main() {
-  if (!platform::EnterGameFolder()) return 1;
+  platform::EnterGameFolder();
   return RunProgram();
 }

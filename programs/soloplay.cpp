@@ -1,4 +1,4 @@
-// soloplay: the game with its rankings kept in local files in the player's game folder.
+// soloplay: the game with its rankings kept in local files in the folder it plays in.
 #include "app/edition.h"
 #include "app/game_flow.h"
 #include "platform/game_folder.h"
@@ -9,7 +9,7 @@
 EditionTraits Edition{11, false, false, RankLocally};
 
 int main() {
-  if (!platform::EnterGameFolder()) return 1;
+  platform::EnterGameFolder();
   RemoveInterruptedSaves();
   return RunProgram();
 }

@@ -25,7 +25,7 @@ e2e_start_x
 
 export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER
-cd "$work"  # any folder: the game moves into its own
+cd "$work"  # a folder without game data: the game moves into the player's own
 "$bin/soloplay" >"$work/soloplay.log" 2>&1 &
 game=$!
 wid=$(e2e_window 'Brakkel!!' 40 "$game")

@@ -1,4 +1,5 @@
-// The per-user game folder: where it is, how the data gets there, what is left alone.
+// The folder the game plays in: a folder of the player's own data, or the per-user folder
+// (where it is, how the data gets there, what is left alone).
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -88,12 +89,17 @@ TEST_F(GameFolder, TheFolderFollowsTheDataHomeOrTheHomeFolder) {
   EXPECT_EQ(platform::UserGameFolder(), std::string(user->pw_dir) + "/.local/share/brakkel");
 }
 
-// A first start makes the folder and its missing parents for the player alone, copies
-// the seven files, leaves nothing else behind and moves into the folder.
-TEST_F(GameFolder, FirstStartMakesTheFolderAndCopiesTheData) {
-  PutData(root_ / "share");
-  const fs::path game = root_ / "home" / "data" / "brakkel";
-  ASSERT_TRUE(platform::EnterGameFolder((root_ / "share").string(), game.string()));
+// A first start from elsewhere makes the folder and its missing parents for the player
+// alone, copies the seven files, leaves nothing else behind and moves into the folder. A
+// later start, even from inside that folder, replaces what changed or went missing, keeps
+// files that are already right as they are, never touches the rankings or anything else
+// the player keeps there, and writes no file through a link in a data file's place.
+TEST_F(GameFolder, ThePlayersFolderIsMadeThenRefreshedAroundTheRankings) {
+  const fs::path share = root_ / "share", game = root_ / "home" / "data" / "brakkel";
+  PutData(share, "1");
+  fs::create_directories(root_ / "elsewhere");
+  fs::current_path(root_ / "elsewhere");
+  platform::EnterGameFolder(share.string(), game.string());
   EXPECT_EQ(fs::current_path(), game);
   for (const fs::path& made : {root_ / "home", root_ / "home" / "data", game}) {
     struct stat info;
@@ -103,19 +109,12 @@ TEST_F(GameFolder, FirstStartMakesTheFolderAndCopiesTheData) {
   std::set<std::string> expected(std::begin(platform::kGameDataFiles), std::end(platform::kGameDataFiles));
   EXPECT_EQ(Names(game), expected);
   for (const char* name : platform::kGameDataFiles) {
-    EXPECT_EQ(Slurp(game / name), Slurp(root_ / "share" / name)) << name;
+    EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
     EXPECT_EQ(fs::status(game / name).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   }
-}
 
-// A later start replaces what changed or went missing, keeps files that are already
-// right as they are, never touches the rankings or anything else the player keeps
-// there, and writes no file through a link that stands in a data file's place.
-TEST_F(GameFolder, LaterStartsRefreshTheDataAndLeaveTheRankingsAlone) {
-  const fs::path share = root_ / "share", game = root_ / "brakkel";
   PutData(share, "2");
-  PutData(game, "1");
   Put(game / "back.pcx", "back.pcx v2");  // already up to date
   fs::remove(game / "bgm.mp3");
   fs::remove(game / "foot.ani");
@@ -129,10 +128,11 @@ TEST_F(GameFolder, LaterStartsRefreshTheDataAndLeaveTheRankingsAlone) {
   for (int i = 0; i < 5; ++i) ASSERT_EQ(stat((game / kept[i]).c_str(), &before[i]), 0);
   ASSERT_EQ(stat((game / "back.pcx").c_str(), &backBefore), 0);
 
-  ASSERT_TRUE(platform::EnterGameFolder(share.string(), game.string()));
-  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
+  platform::EnterGameFolder(share.string(), game.string());  // started in the folder itself
+  EXPECT_EQ(fs::current_path(), game);
   EXPECT_FALSE(fs::is_symlink(game / "foot.ani"));
-  EXPECT_TRUE(fs::is_regular_file(game / "mop.ani"));
+  ASSERT_TRUE(fs::is_regular_file(game / "mop.ani"));  // else reading it below would wait
+  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
   EXPECT_EQ(Slurp(root_ / "elsewhere.txt"), "not game data");
   struct stat after;
   ASSERT_EQ(stat((game / "back.pcx").c_str(), &after), 0);
@@ -146,31 +146,41 @@ TEST_F(GameFolder, LaterStartsRefreshTheDataAndLeaveTheRankingsAlone) {
   EXPECT_EQ(Names(game).size(), 7u + 5u);  // no temporary file is left
 }
 
-// Missing data or a folder that cannot be made: a clear line on standard error, false,
-// the working directory as it was, and nothing written.
-TEST_F(GameFolder, FailuresAreReportedAndChangeNothing) {
+// What goes wrong is said on standard error and the game plays on with what it finds:
+// damaged shipped data copies nothing but the folder is still entered; a folder that
+// cannot be made, or no home folder, leaves the game in the working directory.
+TEST_F(GameFolder, FailuresAreReportedAndTheGamePlaysOn) {
   const fs::path share = root_ / "share", game = root_ / "brakkel";
-  PutData(share);
+  PutData(share, "2");
+  PutData(game, "1");
   fs::remove(share / "mop.ani");
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(platform::EnterGameFolder(share.string(), game.string()));
+  platform::EnterGameFolder(share.string(), game.string());
   std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("mop.ani"), std::string::npos) << said;
-  EXPECT_FALSE(fs::exists(game));
+  EXPECT_EQ(fs::current_path(), game);
+  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), std::string(name) + " v1");
 
-  PutData(share);
+  fs::current_path(start_);
+  platform::EnterGameFolder("", (root_ / "new").string());  // no shipped data known
+  EXPECT_EQ(fs::current_path(), root_ / "new");
+  EXPECT_TRUE(Names(root_ / "new").empty());
+
+  fs::current_path(start_);
   Put(root_ / "a-file", "");
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(platform::EnterGameFolder(share.string(), (root_ / "a-file" / "brakkel").string()));
+  platform::EnterGameFolder(share.string(), (root_ / "a-file" / "brakkel").string());
   said = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("cannot make the game folder"), std::string::npos) << said;
+  EXPECT_EQ(fs::current_path(), start_);
 
   ::testing::internal::CaptureStderr();
-  EXPECT_FALSE(platform::EnterGameFolder(share.string(), ""));
-  EXPECT_FALSE(platform::EnterGameFolder(share.string(), "relative/brakkel"));
+  platform::EnterGameFolder(share.string(), "");
+  platform::EnterGameFolder(share.string(), "relative/brakkel");
   said = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("no home folder"), std::string::npos) << said;
   EXPECT_EQ(fs::current_path(), start_);
+  EXPECT_FALSE(fs::exists(start_ / "relative"));
 }
 
 // The data is looked for beside the program: installed, then in the build tree; a
@@ -190,9 +200,11 @@ TEST_F(GameFolder, DataIsFoundBesideTheProgram) {
   EXPECT_EQ(platform::FindGameData(""), "");
 }
 
-// A real program copied into a made-up install tree, started from another folder,
-// finds its data through its own path and runs in the player's folder.
-TEST_F(GameFolder, AnInstalledProgramEntersThePlayersFolder) {
+// A real program copied into a made-up install tree finds its data through its own path.
+// Started in a folder of the player's own data (here only a "logo.pcx") it plays there,
+// copies nothing and makes no folder of its own; started anywhere else it plays in the
+// player's folder; without its shipped data it still plays there, saying what it missed.
+TEST_F(GameFolder, AnInstalledProgramPlaysInAFolderOfDataOrInThePlayersFolder) {
   const fs::path probe = fs::path(platform::ProgramPath()).parent_path() / "game_folder_probe";
   ASSERT_TRUE(fs::exists(probe)) << probe;
   const fs::path prefix = root_ / "prefix";
@@ -201,26 +213,39 @@ TEST_F(GameFolder, AnInstalledProgramEntersThePlayersFolder) {
   PutData(prefix / "bin" / platform::kInstalledDataFromPrograms);
   Put(root_ / "xdg" / "brakkel" / "easy.dat", "rankings");
 
-  auto run = [&](const std::string& environment, std::string& out) {
-    const std::string command = "cd / && " + environment + " '" + (prefix / "bin" / "game_folder_probe").string() + "' 2>&1";
+  auto run = [&](const fs::path& from, const std::string& environment, std::string& out) {
+    const std::string command = "cd '" + from.string() + "' && " + environment + " '" +
+                                (prefix / "bin" / "game_folder_probe").string() + "' 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;
     char buffer[4096];
     out.assign(buffer, std::fread(buffer, 1, sizeof buffer, pipe));
     return pclose(pipe);
   };
+  const std::string xdg = "XDG_DATA_HOME='" + (root_ / "xdg").string() + "'";
   std::string out;
-  EXPECT_EQ(run("XDG_DATA_HOME='" + (root_ / "xdg").string() + "'", out), 0) << out;
+  const fs::path own = root_ / "my game";
+  Put(own / "logo.pcx", "the player's own title picture");
+  EXPECT_EQ(run(own, "XDG_DATA_HOME='" + (root_ / "unused").string() + "'", out), 0) << out;
+  EXPECT_EQ(out, own.string() + "\n");
+  EXPECT_EQ(Names(own), std::set<std::string>{"logo.pcx"});
+  EXPECT_EQ(Slurp(own / "logo.pcx"), "the player's own title picture");
+  EXPECT_FALSE(fs::exists(root_ / "unused"));
+
+  EXPECT_EQ(run("/", xdg, out), 0) << out;
   EXPECT_EQ(out, (root_ / "xdg" / "brakkel").string() + "\n");
   for (const char* name : platform::kGameDataFiles)
     EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / name), Slurp(prefix / "share" / "brakkel" / name)) << name;
   EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
 
-  EXPECT_EQ(run("env -u XDG_DATA_HOME HOME='" + (root_ / "home").string() + "'", out), 0) << out;
+  EXPECT_EQ(run("/", "env -u XDG_DATA_HOME HOME='" + (root_ / "home").string() + "'", out), 0) << out;
   EXPECT_EQ(out, (root_ / "home" / ".local" / "share" / "brakkel").string() + "\n");
 
-  // Without its data the program says where it looked and gives up.
   fs::remove_all(prefix / "share");
-  EXPECT_NE(run("XDG_DATA_HOME='" + (root_ / "xdg").string() + "'", out), 0);
+  fs::remove(root_ / "xdg" / "brakkel" / "mop.ani");
+  EXPECT_EQ(run("/", xdg, out), 0) << out;
   EXPECT_NE(out.find("game data was not found"), std::string::npos) << out;
+  EXPECT_NE(out.find((root_ / "xdg" / "brakkel").string() + "\n"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(root_ / "xdg" / "brakkel" / "mop.ani"));
+  EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
 }

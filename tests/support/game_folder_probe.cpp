@@ -7,7 +7,7 @@
 #include "platform/game_folder.h"
 
 int main() {
-  if (!platform::EnterGameFolder()) return 1;
+  platform::EnterGameFolder();
   char folder[4096];
   if (!getcwd(folder, sizeof folder)) return 2;
   std::printf("%s\n", folder);
