@@ -15,6 +15,8 @@ namespace platform {
 namespace {
 
 SDL_Window* window = nullptr;
+// The window the player closed: hidden, and destroyed only when the display closes.
+SDL_Window* closedWindow = nullptr;
 bool videoStarted = false;
 
 uint16_t offscreen[kScreenPixels];
@@ -180,7 +182,14 @@ int32_t PackPoint(int x, int y) {
 void DestroyGameWindow() {
   // Dialogs belong to the game window and go with it.
   ForgetDialogs();
-  if (window) SDL_DestroyWindow(window);
+  // A closed window is hidden, and its X window kept until the display closes: SDL 2.26 may
+  // still send a wake-up to the window a wait was told of, and that, for a window already
+  // gone, is an X error that ends the program (seen at random when the window was closed).
+  if (window) SDL_HideWindow(window);
+  if (window && window != closedWindow) {
+    if (closedWindow) SDL_DestroyWindow(closedWindow);
+    closedWindow = window;
+  }
   window = nullptr;
   lastSurface = nullptr;
   wholeWindowDue = true;
@@ -361,6 +370,8 @@ bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }
 
 void CloseDisplay() {
   DestroyGameWindow();
+  if (closedWindow) SDL_DestroyWindow(closedWindow);
+  closedWindow = nullptr;
   if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   videoStarted = false;
 }

@@ -149,6 +149,9 @@ void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolde
 }
 
 void EnterGameFolder() {
+  const std::string gameFolder = UserGameFolder();
+  // A folder of the player's own data is played as it is, without looking for the shipped data.
+  if (HoldsGameData(".") && !SameFolder(".", gameFolder)) return;
   const std::string program = ProgramPath();
   const std::string data = FindGameData(program);
   // Without the shipped data the game still plays in the player's folder, with what it
@@ -158,7 +161,7 @@ void EnterGameFolder() {
     std::fprintf(stderr, "brakkel: the game data was not found beside %s (looked in %s/%s and %s/../data)\n",
                  program.empty() ? "the program" : program.c_str(), Folder(program).c_str(),
                  kInstalledDataFromPrograms, Folder(program).c_str());
-  EnterGameFolder(data, UserGameFolder());
+  EnterGameFolder(data, gameFolder);
 }
 
 }  // namespace platform
