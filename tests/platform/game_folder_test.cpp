@@ -248,4 +248,7 @@ TEST_F(GameFolder, AnInstalledProgramPlaysInAFolderOfDataOrInThePlayersFolder) {
   EXPECT_NE(out.find((root_ / "xdg" / "brakkel").string() + "\n"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(root_ / "xdg" / "brakkel" / "mop.ani"));
   EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
+  // A folder of the player's own data needs no shipped data: not a word about it.
+  EXPECT_EQ(run(own, xdg, out), 0) << out;
+  EXPECT_EQ(out, own.string() + "\n");
 }
