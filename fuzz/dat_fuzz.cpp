@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "ranking/local_ranking.h"
 
 namespace {
@@ -66,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (lines != kRankTextLines || start != len) __builtin_trap();
 
   static char utf8[4 * kRankTextCap];
-  platform::Cp949ToUtf8(text, len, utf8, sizeof utf8);
+  Cp949ToUtf8(text, len, utf8, sizeof utf8);
   return 0;
 }

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/cp949.h"
-#include "ranking/protocol.h"
-#include "tools/rankd/exchange.h"
-#include "tools/rankd/store.h"
+#include "wire/cp949.h"
+#include "wire/protocol.h"
+#include "server/rankd/exchange.h"
+#include "server/rankd/store.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ bool KeepableName(const std::string& name) {
     const auto c = static_cast<unsigned char>(ch);
     if (c < 0x20 || c == 0x7F) return false;
   }
-  return platform::Cp949Valid(name.data(), name.size());
+  return Cp949Valid(name.data(), name.size());
 }
 
 bool Keepable(const rankd::Score& s) {

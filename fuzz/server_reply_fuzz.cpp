@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ranking/dialogs.h"
-#include "ranking/protocol.h"
+#include "wire/protocol.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
 

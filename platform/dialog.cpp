@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/internal.h"
 
 namespace {

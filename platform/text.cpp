@@ -11,7 +11,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/display.h"
 #include "platform/internal.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 
 namespace platform {
 

@@ -11,11 +11,11 @@
 #include "game/random.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/files.h"
-#include "ranking/rank_text.h"
+#include "wire/rank_text.h"
 #include "res/dialog_templates.h"
 
 namespace {
@@ -92,7 +92,7 @@ void LoadRankText() {
   // boundary, instead of running past the buffer.
   const size_t got = std::fread(rankTextBuffer, 1, sizeof rankTextBuffer, file);
   std::fclose(file);
-  const size_t keep = platform::Cp949FitLength(rankTextBuffer, got, sizeof rankTextBuffer - 1);
+  const size_t keep = Cp949FitLength(rankTextBuffer, got, sizeof rankTextBuffer - 1);
   std::memset(rankTextBuffer + keep, 0, sizeof rankTextBuffer - keep);
 }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "ranking/rank_text.h"
+#include "wire/rank_text.h"
 
 // The ranking table of the difficulty played last; all zero at start.
 extern ScoreTable LocalScoreTable;

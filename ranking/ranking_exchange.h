@@ -4,7 +4,7 @@
 // player enters, otherwise declined; the server's ranking text is then shown.
 #include <cstdint>
 
-#include "ranking/protocol.h"
+#include "wire/protocol.h"
 
 // The ranking server's address, fixed when the program is built (127.0.0.1 by default).
 extern const char kRankingServerAddress[];

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "ranking/dialogs.h"
-#include "ranking/protocol.h"
+#include "wire/protocol.h"
 
 ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text,
                           size_t textCap) {
@@ -38,7 +38,7 @@ ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t hel
       // One byte beyond what is shown tells whether the last one begins a double-byte
       // character that would be cut in half.
       if (held < shown + 1) return {};
-      const size_t keep = platform::Cp949FitLength(reinterpret_cast<const char*>(bytes), shown + 1, shown);
+      const size_t keep = Cp949FitLength(reinterpret_cast<const char*>(bytes), shown + 1, shown);
       std::memcpy(text, bytes, keep);
       text[keep] = 0;
       reply.dropLeft = reply.textLength - static_cast<uint32_t>(shown + 1);

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages.txt that are missing: all of them,
-# or with "play" only those the build and the game need (the list up to its tests' part).
-# Quiet when everything is there. Uses apt-get as root, sudo otherwise.
+# Installs the Debian packages of scripts/packages.txt that are missing: those the tests need
+# (everything), or with "play" those the game's build and play need, or with "server" those
+# that build and test the ranking server alone. Quiet when everything is there. Uses apt-get
+# as root, sudo otherwise.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+use=${1:-tests}
+case $use in play | server | tests) ;; *) echo "usage: $0 [play|server|tests]" >&2; exit 2 ;; esac
 missing=()
-while read -r pkg; do
-  [[ ${1:-} == play && $pkg == "# Tests only"* ]] && break
+while read -r pkg uses; do
   [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+  [[ " $uses " == *" $use "* ]] || continue
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
 done < "$here/packages.txt"

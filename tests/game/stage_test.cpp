@@ -28,7 +28,7 @@ constexpr uint32_t kClockStart = 100000;
 
 std::string Cp949(const char* utf8) {
   char out[256];
-  const size_t n = platform::Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
+  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
   return std::string(out, n);
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/text.h"

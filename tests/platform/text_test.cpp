@@ -13,13 +13,13 @@ namespace {
 
 std::string ToCp949(const std::string& utf8) {
   char out[256];
-  size_t n = platform::Utf8ToCp949(utf8.data(), utf8.size(), out, sizeof out);
+  size_t n = Utf8ToCp949(utf8.data(), utf8.size(), out, sizeof out);
   return std::string(out, n);
 }
 
 std::string ToUtf8(const std::string& cp949) {
   char out[256];
-  size_t n = platform::Cp949ToUtf8(cp949.data(), cp949.size(), out, sizeof out);
+  size_t n = Cp949ToUtf8(cp949.data(), cp949.size(), out, sizeof out);
   return std::string(out, n);
 }
 
@@ -89,7 +89,7 @@ TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
   EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");
   uint32_t cps[8];
   std::string bad("\xB0\xA1\xFFZ");
-  size_t n = platform::Cp949ToCodepoints(bad.data(), bad.size(), cps, 8);
+  size_t n = Cp949ToCodepoints(bad.data(), bad.size(), cps, 8);
   ASSERT_EQ(n, 3u);
   EXPECT_EQ(cps[0], 0xAC00u);
   EXPECT_EQ(cps[1], 0xFFFDu);
@@ -100,17 +100,17 @@ TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
 
 TEST(CodePage949, NeverCutsADoubleByteCharacter) {
   std::string name = ToCp949("가나다");  // 6 bytes
-  EXPECT_EQ(platform::Cp949FitLength(name.data(), name.size(), 5), 4u);
-  EXPECT_EQ(platform::Cp949FitLength(name.data(), name.size(), 6), 6u);
+  EXPECT_EQ(Cp949FitLength(name.data(), name.size(), 5), 4u);
+  EXPECT_EQ(Cp949FitLength(name.data(), name.size(), 6), 6u);
   std::string mixed = ToCp949("ab가");
-  EXPECT_EQ(platform::Cp949FitLength(mixed.data(), mixed.size(), 3), 2u);
+  EXPECT_EQ(Cp949FitLength(mixed.data(), mixed.size(), 3), 2u);
   // A conversion into a small buffer stops before a character that does not fit whole.
   char out[4];
-  size_t n = platform::Utf8ToCp949("가나", std::strlen("가나"), out, sizeof out);
+  size_t n = Utf8ToCp949("가나", std::strlen("가나"), out, sizeof out);
   EXPECT_EQ(n, 2u);
   EXPECT_EQ(std::string(out), ToCp949("가"));
   char utf[6];
-  n = platform::Cp949ToUtf8(name.data(), name.size(), utf, sizeof utf);
+  n = Cp949ToUtf8(name.data(), name.size(), utf, sizeof utf);
   EXPECT_EQ(std::string(utf, n), "가");
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/rankd/harness.h"
-#include "tools/rankd/store.h"
+#include "server/rankd/store.h"
 
 namespace rankd_test {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "tests/rankd/harness.h"
-#include "tools/rankd/exchange.h"
-#include "tools/rankd/options.h"
-#include "tools/rankd/store.h"
+#include "server/rankd/exchange.h"
+#include "server/rankd/options.h"
+#include "server/rankd/store.h"
 
 namespace {
 

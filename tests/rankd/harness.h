@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "ranking/protocol.h"
-#include "ranking/rank_text.h"
-#include "tools/rankd/exchange.h"
+#include "wire/protocol.h"
+#include "wire/rank_text.h"
+#include "server/rankd/exchange.h"
 
 namespace rankd {
 // How a kept score shows in a failed expectation.

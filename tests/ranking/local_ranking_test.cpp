@@ -21,7 +21,7 @@
 #include "game/counters.h"
 #include "game/random.h"
 #include "platform/clock.h"
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/files.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
@@ -160,7 +160,7 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
   // "     1등                   0점   0판   0콤보          0초", the empty row
   const char* emptyUtf8 = "     1등                   0점   0판   0콤보          0초";
   char emptyRow[kRankLineCap];
-  platform::Utf8ToCp949(emptyUtf8, std::strlen(emptyUtf8), emptyRow, sizeof emptyRow);
+  Utf8ToCp949(emptyUtf8, std::strlen(emptyUtf8), emptyRow, sizeof emptyRow);
   ASSERT_EQ(std::strlen(emptyRow), 57u);
   const std::string listing = ReadAll(kRankTextFileName);
   EXPECT_EQ(listing.substr(59 * 2, 59), std::string(emptyRow) + "\r\n");
@@ -242,7 +242,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   EXPECT_EQ(lines, 22u);
   EXPECT_NE(listing.find(std::string("\xff\xfe\x80", 3)), std::string::npos);
   char utf8[4 * kRankTextCap];
-  const size_t n = platform::Cp949ToUtf8(listing.data(), listing.size(), utf8, sizeof utf8);
+  const size_t n = Cp949ToUtf8(listing.data(), listing.size(), utf8, sizeof utf8);
   EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // U+FFFD
 
   WriteAll("easy.dat", std::string(kScoreFileBytes + 100, '\x01'));  // bytes past the table are ignored

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/display.h"
 #include "res/dialog_templates.h"
 #include "ranking/dialogs.h"
 
 std::string Cp949(const char* utf8) {
   char out[512];
-  return std::string(out, platform::Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
+  return std::string(out, Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
 }
 
 std::string DialogText(Dialog* dialog) {

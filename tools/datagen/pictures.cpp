@@ -37,7 +37,7 @@ class Scatter {
 // Code page 949 text (as the game holds it) to UTF-8 for the renderer.
 std::string Utf8(const char* cp949) {
   char out[256];
-  platform::Cp949ToUtf8(cp949, std::strlen(cp949), out, sizeof out);
+  Cp949ToUtf8(cp949, std::strlen(cp949), out, sizeof out);
   return out;
 }
 

@@ -116,7 +116,7 @@ void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int
 // a blue body.
 void DrawHudText(Sheet& sheet, int x, int y, const char* cp949) {
   char utf8[512];
-  platform::Cp949ToUtf8(cp949, std::strlen(cp949), utf8, sizeof utf8);
+  Cp949ToUtf8(cp949, std::strlen(cp949), utf8, sizeof utf8);
   std::vector<uint8_t> mask;
   int w = 0, h = 0;
   if (!platform::RenderTextMask(24, utf8, mask, w, h)) return;

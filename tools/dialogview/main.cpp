@@ -21,10 +21,10 @@
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 #include "platform/display.h"
 #include "ranking/dialogs.h"
-#include "ranking/rank_text.h"
+#include "wire/rank_text.h"
 
 EditionTraits Edition;
 
@@ -57,7 +57,7 @@ void MakeListing(char (&text)[kRankTextCap]) {
                                    "Ilsa",   "최고수",   "zz",       "막걸리",   ""};
   ScoreTable table;
   for (int i = 0; i < kScoreRows; ++i) {
-    platform::Utf8ToCp949(names[i], std::strlen(names[i]), table.row[i].name, kScoreNameBytes);
+    Utf8ToCp949(names[i], std::strlen(names[i]), table.row[i].name, kScoreNameBytes);
     if (!*names[i]) continue;
     table.row[i].score = 98765u - static_cast<uint32_t>(i) * 4321u;
     table.row[i].stage = 14 - i / 2;
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
 
   ShowNameDialog();
   char name[kPlayerNameBytes * 2];
-  platform::Cp949ToUtf8(playerName, std::strlen(playerName), name, sizeof name);
+  Cp949ToUtf8(playerName, std::strlen(playerName), name, sizeof name);
   std::printf("name: \"%s\" (%zu bytes)\n", name, std::strlen(playerName));
 
   static char listing[kRankTextCap];

@@ -1,5 +1,5 @@
 // rankd's options: --name value or --name=value.
-#include "tools/rankd/options.h"
+#include "server/rankd/options.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,11 +1,11 @@
 // The server's side of one ranking exchange, and the rules a submission must pass.
-#include "tools/rankd/exchange.h"
+#include "server/rankd/exchange.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/cp949.h"
-#include "tools/rankd/store.h"
+#include "wire/cp949.h"
+#include "server/rankd/store.h"
 
 namespace rankd {
 
@@ -49,7 +49,7 @@ Verdict JudgeSubmission(const ScoreSubmission& s, uint32_t thresholdSent) {
     const auto c = static_cast<unsigned char>(s.name[i]);
     if (c < 0x20 || c == 0x7F) return Verdict::NameControl;
   }
-  if (!platform::Cp949Valid(s.name, length)) return Verdict::NameNotCp949;
+  if (!Cp949Valid(s.name, length)) return Verdict::NameNotCp949;
   if (s.stage < 1) return Verdict::StageBelowOne;
   if (s.bestCombo < 0) return Verdict::ComboNegative;
   if (s.playSeconds > 0x7FFFFFFFu) return Verdict::SecondsNegative;

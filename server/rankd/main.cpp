@@ -1,4 +1,4 @@
 // rankd, the ranking server netplay talks to.
-#include "tools/rankd/server.h"
+#include "server/rankd/server.h"
 
 int main(int argc, char** argv) { return rankd::RankdMain(argc, argv); }

@@ -1,5 +1,5 @@
 // rankload: a load program for rankd, all on one thread (asio, C++20 coroutines).
-#include "tools/rankload/load.h"
+#include "server/rankload/load.h"
 
 #include <netinet/in.h>
 
@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "ranking/protocol.h"
-#include "tools/rankd/exchange.h"
-#include "tools/rankd/server.h"
-#include "tools/rankd/store.h"
+#include "wire/protocol.h"
+#include "server/rankd/exchange.h"
+#include "server/rankd/server.h"
+#include "server/rankd/store.h"
 
 namespace rankload {
 namespace {

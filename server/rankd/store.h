@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ranking/rank_text.h"
-#include "tools/rankd/exchange.h"
+#include "wire/rank_text.h"
+#include "server/rankd/exchange.h"
 
 namespace rankd {
 

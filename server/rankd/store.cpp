@@ -1,5 +1,5 @@
 // The memory engine and the choice of engine by the --db value.
-#include "tools/rankd/store.h"
+#include "server/rankd/store.h"
 
 #include <algorithm>
 

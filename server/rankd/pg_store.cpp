@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/rankd/store.h"
+#include "server/rankd/store.h"
 
 namespace rankd {
 namespace {

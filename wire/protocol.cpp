@@ -1,5 +1,5 @@
 // The ranking messages' byte layouts.
-#include "ranking/protocol.h"
+#include "wire/protocol.h"
 
 #include <cstring>
 

@@ -1,10 +1,9 @@
 #pragma once
 // Code page 949, the encoding of every text the game holds, and its conversion to and
-// from UTF-8 at the edges (drawing, typing, file names). Needs nothing but the C library.
+// from UTF-8 at the edges (drawing, typing, file names). Needs nothing but the C library,
+// so the ranking server shares it.
 #include <cstddef>
 #include <cstdint>
-
-namespace platform {
 
 // Code page 949 <-> UTF-8. Bad bytes become U+FFFD (or '?' towards code page 949).
 // Output is always zero-terminated and never cut through a character; the result is
@@ -20,4 +19,3 @@ size_t Cp949FitLength(const char* text, size_t len, size_t maxBytes);
 // True when every byte of the text belongs to a valid code page 949 character.
 bool Cp949Valid(const char* text, size_t len);
 
-}  // namespace platform

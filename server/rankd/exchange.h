@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ranking/protocol.h"
-#include "ranking/rank_text.h"
+#include "wire/protocol.h"
+#include "wire/rank_text.h"
 
 namespace rankd {
 

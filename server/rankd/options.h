@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ranking/protocol.h"
+#include "wire/protocol.h"
 
 namespace rankd {
 

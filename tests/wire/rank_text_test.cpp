@@ -4,15 +4,15 @@
 #include <cstring>
 #include <string>
 
-#include "platform/cp949.h"
-#include "ranking/protocol.h"
-#include "ranking/rank_text.h"
+#include "wire/cp949.h"
+#include "wire/protocol.h"
+#include "wire/rank_text.h"
 
 namespace {
 
 std::string Cp949(const char* utf8) {
   char out[512];
-  const size_t n = platform::Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
+  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
   return std::string(out, n);
 }
 
@@ -29,7 +29,7 @@ TEST(RankText, EmptyRowAndHeadersAreExact) {
   EXPECT_EQ(std::string(ScoreFileHeaders[8]), Cp949("에디트 없는 나라 좋은 나라~~           "));
   for (const char* header : ScoreFileHeaders) {
     EXPECT_EQ(std::strlen(header), kScoreHeaderBytes);
-    EXPECT_TRUE(platform::Cp949Valid(header, kScoreHeaderBytes));
+    EXPECT_TRUE(Cp949Valid(header, kScoreHeaderBytes));
   }
 }
 
@@ -79,7 +79,7 @@ TEST(RankText, HandEditedNamesAreCutToFit) {
   row.name[98] = 0;
   n = FormatRankLine(row, 20, line);
   EXPECT_LE(n, 99u);
-  EXPECT_TRUE(platform::Cp949Valid(line, n));
+  EXPECT_TRUE(Cp949Valid(line, n));
 
   // A line break inside a name would split the listing's lines.
   ScoreEntry broken;
@@ -201,10 +201,10 @@ TEST(RankMessages, LayoutsAndCheckCode) {
 }
 
 TEST(CodePage949, ValidityOfStoredBytes) {
-  EXPECT_TRUE(platform::Cp949Valid("", 0));
-  EXPECT_TRUE(platform::Cp949Valid(Cp949("닭Ab").c_str(), 4));
-  EXPECT_FALSE(platform::Cp949Valid("\xB0", 1));      // a lead byte alone
-  EXPECT_FALSE(platform::Cp949Valid("a\xFF" "b", 3));  // not a character
+  EXPECT_TRUE(Cp949Valid("", 0));
+  EXPECT_TRUE(Cp949Valid(Cp949("닭Ab").c_str(), 4));
+  EXPECT_FALSE(Cp949Valid("\xB0", 1));      // a lead byte alone
+  EXPECT_FALSE(Cp949Valid("a\xFF" "b", 3));  // not a character
 }
 
 }  // namespace

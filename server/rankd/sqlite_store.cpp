@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tools/rankd/store.h"
+#include "server/rankd/store.h"
 
 namespace rankd {
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "tools/rankd/options.h"
-#include "tools/rankd/store.h"
+#include "server/rankd/options.h"
+#include "server/rankd/store.h"
 
 namespace rankd {
 

@@ -1,11 +1,11 @@
 // The ranking rows, their file layout and the listing text.
-#include "ranking/rank_text.h"
+#include "wire/rank_text.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "platform/cp949.h"
-#include "ranking/protocol.h"
+#include "wire/cp949.h"
+#include "wire/protocol.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ size_t FormatRankLine(const ScoreEntry& row, int32_t rank, char out[kRankLineCap
   // A hand-edited name may lack its terminator or be too long: cut it to fit.
   const size_t stored = strnlen(row.name, kScoreNameBytes);
   char name[kScoreNameBytes + 1];
-  const size_t keep = platform::Cp949FitLength(row.name, stored, room);
+  const size_t keep = Cp949FitLength(row.name, stored, room);
   for (size_t i = 0; i < keep; ++i) {
     const auto c = static_cast<unsigned char>(row.name[i]);
     name[i] = c < 0x20 || c == 0x7F ? '?' : row.name[i];  // a line break would split the listing

@@ -1,12 +1,11 @@
 // Code page 949 <-> UTF-8 through iconv: the only place the game's texts change encoding.
-#include "platform/cp949.h"
+#include "wire/cp949.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstring>
 
-namespace platform {
 namespace {
 
 // Converters stay open for the whole run, so converting allocates nothing.
@@ -106,4 +105,3 @@ bool Cp949Valid(const char* text, size_t len) {
   return true;
 }
 
-}  // namespace platform

@@ -1,5 +1,5 @@
 // The ranking server's network side and its store thread.
-#include "tools/rankd/server.h"
+#include "server/rankd/server.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
 // rankload, the ranking server's load program.
-#include "tools/rankload/load.h"
+#include "server/rankload/load.h"
 
 int main(int argc, char** argv) { return rankload::RankloadMain(argc, argv); }
