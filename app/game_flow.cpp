@@ -6,6 +6,7 @@
 #include "app/edition.h"
 #include "app/music.h"
 #include "app/screens.h"
+#include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
@@ -21,8 +22,6 @@
 
 void PlayOneGame() {
   GameSrand(platform::Ticks());
-  int32_t mobs = kFirstStageMobs;
-  int32_t target = kFirstStageTarget;
   Counters.gameOver = 0;
   Counters.score = 0;
   Counters.escapedMobs = 0;
@@ -41,10 +40,8 @@ void PlayOneGame() {
   Counters.gameStartTime = platform::Ticks();
 
   // Stages until one is not cleared; the stage number is then that stage's.
-  while (PlayStage(Counters.stageNumber, mobs, target) == 1) {
-    mobs += kStageMobStep;
-    target += kStageTargetStep;
-    if (target >= kHighestTarget) target = kHighestTarget;
+  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber),
+                   StageTarget(Counters.stageNumber)) == 1) {
     ++Counters.stageNumber;
   }
   if (Edition.rankingStep) Edition.rankingStep(Counters.gameMode, Counters.stageNumber);

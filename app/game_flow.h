@@ -2,12 +2,6 @@
 // The whole run: start-up, the title logo once, game after game, shutdown.
 #include <cstdint>
 
-// Stage n has 100 x n mobs and a target of 30 + 5 (n - 1) percent, never above 100.
-inline constexpr int32_t kFirstStageMobs = 100;
-inline constexpr int32_t kStageMobStep = 100;
-inline constexpr int32_t kFirstStageTarget = 30;
-inline constexpr int32_t kStageTargetStep = 5;
-inline constexpr int32_t kHighestTarget = 100;
 // Lives at the start of a normal and of a hardcore game; easy leaves them as they were.
 inline constexpr int32_t kNormalLives = 10;
 inline constexpr int32_t kHardcoreLives = 1;

@@ -39,14 +39,14 @@ bool OpenScene() {
   return true;
 }
 
-void StartHeaviestStage(StageRun& run) {
+void StartHeaviestStage(StageScreen& screen) {
   platform::UseFakeClock(1000);
   GameSrand(1);
   Counters = GameCounters{};
   Counters.gameMode = GameModeNormal;
   Counters.lives = 10;
   Player = PlayerRecord{};
-  run.Start(50, kMobPoolSize, 100);
+  screen.Start(50, kMobPoolSize, 100);
   for (int32_t i = 0; i < kMobPoolSize; ++i) {
     Mob& mob = MobPool[i];
     mob.x = i < 250 ? -140 + (i * 780) / 250 : 700 + (i % 150) * 100;
@@ -55,12 +55,12 @@ void StartHeaviestStage(StageRun& run) {
   InputState.keyDown[platform::VK_SPACE] = 1;
 }
 
-bool OpenHeaviestStage(benchmark::State& state, StageRun& run) {
+bool OpenHeaviestStage(benchmark::State& state, StageScreen& screen) {
   if (!OpenScene()) {
     state.SkipWithError("no window, font or game data");
     return false;
   }
-  StartHeaviestStage(run);
+  StartHeaviestStage(screen);
   return true;
 }
 

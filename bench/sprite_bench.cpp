@@ -163,8 +163,8 @@ void CheckSamePixels(SdlScene& sdl, SdlWay way, const std::vector<SpriteDraw>& d
 }
 
 void BM_SpritesOurs(benchmark::State& state) {
-  StageRun run;
-  if (!OpenHeaviestStage(state, run)) return;
+  StageScreen screen;
+  if (!OpenHeaviestStage(state, screen)) return;
   const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
   for (auto _ : state) {
     DrawOurs(draws);
@@ -176,8 +176,8 @@ void BM_SpritesOurs(benchmark::State& state) {
 BENCHMARK(BM_SpritesOurs)->Unit(benchmark::kMillisecond);
 
 void SdlSprites(benchmark::State& state, SdlWay way) {
-  StageRun run;
-  if (!OpenHeaviestStage(state, run)) return;
+  StageScreen screen;
+  if (!OpenHeaviestStage(state, screen)) return;
   const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
   {
     auto sdl = std::make_unique<SdlScene>(way);

@@ -13,16 +13,16 @@
 namespace {
 
 void BM_StageFrameFullPool(benchmark::State& state) {
-  StageRun run;
-  if (!OpenHeaviestStage(state, run)) return;
+  StageScreen screen;
+  if (!OpenHeaviestStage(state, screen)) return;
   const std::array<Mob, kMobPoolSize> placed = MobPool;
   for (auto _ : state) {
     state.PauseTiming();
     MobPool = placed;
     Counters.lives = 10;
-    run.stageBannerTicks = 49;  // drawn at size 50
+    screen.run.stageBannerTicks = 49;  // drawn at size 50
     state.ResumeTiming();
-    run.Frame();
+    screen.Frame();
   }
   benchmark::DoNotOptimize(FrameBuffer[0]);
   state.counters["onScreen"] = 250;

@@ -1,6 +1,5 @@
 #include "game/player.h"
 
-#include "app/window.h"
 #include "game/counters.h"
 #include "game/mob.h"
 #include "gfx/sprite.h"
@@ -26,11 +25,9 @@ void StepFoot(int32_t& phase, int32_t& direction) {
   }
 }
 
-bool KeyDown(uint32_t virtualKey) { return InputState.keyDown[virtualKey] != 0; }
-
 }  // namespace
 
-void PlayerRecord::Update() {
+void PlayerRecord::Update(const StageInput& input) {
   if (attacking == 1) {
     ++animCounter;
     if (animCounter > 19) {
@@ -40,17 +37,17 @@ void PlayerRecord::Update() {
       ResolveAttack();
     }
   }
-  Move();
+  Move(input);
 }
 
-void PlayerRecord::Move() {
-  if (KeyDown(platform::VK_UP) && y >= kPlayerTop + kPlayerStep) y -= kPlayerStep;
-  if (KeyDown(platform::VK_DOWN) && y <= kPlayerBottom - kPlayerStep) y += kPlayerStep;
-  if (KeyDown(platform::VK_RIGHT)) x = WrapAdd(x, kPlayerStep);
-  if (KeyDown(platform::VK_LEFT)) x = WrapAdd(x, -kPlayerStep);
+void PlayerRecord::Move(const StageInput& input) {
+  if (input.up && y >= kPlayerTop + kPlayerStep) y -= kPlayerStep;
+  if (input.down && y <= kPlayerBottom - kPlayerStep) y += kPlayerStep;
+  if (input.right) x = WrapAdd(x, kPlayerStep);
+  if (input.left) x = WrapAdd(x, -kPlayerStep);
   Animate();
   Animate();
-  if (attacking == 0 && KeyDown(platform::VK_SPACE)) {
+  if (attacking == 0 && input.attack) {
     attacking = 1;
     animCounter = 10;
   }

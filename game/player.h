@@ -2,6 +2,8 @@
 // The chicken: movement by the arrow keys, its running feet, and the attack on space.
 #include <cstdint>
 
+#include "game/stage_input.h"
+
 // Offsets of the rear foot (dxA, dyA) and the front foot (dxB, dyB), by body frame
 // (animCounter / 5). A foot is drawn at (x + dx - 100, y + dy - 90).
 struct FootOffset {
@@ -37,9 +39,9 @@ struct PlayerRecord {
   int32_t animCounter = 0;  // 0..9 walking, 10..19 attacking; / 5 is the body frame
   uint8_t attacking = 0;
 
-  // One frame: finishes a running attack (resolving it), then moves.
-  void Update();
-  void Move();
+  // One frame: finishes a running attack (resolving it), then moves by the input.
+  void Update(const StageInput& input);
+  void Move(const StageInput& input);
   void Animate();
   void Draw() const;
 };

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
-#include "app/window.h"
 #include "game/counters.h"
 #include "game/mob.h"
 #include "game/player.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
-#include "platform/clock.h"
-#include "platform/text.h"
 
 namespace {
 
@@ -28,31 +24,13 @@ constexpr const char* kHudStageFormat =
 // "어텍콤보 %d 최고 %d"
 constexpr const char* kHudComboFormat = "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8 %d \xc3\xd6\xb0\xed %d";
 
-constexpr const char* kStageBannerFormat = "STAGE %d";
-constexpr const char* kClearText = "STAGE CLEAR!!";
-constexpr const char* kFailedText = "STAGE FAILED!!";
-
-// The font heights of both banners at a size: the texts are made ready and drawn at these.
-constexpr int32_t StageBannerHeight(int32_t size) { return 2 * size; }
-constexpr int32_t EndBannerHeight(int32_t size) { return 2 * size + 12; }
-
 constexpr int32_t kStageBannerLastTick = 100;
 constexpr int32_t kEndBannerLastTick = 100;
 
-// Draws a banner text centred on the screen by its size: a black rim, then white.
-void DrawBanner(int32_t cellHeight, int32_t size, const char* text) {
-  static constexpr platform::TextPass kPasses[5] = {
-      {1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, -1, 0, 0, 0}, {0, 0, 255, 255, 255},
-  };
-  if (cellHeight < 1) return;
-  const int32_t length = static_cast<int32_t>(std::strlen(text));
-  // Centred by the size, not by the font's real advance (the end banner's is size + 6).
-  const int32_t x0 = 320 - (length * size) / 2;
-  const int32_t y0 = 240 - size / 2;
-  platform::DrawText(cellHeight, x0, y0, text, kPasses, 5);
-}
-
 }  // namespace
+
+const char* const HudFormats[4] = {kHudTimeFormat, kHudMobFormat, kHudStageFormat,
+                                   kHudComboFormat};
 
 int32_t KillRatio(int32_t kills, int32_t count) {
   if (count <= 0) return 0;
@@ -71,54 +49,28 @@ void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaini
   std::snprintf(out.line[3], kHudLineBytes, kHudComboFormat, Counters.combo, Counters.bestCombo);
 }
 
-void DrawStageBanner(int32_t stage, int32_t size) {
-  char text[32];
-  std::snprintf(text, sizeof text, kStageBannerFormat, stage);
-  DrawBanner(StageBannerHeight(size), size, text);
-}
+int32_t StageMobCount(int32_t stage) { return kFirstStageMobs + kStageMobStep * (stage - 1); }
 
-void DrawEndBanner(int32_t size, bool cleared) {
-  DrawBanner(EndBannerHeight(size), size, cleared ? kClearText : kFailedText);
-}
-
-void PrepareStageTexts(int32_t stage) {
-  for (const char* text : {kHudTimeFormat, kHudMobFormat, kHudStageFormat, kHudComboFormat,
-                           "0123456789-", GameModeNames[0], GameModeNames[1], GameModeNames[2]}) {
-    platform::PrepareText(kTextFontHeight, text);
-  }
-  char banner[32];
-  std::snprintf(banner, sizeof banner, kStageBannerFormat, stage);
-  for (int32_t size = 1; size <= 50; ++size) platform::PrepareText(StageBannerHeight(size), banner);
-  for (int32_t size = 0; size <= 50; ++size) {
-    platform::PrepareText(EndBannerHeight(size), kClearText);
-    platform::PrepareText(EndBannerHeight(size), kFailedText);
-  }
+int32_t StageTarget(int32_t stage) {
+  return std::min(kFirstStageTarget + kStageTargetStep * (stage - 1), kHighestTarget);
 }
 
 void StageRun::Start(int32_t stageNumber, int32_t count, int32_t targetPercent) {
   *this = StageRun{};
   stage = stageNumber;
-  // Before the clock is read: the first stage of a run opens the banner fonts here.
-  PrepareStageTexts(stage);
   // The pool holds 5000 mobs: larger stages (51 on) play with all of them, and the
   // kill ratio and the HUD count those, so every stage can still be cleared.
   mobs = std::clamp(count, 1, kMobPoolSize);
   target = targetPercent;
-  lastFrameTime = platform::Ticks();
   Counters.stageKills = 0;
   Counters.combo = 0;
   for (int32_t i = 0; i < mobs; ++i) MobPool[i].Spawn();
 }
 
-void StageRun::Frame() {
-  PumpMessages();
-  Player.Update();
+void StageRun::Frame(const StageInput& input, uint32_t now) {
+  Player.Update(input);
   for (Mob& mob : MobPool) mob.Update();
-  if (InputState.quit != 0) running = false;
-  if (InputState.keyDown[platform::VK_ESCAPE] != 0) {
-    running = false;
-    InputState.keyDown[platform::VK_ESCAPE] = 0;  // the next screen must not see it
-  }
+  if (input.quit || input.leave) running = false;
 
   ShowPictureScrolled(Counters.scrollOffset);
   Counters.scrollOffset += kScrollStep;
@@ -130,38 +82,26 @@ void StageRun::Frame() {
     cleared = Result() == 1;
   }
   Player.Draw();
-  CopyFrameToOffscreen();
-
-  FormatHudLines(hud, stage, mobs, remaining, target, platform::Ticks());
-  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, hud.line[i]);
+  FormatHudLines(hud, stage, mobs, remaining, target, now);
 
   if (stageBannerTicks < kStageBannerLastTick) ++stageBannerTicks;
-  if (stageBannerTicks <= 50) {
-    DrawStageBanner(stage, stageBannerTicks);
-  } else if (stageBannerTicks < kStageBannerLastTick) {
-    DrawStageBanner(stage, 100 - stageBannerTicks);
-  }
   if (allGone) {
     ++endBannerTicks;
-    const int32_t size = endBannerTicks <= 50 ? endBannerTicks : 100 - endBannerTicks;
-    if (size >= 0) DrawEndBanner(size, cleared);
     if (endBannerTicks > kEndBannerLastTick) running = false;
   }
-
-  PresentOffscreen();
-  InputState.repaint = 0;
-  // At least 50 ms between frames; a slow frame is not made up for.
-  lastFrameTime = platform::WaitUntilElapsed(lastFrameTime, kStageFrameMs);
-
-  if (Result() == 1) running = false;
-  if (Counters.gameOver == 1) running = false;
 }
+
+bool StageRun::Over() const { return !running || Result() == 1 || Counters.gameOver == 1; }
 
 int32_t StageRun::Result() const { return KillRatio(Counters.stageKills, mobs) >= target ? 1 : 0; }
 
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target) {
-  StageRun run;
-  run.Start(stage, count, target);
-  while (run.running) run.Frame();
-  return run.Result();
+int32_t StageRun::StageBannerSize() const {
+  if (stageBannerTicks <= 50) return stageBannerTicks;
+  return stageBannerTicks < kStageBannerLastTick ? 100 - stageBannerTicks : -1;
+}
+
+int32_t StageRun::EndBannerSize() const {
+  if (!allGone) return -1;
+  const int32_t size = endBannerTicks <= 50 ? endBannerTicks : 100 - endBannerTicks;
+  return size >= 0 ? size : -1;
 }

@@ -1,9 +1,22 @@
 #pragma once
-// One stage: the frame loop over the scrolling field, the HUD and the zooming banners.
+// One stage's rules, a frame at a time: the chicken and the mobs move by the frame's input,
+// the scrolling field is drawn into the FrameBuffer, the HUD's lines are formatted and the
+// banners zoom. Nothing here reads a window, a clock or a font: app/stage_screen.h shows it.
 #include <cstdint>
 
-inline constexpr uint32_t kStageFrameMs = 50;
+#include "game/stage_input.h"
+
+inline constexpr uint32_t kStageFrameMs = 50;  // a stage frame lasts at least this long
 inline constexpr int32_t kScrollStep = 10;
+
+// Stage n has 100 x n mobs and a target of 30 + 5 (n - 1) percent, never above 100.
+inline constexpr int32_t kFirstStageMobs = 100;
+inline constexpr int32_t kStageMobStep = 100;
+inline constexpr int32_t kFirstStageTarget = 30;
+inline constexpr int32_t kStageTargetStep = 5;
+inline constexpr int32_t kHighestTarget = 100;
+int32_t StageMobCount(int32_t stage);
+int32_t StageTarget(int32_t stage);
 
 // The HUD's four lines, code page 949, one per 24-pixel text row from the top.
 inline constexpr int kHudLineCount = 4;
@@ -11,6 +24,8 @@ inline constexpr int kHudLineBytes = 128;
 struct HudLines {
   char line[kHudLineCount][kHudLineBytes];
 };
+// The texts the HUD is made of, code page 949 (for making their glyphs ready).
+extern const char* const HudFormats[4];
 
 // Kills as a whole percentage of the stage's mobs, truncated.
 int32_t KillRatio(int32_t kills, int32_t count);
@@ -19,33 +34,36 @@ int32_t KillRatio(int32_t kills, int32_t count);
 void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaining,
                     int32_t target, uint32_t now);
 
-// The state of one stage while it plays; PlayStage runs Start, then Frame while running.
+// The state of one stage while it plays: Start, then Frame until Over.
 struct StageRun {
   int32_t stage = 1;
   int32_t mobs = 1;  // the stage's mob count as played (at most the pool's 5000)
   int32_t target = 0;
-  bool running = true;
+  bool running = true;  // false once left, quit, or the end banner has run its course
   bool allGone = false;  // set on the first frame without an active mob
   bool cleared = false;  // whether the ratio had reached the target on that frame
   int32_t stageBannerTicks = 1;
   int32_t endBannerTicks = 1;
-  uint32_t lastFrameTime = 0;
   HudLines hud = {};
 
   // Resets the stage counters and spawns the stage's mobs.
   void Start(int32_t stageNumber, int32_t count, int32_t targetPercent);
-  // One frame: input, movement, picture, HUD, banners, presentation and the 50 ms pace.
-  void Frame();
+  // One frame: the chicken and the mobs move by `input`, the field, the mobs and the chicken
+  // are drawn into the FrameBuffer, the HUD is formatted for the clock value `now`, and the
+  // banners move on. A leave or a quit ends the run with this frame.
+  void Frame(const StageInput& input, uint32_t now);
+  // The stage is over once `running` is off, the target is reached or the game is lost;
+  // judged after a frame as a whole has been played.
+  bool Over() const;
   // 1 when the kill ratio has reached the target.
   int32_t Result() const;
+  // The sizes at which this frame shows "STAGE n" (1..50) and the end banner (0..50),
+  // or -1 for a banner not shown.
+  int32_t StageBannerSize() const;
+  int32_t EndBannerSize() const;
 };
 
-// Plays one stage of `count` mobs; 1 when the kill ratio reached `target` at its end.
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target);
-// Makes every text a frame of stage `stage` can draw ready (the HUD's characters, both banners
-// at every size), so that no frame takes memory for a glyph or a font.
-void PrepareStageTexts(int32_t stage);
-// "STAGE n", centred, white with a black rim, at a size 1..50.
-void DrawStageBanner(int32_t stage, int32_t size);
-// "STAGE CLEAR!!" or "STAGE FAILED!!" at a size 0..50.
-void DrawEndBanner(int32_t size, bool cleared);
+// "STAGE n", "STAGE CLEAR!!" and "STAGE FAILED!!" (ASCII, the same in code page 949).
+inline constexpr const char* kStageBannerFormat = "STAGE %d";
+inline constexpr const char* kClearText = "STAGE CLEAR!!";
+inline constexpr const char* kFailedText = "STAGE FAILED!!";

@@ -2,6 +2,7 @@
 // of a run on.
 #include "allocation_count.h"
 #include "full_load.h"
+#include "app/stage_screen.h"
 #include "platform/text.h"
 
 namespace fullload {
@@ -23,12 +24,12 @@ TEST_F(FullLoad, AThousandStageFramesAllocateNothing) {
   for (int32_t stage = 1; frames < 1000; ++stage) {
     StartFullStage(stage, 100 * stage);
     ++stages;
-    for (int f = 1; run.running && frames < 1000; ++f, ++frames) {
+    for (int f = 1; !screen.run.Over() && frames < 1000; ++f, ++frames) {
       if (f == 120) {
         for (Mob& mob : MobPool) mob.active = 0;
       }
       StartCounting();
-      run.Frame();
+      screen.Frame();
       size_t size = 0;
       const long now = StopCounting(size);
       if (now > 0 && allocations == 0) firstSize = size;

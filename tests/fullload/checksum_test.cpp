@@ -26,7 +26,7 @@ TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
   uint64_t shown = kFnvStart;
   Dialog* dialog = nullptr;
   int frame = 0;
-  while (run.running && frame < 240) {
+  while (!screen.run.Over() && frame < 240) {
     ++frame;
     // The chicken wanders across and past every edge.
     Player.x = -260 + (frame * 37) % 1000;
@@ -38,7 +38,7 @@ TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
       // The last mobs go: the failed banner runs its hundred frames.
       for (Mob& mob : MobPool) mob.active = 0;
     }
-    run.Frame();
+    screen.Frame();
     composed = Fnv1a(composed, FrameBuffer, sizeof FrameBuffer);
     shown = Fnv1a(shown, platform::ShownPixels(), platform::kScreenPixels * 4);
   }

@@ -14,6 +14,7 @@
 #include "game/player.h"
 #include "game/random.h"
 #include "game/stage.h"
+#include "app/stage_screen.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -109,7 +110,7 @@ class FullLoad : public ::testing::Test {
   // Stage `stage` with `count` mob records in play (all 5000 unless told): the first 250
   // across the screen and past all four edges, the rest walking in from far right.
   void StartFullStage(int32_t stage, int32_t count = kMobPoolSize) {
-    run.Start(stage, count, 100);
+    screen.Start(stage, count, 100);
     for (int32_t i = 0; i < count; ++i) {
       Mob& mob = MobPool[i];
       if (i < kOnScreen) {
@@ -121,7 +122,7 @@ class FullLoad : public ::testing::Test {
     }
   }
 
-  StageRun run;
+  StageScreen screen;
 };
 
 // FNV-1a over bytes, continued from `hash`.

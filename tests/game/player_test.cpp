@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "app/window.h"
 #include "game/counters.h"
 #include "game/mob.h"
 #include "game/player.h"
@@ -17,18 +16,19 @@ class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Player = PlayerRecord{};
-    InputState = InputStateRecord{};
+    input = StageInput{};
     Counters = GameCounters{};
     MobPool = {};
   }
-  static void Hold(uint32_t key, bool down = true) { InputState.keyDown[key] = down ? 1 : 0; }
+  static void Hold(bool StageInput::*key, bool down = true) { input.*key = down; }
   static void Frames(int n) {
-    for (int i = 0; i < n; ++i) Player.Update();
+    for (int i = 0; i < n; ++i) Player.Update(input);
   }
+  static inline StageInput input;
 };
 
 TEST_F(PlayerTest, VerticalMovementStopsAt125And230) {
-  Hold(platform::VK_UP);
+  Hold(&StageInput::up);
   Frames(14);  // 200 -> 130
   EXPECT_EQ(Player.y, 130);
   Frames(1);  // the step from 130 is still taken
@@ -36,8 +36,8 @@ TEST_F(PlayerTest, VerticalMovementStopsAt125And230) {
   Frames(5);
   EXPECT_EQ(Player.y, 125);
 
-  Hold(platform::VK_UP, false);
-  Hold(platform::VK_DOWN);
+  Hold(&StageInput::up, false);
+  Hold(&StageInput::down);
   Frames(20);  // 125 -> 225
   EXPECT_EQ(Player.y, 225);
   Frames(1);
@@ -47,8 +47,8 @@ TEST_F(PlayerTest, VerticalMovementStopsAt125And230) {
 }
 
 TEST_F(PlayerTest, BothArrowsOfAnAxisHeld) {
-  Hold(platform::VK_UP);
-  Hold(platform::VK_DOWN);
+  Hold(&StageInput::up);
+  Hold(&StageInput::down);
   Frames(3);
   EXPECT_EQ(Player.y, 200);  // in between: stays
   Player.y = 125;
@@ -58,18 +58,18 @@ TEST_F(PlayerTest, BothArrowsOfAnAxisHeld) {
   Frames(1);
   EXPECT_EQ(Player.y, 230);  // up to 225, down back to 230
 
-  Hold(platform::VK_LEFT);
-  Hold(platform::VK_RIGHT);
+  Hold(&StageInput::left);
+  Hold(&StageInput::right);
   Frames(10);
   EXPECT_EQ(Player.x, 170);
 }
 
 TEST_F(PlayerTest, NothingStopsTheChickenSideways) {
-  Hold(platform::VK_LEFT);
+  Hold(&StageInput::left);
   Frames(40);
   EXPECT_EQ(Player.x, -30);
-  Hold(platform::VK_LEFT, false);
-  Hold(platform::VK_RIGHT);
+  Hold(&StageInput::left, false);
+  Hold(&StageInput::right);
   Frames(200);
   EXPECT_EQ(Player.x, 970);
 }
@@ -105,7 +105,7 @@ TEST_F(PlayerTest, WalkingBodyAlternatesFramesZeroAndOne) {
 // Holding space attacks once every 10 frames; each attack is resolved against the mobs where
 // the chicken stood, and the body shows frames 2 and 3 only while attacking.
 TEST_F(PlayerTest, HeldSpaceResolvesAnAttackEveryTenFrames) {
-  Hold(platform::VK_SPACE);
+  Hold(&StageInput::attack);
   Mob& target = MobPool[0];
   std::vector<int> killFrames;
   for (int frame = 1; frame <= 35; ++frame) {
@@ -114,7 +114,7 @@ TEST_F(PlayerTest, HeldSpaceResolvesAnAttackEveryTenFrames) {
     target.x = Player.x + 240;
     target.y = Player.y + 210;
     const int32_t killsBefore = Counters.stageKills;
-    Player.Update();
+    Player.Update(input);
     if (Counters.stageKills != killsBefore) killFrames.push_back(frame);
     const int bodyFrame = Player.animCounter / 5;
     if (Player.attacking == 1) {
@@ -131,20 +131,20 @@ TEST_F(PlayerTest, HeldSpaceResolvesAnAttackEveryTenFrames) {
 }
 
 TEST_F(PlayerTest, AnAttackIsResolvedWhereTheChickenStoodBeforeTheFrameMoved) {
-  Hold(platform::VK_SPACE);
+  Hold(&StageInput::attack);
   Frames(1);
-  Hold(platform::VK_SPACE, false);
+  Hold(&StageInput::attack, false);
   Frames(8);
   ASSERT_EQ(Player.animCounter, 18);
-  Player.Update();
+  Player.Update(input);
   ASSERT_EQ(Player.animCounter, 19);
   // Mob exactly at the box's lower-right limit for this position; the step left would lose it.
   MobPool[0] = Mob{};
   MobPool[0].active = 1;
   MobPool[0].x = Player.x + 284;
   MobPool[0].y = Player.y + 226;
-  Hold(platform::VK_LEFT);
-  Player.Update();
+  Hold(&StageInput::left);
+  Player.Update(input);
   EXPECT_EQ(MobPool[0].active, 0);
   EXPECT_EQ(Counters.stageKills, 1);
   EXPECT_EQ(Player.attacking, 0);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/game_flow.h"
+#include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
 #include "game/counters.h"
@@ -35,11 +36,8 @@ int WatchStages(int32_t firstStage) {
   Counters.gameStartTime = platform::Ticks();
   Counters.stageNumber = firstStage;
   // The game's series of stages, from the stage given on.
-  int32_t count = kFirstStageMobs + kStageMobStep * (firstStage - 1);
-  int32_t target = std::min(kFirstStageTarget + kStageTargetStep * (firstStage - 1), kHighestTarget);
-  while (InputState.quit == 0 && PlayStage(Counters.stageNumber, count, target) == 1) {
-    count += kStageMobStep;
-    target = std::min(target + kStageTargetStep, kHighestTarget);
+  while (InputState.quit == 0 && PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber),
+                                           StageTarget(Counters.stageNumber)) == 1) {
     ++Counters.stageNumber;
   }
   FreeSpriteBanks();
