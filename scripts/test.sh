@@ -2,7 +2,8 @@
 # Sets up everything and runs every test, headless:
 #   1. a build with warnings as errors, all tests and a short run of each benchmark;
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests again;
-#   3. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan).
+#   3. the ranking server alone, built and tested with every SDL package hidden;
+#   4. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -31,6 +32,9 @@ cmake --build "$root/build-asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== the ranking server alone, without SDL"
+"$root/scripts/server-alone.sh" "$root/build-server" || [[ $? -eq 77 ]]
 
 echo "== fuzzing, ${fuzz_seconds} s per parser"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DBRAKKEL_FUZZ=ON \
