@@ -7,7 +7,9 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 
-set(expected ${DATADIR}/applications/brakkel-soloplay.desktop ${DATADIR}/metainfo/${APP_ID}.metainfo.xml)
+# The server's units land under the prefix too, never in the system's own unit folder.
+set(expected ${DATADIR}/applications/brakkel-soloplay.desktop ${DATADIR}/metainfo/${APP_ID}.metainfo.xml
+    lib/systemd/system/rankd.service lib/systemd/system/rankd.socket)
 foreach(name ${DATA_FILES})
   list(APPEND expected ${DATADIR}/brakkel/${name})
 endforeach()
