@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "gfx/ani_format.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
 #include "platform/messagebox.h"
@@ -11,8 +12,8 @@ namespace {
 
 // A small valid file of `frames` frames of 3x2 pixels.
 size_t MakeSeedFile(uint8_t* out, int32_t frames) {
-  std::memcpy(out, "Quorbelith ANI FILE VER 2.0", 28);
-  size_t n = 28;
+  std::memcpy(out, kAniMagic, kAniMagicBytes);
+  size_t n = kAniMagicBytes;
   auto put = [&](int32_t v) {
     for (int i = 0; i < 4; ++i) out[n++] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i));
   };
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ready = true;
   }
   // 90 frames already in the bank: a file of more than 10 must be refused.
-  static uint8_t seed[28 + 4 + 90 * 14];
+  static uint8_t seed[kAniHeaderBytes + 90 * (kAniFrameHeaderBytes + 6)];
   const size_t seedSize = MakeSeedFile(seed, 90);
   LoadSpriteFromMemory(0, seed, seedSize);
   const int32_t status = LoadSpriteFromMemory(0, data, size);

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr long kHeaderBytes = 128;
 
 // A read past the end of the file gives 255, the end-of-file value taken as a byte.
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
@@ -46,15 +45,15 @@ void LoadPicture(const char* fileName) {
 }
 
 void LoadPictureFromStream(std::FILE* file) {
-  std::fseek(file, kHeaderBytes, SEEK_SET);
+  std::fseek(file, static_cast<long>(kPcxHeaderBytes), SEEK_SET);
   for (int y = 0; y < kHeight; ++y) {
     uint8_t* row = BackgroundPicture + y * kWidth;
     int c = 0;
     while (c < kWidth) {
       uint8_t b = NextByte(file);
-      if ((b & 0xC0) == 0xC0) {
+      if ((b & kPcxRunFlag) == kPcxRunFlag) {
         uint8_t value = NextByte(file);
-        int n = b & 0x3F;
+        int n = b & kPcxRunCountMask;
         int end = c + n < kWidth ? c + n : kWidth;  // a run past the row's end is cut there
         std::memset(row + c, value, static_cast<size_t>(end - c));
         c += n;
@@ -63,7 +62,7 @@ void LoadPictureFromStream(std::FILE* file) {
       }
     }
   }
-  // The colour table is the file's last 768 bytes. A file too short to hold one keeps
+  // The colour table is the file's last bytes. A file too short to hold one keeps
   // the table it had (and its palette) rather than reading bytes that are not there.
   if (std::fseek(file, -kColourTableBytes, SEEK_END) == 0) {
     uint8_t table[kColourTableBytes];

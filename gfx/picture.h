@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gfx/pcx_format.h"
+
 inline constexpr int kPictureBytes = 640 * 480;
-inline constexpr int kColourTableBytes = 768;
+inline constexpr int kColourTableBytes = static_cast<int>(kPcxPaletteBytes);  // a file's palette as it is
 
 extern uint8_t BackgroundPicture[kPictureBytes];
 extern uint8_t PictureColourTable[kColourTableBytes];

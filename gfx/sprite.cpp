@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "gfx/ani_format.h"
 #include "gfx/frame.h"
 #include "gfx/sprite_palette.h"
 #include "platform/messagebox.h"
@@ -32,9 +33,6 @@ struct SpriteRuns {
 };
 
 namespace {
-
-// The 27 characters of the magic and the zero byte after them.
-constexpr char kMagic[28] = "Quorbelith ANI FILE VER 2.0";
 
 // "파일업어" / "개쇅": the file is missing.
 constexpr const char* kMissingText = "\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee";
@@ -121,21 +119,23 @@ struct StagedFrames {
 // no magic, too many frames for the bank, a size out of range, a file shorter than its
 // counts, or no memory for a frame.
 bool ReadFrames(std::FILE* file, int32_t room, StagedFrames& staged) {
+  constexpr long kHeader = static_cast<long>(kAniHeaderBytes);
+  constexpr long kFrameHeader = static_cast<long>(kAniFrameHeaderBytes);
   long left = BytesLeft(file);
-  char magic[sizeof kMagic];
-  if (left < static_cast<long>(sizeof magic) + 4) return false;
+  char magic[kAniMagicBytes];
+  if (left < kHeader) return false;
   if (std::fread(magic, 1, sizeof magic, file) != sizeof magic) return false;
-  if (std::memcmp(magic, kMagic, sizeof magic) != 0) return false;
+  if (std::memcmp(magic, kAniMagic, sizeof magic) != 0) return false;
   int32_t frames = 0;
   if (!ReadInt32(file, frames)) return false;
-  left -= static_cast<long>(sizeof magic) + 4;
+  left -= kHeader;
   // A damaged file must not write past the bank's 100 slots.
   if (frames > room) return false;
   for (int32_t k = 0; k < frames; ++k) {
     int32_t width = 0;
     int32_t height = 0;
-    if (left < 8 || !ReadInt32(file, width) || !ReadInt32(file, height)) return false;
-    left -= 8;
+    if (left < kFrameHeader || !ReadInt32(file, width) || !ReadInt32(file, height)) return false;
+    left -= kFrameHeader;
     if (width < 0 || height < 0 || width > kSpriteMaxSide || height > kSpriteMaxSide) {
       return false;
     }

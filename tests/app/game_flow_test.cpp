@@ -3,8 +3,6 @@
 // that was not cleared, and every way the window can be closed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +24,7 @@
 #include "ranking/rank_locally.h"
 #include "platform/game_folder.h"
 #include "screen_fixture.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -211,10 +210,9 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillRanksTheGame) {
 }
 
 TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheLastName) {
-  const fs::path folder = fs::path(::testing::TempDir()) / ("brakkel_closed_" + std::to_string(::getpid()));
-  fs::create_directories(folder);
-  for (const char* name : platform::kGameDataFiles) fs::copy_file(DataPath(name), folder / name, fs::copy_options::overwrite_existing);
-  fs::current_path(folder);
+  TempFolder folder("brakkel_closed");
+  for (const char* name : platform::kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
+  folder.Enter();
   Edition.rankingStep = RankLocally;
   LocalScoreTable = ScoreTable{};
   std::strcpy(playerName, "Confirmed");
@@ -247,8 +245,6 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   EXPECT_EQ(saved.row[0].stage, 1);
   EXPECT_TRUE(fs::exists(kRankTextFileName));
   PushMouseButton(false);
-  fs::current_path(DataDir());
-  fs::remove_all(folder);
 }
 
 TEST_F(FlowTest, ClosedOnTheFrameThatClearsAStageTheNextStageEndsAfterOneFrame) {
@@ -280,12 +276,11 @@ TEST_F(FlowTest, ClosedDuringTheLogoTheProgramEndsWhenTheLogoHasRunItsCourse) {
 }
 
 TEST_F(FlowTest, AMissingSpriteFileIsReportedAndTheGamePlaysOn) {
-  const fs::path folder = fs::path(::testing::TempDir()) / ("brakkel_nofeet_" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  TempFolder folder("brakkel_nofeet");
   for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "mop.ani", "bgm.mp3"}) {
-    fs::copy_file(DataPath(name), folder / name, fs::copy_options::overwrite_existing);
+    fs::copy_file(DataPath(name), folder.path() / name);
   }
-  fs::current_path(folder);
+  folder.Enter();
   ClickBeforeTheLogo(100, 100);
   int32_t footFrames = -1, chickenFrames = -1;
   onStageFrame = [&](int32_t, int frame) {
@@ -302,8 +297,6 @@ TEST_F(FlowTest, AMissingSpriteFileIsReportedAndTheGamePlaysOn) {
   EXPECT_GT(chickenFrames, 0);
   EXPECT_EQ(rankings.size(), 1u);
   PushMouseButton(false);
-  fs::current_path(DataDir());
-  fs::remove_all(folder);
 }
 
 TEST_F(FlowTest, WithoutADisplayTheProgramSaysSoAndEndsWithOne) {

@@ -2,10 +2,7 @@
 // whether that still happens once the window is closed; no file means silence.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,10 +15,10 @@
 #include "platform/messagebox.h"
 #include "platform/music.h"
 #include "support/game_window.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace platform;
 
 class MusicTest : public ::testing::Test {
@@ -29,10 +26,7 @@ class MusicTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     savedEdition = Edition;
-    previousDir = fs::current_path();
-    folder = fs::path(::testing::TempDir()) / ("brakkel_music_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    fs::current_path(folder);
+    folder.Enter();
     SetMessageBoxHook([this](const char*, const char*) { ++boxes; });
   }
   void TearDown() override {
@@ -41,8 +35,6 @@ class MusicTest : public ::testing::Test {
     SetMessageBoxHook(nullptr);
     Edition = savedEdition;
     MusicNotice = {};
-    fs::current_path(previousDir);
-    fs::remove_all(folder);
   }
 
   // "bgm.mp3" in the working folder: the first `bytes` of the game's own piece, a short
@@ -57,8 +49,7 @@ class MusicTest : public ::testing::Test {
   }
 
   EditionTraits savedEdition;
-  fs::path previousDir;
-  fs::path folder;
+  TempFolder folder{"brakkel_music"};
   int boxes = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "data_files.h"
+#include "gfx/pcx_format.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/text.h"
@@ -58,15 +59,15 @@ TEST(DataGeneratorPieces, PcxRowsRoundTripThroughTheGamesLoader) {
   for (int i = 0; i < 768; ++i) picture.palette[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7);
 
   Bytes bytes = EncodePcx(picture);
-  ASSERT_GT(bytes.size(), 128u + 769u);
-  size_t at = 128;
+  ASSERT_GT(bytes.size(), kPcxHeaderBytes + 1 + kPcxPaletteBytes);
+  size_t at = kPcxHeaderBytes;
   for (int y = 0; y < 480; ++y) {
     int x = 0;
     while (x < 640) {
       uint8_t b = bytes[at++];
-      if ((b & 0xC0) == 0xC0) {
-        ASSERT_GE(b & 0x3F, 1);
-        x += b & 0x3F;
+      if ((b & kPcxRunFlag) == kPcxRunFlag) {
+        ASSERT_GE(b & kPcxRunCountMask, 1);
+        x += b & kPcxRunCountMask;
         ++at;
       } else {
         ++x;
@@ -74,8 +75,8 @@ TEST(DataGeneratorPieces, PcxRowsRoundTripThroughTheGamesLoader) {
     }
     ASSERT_EQ(x, 640) << "row " << y;
   }
-  EXPECT_EQ(bytes[at], 0x0C);
-  EXPECT_EQ(bytes.size(), at + 1 + 768);
+  EXPECT_EQ(bytes[at], kPcxPaletteMarker);
+  EXPECT_EQ(bytes.size(), at + 1 + kPcxPaletteBytes);
 
   LoadThroughGame(bytes);
   EXPECT_TRUE(std::equal(picture.pixels.begin(), picture.pixels.end(), BackgroundPicture));

@@ -1,6 +1,5 @@
 // The background music file, and the generator's output as a whole.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +9,7 @@
 
 #include "data_files.h"
 #include "platform/audio_probe.h"
+#include "support/temp_folder.h"
 #include "tools/datagen/mp3.h"
 #include "tools/datagen/music.h"
 
@@ -177,8 +177,8 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   const fs::path generator = fs::path(DataDir()).parent_path() / "bin" / "brakkel_datagen";
   ASSERT_TRUE(fs::exists(generator)) << generator;
   // Its own folder per run: other builds on the machine may run this test at the same time.
-  const fs::path again = fs::path(::testing::TempDir()) / ("brakkel_data_again_" + std::to_string(getpid()));
-  fs::remove_all(again);
+  const TempFolder folder("brakkel_data_again");
+  const fs::path& again = folder.path();
   const fs::path icons = again / "icons";
   ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
             0);
@@ -194,7 +194,6 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
     EXPECT_FALSE(built.empty()) << file;
     EXPECT_TRUE(built == ReadBytes((icons / file).string())) << file;
   }
-  fs::remove_all(again);
 }
 
 // The composed piece lasts its 32 bars to the sample, begins and ends at zero and uses

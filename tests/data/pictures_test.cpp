@@ -7,6 +7,7 @@
 #include <set>
 
 #include "data_files.h"
+#include "gfx/pcx_format.h"
 #include "gfx/picture.h"
 #include "tools/datagen/pictures.h"
 
@@ -52,30 +53,30 @@ TEST(DataPictures, ProperPcxFilesThatTheGameReads) {
   for (const char* name : kPictures) {
     SCOPED_TRACE(name);
     std::vector<uint8_t> bytes = ReadBytes(DataPath(name));
-    ASSERT_GT(bytes.size(), 128u + 769u);
-    EXPECT_EQ(bytes[0], 10);  // manufacturer
-    EXPECT_EQ(bytes[1], 5);   // version
-    EXPECT_EQ(bytes[2], 1);   // run-length coding
-    EXPECT_EQ(bytes[3], 8);   // bits per pixel
+    ASSERT_GT(bytes.size(), kPcxHeaderBytes + 1 + kPcxPaletteBytes);
+    EXPECT_EQ(bytes[0], kPcxManufacturer);
+    EXPECT_EQ(bytes[1], kPcxVersion);
+    EXPECT_EQ(bytes[2], kPcxRunLengthCoding);
+    EXPECT_EQ(bytes[3], kPcxBitsPerPixel);
     EXPECT_EQ(Le16(bytes, 4), 0);
     EXPECT_EQ(Le16(bytes, 6), 0);
     EXPECT_EQ(Le16(bytes, 8), 639);
     EXPECT_EQ(Le16(bytes, 10), 479);
     EXPECT_EQ(bytes[65], 1);  // planes
     EXPECT_EQ(Le16(bytes, 66), 640);
-    const size_t paletteAt = bytes.size() - 768;
-    EXPECT_EQ(bytes[paletteAt - 1], 0x0C);
+    const size_t paletteAt = bytes.size() - kPcxPaletteBytes;
+    EXPECT_EQ(bytes[paletteAt - 1], kPcxPaletteMarker);
 
     std::vector<uint8_t> pixels;
-    size_t at = 128;
+    size_t at = kPcxHeaderBytes;
     for (int y = 0; y < 480; ++y) {
       int x = 0;
       while (x < 640 && at < paletteAt - 1) {
         uint8_t b = bytes[at++];
         int run = 1;
         uint8_t value = b;
-        if ((b & 0xC0) == 0xC0) {
-          run = b & 0x3F;
+        if ((b & kPcxRunFlag) == kPcxRunFlag) {
+          run = b & kPcxRunCountMask;
           value = bytes[at++];
           ASSERT_GT(run, 0) << "empty run in row " << y;
         }

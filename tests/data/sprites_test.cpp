@@ -6,6 +6,7 @@
 
 #include "data_files.h"
 #include "game/player.h"
+#include "gfx/ani_format.h"
 #include "gfx/sprite.h"
 
 namespace {
@@ -92,16 +93,16 @@ TEST_F(DataSprites, FramesCountsAndSizes) {
   for (int bank = 0; bank < 3; ++bank) {
     SCOPED_TRACE(bank);
     const std::vector<uint8_t>& b = bytes_[bank];
-    EXPECT_EQ(std::memcmp(b.data(), "Quorbelith ANI FILE VER 2.0", 28), 0);  // with its zero byte
-    EXPECT_EQ(Le32(b, 28), expected[bank]);
+    EXPECT_EQ(std::memcmp(b.data(), kAniMagic, kAniMagicBytes), 0);  // with its zero byte
+    EXPECT_EQ(Le32(b, kAniCountAt), expected[bank]);
     EXPECT_EQ(SpriteBankTable[static_cast<size_t>(bank)].frameCount, expected[bank]);
-    size_t length = 32;
+    size_t length = kAniHeaderBytes;
     for (int f = 0; f < expected[bank]; ++f) {
       Frame frame = Get(bank, f);
       EXPECT_EQ(frame.width, Get(bank, 0).width);
       EXPECT_EQ(frame.height, Get(bank, 0).height);
       EXPECT_GT(frame.width * frame.height, 0);
-      length += 8 + static_cast<size_t>(frame.width * frame.height);
+      length += kAniFrameHeaderBytes + static_cast<size_t>(frame.width * frame.height);
     }
     EXPECT_EQ(b.size(), length);
   }

@@ -8,19 +8,21 @@
 #include <vector>
 
 #include "gfx/frame.h"
+#include "gfx/pcx_format.h"
 #include "gfx/picture.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A PCX file: 128 header bytes, the given pixel data, then a colour table.
+// A PCX file: a header, the given pixel data, the marker, then a colour table.
 Bytes PcxFile(const Bytes& data, uint8_t paletteFill = 0x10) {
-  Bytes file(128 + data.size() + 1 + 768, 0);
-  file[0] = 10;
-  std::copy(data.begin(), data.end(), file.begin() + 128);
-  file[128 + data.size()] = 0x0C;
-  for (size_t i = 0; i < 768; ++i) file[129 + data.size() + i] = static_cast<uint8_t>(paletteFill + i % 3);
+  Bytes file(kPcxHeaderBytes + data.size() + 1 + kPcxPaletteBytes, 0);
+  file[0] = kPcxManufacturer;
+  std::copy(data.begin(), data.end(), file.begin() + kPcxHeaderBytes);
+  const size_t marker = kPcxHeaderBytes + data.size();
+  file[marker] = kPcxPaletteMarker;
+  for (size_t i = 0; i < kPcxPaletteBytes; ++i) file[marker + 1 + i] = static_cast<uint8_t>(paletteFill + i % 3);
   return file;
 }
 
@@ -82,7 +84,7 @@ TEST_F(PictureTest, ARunOfLengthZeroConsumesItsValueAndWritesNothing) {
 
 TEST_F(PictureTest, DamagedFilesDecodeWithoutHarm) {
   // Only a header: the whole picture becomes index 255; the table cannot be read.
-  Bytes headerOnly(128, 0);
+  Bytes headerOnly(kPcxHeaderBytes, 0);
   std::memset(PictureColourTable, 0x42, sizeof PictureColourTable);
   Load(headerOnly);
   for (int i = 0; i < kPictureBytes; i += 997) ASSERT_EQ(BackgroundPicture[i], 255);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/game_folder.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -46,9 +47,6 @@ std::set<std::string> Names(const fs::path& folder) {
 class GameFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::path(::testing::TempDir()) / ("brakkel_game_folder_" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
     start_ = fs::current_path();
     for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
       const char* v = std::getenv(name);
@@ -58,14 +56,15 @@ class GameFolder : public ::testing::Test {
   void TearDown() override {
     fs::current_path(start_);
     for (const Saved& s : saved_) s.set ? setenv(s.name, s.value.c_str(), 1) : unsetenv(s.name);
-    fs::remove_all(root_);
   }
   struct Saved {
     const char* name;
     std::string value;
     bool set;
   };
-  fs::path root_, start_;
+  TempFolder folder_{"brakkel_game_folder"};
+  const fs::path root_ = folder_.path();
+  fs::path start_;
   std::vector<Saved> saved_;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "support/scripted_server.h"
 #include "tests/rankd/engine_fixture.h"
 
 namespace rankd_test {
@@ -315,14 +316,14 @@ INSTANTIATE_TEST_SUITE_P(Engines, RankdBehaviour, ::testing::Values("sqlite", "p
 TEST(RankdProgram, TakesItsListeningSocketFromSystemd) {
   const char* activate = "/usr/bin/systemd-socket-activate";
   if (access(activate, X_OK) != 0) GTEST_SKIP() << "no systemd-socket-activate here";
-  TempDir dir;
-  const uint16_t port = FreePort();
+  TempFolder dir("rankd-test");
+  const uint16_t port = ClosedPort();
   ASSERT_NE(port, 0);
   RankdProcess server;
   // systemd's helper listens and starts rankd with the socket at the first connection.
   ASSERT_TRUE(server.Spawn({activate, "-l", "127.0.0.1:" + std::to_string(port), RANKD_BINARY, "--port", "1",
-                            "--db", dir.path() + "/r.sqlite"},
-                           dir.path() + "/rankd.log"));
+                            "--db", dir.path() / "r.sqlite"},
+                           dir.path() / "rankd.log"));
   Seen seen;
   ASSERT_TRUE(WaitFor([&] { return (seen = Decline(port, 2)).text; }, 10s)) << server.Log();
   EXPECT_EQ(seen.listing, ExpectedListing({}, 2));
@@ -343,8 +344,8 @@ TEST(RankdProgram, BadOptionsGiveAReasonAndStatusTwo) {
   }
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--db", "/nonexistent/folder/r.sqlite"}, output), 1);
   EXPECT_NE(output.find("cannot open the database"), std::string::npos) << output;
-  TempDir dir;
-  EXPECT_EQ(RunProgram({RANKD_BINARY, "--bind", "not-an-address", "--db", dir.path() + "/r.sqlite"}, output), 1);
+  TempFolder dir("rankd-test");
+  EXPECT_EQ(RunProgram({RANKD_BINARY, "--bind", "not-an-address", "--db", dir.path() / "r.sqlite"}, output), 1);
   EXPECT_NE(output.find("--bind"), std::string::npos) << output;
 }
 

@@ -2,6 +2,7 @@
 // A rankd test on one engine: a database of its own and the rankd program serving it.
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
 #include "tests/rankd/harness.h"
 #include "server/rankd/store.h"
 
@@ -25,7 +26,7 @@ class EngineTest : public ::testing::TestWithParam<std::string> {
 
   bool Start(RankdProcess& server, std::vector<std::string> options = {}) {
     options.insert(options.begin(), {"--db", db_.where()});
-    return server.Start(options, dir_.path() + "/rankd.log");
+    return server.Start(options, dir_.path() / "rankd.log");
   }
   bool Start(std::vector<std::string> options = {}) { return Start(server_, std::move(options)); }
 
@@ -38,7 +39,7 @@ class EngineTest : public ::testing::TestWithParam<std::string> {
     return scores;
   }
 
-  TempDir dir_;
+  TempFolder dir_{"rankd-test"};
   TestDatabase db_;
   RankdProcess server_;
 };

@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -30,16 +29,6 @@ void PrintTo(const Score& score, std::ostream* out) {
 }  // namespace rankd
 
 namespace rankd_test {
-
-TempDir::TempDir() {
-  char pattern[] = "/tmp/rankd-test.XXXXXX";
-  if (mkdtemp(pattern) != nullptr) path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
 
 namespace {
 
@@ -153,21 +142,6 @@ long RankdProcess::StatusKb(const char* field) const {
     if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
   }
   return -1;
-}
-
-uint16_t FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-  socklen_t size = sizeof address;
-  uint16_t port = 0;
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  close(fd);
-  return port;
 }
 
 int RunProgram(const std::vector<std::string>& command, std::string& output) {

@@ -23,19 +23,6 @@ namespace rankd_test {
 
 using namespace std::chrono_literals;
 
-// A folder that is removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // The rankd program built with the tests, listening on a port the system picks.
 class RankdProcess {
  public:
@@ -69,9 +56,6 @@ class RankdProcess {
   uint16_t port_ = 0;
   std::string logPath_;
 };
-
-// A TCP port on 127.0.0.1 that nothing listens on just now.
-uint16_t FreePort();
 
 // Runs a program to its end; its exit status and what it wrote to both outputs.
 int RunProgram(const std::vector<std::string>& argv, std::string& output);

@@ -23,6 +23,7 @@
 #include "res/dialog_templates.h"
 #include "test_support.h"
 #include "support/game_window.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -191,7 +192,8 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
 }
 
 TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   WriteListing("line one\r\nline two\r\n");
   Play(ShowRankDialog, {
       [] {
@@ -226,7 +228,8 @@ TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
 }
 
 TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   Play(ShowRankDialog, {
       [] {
         DialogRect ok;
@@ -244,7 +247,8 @@ TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
 }
 
 TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   // The window closed while the name is asked: the wait ends, nothing is stored.
   Play(ShowNameDialog, {[] {
     Type("Nobody");
@@ -326,7 +330,8 @@ TEST_F(DialogTest, KeysGoToTheDialogSoAKeyReleasedThereStaysDown) {
 }
 
 TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   std::memset(rankTextBuffer, 'z', sizeof rankTextBuffer);
   Play(ShowRankDialog, {[] {
     EXPECT_EQ(DialogText(rankDialogHandle), "");
@@ -337,7 +342,8 @@ TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
 }
 
 TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   ScoreTable table;
   const char* names[] = {"PlommX", "닭다리", "술고래", "Quorbel", "김치맨"};
   for (int i = 0; i < 5; ++i) {
@@ -396,7 +402,8 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
       "내가 술만 않마셨어도 ㅡㅡ;", "겁나게 지루하구만~~", "20등안에 누가 못들어 ㅡㅡ;", "거봐 쉽다니까!!",
       "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;", "가끔은 닭대가리로 살고 싶지 않소?", "술과 닭 어울리지 않습니까?",
   };
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   WriteListing("from the file\r\n");
   Edition.onlineRanking = true;
   std::set<int> seen;
@@ -423,7 +430,8 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
 }
 
 TEST_F(DialogTest, AnOversizedListingIsCutAtACharacterBoundary) {
-  TemporaryFolder folder;
+  TempFolder folder("brakkel-ranking");
+  folder.Enter();
   struct Case {
     std::string file;
     size_t kept;

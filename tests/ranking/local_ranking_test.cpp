@@ -26,6 +26,7 @@
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 #include "test_support.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ class LocalRanking : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_.emplace("brakkel-rank");
+    folder_->Enter();
     LocalScoreTable = ScoreTable{};
     Counters = GameCounters{};
     std::memset(playerName, 0, sizeof playerName);
@@ -87,7 +89,7 @@ class LocalRanking : public ::testing::Test {
     Counters.gameStartTime = platform::Ticks() - seconds * 1000 - 999;
     InsertScore(FindRankSlot(static_cast<uint32_t>(score)), stage);
   }
-  std::optional<TemporaryFolder> folder_;
+  std::optional<TempFolder> folder_;
 };
 
 TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {

@@ -23,6 +23,7 @@
 #include "ranking/rank_locally.h"
 #include "res/dialog_templates.h"
 #include "test_support.h"
+#include "support/temp_folder.h"
 #include "support/game_window.h"
 
 namespace {
@@ -41,6 +42,7 @@ class RankLocallyTest : public DialogScriptTest {
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     folder_.emplace("brakkel-ranklocally");
+    folder_->Enter();
     Edition = EditionTraits{};
     LocalScoreTable = ScoreTable{};
     Counters = GameCounters{};
@@ -58,7 +60,7 @@ class RankLocallyTest : public DialogScriptTest {
     }
   }
 
-  std::optional<TemporaryFolder> folder_;
+  std::optional<TempFolder> folder_;
 };
 
 TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {

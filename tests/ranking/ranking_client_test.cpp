@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "ranking/ranking_client.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace {
 

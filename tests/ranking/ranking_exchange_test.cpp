@@ -18,7 +18,7 @@
 #include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"
 #include "res/dialog_templates.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 #include "support/game_window.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
-#include "scripted_server.h"
+#include "support/scripted_server.h"
 
 namespace {
 

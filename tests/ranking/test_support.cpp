@@ -1,11 +1,7 @@
 // What the ranking tests share.
 #include "test_support.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "wire/cp949.h"
 #include "platform/display.h"
@@ -20,19 +16,6 @@ std::string Cp949(const char* utf8) {
 std::string DialogText(Dialog* dialog) {
   static char text[kRankTextBufferBytes];
   return std::string(text, platform::GetDialogItemText(dialog, kDialogEditId, text, sizeof text));
-}
-
-TemporaryFolder::TemporaryFolder(const char* prefix) : home_(std::filesystem::current_path()) {
-  std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "-XXXXXX";
-  if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  folder_ = pattern;
-  std::filesystem::current_path(folder_);
-}
-
-TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;
-  std::filesystem::current_path(home_, ignored);
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 void DialogScriptTest::OnWait() {

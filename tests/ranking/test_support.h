@@ -1,11 +1,10 @@
 #pragma once
-// What the ranking tests share: a fresh working folder for each test, and playing the real
-// dialogs through the pump under the fake clock from a script of steps.
+// What the ranking tests share: playing the real dialogs through the pump under the fake
+// clock from a script of steps.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,21 +15,6 @@
 std::string Cp949(const char* utf8);
 // The text the dialog's edit holds.
 std::string DialogText(Dialog* dialog);
-
-// A fresh folder under the system's temporary folder, named from `prefix`, made the working
-// directory for the object's life; then the old one is back and the folder is removed.
-class TemporaryFolder {
- public:
-  explicit TemporaryFolder(const char* prefix = "brakkel-ranking");
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::filesystem::path& path() const { return folder_; }
-
- private:
-  std::filesystem::path home_;
-  std::filesystem::path folder_;
-};
 
 // A fixture whose tests play a dialog from a script: each wait of the dialog that finds
 // nothing to do runs the next step. Once the script has run out, the `idleLimit`-th wait

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "gfx/ani_format.h"
+
 struct AniFrame {
   int32_t width = 0;
   int32_t height = 0;
@@ -19,8 +21,7 @@ inline void PutInt32(std::vector<uint8_t>& out, int32_t value) {
 
 // The magic, the frame count and the frames.
 inline std::vector<uint8_t> AniBytes(const std::vector<AniFrame>& frames) {
-  static const char magic[28] = "Quorbelith ANI FILE VER 2.0";
-  std::vector<uint8_t> out(magic, magic + 28);
+  std::vector<uint8_t> out(kAniMagic, kAniMagic + kAniMagicBytes);
   PutInt32(out, static_cast<int32_t>(frames.size()));
   for (const AniFrame& f : frames) {
     PutInt32(out, f.width);

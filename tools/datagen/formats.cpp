@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "gfx/ani_format.h"
+#include "gfx/pcx_format.h"
+
 namespace datagen {
 
 namespace {
@@ -20,10 +23,10 @@ void Put32(Bytes& out, int32_t v) {
 
 Bytes EncodePcx(const IndexedPicture& picture) {
   Bytes out;
-  out.push_back(10);  // manufacturer: ZSoft
-  out.push_back(5);   // version 3.0 and later, with a 256-colour palette
-  out.push_back(1);   // run-length encoding
-  out.push_back(8);   // bits per pixel and plane
+  out.push_back(kPcxManufacturer);
+  out.push_back(kPcxVersion);
+  out.push_back(kPcxRunLengthCoding);
+  out.push_back(kPcxBitsPerPixel);  // per plane
   Put16(out, 0);
   Put16(out, 0);
   Put16(out, picture.width - 1);
@@ -37,7 +40,7 @@ Bytes EncodePcx(const IndexedPicture& picture) {
   Put16(out, 1);                 // palette holds colours
   Put16(out, 0);
   Put16(out, 0);
-  out.insert(out.end(), 54, 0);  // pads the header to 128 bytes
+  out.resize(kPcxHeaderBytes, 0);  // the rest of the header is zero
 
   for (int y = 0; y < picture.height; ++y) {
     const uint8_t* row = picture.pixels.data() + static_cast<size_t>(y) * picture.width;
@@ -45,20 +48,20 @@ Bytes EncodePcx(const IndexedPicture& picture) {
     while (x < picture.width) {
       uint8_t v = row[x];
       int run = 1;
-      while (x + run < picture.width && run < 63 && row[x + run] == v) ++run;
+      while (x + run < picture.width && run < kPcxRunCountMask && row[x + run] == v) ++run;
       // Values with both top bits set can only be written as runs.
-      if (run > 1 || (v & 0xC0) == 0xC0) out.push_back(static_cast<uint8_t>(0xC0 | run));
+      if (run > 1 || (v & kPcxRunFlag) == kPcxRunFlag) out.push_back(static_cast<uint8_t>(kPcxRunFlag | run));
       out.push_back(v);
       x += run;
     }
   }
-  out.push_back(0x0C);
+  out.push_back(kPcxPaletteMarker);
   out.insert(out.end(), picture.palette.begin(), picture.palette.end());
   return out;
 }
 
 Bytes EncodeAni(const std::vector<SpriteImage>& frames) {
-  Bytes out(kAniMagic, kAniMagic + sizeof kAniMagic);  // 27 characters and the zero
+  Bytes out(kAniMagic, kAniMagic + kAniMagicBytes);
   Put32(out, static_cast<int32_t>(frames.size()));
   for (const SpriteImage& frame : frames) {
     Put32(out, frame.width);

@@ -10,13 +10,10 @@ namespace datagen {
 
 using Bytes = std::vector<uint8_t>;
 
-// A version 5 PCX file: 128-byte header, run-length coded rows, 0x0C and the palette.
+// A version 5 PCX file (gfx/pcx_format.h): header, run-length coded rows, marker, palette.
 Bytes EncodePcx(const IndexedPicture& picture);
 
-// The 28-byte magic of ".ani" files: the text and its terminating zero.
-inline constexpr char kAniMagic[] = "Quorbelith ANI FILE VER 2.0";
-
-// An ".ani" file: magic, frame count, then width, height and pixels of each frame.
+// An ".ani" file (gfx/ani_format.h): magic, frame count, then each frame's width, height, pixels.
 Bytes EncodeAni(const std::vector<SpriteImage>& frames);
 
 // Writes the bytes to a file; false when the file cannot be written whole.

@@ -1,5 +1,5 @@
-// The scripted loopback server of the ranking tests.
-#include "scripted_server.h"
+// The scripted loopback ranking server of the tests.
+#include "support/scripted_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
