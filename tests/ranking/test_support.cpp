@@ -17,7 +17,7 @@ std::string Cp949(const char* utf8) {
   return std::string(out, platform::Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
 }
 
-std::string DialogText(Dialog* dialog) {
+std::string DialogText(platform::Dialog* dialog) {
   static char text[kRankTextBufferBytes];
   return std::string(text, platform::GetDialogItemText(dialog, kDialogEditId, text, sizeof text));
 }

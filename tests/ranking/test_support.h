@@ -15,7 +15,7 @@
 // The code page 949 bytes of a UTF-8 text.
 std::string Cp949(const char* utf8);
 // The text the dialog's edit holds.
-std::string DialogText(Dialog* dialog);
+std::string DialogText(platform::Dialog* dialog);
 
 // A fresh folder under the system's temporary folder, named from `prefix`, made the working
 // directory for the object's life; then the old one is back and the folder is removed.
