@@ -7,6 +7,8 @@
 
 #include "full_load.h"
 #include "platform/dialog.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "res/dialog_templates.h"
 
 namespace fullload {

@@ -19,6 +19,8 @@
 #include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "platform/text.h"
 #include "support/game_window.h"
 

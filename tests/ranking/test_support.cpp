@@ -9,6 +9,7 @@
 
 #include "platform/cp949.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "res/dialog_templates.h"
 #include "ranking/dialogs.h"
 
