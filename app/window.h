@@ -16,8 +16,10 @@ struct InputStateRecord {
 extern InputStateRecord InputState;
 
 // An open modeless dialog, as the pump sees it: the dialog's handle variable.
+namespace platform {
 struct Dialog;
-using DialogHandle = Dialog*;
+}
+using DialogHandle = platform::Dialog*;
 
 // Offers a message to an open dialog first; true when the dialog took it.
 // The platform's dialog handling unless a test puts its own in.

@@ -8,10 +8,10 @@
 
 #include "platform/display.h"
 
+namespace platform {
+
 // An open dialog; its insides belong to the dialog module.
 struct Dialog;
-
-namespace platform {
 
 // Dialog messages and commands, in the numbering the dialog procedures are written against.
 inline constexpr uint32_t WM_SETFOCUS = 0x0007;

@@ -82,32 +82,7 @@ void PresentFrame(const uint16_t* frame);
 uint32_t WidenRgb555(uint16_t pixel);
 // The same rule over a whole 640x480 frame, as presentation converts it.
 void WidenRgb555Frame(const uint16_t* frame, uint32_t* out);
-// The last picture shown in the window, XRGB8888 (what the player sees; for tests).
-const uint32_t* ShownPixels();
-// How many pictures have been shown in the window so far (for tests).
-uint32_t PresentedPictures();
 
-// Scripted input: real events pushed into the queue, as if the player had acted.
-// Modifiers held with a scripted key (bits).
-inline constexpr uint32_t kModAlt = 1;      // the left Alt
-inline constexpr uint32_t kModAltGr = 2;    // the right Alt, which types with it on many layouts
-inline constexpr uint32_t kModCtrl = 4;
-inline constexpr uint32_t kModNumLock = 8;  // NumLock is on
-void PushKey(uint32_t virtualKey, bool down, uint32_t modifiers = 0);
-// A keypad key: '0' to '9' or '.'; what it gives depends on kModNumLock.
-void PushKeypadKey(char key, bool down, uint32_t modifiers);
-void PushText(const char* utf8);
-// The input method's composition in progress (empty: the composition ended).
-void PushComposition(const char* utf8);
-void PushMouseMove(int x, int y);
-// A left-button press or release where the last pushed mouse move left the pointer.
-void PushMouseButton(bool down);
-// The pointer leaving the window, as SDL reports it: a move to (x, y) on the window's edge,
-// then the leave.
-void PushPointerLeave(int x, int y);
-// The window losing the keyboard focus (only the notice: SDL's own key releases come before it).
-void PushFocusLost();
-void PushPaint();
-void PushClose();
+// Scripted input and reading back the shown picture, for tests: platform/testing.
 
 }  // namespace platform

@@ -1,6 +1,10 @@
 #pragma once
-// Shared between the platform's own files only.
+// Shared between the platform's own files only (its test-support library in testing/ too).
+#include <SDL_scancode.h>
+
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 struct SDL_Window;
 
@@ -15,6 +19,20 @@ bool StartVideo();
 uint32_t MusicEventType();
 // Shift is held, as of the latest key message taken from the queue.
 bool ShiftHeld();
+// The virtual-key code of an SDL key (0: one the game does not know); the keypad's digits
+// and point give the number keys with NumLock on, else the navigation keys printed on them.
+uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
+// How many pictures have been sent to the window so far.
+uint32_t PicturesSent();
+
+// Copies a zero-terminated text into a fixed field, cut to fit with its terminator.
+template <size_t N>
+void CopyText(char (&field)[N], const char* text) {
+  size_t n = std::strlen(text);
+  if (n > N - 1) n = N - 1;
+  std::memcpy(field, text, n);
+  field[n] = 0;
+}
 
 // XRGB8888 pixels with a clip rectangle (right and bottom exclusive).
 struct Canvas {

@@ -20,6 +20,7 @@
 
 namespace {
 
+using platform::Dialog;
 using platform::IDOK;
 using platform::WM_COMMAND;
 using platform::WM_INITDIALOG;

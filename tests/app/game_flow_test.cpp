@@ -18,6 +18,7 @@
 #include "game/player.h"
 #include "game/random.h"
 #include "gfx/sprite.h"
+#include "platform/testing/input.h"
 #include "platform/text.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"

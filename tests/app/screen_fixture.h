@@ -16,6 +16,8 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/messagebox.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "support/game_window.h"
 
 class ScreenTest : public ::testing::Test {

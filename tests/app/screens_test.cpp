@@ -12,6 +12,7 @@
 #include "gfx/picture.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "screen_fixture.h"
 
 namespace {

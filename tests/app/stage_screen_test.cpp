@@ -14,6 +14,8 @@
 #include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "support/game_window.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "app/window.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "support/game_window.h"
 
 namespace {

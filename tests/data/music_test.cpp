@@ -8,7 +8,7 @@
 #include <string>
 
 #include "data_files.h"
-#include "platform/audio_probe.h"
+#include "platform/testing/audio_probe.h"
 #include "support/temp_folder.h"
 #include "tools/datagen/mp3.h"
 #include "tools/datagen/music.h"

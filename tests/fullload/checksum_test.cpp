@@ -7,12 +7,14 @@
 
 #include "full_load.h"
 #include "platform/dialog.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "res/dialog_templates.h"
 
 namespace fullload {
 namespace {
 
-intptr_t IgnoreAll(Dialog*, uint32_t, uint32_t, int32_t) { return 0; }
+intptr_t IgnoreAll(platform::Dialog*, uint32_t, uint32_t, int32_t) { return 0; }
 
 // Prints the checksums, so a change on purpose can take the new ones.
 void Report(const char* what, uint64_t value) {
@@ -24,7 +26,7 @@ TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
   InputState.keyDown[platform::VK_SPACE] = 1;
   uint64_t composed = kFnvStart;
   uint64_t shown = kFnvStart;
-  Dialog* dialog = nullptr;
+  platform::Dialog* dialog = nullptr;
   int frame = 0;
   while (!screen.run.Over() && frame < 240) {
     ++frame;

@@ -5,6 +5,8 @@
 
 #include "gfx/frame.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "platform/text.h"
 
 namespace {

@@ -10,6 +10,8 @@
 #include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "platform/text.h"
 
 namespace {

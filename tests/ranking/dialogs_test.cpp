@@ -18,6 +18,8 @@
 #include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "ranking/dialogs.h"
 #include "wire/rank_text.h"
 #include "res/dialog_templates.h"

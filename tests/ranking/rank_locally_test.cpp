@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"

@@ -6,6 +6,7 @@
 #include "app/window.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "ranking/ranking_client.h"
 #include "support/scripted_server.h"
 

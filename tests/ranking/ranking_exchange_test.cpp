@@ -14,6 +14,7 @@
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/messagebox.h"
+#include "platform/testing/input.h"
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"

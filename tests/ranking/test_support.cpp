@@ -5,6 +5,7 @@
 
 #include "wire/cp949.h"
 #include "platform/display.h"
+#include "platform/testing/input.h"
 #include "res/dialog_templates.h"
 #include "ranking/dialogs.h"
 
@@ -13,7 +14,7 @@ std::string Cp949(const char* utf8) {
   return std::string(out, Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
 }
 
-std::string DialogText(Dialog* dialog) {
+std::string DialogText(platform::Dialog* dialog) {
   static char text[kRankTextBufferBytes];
   return std::string(text, platform::GetDialogItemText(dialog, kDialogEditId, text, sizeof text));
 }

@@ -14,7 +14,7 @@
 // The code page 949 bytes of a UTF-8 text.
 std::string Cp949(const char* utf8);
 // The text the dialog's edit holds.
-std::string DialogText(Dialog* dialog);
+std::string DialogText(platform::Dialog* dialog);
 
 // A fixture whose tests play a dialog from a script: each wait of the dialog that finds
 // nothing to do runs the next step. Once the script has run out, the `idleLimit`-th wait

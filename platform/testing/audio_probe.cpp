@@ -1,4 +1,4 @@
-#include "platform/audio_probe.h"
+#include "platform/testing/audio_probe.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
