@@ -20,17 +20,12 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/text.h"
+#include "support/cp949_text.h"
 #include "support/game_window.h"
 
 namespace {
 
 constexpr uint32_t kClockStart = 100000;
-
-std::string Cp949(const char* utf8) {
-  char out[256];
-  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
-  return std::string(out, n);
-}
 
 class StageTest : public ::testing::Test {
  protected:
