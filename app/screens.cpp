@@ -9,25 +9,15 @@
 #include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "wire/texts.h"
 
 const MenuArea MenuAreas[kMenuAreaCount] = {
-    // "쉬운게임 입니다. 누르면 시작합니다."
-    {0, 66, 50, 188, 171,
-     "\xbd\xac\xbf\xee\xb0\xd4\xc0\xd3 \xc0\xd4\xb4\xcf\xb4\xd9. \xb4\xa9\xb8\xa3\xb8\xe9 "
-     "\xbd\xc3\xc0\xdb\xc7\xd5\xb4\xcf\xb4\xd9."},
-    // "보통게임 입니다. 누르면 시작합니다."
-    {1, 60, 178, 202, 317,
-     "\xba\xb8\xc5\xeb\xb0\xd4\xc0\xd3 \xc0\xd4\xb4\xcf\xb4\xd9. \xb4\xa9\xb8\xa3\xb8\xe9 "
-     "\xbd\xc3\xc0\xdb\xc7\xd5\xb4\xcf\xb4\xd9."},
-    // "어려운게임 입니다. 누르면 시작합니다."
-    {2, 54, 321, 244, 473,
-     "\xbe\xee\xb7\xc1\xbf\xee\xb0\xd4\xc0\xd3 \xc0\xd4\xb4\xcf\xb4\xd9. \xb4\xa9\xb8\xa3\xb8\xe9 "
-     "\xbd\xc3\xc0\xdb\xc7\xd5\xb4\xcf\xb4\xd9."},
+    {0, 66, 50, 188, 171, kEasyMenuHint},
+    {1, 60, 178, 202, 317, kNormalMenuHint},
+    {2, 54, 321, 244, 473, kHardMenuHint},
 };
 
-// "닭에게 마우스를 가따 대세요."
-const char* const MenuDefaultHint =
-    "\xb4\xdf\xbf\xa1\xb0\xd4 \xb8\xb6\xbf\xec\xbd\xba\xb8\xa6 \xb0\xa1\xb5\xfb \xb4\xeb\xbc\xbc\xbf\xe4.";
+const char* const MenuDefaultHint = kMenuDefaultHint;
 
 namespace {
 

@@ -2,10 +2,13 @@
 // surface, the four HUD lines, and presentation in the window (dummy video driver).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "platform/display.h"
 #include "scene.h"
+#include "wire/texts.h"
 
 namespace {
 
@@ -14,14 +17,12 @@ void BM_PresentFrame(benchmark::State& state) {
     state.SkipWithError("no window, font or game data");
     return;
   }
-  // HUD lines of the usual shape: "보통게임 123456점 게임 시간 :  65초",
-  // "29/100마리 살해 남은몹 71마리", "스테이지1 목표 29%/ 30%", "어텍콤보 3 최고 5".
-  const char* lines[] = {
-      "\xBA\xB8\xC5\xEB\xB0\xD4\xC0\xD3 123456\xC1\xA1 \xB0\xD4\xC0\xD3 \xBD\xC3\xB0\xA3 :  65\xC3\xCA",
-      "29/100\xB8\xB6\xB8\xAE \xBB\xEC\xC7\xD8 \xB3\xB2\xC0\xBA\xB8\xF7 71\xB8\xB6\xB8\xAE",
-      "\xBD\xBA\xC5\xD7\xC0\xCC\xC1\xF6" "1 \xB8\xF1\xC7\xA5 29%/ 30%",
-      "\xBE\xEE\xC5\xD8\xC4\xDE\xBA\xB8 3 \xC3\xD6\xB0\xED 5",
-  };
+  // The HUD's four lines as a game of the normal difficulty shows them.
+  char lines[4][128];
+  std::snprintf(lines[0], sizeof lines[0], kHudTimeFormat, kNormalModeName, 123456, 65);
+  std::snprintf(lines[1], sizeof lines[1], kHudMobFormat, 29, 100, 71, 0);
+  std::snprintf(lines[2], sizeof lines[2], kHudStageFormat, 1, 29, 30);
+  std::snprintf(lines[3], sizeof lines[3], kHudComboFormat, 3, 5);
   int offset = 0;
   for (auto _ : state) {
     ShowPictureScrolled(offset);

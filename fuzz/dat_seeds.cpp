@@ -8,6 +8,7 @@
 
 #include "game/random.h"
 #include "ranking/local_ranking.h"
+#include "wire/cp949.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || chdir(argv[1]) != 0) {
@@ -15,7 +16,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   GameSrand(1);
-  const char* names[] = {"PlommX", "\xb4\xdf\xb4\xd9\xb8\xae", "Kim", "", "ABCDEFGHIJK"};  // 닭다리
+  char drumstick[16], chicken[16];  // Korean names, in code page 949 as the game keeps them
+  Utf8ToCp949("닭다리", std::strlen("닭다리"), drumstick, sizeof drumstick);
+  Utf8ToCp949("닭", std::strlen("닭"), chicken, sizeof chicken);
+  const char* names[] = {"PlommX", drumstick, "Kim", "", "ABCDEFGHIJK"};
   for (int i = 0; i < kScoreRows; ++i) {
     InsertScoreRow(LocalScoreTable, i, names[i % 5], i + 1, 99999u - 997u * static_cast<uint32_t>(i),
                    i * 3, 60u * static_cast<uint32_t>(i));
@@ -23,7 +27,7 @@ int main(int argc, char** argv) {
   int ok = SaveScoreTable(0);
   LocalScoreTable = ScoreTable{};
   InsertScoreRow(LocalScoreTable, 0, "PlommX", 4, 1234, 7, 95);
-  InsertScoreRow(LocalScoreTable, 1, "\xb4\xdf", 1, 12, 0, 4000000000u);  // 닭
+  InsertScoreRow(LocalScoreTable, 1, chicken, 1, 12, 0, 4000000000u);
   ok &= SaveScoreTable(1);
   LocalScoreTable = ScoreTable{};
   ok &= SaveScoreTable(2);

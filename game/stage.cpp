@@ -8,21 +8,9 @@
 #include "game/player.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
+#include "wire/texts.h"
 
 namespace {
-
-// "%s %d점 게임 시간 : %3d초"
-constexpr const char* kHudTimeFormat =
-    "%s %d\xc1\xa1 \xb0\xd4\xc0\xd3 \xbd\xc3\xb0\xa3 : %3d\xc3\xca";
-// "%d/%d마리 살해 남은몹 %d마리 놓힌몹 %d마리"
-constexpr const char* kHudMobFormat =
-    "%d/%d\xb8\xb6\xb8\xae \xbb\xec\xc7\xd8 \xb3\xb2\xc0\xba\xb8\xf7 %d\xb8\xb6\xb8\xae "
-    "\xb3\xf5\xc8\xf9\xb8\xf7 %d\xb8\xb6\xb8\xae";
-// "스테이지%d 목표%3d%%/%3d%%"
-constexpr const char* kHudStageFormat =
-    "\xbd\xba\xc5\xd7\xc0\xcc\xc1\xf6%d \xb8\xf1\xc7\xa5%3d%%/%3d%%";
-// "어텍콤보 %d 최고 %d"
-constexpr const char* kHudComboFormat = "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8 %d \xc3\xd6\xb0\xed %d";
 
 constexpr int32_t kStageBannerLastTick = 100;
 constexpr int32_t kEndBannerLastTick = 100;

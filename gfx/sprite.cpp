@@ -9,6 +9,7 @@
 #include "gfx/frame.h"
 #include "gfx/sprite_palette.h"
 #include "platform/messagebox.h"
+#include "wire/texts.h"
 
 std::array<SpriteBank, kSpriteBankCount> SpriteBankTable;
 uint16_t SpritePalette[256];
@@ -34,12 +35,6 @@ struct SpriteRuns {
 
 namespace {
 
-// "파일업어" / "개쇅": the file is missing.
-constexpr const char* kMissingText = "\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee";
-constexpr const char* kMissingCaption = "\xb0\xb3\x99\xb8";
-// "파일형식 달라" / "멀봐?": the file is not a sprite file.
-constexpr const char* kForeignText = "\xc6\xc4\xc0\xcf\xc7\xfc\xbd\xc4 \xb4\xde\xb6\xf3";
-constexpr const char* kForeignCaption = "\xb8\xd6\xba\xc1?";
 
 bool ReadInt32(std::FILE* file, int32_t& value) {
   uint8_t b[4];
@@ -176,7 +171,7 @@ int32_t LoadSpriteFromStream(int32_t bank, std::FILE* file) {
   StagedFrames staged;
   if (!ReadFrames(file, room, staged)) {
     staged.Release();
-    platform::ShowMessageBox(kForeignCaption, kForeignText);
+    platform::ShowMessageBox(kSpriteForeignCaption, kSpriteForeignText);
     return 0;
   }
   for (int32_t k = 0; k < staged.count; ++k) {
@@ -193,7 +188,7 @@ int32_t LoadSpriteFromStream(int32_t bank, std::FILE* file) {
 int32_t LoadSpriteFile(int32_t bank, const char* fileName) {
   std::FILE* file = std::fopen(fileName, "rb");
   if (file == nullptr) {
-    platform::ShowMessageBox(kMissingCaption, kMissingText);
+    platform::ShowMessageBox(kSpriteMissingCaption, kSpriteMissingText);
     return -1;
   }
   const int32_t status = LoadSpriteFromStream(bank, file);
@@ -206,7 +201,7 @@ int32_t LoadSpriteFromMemory(int32_t bank, const uint8_t* data, size_t size) {
   void* bytes = data != nullptr ? const_cast<uint8_t*>(data) : empty;
   std::FILE* file = fmemopen(bytes, size, "rb");
   if (file == nullptr) {
-    platform::ShowMessageBox(kForeignCaption, kForeignText);
+    platform::ShowMessageBox(kSpriteForeignCaption, kSpriteForeignText);
     return 0;
   }
   const int32_t status = LoadSpriteFromStream(bank, file);

@@ -12,10 +12,6 @@
 
 ScoreTable LocalScoreTable;
 
-// "순위를 저장하지 못했습니다"
-const char kRankNotSavedNotice[] =
-    "\xbc\xf8\xc0\xa7\xb8\xa6 \xc0\xfa\xc0\xe5\xc7\xcf\xc1\xf6 \xb8\xf8\xc7\xdf\xbd\xc0\xb4\xcf\xb4\xd9";
-
 namespace {
 
 const char* const kScoreFileNames[3] = {"easy.dat", "normal.dat", "hardcore.dat"};
@@ -29,7 +25,7 @@ void TellNotWritten(const char* name, int error) {
 // write attempted, so the game's random sequence does not depend on the disk.
 int32_t WriteScoreFile(const char* name) {
   uint8_t bytes[kScoreFileBytes];
-  std::memcpy(bytes, ScoreFileHeaders[GameRand() % kScoreHeaderCount], kScoreHeaderBytes);
+  std::memcpy(bytes, kScoreFileHeaders[GameRand() % kScoreHeaderCount], kScoreHeaderBytes);
   ScoreTableToBytes(LocalScoreTable, bytes + kScoreHeaderBytes);
   int error = 0;
   // Written beside the old file and renamed over it: a full disk or a crash keeps the old.

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "wire/rank_text.h"
+#include "wire/texts.h"
 
 // The ranking table of the difficulty played last; all zero at start.
 extern ScoreTable LocalScoreTable;
@@ -44,6 +45,5 @@ int32_t WriteRankText();
 // the data copies. Nothing else is touched. Called once when soloplay starts.
 void RemoveInterruptedSaves();
 
-// A short code page 949 note for the ranking dialog when a write reported 0:
-// "순위를 저장하지 못했습니다".
-extern const char kRankNotSavedNotice[];
+// The short note for the ranking dialog when a write reported 0 is kRankNotSavedNotice
+// ("순위를 저장하지 못했습니다", wire/texts.h).

@@ -10,17 +10,11 @@
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
+#include "wire/texts.h"
 
 const char kRankingServerAddress[] = BRAKKEL_RANKING_SERVER;
 
 namespace {
-
-// "연결이 않됩니다.."
-const char kUnreachableText[] = "\xBF\xAC\xB0\xE1\xC0\xCC\x20\xBE\xCA\xB5\xCB\xB4\xCF\xB4\xD9\x2E\x2E";
-// "네트워크가 않되거나 서버가 꺼졌습니다"
-const char kUnreachableCaption[] =
-    "\xB3\xD7\xC6\xAE\xBF\xF6\xC5\xA9\xB0\xA1\x20\xBE\xCA\xB5\xC7\xB0\xC5\xB3\xAA\x20\xBC\xAD\xB9\xF6"
-    "\xB0\xA1\x20\xB2\xA8\xC1\xB3\xBD\xC0\xB4\xCF\xB4\xD9";
 
 // The result of the game being ranked, fixed before connecting.
 ScoreSubmission submission;
@@ -70,7 +64,7 @@ void RunRankingExchange(const char* address, uint16_t port) {
     return;
   }
   if (client.ConnectTo(address, port) != 1) {
-    platform::ShowMessageBox(kUnreachableCaption, kUnreachableText);
+    platform::ShowMessageBox(kServerUnreachableCaption, kServerUnreachableText);
     client.Cleanup();
     return;
   }

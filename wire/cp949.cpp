@@ -60,7 +60,8 @@ size_t Convert(Converter& conv, const char* in, size_t inLen, char* out, size_t 
 
 size_t Cp949ToUtf8(const char* in, size_t inLen, char* out, size_t outCap) {
   if (outCap == 0) return 0;
-  size_t n = Convert(cp949ToUtf8, in, inLen, out, outCap - 1, "\xEF\xBF\xBD", 3, false);
+  const char replacement[] = "\xEF\xBF\xBD";  // raw bytes: U+FFFD in UTF-8
+  size_t n = Convert(cp949ToUtf8, in, inLen, out, outCap - 1, replacement, 3, false);
   out[n] = 0;
   return n;
 }

@@ -4,6 +4,9 @@
 // Shared by soloplay's ranking files and the ranking server, which sends the same listing.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+
+#include "wire/texts.h"
 
 inline constexpr int kScoreRows = 20;
 inline constexpr size_t kScoreNameBytes = 100;
@@ -31,15 +34,17 @@ struct ScoreTable {
 void ScoreTableToBytes(const ScoreTable& table, uint8_t out[kScoreTableBytes]);
 void ScoreTableFromBytes(const uint8_t in[kScoreTableBytes], ScoreTable& table);
 
-// The ten 39-byte headers of a ranking file, code page 949, no terminator in the file.
-extern const char* const ScoreFileHeaders[kScoreHeaderCount];
+// The ten 39-byte headers of a ranking file, code page 949, no terminator in the file:
+// kScoreFileHeaders (wire/texts.h).
+static_assert(std::size(kScoreFileHeaders) == kScoreHeaderCount);
+static_assert(sizeof kScoreFileHeaders[0] == kScoreHeaderBytes + 1);
 
 // The listing: the column header, 57 hyphens and one line per row, each 57 bytes for
 // names of up to 10 bytes, every line ended by CR LF.
 inline constexpr int kRankTextLines = 22;
 inline constexpr size_t kRankLineCap = 100;  // a line is composed in 100 bytes (99 of text)
 inline constexpr size_t kRankTextCap = kRankTextLines * (kRankLineCap + 1) + 1;
-extern const char kRankTextHeaderLine[];  // "게임순위      이름        점수 STAGE    콤보     게임시간"
+// The column header is kRankTextHeaderLine (wire/texts.h).
 extern const char kRankTextRule[];        // 57 hyphens
 // The listing's file name, UTF-8 on disk: "순위.txt".
 extern const char kRankTextFileName[];

@@ -25,6 +25,7 @@
 #include "ranking/rank_locally.h"
 #include "platform/game_folder.h"
 #include "screen_fixture.h"
+#include "support/cp949_text.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -293,7 +294,7 @@ TEST_F(FlowTest, AMissingSpriteFileIsReportedAndTheGamePlaysOn) {
   GameMain();
   // "개쇅" / "파일업어": the loader's notice for a file that is not there, once.
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "\xb0\xb3\x99\xb8|\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee");
+  EXPECT_EQ(boxes[0], Cp949("개쇅|파일업어"));
   EXPECT_EQ(footFrames, 0);
   EXPECT_GT(chickenFrames, 0);
   EXPECT_EQ(rankings.size(), 1u);

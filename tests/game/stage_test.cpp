@@ -16,17 +16,11 @@
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
-#include "wire/cp949.h"
+#include "support/cp949_text.h"
 
 namespace {
 
 constexpr uint32_t kClockStart = 100000;
-
-std::string Cp949(const char* utf8) {
-  char out[256];
-  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
-  return std::string(out, n);
-}
 
 class StageTest : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "platform/text.h"
+#include "support/cp949_text.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ TEST_F(FrameTest, EmptyAndOffSurfaceTextIsHarmless) {
   for (int i = 0; i < 640 * 480; ++i) ASSERT_EQ(platform::OffscreenPixels()[i], 0);
   // Cut at the surface's edges on every side.
   DrawOutlinedText(-30, -10, "edge");
-  DrawOutlinedText(630, 470, "\xB0\xA1\xB3\xAA");  // 가나
+  DrawOutlinedText(630, 470, Cp949("가나").c_str());
   DrawOutlinedText(100000, -100000, "far");
   auto litIn = [](int x0, int y0, int x1, int y1) {
     int lit = 0;

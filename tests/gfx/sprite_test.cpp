@@ -10,16 +10,17 @@
 #include "gfx/sprite.h"
 #include "platform/messagebox.h"
 #include "support/ani_file.h"
+#include "support/cp949_text.h"
 
 namespace {
 
 constexpr uint16_t kMarker = 0x1234;  // what the frame buffer holds before a draw
 
 // "파일업어" / "개쇅" and "파일형식 달라" / "멀봐?" in code page 949.
-const std::string kMissingText = "\xc6\xc4\xc0\xcf\xbe\xf7\xbe\xee";
-const std::string kMissingCaption = "\xb0\xb3\x99\xb8";
-const std::string kForeignText = "\xc6\xc4\xc0\xcf\xc7\xfc\xbd\xc4 \xb4\xde\xb6\xf3";
-const std::string kForeignCaption = "\xb8\xd6\xba\xc1?";
+const std::string kMissingText = Cp949("파일업어");
+const std::string kMissingCaption = Cp949("개쇅");
+const std::string kForeignText = Cp949("파일형식 달라");
+const std::string kForeignCaption = Cp949("멀봐?");
 
 class SpriteTest : public ::testing::Test {
  protected:

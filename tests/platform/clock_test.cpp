@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/messagebox.h"
+#include "support/cp949_text.h"
 
 namespace {
 
@@ -47,15 +48,15 @@ TEST(MessageBox, GoesToTheRecorderOrToStandardErrorWithoutADisplay) {
   platform::SetMessageBoxHook([&](const char* caption, const char* text) {
     seen.push_back(std::string(caption) + "|" + text);
   });
-  platform::ShowMessageBox("\xB0\xB3\x99\xB8", "\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");  // 개쇅 / 파일업어
+  platform::ShowMessageBox(Cp949("개쇅").c_str(), Cp949("파일업어").c_str());
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0], "\xB0\xB3\x99\xB8|\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");
+  EXPECT_EQ(seen[0], Cp949("개쇅|파일업어"));
   platform::SetMessageBoxHook(nullptr);
 
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
   testing::internal::CaptureStderr();
-  platform::ShowMessageBox("\xB0\xB3\x99\xB8", "\xC6\xC4\xC0\xCF\xBE\xF7\xBE\xEE");
+  platform::ShowMessageBox(Cp949("개쇅").c_str(), Cp949("파일업어").c_str());
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "개쇅: 파일업어\n");
 }

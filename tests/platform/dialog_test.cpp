@@ -13,6 +13,7 @@
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "platform/text.h"
+#include "support/cp949_text.h"
 
 namespace {
 
@@ -30,12 +31,6 @@ const DialogTemplate kTemplate = {200, "Test", 9, "", 20, 20, 120, 40,
 
 std::vector<uint32_t> commands;
 std::vector<uint32_t> passedOn;
-
-std::string Cp949(const char* utf8) {
-  char out[256];
-  size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
-  return std::string(out, n);
-}
 
 intptr_t Procedure(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t) {
   if (message == WM_INITDIALOG) {

@@ -121,7 +121,7 @@ TEST_F(GameFolder, ThePlayersFolderIsMadeThenRefreshedAroundTheRankings) {
   fs::create_symlink(root_ / "elsewhere.txt", game / "foot.ani");
   fs::remove(game / "mop.ani");
   ASSERT_EQ(mkfifo((game / "mop.ani").c_str(), 0600), 0);  // read, it would wait for ever
-  const char* kept[] = {"easy.dat", "normal.dat", "hardcore.dat", "\xec\x88\x9c\xec\x9c\x84.txt", "notes"};  // 순위.txt
+  const char* kept[] = {"easy.dat", "normal.dat", "hardcore.dat", "순위.txt", "notes"};
   for (const char* name : kept) Put(game / name, std::string("player's ") + name);
   struct stat before[5], backBefore;
   for (int i = 0; i < 5; ++i) ASSERT_EQ(stat((game / kept[i]).c_str(), &before[i]), 0);

@@ -8,14 +8,9 @@
 
 #include "platform/display.h"
 #include "platform/text.h"
+#include "support/cp949_text.h"
 
 namespace {
-
-std::string ToCp949(const std::string& utf8) {
-  char out[256];
-  size_t n = Utf8ToCp949(utf8.data(), utf8.size(), out, sizeof out);
-  return std::string(out, n);
-}
 
 std::string ToUtf8(const std::string& cp949) {
   char out[256];
@@ -53,7 +48,7 @@ TEST(GameFont, AnOutlineDrawnInOneCallPaintsWhatItsPassesPaintOneByOne) {
       {0, 1, 200, 200, 255},  {0, 0, 0, 0, 255}};
   const platform::TextPass banner[5] = {
       {1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, -1, 0, 0, 0}, {0, 0, 255, 255, 255}};
-  const std::string texts[] = {ToCp949("보통게임 1234점 게임 시간 :  65초"), "STAGE 50", "STAGE FAILED!!"};
+  const std::string texts[] = {Cp949("보통게임 1234점 게임 시간 :  65초"), "STAGE 50", "STAGE FAILED!!"};
   uint16_t* surface = platform::OffscreenPixels();
   std::vector<uint16_t> together(platform::kScreenPixels);
   for (const platform::TextPass* passes : {hud, banner}) {
@@ -76,39 +71,39 @@ TEST(GameFont, AnOutlineDrawnInOneCallPaintsWhatItsPassesPaintOneByOne) {
 
 TEST(CodePage949, RoundTripsKoreanAndAscii) {
   const std::string texts[] = {"쉬운게임", "닭에게 마우스를 가따 대세요.", "STAGE 7", "점수 %d%%", "파일형식 달라"};
-  for (const auto& t : texts) EXPECT_EQ(ToUtf8(ToCp949(t)), t);
+  for (const auto& t : texts) EXPECT_EQ(ToUtf8(Cp949(t)), t);
   // Known bytes: 가 is B0 A1 in code page 949.
-  EXPECT_EQ(ToCp949("가A"), std::string("\xB0\xA1" "A"));
+  EXPECT_EQ(Cp949("가A"), std::string("\xB0\xA1" "A"));  // raw bytes: 가 written out
   // A code page 949 extension syllable (똠) that EUC-KR lacks.
-  EXPECT_EQ(ToUtf8(ToCp949("똠")), "똠");
+  EXPECT_EQ(ToUtf8(Cp949("똠")), "똠");
 }
 
 TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
   // 0xFF is no lead byte; a lone lead byte at the end is cut off.
-  EXPECT_EQ(ToUtf8(std::string("A\xFF" "B")), "A\xEF\xBF\xBD" "B");
-  EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");
+  EXPECT_EQ(ToUtf8(std::string("A\xFF" "B")), "A\xEF\xBF\xBD" "B");  // raw bytes: U+FFFD in UTF-8
+  EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");  // raw bytes: U+FFFD in UTF-8
   uint32_t cps[8];
-  std::string bad("\xB0\xA1\xFFZ");
+  std::string bad("\xB0\xA1\xFFZ");  // raw bytes: 가, then 0xFF that starts no character
   size_t n = Cp949ToCodepoints(bad.data(), bad.size(), cps, 8);
   ASSERT_EQ(n, 3u);
   EXPECT_EQ(cps[0], 0xAC00u);
   EXPECT_EQ(cps[1], 0xFFFDu);
   EXPECT_EQ(cps[2], uint32_t{'Z'});
   // Towards code page 949 an unmappable character becomes '?'.
-  EXPECT_EQ(ToCp949("a\xE2\x98\x83z"), "a?z");  // snowman
+  EXPECT_EQ(Cp949("a☃z"), "a?z");  // a snowman
 }
 
 TEST(CodePage949, NeverCutsADoubleByteCharacter) {
-  std::string name = ToCp949("가나다");  // 6 bytes
+  std::string name = Cp949("가나다");  // 6 bytes
   EXPECT_EQ(Cp949FitLength(name.data(), name.size(), 5), 4u);
   EXPECT_EQ(Cp949FitLength(name.data(), name.size(), 6), 6u);
-  std::string mixed = ToCp949("ab가");
+  std::string mixed = Cp949("ab가");
   EXPECT_EQ(Cp949FitLength(mixed.data(), mixed.size(), 3), 2u);
   // A conversion into a small buffer stops before a character that does not fit whole.
   char out[4];
   size_t n = Utf8ToCp949("가나", std::strlen("가나"), out, sizeof out);
   EXPECT_EQ(n, 2u);
-  EXPECT_EQ(std::string(out), ToCp949("가"));
+  EXPECT_EQ(std::string(out), Cp949("가"));
   char utf[6];
   n = Cp949ToUtf8(name.data(), name.size(), utf, sizeof utf);
   EXPECT_EQ(std::string(utf, n), "가");

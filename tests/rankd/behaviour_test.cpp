@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "support/cp949_text.h"
 #include "support/scripted_server.h"
 #include "tests/rankd/engine_fixture.h"
 
@@ -14,7 +15,7 @@ namespace rankd_test {
 namespace {
 
 // "홍길동이다" less its last byte: 9 bytes of code page 949 and one ASCII letter.
-const std::string kNineByteName = "\xc8\xab\xb1\xe6\xb5\xbf\xc0\xcc" "a";
+const std::string kNineByteName = Cp949("홍길동이") + "a";
 
 std::vector<rankd::Score> Sorted(std::vector<rankd::Score> scores) {
   std::sort(scores.begin(), scores.end(), [](const rankd::Score& a, const rankd::Score& b) {

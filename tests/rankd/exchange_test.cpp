@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "support/cp949_text.h"
 #include "tests/rankd/harness.h"
 #include "server/rankd/exchange.h"
 #include "server/rankd/options.h"
@@ -20,8 +21,7 @@ using rankd_test::ScoreOf;
 using rankd_test::Submission;
 using rankd_test::SubmissionBytes;
 
-// "홍길동"
-const std::string kKoreanName = "\xc8\xab\xb1\xe6\xb5\xbf";
+const std::string kKoreanName = Cp949("홍길동");
 
 std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> parts) {
   std::vector<uint8_t> all;
@@ -58,7 +58,7 @@ TEST(SubmissionRules, EachRuleRefusesItsOwnCase) {
       {"line feed", Submission("ab\ncd", 3, 101), Verdict::NameControl},
       {"delete", Submission("ab\x7f", 3, 101), Verdict::NameControl},
       {"lone lead byte", Submission("ab\xb0", 3, 101), Verdict::NameNotCp949},
-      {"0xFF", Submission("\xff\xff", 3, 101), Verdict::NameNotCp949},
+      {"0xFF", Submission("\xff\xff", 3, 101), Verdict::NameNotCp949},  // raw bytes: no character
       {"stage 0", Submission("ann", 0, 101), Verdict::StageBelowOne},
       {"negative combo", Submission("ann", 3, 101, -1), Verdict::ComboNegative},
       {"seconds past 2^31", Submission("ann", 3, 101, 0, 0x80000000u), Verdict::SecondsNegative},

@@ -44,7 +44,7 @@ void WriteAll(const char* name, const std::string& bytes) {
 // Which of the ten headers a ranking file starts with, or -1.
 int HeaderOf(const std::string& file) {
   for (int i = 0; i < kScoreHeaderCount; ++i) {
-    if (file.compare(0, kScoreHeaderBytes, ScoreFileHeaders[i]) == 0) return i;
+    if (file.compare(0, kScoreHeaderBytes, kScoreFileHeaders[i]) == 0) return i;
   }
   return -1;
 }
@@ -220,11 +220,11 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
 
   // Row 0 whole, with a name of 100 bytes and no terminator, Hangul and bytes that are
   // no character; then the first 50 name bytes of row 1, then the file ends.
-  std::string name = "\xb4\xdf\xb4\xdf" + std::string("\xff\xfe\x80", 3);  // 닭닭, then no character
-  for (int i = 0; i < 46; ++i) name += "\xb4\xdf";
+  std::string name = Cp949("닭닭") + std::string("\xff\xfe\x80", 3);  // raw bytes: no character
+  for (int i = 0; i < 46; ++i) name += Cp949("닭");
   name += 'N';
   ASSERT_EQ(name.size(), kScoreNameBytes);
-  std::string row0 = name + std::string("\x05\0\0\0\xff\xff\xff\xff\x02\0\0\0\x10\0\0\0", 16);
+  std::string row0 = name + std::string("\x05\0\0\0\xff\xff\xff\xff\x02\0\0\0\x10\0\0\0", 16);  // raw bytes: integers
   WriteAll("easy.dat", std::string(kScoreHeaderBytes, 'h') + row0 + std::string(50, 'M'));
   EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
   EXPECT_EQ(std::memcmp(LocalScoreTable.row[0].name, name.data(), kScoreNameBytes), 0);
@@ -242,10 +242,10 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
     EXPECT_LE(at - start, 99u);
   }
   EXPECT_EQ(lines, 22u);
-  EXPECT_NE(listing.find(std::string("\xff\xfe\x80", 3)), std::string::npos);
+  EXPECT_NE(listing.find(std::string("\xff\xfe\x80", 3)), std::string::npos);  // raw bytes: as stored
   char utf8[4 * kRankTextCap];
   const size_t n = Cp949ToUtf8(listing.data(), listing.size(), utf8, sizeof utf8);
-  EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // U+FFFD
+  EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // raw bytes: U+FFFD in UTF-8
 
   WriteAll("easy.dat", std::string(kScoreFileBytes + 100, '\x01'));  // bytes past the table are ignored
   EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);

@@ -19,6 +19,7 @@
 #include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"
 #include "res/dialog_templates.h"
+#include "support/cp949_text.h"
 #include "support/scripted_server.h"
 #include "support/game_window.h"
 
@@ -26,11 +27,8 @@ namespace {
 
 using namespace platform;
 
-// "네트워크가 않되거나 서버가 꺼졌습니다" and "연결이 않됩니다..", code page 949.
-const std::string kUnreachableCaption =
-    "\xB3\xD7\xC6\xAE\xBF\xF6\xC5\xA9\xB0\xA1 \xBE\xCA\xB5\xC7\xB0\xC5\xB3\xAA \xBC\xAD\xB9\xF6"
-    "\xB0\xA1 \xB2\xA8\xC1\xB3\xBD\xC0\xB4\xCF\xB4\xD9";
-const std::string kUnreachableText = "\xBF\xAC\xB0\xE1\xC0\xCC \xBE\xCA\xB5\xCB\xB4\xCF\xB4\xD9..";
+const std::string kUnreachableCaption = Cp949("네트워크가 않되거나 서버가 꺼졌습니다");
+const std::string kUnreachableText = Cp949("연결이 않됩니다..");
 
 constexpr uint32_t kClockStart = 5000000;
 
@@ -175,7 +173,7 @@ TEST_F(ExchangeTest, AScoreAboveTheThresholdIsSubmittedWithItsCheckCode) {
 }
 
 TEST_F(ExchangeTest, ReplyHeaderAndTextInOnePieceShowTheNameThenTheRanking) {
-  const std::string listing = "1\xB5\xEE PlommX\r\n2\xB5\xEE ABC\r\n";  // "1등", "2등"
+  const std::string listing = Cp949("1등 PlommX\r\n2등 ABC\r\n");
   ScriptedServer server({Receive(2),
                          Send(Concat({ThresholdReplyBytes(0), RankTextBytes(listing.size(), Text(listing))})),
                          Receive(124), Hold()});

@@ -9,11 +9,6 @@
 #include "res/dialog_templates.h"
 #include "ranking/dialogs.h"
 
-std::string Cp949(const char* utf8) {
-  char out[512];
-  return std::string(out, Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out));
-}
-
 std::string DialogText(platform::Dialog* dialog) {
   static char text[kRankTextBufferBytes];
   return std::string(text, platform::GetDialogItemText(dialog, kDialogEditId, text, sizeof text));

@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "support/cp949_text.h"
 
-// The code page 949 bytes of a UTF-8 text.
-std::string Cp949(const char* utf8);
 // The text the dialog's edit holds.
 std::string DialogText(platform::Dialog* dialog);
 

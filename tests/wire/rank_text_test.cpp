@@ -4,17 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "support/cp949_text.h"
 #include "wire/cp949.h"
 #include "wire/protocol.h"
 #include "wire/rank_text.h"
 
 namespace {
-
-std::string Cp949(const char* utf8) {
-  char out[512];
-  const size_t n = Utf8ToCp949(utf8, std::strlen(utf8), out, sizeof out);
-  return std::string(out, n);
-}
 
 TEST(RankText, EmptyRowAndHeadersAreExact) {
   char line[kRankLineCap];
@@ -25,9 +20,9 @@ TEST(RankText, EmptyRowAndHeadersAreExact) {
             Cp949("게임순위      이름        점수 STAGE    콤보     게임시간"));
   EXPECT_EQ(std::strlen(kRankTextHeaderLine), 57u);
   EXPECT_EQ(std::strlen(kRankTextRule), 57u);
-  EXPECT_EQ(std::string(ScoreFileHeaders[0]), Cp949("쪽팔리지 않게 조금만 수정 바랍니다 ^^  "));
-  EXPECT_EQ(std::string(ScoreFileHeaders[8]), Cp949("에디트 없는 나라 좋은 나라~~           "));
-  for (const char* header : ScoreFileHeaders) {
+  EXPECT_EQ(std::string(kScoreFileHeaders[0]), Cp949("쪽팔리지 않게 조금만 수정 바랍니다 ^^  "));
+  EXPECT_EQ(std::string(kScoreFileHeaders[8]), Cp949("에디트 없는 나라 좋은 나라~~           "));
+  for (const char* header : kScoreFileHeaders) {
     EXPECT_EQ(std::strlen(header), kScoreHeaderBytes);
     EXPECT_TRUE(Cp949Valid(header, kScoreHeaderBytes));
   }

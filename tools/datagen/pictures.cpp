@@ -11,6 +11,7 @@
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/text_art.h"
+#include "wire/texts.h"
 
 namespace datagen {
 
@@ -246,7 +247,7 @@ IndexedPicture DrawLogo(bool& ok) {
   ok = DrawText(canvas, name, (kWidth - static_cast<float>(nameWidth)) / 2, 18, title) > 0;
 
   // A ribbon with the call to arms.
-  const std::string call = Utf8("\xb8\xf7\xc0\xbb\x20\xc2\xc9\xbe\xc6\xb6\xf3\x21");  // 몹을 쪼아라!
+  const std::string call = Utf8(kLogoRibbonText);
   TextStyle ribbonText;
   ribbonText.cellHeight = 30;
   ribbonText.bold = 1.2f;
@@ -325,7 +326,7 @@ IndexedPicture DrawLevelMenu(bool& ok) {
   heading.fill = VerticalGradient(40, Hex(0xffe46a), 80, Hex(0xff9a1a));
   heading.shadowOffset = 3;
   heading.shadowOpacity = 0.3f;
-  const std::string choose = Utf8("\xb3\xad\xc0\xcc\xb5\xb5\xb8\xa6\x20\xb0\xed\xb8\xa3\xbc\xbc\xbf\xe4");  // 난이도를 고르세요
+  const std::string choose = Utf8(kMenuHeading);
   ok = DrawText(canvas, choose.c_str(), 282, 40, heading) > 0;
   canvas.Fill(Capsule({288, 98}, {600, 98}, 2, 2), Hex(0xd88a3a), 0.6f);
 
@@ -345,11 +346,11 @@ IndexedPicture DrawLevelMenu(bool& ok) {
   };
   const Panel panels[3] = {
       {Hex(0xd8f7c8), Hex(0x9ee08a), Hex(0x3f8f3a), ChickStyle(), 0, 3, 4, 0.95f,
-       "\xbd\xac\xbf\xee\xb0\xd4\xc0\xd3", 22, Hex(0xffffff), Hex(0x2f7a2a)},  // 쉬운게임
+       kEasyModeName, 22, Hex(0xffffff), Hex(0x2f7a2a)},
       {Hex(0xfff0b0), Hex(0xffc062), Hex(0xb8661c), HenStyle(), 0, 6, 1, 1.0f,
-       "\xba\xb8\xc5\xeb\xb0\xd4\xc0\xd3", 26, Hex(0xfff6a0), Hex(0x8a3a08)},  // 보통게임
+       kNormalModeName, 26, Hex(0xfff6a0), Hex(0x8a3a08)},
       {Hex(0x5a0c0c), Hex(0x1a0404), Hex(0x000000), RoosterStyle(), 1, 5, 1, 1.0f,
-       "\xc7\xcf\xb5\xe5\xc4\xda\xbe\xee\xb0\xd4\xc0\xd3", 29, Hex(0xffe020), Hex(0xa00000)},  // 하드코어게임
+       kHardcoreModeName, 29, Hex(0xffe020), Hex(0xa00000)},
   };
 
   ReservedColours reserved;

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/pictures.h"
+#include "wire/texts.h"
 
 namespace datagen {
 
@@ -156,8 +158,7 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   DrawPicture(sheet, pictures.level, gap * 2 + 640, y);
   for (const MenuArea& a : kMenuAreas)
     sheet.Box(gap * 2 + 640 + a.left, y + a.top, gap * 2 + 640 + a.right, y + a.bottom, {255, 0, 255});
-  // 닭에게 마우스를 가따 대세요.
-  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, "\xb4\xdf\xbf\xa1\xb0\xd4\x20\xb8\xb6\xbf\xec\xbd\xba\xb8\xa6\x20\xb0\xa1\xb5\xfb\x20\xb4\xeb\xbc\xbc\xbf\xe4\x2e");
+  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, kMenuDefaultHint);
   y += 480 + 4;
 
   Label(sheet, gap, y, "back.pcx scrolled by 320 (the seam is in the middle)");
@@ -172,14 +173,13 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   for (const auto& m : mobs)
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10) % 8)], sx + m[0], y + m[1], kTintIndex, m[2]);
   DrawAssembledChicken(sheet, sprites, 3, 5, 1, sx + 170, y + 200);
-  // 보통게임 12345점 게임 시간 :  42초
-  DrawHudText(sheet, sx, y + 0, "\xba\xb8\xc5\xeb\xb0\xd4\xc0\xd3\x20\x31\x32\x33\x34\x35\xc1\xa1\x20\xb0\xd4\xc0\xd3\x20\xbd\xc3\xb0\xa3\x20\x3a\x20\x20\x34\x32\xc3\xca");
-  // 31/200마리 살해 남은몹 160마리 놓힌몹 9마리
-  DrawHudText(sheet, sx, y + 24, "\x33\x31\x2f\x32\x30\x30\xb8\xb6\xb8\xae\x20\xbb\xec\xc7\xd8\x20\xb3\xb2\xc0\xba\xb8\xf7\x20\x31\x36\x30\xb8\xb6\xb8\xae\x20\xb3\xf5\xc8\xf9\xb8\xf7\x20\x39\xb8\xb6\xb8\xae");
-  // 스테이지2 목표 15%/ 35%
-  DrawHudText(sheet, sx, y + 48, "\xbd\xba\xc5\xd7\xc0\xcc\xc1\xf6\x32\x20\xb8\xf1\xc7\xa5\x20\x31\x35\x25\x2f\x20\x33\x35\x25");
-  // 어텍콤보 3 최고 7
-  DrawHudText(sheet, sx, y + 72, "\xbe\xee\xc5\xd8\xc4\xde\xba\xb8\x20\x33\x20\xc3\xd6\xb0\xed\x20\x37");
+  // The HUD's four lines as a game of the normal difficulty shows them.
+  char hud[4][128];
+  std::snprintf(hud[0], sizeof hud[0], kHudTimeFormat, kNormalModeName, 12345, 42);
+  std::snprintf(hud[1], sizeof hud[1], kHudMobFormat, 31, 200, 160, 9);
+  std::snprintf(hud[2], sizeof hud[2], kHudStageFormat, 2, 15, 35);
+  std::snprintf(hud[3], sizeof hud[3], kHudComboFormat, 3, 7);
+  for (int i = 0; i < 4; ++i) DrawHudText(sheet, sx, y + 24 * i, hud[i]);
   y += 480 + 4;
 
   Label(sheet, gap, y, "back.pcx");
