@@ -1,0 +1,161 @@
+// Listening: the sockets systemd passed or one of our own, the readiness and stopping
+// notices to systemd, the signals that stop the server, and the accepting of clients.
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <systemd/sd-daemon.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "server/rankd/server_impl.h"
+
+namespace rankd {
+namespace {
+
+std::string AddressText(const asio::ip::address& address) {
+  if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+    return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
+  }
+  return address.to_string();
+}
+
+}  // namespace
+
+bool RankServer::Impl::Start(std::string& error) {
+  ScoreTable tables[kModes];
+  if (!store->LoadTop(tables)) {
+    error = "cannot read the rankings: " + store->Error();
+    return false;
+  }
+  for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
+
+  RaiseOpenFileLimit();
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
+      files.rlim_cur < static_cast<rlim_t>(options.maxConnections) + 64) {
+    options.maxConnections = std::max(1, static_cast<int>(files.rlim_cur) - 64);
+    log.Line("only %llu descriptors: at most %d connections", static_cast<unsigned long long>(files.rlim_cur),
+             options.maxConnections);
+  }
+
+  const int passed = sd_listen_fds(1);
+  if (passed < 0) {
+    error = std::string("cannot take the sockets from systemd: ") + std::strerror(-passed);
+    return false;
+  }
+  asio::error_code ec;
+  for (int fd = SD_LISTEN_FDS_START; fd < SD_LISTEN_FDS_START + passed; ++fd) {
+    if (sd_is_socket_inet(fd, AF_UNSPEC, SOCK_STREAM, 1, 0) <= 0) {
+      error = "systemd passed a socket that is not a listening TCP socket";
+      return false;
+    }
+    const bool v6 = sd_is_socket_inet(fd, AF_INET6, SOCK_STREAM, 1, 0) > 0;
+    tcp::acceptor& acceptor = acceptors.emplace_back(io);
+    acceptor.assign(v6 ? tcp::v6() : tcp::v4(), fd, ec);
+    if (ec) {
+      error = "cannot use the socket from systemd: " + ec.message();
+      return false;
+    }
+  }
+  if (passed == 0) {
+    const asio::ip::address address = asio::ip::make_address(options.bind, ec);
+    if (ec) {
+      error = "--bind: '" + options.bind + "' is not an IP address";
+      return false;
+    }
+    tcp::acceptor& acceptor = acceptors.emplace_back(io);
+    const tcp::endpoint endpoint(address, options.port);
+    acceptor.open(endpoint.protocol(), ec);
+    if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+    if (!ec) acceptor.bind(endpoint, ec);
+    if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+      error = "cannot listen on " + options.bind + " port " + std::to_string(options.port) + ": " + ec.message();
+      if (ec == asio::error::access_denied && options.port < 1024) {
+        error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
+      }
+      return false;
+    }
+  }
+  if (!worker.Start()) {
+    error = "cannot start the store's thread";
+    return false;
+  }
+  const std::string where = IsPostgresUri(options.db) ? std::string("postgresql") : "sqlite " + options.db;
+  for (tcp::acceptor& acceptor : acceptors) {
+    const tcp::endpoint local = acceptor.local_endpoint(ec);
+    log.Line("listening on %s:%u%s (%s)", AddressText(local.address()).c_str(), local.port(),
+             passed > 0 ? " from systemd" : "", where.c_str());
+    asio::co_spawn(io, Accept(acceptor), asio::detached);
+  }
+  log.Flush();
+  signals.async_wait([this](const asio::error_code& e, int) {
+    if (!e) BeginStop();
+  });
+  sd_notify(0, "READY=1");
+  return true;
+}
+
+awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
+  asio::steady_timer pause(io);
+  tcp::endpoint remote;
+  for (;;) {
+    auto [ec, socket] = co_await acceptor.async_accept(remote, kTuple);
+    if (stopping || ec == asio::error::operation_aborted) co_return;
+    if (ec) {
+      // Out of descriptors or memory: wait a little rather than spin.
+      pause.expires_after(std::chrono::milliseconds(50));
+      co_await pause.async_wait(kTuple);
+      continue;
+    }
+    std::string address = AddressText(remote.address());
+    const int fromThere = perAddress.contains(address) ? perAddress[address] : 0;
+    if (static_cast<int>(live.size()) >= options.maxConnections || fromThere >= options.maxPerAddress) {
+      if (options.log) {
+        log.Line("%s mode - refused: %s 0 ms", address.c_str(),
+                 fromThere >= options.maxPerAddress ? "too many connections from this address" : "server full");
+      }
+      continue;  // the socket closes here
+    }
+    auto connection = std::make_shared<Connection>(std::move(socket), std::move(address));
+    Registration registration(*this, connection.get());
+    asio::co_spawn(io, Session(std::move(connection), std::move(registration)), asio::detached);
+  }
+}
+
+void RankServer::Impl::BeginStop() {
+  if (stopping) return;
+  stopping = true;
+  asio::error_code ignored;
+  for (tcp::acceptor& acceptor : acceptors) acceptor.close(ignored);
+  signals.cancel(ignored);
+  sd_notify(0, "STOPPING=1");
+  log.Line("stopping: %zu exchanges under way", live.size());
+  // Whatever has not finished by then is closed; a commit under way still completes.
+  graceTimer.expires_after(options.stopTime);
+  graceTimer.async_wait([this](const asio::error_code& e) {
+    if (e) return;
+    asio::error_code ignoredToo;
+    for (Connection* c : live) c->socket.close(ignoredToo);
+  });
+  EndIfIdle();
+}
+
+void RankServer::Impl::EndIfIdle() {
+  if (!stopping || !live.empty() || ended) return;
+  ended = true;
+  graceTimer.cancel();
+  worker.Stop();
+  log.Line("stopped");
+  work.reset();
+}
+
+void RaiseOpenFileLimit() {
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
+}
+
+}  // namespace rankd

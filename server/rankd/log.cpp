@@ -1,0 +1,45 @@
+// The ranking server's log: lines gathered on the network thread, written in few writes.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+
+#include "server/rankd/server_impl.h"
+
+namespace rankd {
+
+void LogSink::Line(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(line, sizeof line - 1, format, args);
+  va_end(args);
+  if (n < 0) return;
+  const size_t length = std::min(static_cast<size_t>(n), sizeof line - 2);
+  line[length] = '\n';
+  pending_.append(line, length + 1);
+  if (pending_.size() > 64 * 1024) {
+    Flush();
+  } else if (!posted_) {
+    posted_ = true;
+    asio::post(io_, [this] {
+      posted_ = false;
+      Flush();
+    });
+  }
+}
+
+void LogSink::Flush() {
+  size_t at = 0;
+  while (at < pending_.size()) {
+    const ssize_t n = ::write(STDERR_FILENO, pending_.data() + at, pending_.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // standard error is gone: the lines are lost, the server goes on
+    at += static_cast<size_t>(n);
+  }
+  pending_.clear();
+}
+
+}  // namespace rankd

@@ -1,0 +1,162 @@
+#pragma once
+// What the ranking server's own files share: its log, one client's connection, the store's
+// thread, and the server's state on the network thread. Not for use outside server/rankd/.
+#include <asio.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "server/rankd/server.h"
+
+namespace rankd {
+
+using asio::awaitable;
+using asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
+
+// Log lines, one per exchange, gathered and written to standard error once per turn of
+// the event loop, so a busy server makes few writes.
+class LogSink {
+ public:
+  explicit LogSink(asio::io_context& io) : io_(io) {}
+  ~LogSink() { Flush(); }
+
+  __attribute__((format(printf, 2, 3))) void Line(const char* format, ...);
+  void Flush();
+
+ private:
+  asio::io_context& io_;
+  bool posted_ = false;
+  std::string pending_;
+};
+
+// One client's connection. Its time limit is one timer: when the deadline passes, what the
+// exchange waits for is cancelled. (A timer raced against each read costs two coroutines
+// per read; this costs a timer wait per deadline.)
+struct Connection {
+  Connection(tcp::socket s, std::string a)
+      : socket(std::move(s)), limit(socket.get_executor()), wake(socket.get_executor()), address(std::move(a)) {}
+  tcp::socket socket;
+  asio::steady_timer limit;
+  Clock::time_point deadline = Clock::time_point::max();
+  bool armed = false;
+  bool timedOut = false;
+  asio::steady_timer wake;  // ends the wait for a commit
+  std::string address;
+  bool storeDone = false;
+  bool committed = false;
+};
+
+// The store's own thread: takes the scores that wait, commits them in one transaction,
+// reads the best rows back and hands both to the network thread. It also listens for
+// other servers' news when the store can have any.
+class StoreWorker {
+ public:
+  struct Job {
+    Score score;
+    Connection* waiter;
+  };
+  struct Result {
+    std::vector<Job> jobs;
+    bool committed = false;
+    std::vector<Score> scores;  // the jobs' scores, in their order
+    bool fresh = false;  // tables holds the store's best rows
+    ScoreTable tables[kModes];
+    std::string error;
+  };
+  using Deliver = void (*)(void* to, std::shared_ptr<Result> result);
+
+  StoreWorker(RankStore& store, Deliver deliver, void* to) : store_(store), deliver_(deliver), to_(to) {}
+  ~StoreWorker() { Stop(); }
+
+  bool Start();
+  void Submit(Job job);
+  // Commits what still waits, then ends the thread.
+  void Stop();
+
+ private:
+  void Wake();
+  void Run();
+
+  RankStore& store_;
+  Deliver deliver_;
+  void* to_;
+  int wake_ = -1;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<Job> queue_;
+  bool stop_ = false;
+};
+
+struct RankServer::Impl {
+  Impl(const ServerOptions& o, std::unique_ptr<RankStore> s)
+      : options(o), store(std::move(s)), log(io), worker(*store, &Impl::Receive, this),
+        signals(io, SIGINT, SIGTERM), graceTimer(io), work(asio::make_work_guard(io)) {}
+
+  bool Start(std::string& error);
+  void BeginStop();
+  void EndIfIdle();
+  awaitable<void> Accept(tcp::acceptor& acceptor);
+  // Counts a connection from its acceptance until its exchange's frame is gone, however
+  // that frame ends (even one that never ran).
+  class Registration {
+   public:
+    Registration(Impl& server, Connection* c) : server_(&server), address_(c->address) {
+      at_ = server.live.insert(server.live.end(), c);
+      ++server.perAddress[address_];
+    }
+    Registration(Registration&& other) noexcept
+        : server_(std::exchange(other.server_, nullptr)), address_(std::move(other.address_)), at_(other.at_) {}
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+    Registration& operator=(Registration&&) = delete;
+    ~Registration() {
+      if (server_ == nullptr) return;
+      server_->live.erase(at_);
+      if (--server_->perAddress[address_] <= 0) server_->perAddress.erase(address_);
+      server_->EndIfIdle();
+    }
+
+   private:
+    Impl* server_;
+    std::string address_;
+    std::list<Connection*>::iterator at_;
+  };
+  awaitable<void> Session(std::shared_ptr<Connection> connection, Registration registration);
+  awaitable<std::tuple<asio::error_code, size_t>> ReadSome(const std::shared_ptr<Connection>& c, uint8_t* to,
+                                                           size_t size, Clock::time_point deadline);
+  awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
+                                    Clock::time_point deadline, bool last = false);
+  static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
+  void Apply(StoreWorker::Result& result);
+
+  ServerOptions options;
+  std::unique_ptr<RankStore> store;
+  // One thread does all the I/O (the store's thread only posts its results), so the
+  // reactor needs no locks.
+  asio::io_context io{ASIO_CONCURRENCY_HINT_UNSAFE_IO};
+  LogSink log;
+  StoreWorker worker;
+  RankCache cache;
+  std::list<tcp::acceptor> acceptors;
+  asio::signal_set signals;
+  asio::steady_timer graceTimer;
+  asio::executor_work_guard<asio::io_context::executor_type> work;
+  std::list<Connection*> live;
+  std::unordered_map<std::string, int> perAddress;
+  bool stopping = false;
+  bool ended = false;
+};
+
+}  // namespace rankd

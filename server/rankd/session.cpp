@@ -1,0 +1,141 @@
+// The sessions: one client's exchange, its reads and writes under their deadlines, and
+// its log line.
+#include <sys/socket.h>
+
+#include <cstdio>
+
+#include "server/rankd/server_impl.h"
+
+namespace rankd {
+namespace {
+
+// Sets the connection's deadline (kept when it is the one already set).
+void Arm(const std::shared_ptr<Connection>& c, Clock::time_point deadline) {
+  if (c->armed && c->deadline == deadline) return;
+  c->armed = true;
+  c->deadline = deadline;
+  c->limit.expires_at(deadline);
+  c->limit.async_wait([weak = std::weak_ptr<Connection>(c)](const asio::error_code& ec) {
+    const auto conn = weak.lock();
+    // A wait that expired just before the deadline moved on is not the deadline.
+    if (ec || !conn || Clock::now() < conn->deadline) return;
+    conn->timedOut = true;
+    asio::error_code ignored;
+    conn->socket.cancel(ignored);
+  });
+}
+
+long long MillisecondsSince(Clock::time_point from) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
+}
+
+}  // namespace
+
+awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const std::shared_ptr<Connection>& c,
+                                                                           uint8_t* to, size_t size,
+                                                                           Clock::time_point deadline) {
+  Arm(c, deadline);
+  if (c->timedOut || Clock::now() >= deadline) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
+  auto [ec, n] = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
+  if (ec && c->timedOut) ec = asio::error::timed_out;
+  co_return std::tuple<asio::error_code, size_t>{ec, n};
+}
+
+awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
+                                                   Clock::time_point deadline, bool last) {
+  Arm(c, deadline);
+  if (c->timedOut || Clock::now() >= deadline) co_return asio::error::timed_out;
+  // The last bytes wait for the close, which sends them with the end of the connection in
+  // one segment.
+  const asio::socket_base::message_flags flags = last ? MSG_MORE : 0;
+  for (size_t sent = 0; sent < bytes.size();) {
+    auto [ec, n] = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
+    if (ec) co_return c->timedOut ? asio::error::timed_out : ec;
+    sent += n;
+  }
+  co_return asio::error_code{};
+}
+
+awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection,
+                                            [[maybe_unused]] Registration registration) {
+  Connection& c = *connection;
+  const Clock::time_point begun = Clock::now();
+  Clock::time_point messageBegun = begun;
+  Clock::time_point answerFrom = begun;
+  Exchange exchange(cache);
+  uint8_t bytes[kScoreSubmissionBytes];
+  const char* ending = nullptr;  // why the connection closed before the exchange ended
+  while (exchange.phase() != Exchange::Phase::Closed && ending == nullptr) {
+    switch (exchange.phase()) {
+      case Exchange::Phase::Request:
+      case Exchange::Phase::Answer: {
+        const bool request = exchange.phase() == Exchange::Phase::Request;
+        const bool begunAlready = exchange.MessageBegun();
+        const Clock::time_point deadline = begunAlready ? messageBegun + options.messageTime
+                                           : request    ? begun + options.requestTime
+                                                        : answerFrom + options.answerTime;
+        auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline);
+        if (ec == asio::error::timed_out) {
+          ending = begunAlready ? "message not finished in time"
+                   : request    ? "no request in time"
+                                : "no answer in time";
+        } else if (ec) {
+          ending = stopping ? "closed at shutdown" : begunAlready ? "closed by client in a message" : "closed by client";
+        } else {
+          if (!begunAlready) messageBegun = Clock::now();
+          exchange.Take(bytes, n);
+        }
+        break;
+      }
+      case Exchange::Phase::Reply:
+        if (co_await Write(connection, asio::buffer(exchange.Reply(), kThresholdReplyBytes),
+                           Clock::now() + options.sendTime)) {
+          ending = "score to beat not taken";
+        } else {
+          exchange.Sent();
+          answerFrom = Clock::now();
+        }
+        break;
+      case Exchange::Phase::Storing:
+        c.storeDone = false;
+        worker.Submit({exchange.Pending(), &c});
+        while (!c.storeDone) {
+          c.wake.expires_at(Clock::time_point::max());
+          co_await c.wake.async_wait(kTuple);
+        }
+        exchange.Stored(c.committed);
+        break;
+      case Exchange::Phase::Text: {
+        const auto text = cache.Text(exchange.mode());
+        if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {
+          ending = "listing not taken";
+        } else {
+          exchange.Sent();
+        }
+        break;
+      }
+      case Exchange::Phase::Closed:
+        break;
+    }
+  }
+  asio::error_code ignored;
+  c.limit.cancel();
+  c.socket.close(ignored);
+
+  char mode[12] = "-";
+  if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
+  const long long ms = MillisecondsSince(begun);
+  const Outcome outcome = exchange.outcome();
+  if (!options.log) {
+    // --quiet: no line per exchange
+  } else if (ending != nullptr) {
+    log.Line("%s mode %s %s%s%s %lld ms", c.address.c_str(), mode, outcome == Outcome::Open ? "" : OutcomeText(outcome),
+             outcome == Outcome::Open ? "" : ", ", ending, ms);
+  } else if (outcome == Outcome::Refused) {
+    log.Line("%s mode %s refused (%s) %lld ms", c.address.c_str(), mode, VerdictText(exchange.verdict()), ms);
+  } else {
+    log.Line("%s mode %s %s %lld ms", c.address.c_str(), mode, OutcomeText(outcome), ms);
+  }
+}
+
+}  // namespace rankd

@@ -1,0 +1,126 @@
+#pragma once
+// What rankload's own files share: its options and the load run, all on one thread (asio,
+// C++20 coroutines). Not for use outside server/rankload/.
+#include <asio.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "wire/protocol.h"
+#include "server/rankd/exchange.h"
+
+namespace rankload {
+
+using asio::awaitable;
+using asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
+// The letters of the run's prefix and of the names' counter, written in base 36.
+constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+struct Options {
+  std::string host = "127.0.0.1";
+  uint16_t port = kRankingPort;
+  int clients = 200;
+  int idle = 2000;
+  double seconds = 10;
+  int submitPercent = 10;
+  int sources = 0;
+  long pid = 0;
+  std::string db;
+};
+
+bool ParseArgs(int argc, const char* const* argv, Options& o);
+
+long StatusKb(long pid, const char* field);
+
+class Load {
+ public:
+  explicit Load(const Options& o);
+
+  int Run();
+
+ private:
+  struct Exchange {
+    bool ok = false;
+    bool submitted = false;
+    rankd::Score score;
+    std::string listing;
+  };
+
+  awaitable<bool> Connect(tcp::socket& s);
+  // The request, the reply, and the answer; false on any failure.
+  awaitable<bool> Begin(tcp::socket& s, int mode, uint32_t& threshold);
+  // Sends the answer and reads the header and the listing, in as few reads as they came in;
+  // the listing is kept only when `listing` is given.
+  awaitable<bool> Finish(tcp::socket& s, const uint8_t* answer, size_t size, std::string* listing);
+  std::string NextName();
+  awaitable<void> PlayOn(tcp::socket& s, int mode, bool submit, Exchange& result, bool keep);
+  // A single exchange with a time limit: one that takes 10 seconds counts as failed.
+  awaitable<void> Play(int mode, bool submit, Exchange& result);
+
+  // A client plays exchanges one after another until the time is up. Each has 10 seconds:
+  // a watchdog beside the client cancels the one that overruns.
+  struct ClientState {
+    explicit ClientState(asio::io_context& io) : socket(io) {}
+    tcp::socket socket;
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);  // only ever moves on
+  };
+  awaitable<void> Watchdog(ClientState& state);
+  awaitable<void> Plays(ClientState& state);
+  awaitable<void> Client();
+
+  // Connects, takes the score to beat, waits until the clients are done, then declines.
+  awaitable<void> Idle();
+
+  void Done();
+  awaitable<void> WaitForAll();
+
+  awaitable<bool> Listings(std::string out[rankd::kModes]);
+
+  awaitable<void> Main();
+
+  int Report();
+
+  // The final listings hold only known rows, none twice, and every acknowledged submission
+  // that scores above the lowest listed score of its mode.
+  bool CheckThroughServer();
+
+  bool CheckDatabase();
+
+  Options o_;
+  asio::io_context io_{ASIO_CONCURRENCY_HINT_UNSAFE};  // one thread, no locks
+  tcp::endpoint server_;
+  bool loopback_ = false;
+  std::vector<asio::ip::address_v4> sources_;
+  size_t nextSource_ = 0;
+  std::mt19937 random_;
+  std::string prefix_;
+  uint32_t counter_ = 0;
+  asio::steady_timer wake_{io_};
+  asio::steady_timer release_{io_};
+  long running_ = 0;
+  Clock::time_point begun_;
+  Clock::time_point end_;
+  double elapsed_ = 0;
+  std::vector<uint32_t> latencyUs_;
+  std::vector<uint32_t> declineUs_;
+  std::vector<uint32_t> submitUs_;
+  long declines_ = 0;
+  long submissions_ = 0;
+  long errors_ = 0;
+  long idleHeld_ = 0;
+  long idleAnswered_ = 0;
+  long idleFailed_ = 0;
+  long hwmBefore_ = -1;
+  std::vector<rankd::Score> acked_;
+  std::vector<rankd::Score> unacked_;
+  bool listingsOk_ = false;
+  std::string before_[rankd::kModes];
+  std::string after_[rankd::kModes];
+};
+
+}  // namespace rankload
