@@ -40,8 +40,7 @@ void PlayOneGame() {
   Counters.gameStartTime = platform::Ticks();
 
   // Stages until one is not cleared; the stage number is then that stage's.
-  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber),
-                   StageTarget(Counters.stageNumber)) == 1) {
+  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber)) == 1) {
     ++Counters.stageNumber;
   }
   if (Edition.rankingStep) Edition.rankingStep(Counters.gameMode, Counters.stageNumber);

@@ -20,41 +20,24 @@ int CreateGameWindow() {
 intptr_t GameWindowProc(uint32_t message, uint32_t wParam, int32_t lParam) {
   using namespace platform;
   switch (message) {
-    case WM_CREATE:
-      std::memset(InputState.keyDown, 0, sizeof InputState.keyDown);
-      break;
-    case WM_DESTROY:
-      InputState.quit = 1;
-      break;
-    case WM_PAINT:
-      InputState.repaint = 1;
-      break;
-    case WM_KEYDOWN:
-      InputState.keyDown[wParam & 0xFF] = 1;
-      break;
-    case WM_KEYUP:
-      InputState.keyDown[wParam & 0xFF] = 0;
-      break;
-    case WM_CHAR:
-      InputState.charArrived = 1;
-      break;
+    case WM_CREATE: std::memset(InputState.keyDown, 0, sizeof InputState.keyDown); break;
+    case WM_DESTROY: InputState.quit = 1; break;
+    case WM_PAINT: InputState.repaint = 1; break;
+    case WM_KEYDOWN: InputState.keyDown[wParam & 0xFF] = 1; break;
+    case WM_KEYUP: InputState.keyDown[wParam & 0xFF] = 0; break;
+    case WM_CHAR: InputState.charArrived = 1; break;
     case WM_MOUSEMOVE:
       InputState.mouseX = lParam & 0xFFFF;
       InputState.mouseY = (lParam >> 16) & 0xFFFF;
       break;
-    case WM_LBUTTONDOWN:
-      InputState.leftButton = 1;
-      break;
-    case WM_LBUTTONUP:
-      InputState.leftButton = 0;
-      break;
+    case WM_LBUTTONDOWN: InputState.leftButton = 1; break;
+    case WM_LBUTTONUP: InputState.leftButton = 0; break;
     case WM_MUSIC_NOTIFY:
       if (MusicNotice.onEvent && (InputState.quit == 0 || MusicNotice.afterQuit)) {
         MusicNotice.onEvent(wParam);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }

@@ -8,10 +8,10 @@ struct InputStateRecord {
   uint8_t keyDown[256] = {};  // by virtual-key code: 1 while down
   int32_t mouseX = 0;         // position of the last mouse move, client coordinates
   int32_t mouseY = 0;
-  int32_t leftButton = 0;     // 1 between a left-button press and its release
-  int32_t charArrived = 0;    // a character was typed during the latest pump
-  int32_t quit = 0;           // the window was destroyed; never cleared
-  int32_t repaint = 0;        // a paint request came; cleared by its readers
+  int32_t leftButton = 0;   // 1 between a left-button press and its release
+  int32_t charArrived = 0;  // a character was typed during the latest pump
+  int32_t quit = 0;         // the window was destroyed; never cleared
+  int32_t repaint = 0;      // a paint request came; cleared by its readers
 };
 extern InputStateRecord InputState;
 

@@ -68,8 +68,7 @@ void DrawOurs(const std::vector<SpriteDraw>& draws) {
 
 SDL_Color ColourOf(uint16_t pixel) {
   const uint32_t wide = platform::WidenRgb555(pixel);
-  return SDL_Color{static_cast<uint8_t>(wide >> 16), static_cast<uint8_t>(wide >> 8),
-                   static_cast<uint8_t>(wide), 255};
+  return SDL_Color{static_cast<uint8_t>(wide >> 16), static_cast<uint8_t>(wide >> 8), static_cast<uint8_t>(wide), 255};
 }
 
 enum class SdlWay { Palette, Pretinted, ScreenFormatRle };
@@ -83,8 +82,8 @@ struct SdlScene {
 
   SDL_Surface* Make(int32_t bank, int32_t k) {
     const SpriteBank& b = SpriteBankTable[bank];
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(b.pixels[k], b.width[k], b.height[k], 8,
-                                                        b.width[k], SDL_PIXELFORMAT_INDEX8);
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(b.pixels[k], b.width[k], b.height[k], 8, b.width[k],
+                                                        SDL_PIXELFORMAT_INDEX8);
     SDL_Color colours[256];
     for (int i = 0; i < 256; ++i) colours[i] = ColourOf(SpritePalette[i]);
     SDL_SetPaletteColors(s->format->palette, colours, 0, 256);
@@ -102,8 +101,8 @@ struct SdlScene {
   }
 
   explicit SdlScene(SdlWay way) {
-    screen = SDL_CreateRGBSurfaceWithFormatFrom(screenPixels, kFrameWidth, kFrameHeight, 16,
-                                                kFrameWidth * 2, SDL_PIXELFORMAT_RGB555);
+    screen = SDL_CreateRGBSurfaceWithFormatFrom(screenPixels, kFrameWidth, kFrameHeight, 16, kFrameWidth * 2,
+                                                SDL_PIXELFORMAT_RGB555);
     for (int32_t bank = 0; bank < 3; ++bank) {
       for (int32_t k = 0; k < SpriteBankTable[bank].frameCount; ++k) {
         frames[bank][k] = Make(bank, k);
@@ -155,8 +154,8 @@ void CheckSamePixels(SdlScene& sdl, SdlWay way, const std::vector<SpriteDraw>& d
   sdl.Draw(draws, way);
   for (int i = 0; i < kFramePixels; ++i) {
     if (sdl.screenPixels[i] != FrameBuffer[i]) {
-      std::fprintf(stderr, "sprite_bench: SDL and the game differ at (%d, %d): 0x%04X, 0x%04X\n",
-                   i % kFrameWidth, i / kFrameWidth, sdl.screenPixels[i], FrameBuffer[i]);
+      std::fprintf(stderr, "sprite_bench: SDL and the game differ at (%d, %d): 0x%04X, 0x%04X\n", i % kFrameWidth,
+                   i / kFrameWidth, sdl.screenPixels[i], FrameBuffer[i]);
       std::abort();
     }
   }
@@ -192,9 +191,7 @@ void SdlSprites(benchmark::State& state, SdlWay way) {
 }
 void BM_SpritesSdlPalette(benchmark::State& state) { SdlSprites(state, SdlWay::Palette); }
 void BM_SpritesSdlPretinted(benchmark::State& state) { SdlSprites(state, SdlWay::Pretinted); }
-void BM_SpritesSdlScreenFormatRle(benchmark::State& state) {
-  SdlSprites(state, SdlWay::ScreenFormatRle);
-}
+void BM_SpritesSdlScreenFormatRle(benchmark::State& state) { SdlSprites(state, SdlWay::ScreenFormatRle); }
 BENCHMARK(BM_SpritesSdlPalette)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SpritesSdlPretinted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SpritesSdlScreenFormatRle)->Unit(benchmark::kMillisecond);

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "wire/cp949.h"
 #include "ranking/local_ranking.h"
+#include "wire/cp949.h"
 
 namespace {
 

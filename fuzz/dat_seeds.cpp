@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
   Utf8ToCp949("닭", std::strlen("닭"), chicken, sizeof chicken);
   const char* names[] = {"PlommX", drumstick, "Kim", "", "ABCDEFGHIJK"};
   for (int i = 0; i < kScoreRows; ++i) {
-    InsertScoreRow(LocalScoreTable, i, names[i % 5], i + 1, 99999u - 997u * static_cast<uint32_t>(i),
-                   i * 3, 60u * static_cast<uint32_t>(i));
+    InsertScoreRow(LocalScoreTable, i, names[i % 5], i + 1, 99999u - 997u * static_cast<uint32_t>(i), i * 3,
+                   60u * static_cast<uint32_t>(i));
   }
   int ok = SaveScoreTable(0);
   LocalScoreTable = ScoreTable{};

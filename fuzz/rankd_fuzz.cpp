@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "wire/cp949.h"
-#include "wire/protocol.h"
 #include "server/rankd/exchange.h"
 #include "server/rankd/store.h"
+#include "wire/cp949.h"
+#include "wire/protocol.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "ranking/dialogs.h"
-#include "wire/protocol.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
+#include "wire/protocol.h"
 
 namespace {
 

@@ -10,8 +10,8 @@ struct GameCounters {
   int32_t escapedMobs = 0;  // mobs that got past the left edge in this game
   int32_t combo = 0;        // attacks in a row that hit
   int32_t bestCombo = 0;
-  int32_t lives = 0;        // normal and hardcore only
-  int32_t gameOver = 0;     // 1 once the lives ran out
+  int32_t lives = 0;     // normal and hardcore only
+  int32_t gameOver = 0;  // 1 once the lives ran out
   uint32_t gameStartTime = 0;
   int32_t scrollOffset = 0;  // 0..639, column of the background at the left edge
   GameMode gameMode = GameModeEasy;

@@ -52,8 +52,8 @@ int32_t CountActiveMobs() {
   return count;
 }
 
-int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1,
-                     int32_t by1, int32_t bx2, int32_t by2) {
+int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
+                     int32_t by2) {
   if (std::max(ax1, ax2) < std::min(bx1, bx2)) return 0;
   if (std::max(ay1, ay2) < std::min(by1, by2)) return 0;
   if (std::min(ax1, ax2) > std::max(bx1, bx2)) return 0;

@@ -17,23 +17,19 @@ constexpr int32_t kEndBannerLastTick = 100;
 
 }  // namespace
 
-const char* const HudFormats[4] = {kHudTimeFormat, kHudMobFormat, kHudStageFormat,
-                                   kHudComboFormat};
+const char* const HudFormats[4] = {kHudTimeFormat, kHudMobFormat, kHudStageFormat, kHudComboFormat};
 
 int32_t KillRatio(int32_t kills, int32_t count) {
   if (count <= 0) return 0;
   return static_cast<int32_t>(static_cast<int64_t>(kills) * 100 / count);
 }
 
-void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaining,
-                    int32_t target, uint32_t now) {
+void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaining, int32_t target, uint32_t now) {
   const uint32_t seconds = (now - Counters.gameStartTime) / 1000;
-  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(Counters.gameMode),
-                Counters.score, static_cast<int>(seconds));
-  std::snprintf(out.line[1], kHudLineBytes, kHudMobFormat, Counters.stageKills, count, remaining,
-                Counters.escapedMobs);
-  std::snprintf(out.line[2], kHudLineBytes, kHudStageFormat, stage,
-                KillRatio(Counters.stageKills, count), target);
+  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(Counters.gameMode), Counters.score,
+                static_cast<int>(seconds));
+  std::snprintf(out.line[1], kHudLineBytes, kHudMobFormat, Counters.stageKills, count, remaining, Counters.escapedMobs);
+  std::snprintf(out.line[2], kHudLineBytes, kHudStageFormat, stage, KillRatio(Counters.stageKills, count), target);
   std::snprintf(out.line[3], kHudLineBytes, kHudComboFormat, Counters.combo, Counters.bestCombo);
 }
 

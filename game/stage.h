@@ -31,15 +31,14 @@ extern const char* const HudFormats[4];
 int32_t KillRatio(int32_t kills, int32_t count);
 // Formats the HUD from the counters; `count` is the stage's mob count as played,
 // `now` the clock for the game time.
-void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaining,
-                    int32_t target, uint32_t now);
+void FormatHudLines(HudLines& out, int32_t stage, int32_t count, int32_t remaining, int32_t target, uint32_t now);
 
 // The state of one stage while it plays: Start, then Frame until Over.
 struct StageRun {
   int32_t stage = 1;
   int32_t mobs = 1;  // the stage's mob count as played (at most the pool's 5000)
   int32_t target = 0;
-  bool running = true;  // false once left, quit, or the end banner has run its course
+  bool running = true;   // false once left, quit, or the end banner has run its course
   bool allGone = false;  // set on the first frame without an active mob
   bool cleared = false;  // whether the ratio had reached the target on that frame
   int32_t stageBannerTicks = 1;

@@ -16,9 +16,9 @@ uint16_t SpritePalette[256];
 
 // One run of opaque pixels in a frame's row.
 struct SpriteRun {
-  uint16_t start = 0;   // its first column
+  uint16_t start = 0;  // its first column
   uint16_t length = 0;
-  uint32_t first = 0;   // its first pixel among the frame's opaque pixels
+  uint32_t first = 0;  // its first pixel among the frame's opaque pixels
 };
 
 struct SpriteRuns {
@@ -35,13 +35,11 @@ struct SpriteRuns {
 
 namespace {
 
-
 bool ReadInt32(std::FILE* file, int32_t& value) {
   uint8_t b[4];
   if (std::fread(b, 1, 4, file) != 4) return false;
   value = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                               static_cast<uint32_t>(b[2]) << 16 |
-                               static_cast<uint32_t>(b[3]) << 24);
+                               static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
   return true;
 }
 
@@ -253,8 +251,7 @@ using Indices16 = uint8_t __attribute__((vector_size(16)));
 using Pixels8 = uint16_t __attribute__((vector_size(16)));
 
 // n opaque pixels: those of index `from` in the tint, the others in their own colours.
-void PaintRun(uint16_t* out, const uint8_t* index, const uint16_t* colour, int64_t n, uint8_t from,
-              uint16_t tint) {
+void PaintRun(uint16_t* out, const uint8_t* index, const uint16_t* colour, int64_t n, uint8_t from, uint16_t tint) {
   if (n < 16) {
     for (int64_t i = 0; i < n; ++i) out[i] = index[i] == from ? tint : colour[i];
     return;
@@ -266,10 +263,10 @@ void PaintRun(uint16_t* out, const uint8_t* index, const uint16_t* colour, int64
     std::memcpy(&indices, index + i, sizeof indices);
     // Each byte of the comparison (0 or 0xFF) widened to a 16-bit mask for its pixel.
     const Indices16 isTint = reinterpret_cast<Indices16>(indices == from16);
-    const auto low = reinterpret_cast<Pixels8>(__builtin_shufflevector(
-        isTint, isTint, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7));
-    const auto high = reinterpret_cast<Pixels8>(__builtin_shufflevector(
-        isTint, isTint, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15));
+    const auto low = reinterpret_cast<Pixels8>(
+        __builtin_shufflevector(isTint, isTint, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7));
+    const auto high = reinterpret_cast<Pixels8>(
+        __builtin_shufflevector(isTint, isTint, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15));
     Pixels8 ownLow;
     Pixels8 ownHigh;
     std::memcpy(&ownLow, colour + i, sizeof ownLow);
@@ -285,8 +282,8 @@ void PaintRun(uint16_t* out, const uint8_t* index, const uint16_t* colour, int64
 }
 
 // Frames whose runs were never made (pixels put into a bank by hand): pixel by pixel.
-void DrawPixelByPixel(const uint8_t* pixels, int32_t width, int64_t c0, int64_t c1, int64_t r0,
-                      int64_t r1, uint8_t from, uint8_t to, int32_t x, int32_t y) {
+void DrawPixelByPixel(const uint8_t* pixels, int32_t width, int64_t c0, int64_t c1, int64_t r0, int64_t r1,
+                      uint8_t from, uint8_t to, int32_t x, int32_t y) {
   uint16_t colours[256];
   std::memcpy(colours, SpritePalette, sizeof colours);
   if (from != kSpriteTransparent) colours[from] = SpritePalette[to];
@@ -301,8 +298,7 @@ void DrawPixelByPixel(const uint8_t* pixels, int32_t width, int64_t c0, int64_t 
 
 }  // namespace
 
-void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int32_t x,
-                      int32_t y) {
+void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int32_t x, int32_t y) {
   if (!ValidBank(bank) || frame < 0 || frame >= kSpriteFramesPerBank) return;
   const SpriteBank& source = SpriteBankTable[bank];
   const uint8_t* pixels = source.pixels[frame];
@@ -333,8 +329,8 @@ void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int
       const int64_t end = std::min<int64_t>(run.start + run.length, c1);
       if (start >= end) continue;
       const size_t at = run.first + static_cast<size_t>(start - run.start);
-      PaintRun(FrameBuffer + rowAt + start, runs->indices.get() + at, runs->colours.get() + at,
-               end - start, from, tint);
+      PaintRun(FrameBuffer + rowAt + start, runs->indices.get() + at, runs->colours.get() + at, end - start, from,
+               tint);
     }
   }
 }

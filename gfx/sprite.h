@@ -48,5 +48,4 @@ void BuildSpritePalette();
 // Draws a frame with its top-left pixel at (x, y), clipped to the screen, 255 transparent.
 void DrawSprite(int32_t bank, int32_t frame, int32_t x, int32_t y);
 // As DrawSprite, but pixels of index `from` take the colour of index `to`.
-void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int32_t x,
-                      int32_t y);
+void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int32_t x, int32_t y);

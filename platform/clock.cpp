@@ -1,7 +1,6 @@
 // The millisecond clock, a fake clock for tests, and waits that sleep instead of spinning.
 #include "platform/clock.h"
 
-
 #include <chrono>
 #include <thread>
 

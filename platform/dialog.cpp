@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/internal.h"
+#include "wire/cp949.h"
 
 namespace platform {
 namespace {
@@ -110,8 +110,7 @@ Dialog* CreateDialogFromTemplate(const DialogTemplate& t, DialogProc procedure) 
   d->order = nextOrder++;
   d->procedure = procedure;
   SetDialogCaption(d, t.caption);
-  d->window = {DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y),
-               DialogUnitsToPixelsX(t.width) + 2 * kDialogFrame,
+  d->window = {DialogUnitsToPixelsX(t.x), DialogUnitsToPixelsY(t.y), DialogUnitsToPixelsX(t.width) + 2 * kDialogFrame,
                DialogUnitsToPixelsY(t.height) + kDialogCaptionHeight + 2 * kDialogFrame};
   d->client = {d->window.x + kDialogFrame, d->window.y + kDialogFrame + kDialogCaptionHeight,
                DialogUnitsToPixelsX(t.width), DialogUnitsToPixelsY(t.height)};
@@ -119,8 +118,7 @@ Dialog* CreateDialogFromTemplate(const DialogTemplate& t, DialogProc procedure) 
   for (int i = 0; i < d->controlCount; ++i) {
     Control& c = d->controls[i];
     c.source = &t.controls[i];
-    c.rect = {d->client.x + DialogUnitsToPixelsX(c.source->x),
-              d->client.y + DialogUnitsToPixelsY(c.source->y),
+    c.rect = {d->client.x + DialogUnitsToPixelsX(c.source->x), d->client.y + DialogUnitsToPixelsY(c.source->y),
               DialogUnitsToPixelsX(c.source->width), DialogUnitsToPixelsY(c.source->height)};
     const char* text = c.source->text ? c.source->text : "";
     SetText(c, text, std::strlen(text));
@@ -154,12 +152,8 @@ bool DialogMessage(Dialog* d, const Message& m) {
   bool taken = true;  // the open dialog keeps every key, even after a click on the game picture
   Control* c = Focused(d);
   switch (m.message) {
-    case WM_KEYDOWN:
-      changed = KeyDown(d, m.wParam);
-      break;
-    case WM_KEYUP:
-      changed = KeyUp(d, m.wParam);
-      break;
+    case WM_KEYDOWN: changed = KeyDown(d, m.wParam); break;
+    case WM_KEYUP: changed = KeyUp(d, m.wParam); break;
     case WM_CHAR:
       if (c && IsEdit(*c) && EditChar(*c, m)) {
         RestartBlink(d);
@@ -174,16 +168,11 @@ bool DialogMessage(Dialog* d, const Message& m) {
       }
       break;
     case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-      break;
+    case WM_SYSKEYUP: break;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-      taken = Mouse(d, m, changed);
-      break;
-    default:
-      taken = false;
-      break;
+    case WM_LBUTTONUP: taken = Mouse(d, m, changed); break;
+    default: taken = false; break;
   }
   if (changed) Refresh(d);
   return taken;

@@ -31,8 +31,7 @@ Canvas Clip(const Canvas& canvas, const DialogRect& r) {
 void Fill(const Canvas& canvas, const DialogRect& r, uint32_t colour) {
   Canvas c = Clip(canvas, r);
   for (int y = c.top; y < c.bottom; ++y) {
-    std::fill(c.pixels + y * c.pitch + c.left, c.pixels + y * c.pitch + std::max(c.left, c.right),
-              colour);
+    std::fill(c.pixels + y * c.pitch + c.left, c.pixels + y * c.pitch + std::max(c.left, c.right), colour);
   }
 }
 
@@ -66,8 +65,8 @@ void Invert(const Canvas& canvas, const DialogRect& r) {
 
 // Draws text from (x, y) up to the canvas's right edge; the bytes in [selectFrom, selectTo)
 // show selected. Returns the width drawn.
-int DrawRun(const Canvas& canvas, int x, int y, const char* s, size_t len, uint32_t colour,
-            size_t selectFrom = 0, size_t selectTo = 0, int cell = kCell) {
+int DrawRun(const Canvas& canvas, int x, int y, const char* s, size_t len, uint32_t colour, size_t selectFrom = 0,
+            size_t selectTo = 0, int cell = kCell) {
   int start = x;
   for (size_t i = 0; i < len && x < canvas.right;) {
     size_t n = CharBytes(s, len, i);
@@ -102,8 +101,8 @@ void DrawEdit(const Canvas& canvas, const Dialog& d, const Control& c, bool focu
       Fill(inner, {at, top + kCell - 1, w, 1}, kBlack);
       DrawRun(inner, at + w, top, c.text + c.caret, end - c.caret, kBlack);
     } else {
-      DrawRun(inner, x, top, c.text + start, end - start, kBlack,
-              selectFrom - std::min(selectFrom, start), selectTo - std::min(selectTo, start));
+      DrawRun(inner, x, top, c.text + start, end - start, kBlack, selectFrom - std::min(selectFrom, start),
+              selectTo - std::min(selectTo, start));
     }
     if (end >= c.length) break;
     start = end + 2;
@@ -120,8 +119,7 @@ void DrawButton(const Canvas& canvas, const Dialog& d, int index) {
   bool focused = d.focus == index;
   const Control* f = d.focus >= 0 ? &d.controls[d.focus] : nullptr;
   // The focused push button is the default one; otherwise the template's default button.
-  bool isDefault =
-      focused || ((!f || !IsPushButton(*f)) && (c.source->style & 0xF) == BS_DEFPUSHBUTTON);
+  bool isDefault = focused || ((!f || !IsPushButton(*f)) && (c.source->style & 0xF) == BS_DEFPUSHBUTTON);
   bool down = d.pressed == index && (!d.pressedByMouse || d.pointerOnPressed);
   DialogRect r = c.rect;
   Fill(canvas, r, kFace);
@@ -138,8 +136,8 @@ void DrawButton(const Canvas& canvas, const Dialog& d, int index) {
   Canvas inner = Clip(canvas, Shrink(c.rect, 2));
   int w = RunWidth(c.text, c.length);
   int shift = down ? 1 : 0;
-  DrawRun(inner, c.rect.x + (c.rect.width - w) / 2 + shift,
-          c.rect.y + (c.rect.height - kCell) / 2 + shift, c.text, c.length, kBlack);
+  DrawRun(inner, c.rect.x + (c.rect.width - w) / 2 + shift, c.rect.y + (c.rect.height - kCell) / 2 + shift, c.text,
+          c.length, kBlack);
   if (focused) DottedEdge(canvas, Shrink(c.rect, 4));
 }
 
@@ -163,8 +161,7 @@ void DrawDialog(const Canvas& screen, const Dialog& d) {
   Edge(canvas, Shrink(w, 1), kLight, kShadow);
   Edge(canvas, Shrink(w, 2), kFace, kFace);
   // The caption bar: a gradient from dark to light blue, the caption in white.
-  DialogRect bar{w.x + kDialogFrame, w.y + kDialogFrame, w.width - 2 * kDialogFrame,
-                 kDialogCaptionHeight};
+  DialogRect bar{w.x + kDialogFrame, w.y + kDialogFrame, w.width - 2 * kDialogFrame, kDialogCaptionHeight};
   Canvas barCanvas = Clip(canvas, bar);
   for (int x = 0; x < bar.width; ++x) {
     uint32_t mixed = 0;
@@ -180,12 +177,10 @@ void DrawDialog(const Canvas& screen, const Dialog& d) {
   Canvas captionCanvas = Clip(canvas, Shrink(bar, 2));
   size_t captionLength = std::strlen(d.caption);
   int cell = kCell;
-  while (cell > kSmallestCaptionCell &&
-         bar.x + 3 + RunWidth(d.caption, captionLength, cell) > captionCanvas.right) {
+  while (cell > kSmallestCaptionCell && bar.x + 3 + RunWidth(d.caption, captionLength, cell) > captionCanvas.right) {
     --cell;
   }
-  DrawRun(captionCanvas, bar.x + 3, bar.y + (bar.height - cell) / 2, d.caption, captionLength,
-          kWhite, 0, 0, cell);
+  DrawRun(captionCanvas, bar.x + 3, bar.y + (bar.height - cell) / 2, d.caption, captionLength, kWhite, 0, 0, cell);
   Fill(canvas, d.client, kFace);
   Canvas client = Clip(canvas, d.client);
   for (int i = 0; i < d.controlCount; ++i) {

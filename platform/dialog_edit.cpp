@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "wire/cp949.h"
 #include "platform/dialog_parts.h"
+#include "wire/cp949.h"
 
 namespace platform {
 namespace {
@@ -34,9 +34,7 @@ void DeleteRange(Control& c, size_t from, size_t to) {
   c.anchor = c.caret = from;
 }
 
-void DeleteSelection(Control& c) {
-  DeleteRange(c, std::min(c.anchor, c.caret), std::max(c.anchor, c.caret));
-}
+void DeleteSelection(Control& c) { DeleteRange(c, std::min(c.anchor, c.caret), std::max(c.anchor, c.caret)); }
 
 }  // namespace
 
@@ -152,18 +150,12 @@ void Insert(Control& c, const char* bytes, size_t n) {
 // Moving the caret ends a selection, one character from where the caret stood.
 bool EditKey(Control& c, uint32_t vk) {
   switch (vk) {
-    case VK_LEFT:
-      c.caret = c.caret > 0 ? PreviousChar(c.text, c.length, c.caret) : 0;
-      break;
+    case VK_LEFT: c.caret = c.caret > 0 ? PreviousChar(c.text, c.length, c.caret) : 0; break;
     case VK_RIGHT:
       if (c.caret < c.length) c.caret += CharBytes(c.text, c.length, c.caret);
       break;
-    case VK_HOME:
-      c.caret = LineStart(c, c.caret);
-      break;
-    case VK_END:
-      c.caret = LineEnd(c, LineStart(c, c.caret));
-      break;
+    case VK_HOME: c.caret = LineStart(c, c.caret); break;
+    case VK_END: c.caret = LineEnd(c, LineStart(c, c.caret)); break;
     case VK_DELETE:
       if (!IsEditable(c)) return false;
       if (c.anchor != c.caret) {
@@ -172,8 +164,7 @@ bool EditKey(Control& c, uint32_t vk) {
         DeleteRange(c, c.caret, c.caret + CharBytes(c.text, c.length, c.caret));
       }
       break;
-    default:
-      return false;
+    default: return false;
   }
   c.anchor = c.caret;
   KeepCaretInView(c);

@@ -55,9 +55,7 @@ inline bool IsEdit(const Control& c) { return c.source->kind == ControlClass::Ed
 inline bool IsGroupBox(const Control& c) {
   return c.source->kind == ControlClass::Button && (c.source->style & 0xF) == BS_GROUPBOX;
 }
-inline bool IsPushButton(const Control& c) {
-  return c.source->kind == ControlClass::Button && !IsGroupBox(c);
-}
+inline bool IsPushButton(const Control& c) { return c.source->kind == ControlClass::Button && !IsGroupBox(c); }
 inline bool IsMultiline(const Control& c) { return IsEdit(c) && (c.source->style & ES_MULTILINE); }
 inline bool IsEditable(const Control& c) { return IsEdit(c) && !(c.source->style & ES_READONLY); }
 inline bool IsTabStop(const Control& c) { return !IsGroupBox(c) && (c.source->style & WS_TABSTOP); }

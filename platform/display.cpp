@@ -56,8 +56,8 @@ bool OpenWindow(const char* captionCp949) {
   DestroyGameWindow();
   char caption[256];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
-  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth,
-                            kScreenHeight, SDL_WINDOW_SHOWN);
+  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
+                            SDL_WINDOW_SHOWN);
   if (!window) {
     std::fprintf(stderr, "brakkel: the game window cannot be opened: %s\n", SDL_GetError());
     return false;

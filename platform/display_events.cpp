@@ -51,11 +51,11 @@ struct KeypadKey {
   uint8_t numLockOff;
 };
 constexpr KeypadKey kKeypad[] = {
-    {SDL_SCANCODE_KP_0, 0x60, VK_INSERT}, {SDL_SCANCODE_KP_1, 0x61, VK_END},
-    {SDL_SCANCODE_KP_2, 0x62, VK_DOWN},   {SDL_SCANCODE_KP_3, 0x63, VK_NEXT},
-    {SDL_SCANCODE_KP_4, 0x64, VK_LEFT},   {SDL_SCANCODE_KP_5, 0x65, VK_CLEAR},
-    {SDL_SCANCODE_KP_6, 0x66, VK_RIGHT},  {SDL_SCANCODE_KP_7, 0x67, VK_HOME},
-    {SDL_SCANCODE_KP_8, 0x68, VK_UP},     {SDL_SCANCODE_KP_9, 0x69, VK_PRIOR},
+    {SDL_SCANCODE_KP_0, 0x60, VK_INSERT},      {SDL_SCANCODE_KP_1, 0x61, VK_END},
+    {SDL_SCANCODE_KP_2, 0x62, VK_DOWN},        {SDL_SCANCODE_KP_3, 0x63, VK_NEXT},
+    {SDL_SCANCODE_KP_4, 0x64, VK_LEFT},        {SDL_SCANCODE_KP_5, 0x65, VK_CLEAR},
+    {SDL_SCANCODE_KP_6, 0x66, VK_RIGHT},       {SDL_SCANCODE_KP_7, 0x67, VK_HOME},
+    {SDL_SCANCODE_KP_8, 0x68, VK_UP},          {SDL_SCANCODE_KP_9, 0x69, VK_PRIOR},
     {SDL_SCANCODE_KP_PERIOD, 0x6E, VK_DELETE},
 };
 
@@ -72,7 +72,8 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
   switch (sc) {
     case SDL_SCANCODE_BACKSPACE: return VK_BACK;
     case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
     case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
     case SDL_SCANCODE_SPACE: return VK_SPACE;
     case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
@@ -85,9 +86,12 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
     case SDL_SCANCODE_DOWN: return VK_DOWN;
     case SDL_SCANCODE_INSERT: return VK_INSERT;
     case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return 0x10;
-    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return 0x11;
-    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return 0x12;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return 0x10;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return 0x11;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return 0x12;
     case SDL_SCANCODE_CAPSLOCK: return 0x14;
     case SDL_SCANCODE_MINUS: return 0xBD;
     case SDL_SCANCODE_EQUALS: return 0xBB;
@@ -192,7 +196,12 @@ void Translate(const SDL_Event& e) {
       while (i < len && pendingCount < kPendingCap) {
         size_t n = 1;
         auto lead = static_cast<uint8_t>(s[i]);
-        if (lead >= 0xF0) n = 4; else if (lead >= 0xE0) n = 3; else if (lead >= 0xC0) n = 2;
+        if (lead >= 0xF0)
+          n = 4;
+        else if (lead >= 0xE0)
+          n = 3;
+        else if (lead >= 0xC0)
+          n = 2;
         if (i + n > len) n = len - i;
         char cp[8];
         size_t got = Utf8ToCp949(s + i, n, cp, sizeof cp);
@@ -209,8 +218,7 @@ void Translate(const SDL_Event& e) {
       return;
     }
     case SDL_MOUSEMOTION:
-      if (e.motion.windowID != 0 && GameWindow() &&
-          e.motion.windowID != SDL_GetWindowID(GameWindow())) {
+      if (e.motion.windowID != 0 && GameWindow() && e.motion.windowID != SDL_GetWindowID(GameWindow())) {
         return;
       }
       // Only moves over the client area move the pointer. With the button held SDL reports
@@ -225,8 +233,7 @@ void Translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (e.button.button != SDL_BUTTON_LEFT) return;
-      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1,
-            PackPoint(e.button.x, e.button.y));
+      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, PackPoint(e.button.x, e.button.y));
       return;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {

@@ -78,8 +78,7 @@ SDL_Surface* WindowSurface() {
 }
 
 uint32_t* SurfaceRow(SDL_Surface* surface, int y) {
-  return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) +
-                                     static_cast<size_t>(y) * surface->pitch);
+  return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch);
 }
 
 // With a dialog open: the frame converted into `converted`, the dialogs drawn over it, and
@@ -90,8 +89,8 @@ void PresentUnderDialogs(const uint16_t* frame, SDL_Surface* surface) {
   ComposeDialogs(converted, kScreenWidth);
   if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
     // A window of another pixel layout takes the whole frame through SDL's conversion.
-    SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted,
-                      kScreenWidth * 4, surface->format->format, surface->pixels, surface->pitch);
+    SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted, kScreenWidth * 4,
+                      surface->format->format, surface->pixels, surface->pitch);
     SDL_UpdateWindowSurface(GameWindow());
     wholeWindowDue = false;
     return;

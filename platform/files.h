@@ -29,8 +29,7 @@ bool ReplaceFileContents(const char* name, const void* data, size_t size, int* e
 // permission bits `mode`, which is synced and renamed to `path` (whatever stands there, a
 // link included, is replaced, never followed), and the folder is synced. On failure no
 // temporary file is left and `error` (if given) gets the errno value. True on success.
-bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode,
-                      int* error = nullptr);
+bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode, int* error = nullptr);
 
 // Removes from `folder` what saves cut short (a kill, a power cut) left behind: the hidden
 // temporary files ".NAME.XXXXXX" of the given names, regular files only, and only those

@@ -159,8 +159,8 @@ void EnterGameFolder() {
   // sprite loader's box, the previous picture, silence), not a program that will not start.
   if (data.empty())
     std::fprintf(stderr, "brakkel: the game data was not found beside %s (looked in %s/%s and %s/../data)\n",
-                 program.empty() ? "the program" : program.c_str(), Folder(program).c_str(),
-                 kInstalledDataFromPrograms, Folder(program).c_str());
+                 program.empty() ? "the program" : program.c_str(), Folder(program).c_str(), kInstalledDataFromPrograms,
+                 Folder(program).c_str());
   EnterGameFolder(data, gameFolder);
 }
 

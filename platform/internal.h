@@ -42,8 +42,7 @@ struct Canvas {
 };
 // Paints one glyph of the game face with its cell's top-left corner at (x, y), clipped to
 // the canvas, and returns its advance. A canvas without pixels only measures.
-int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint,
-                uint32_t colour);
+int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint, uint32_t colour);
 
 // The dialog module's part in presentation: draws the open dialogs over a picture on its
 // way to the window, and forgets them all when the window goes.

@@ -25,8 +25,8 @@ void ShowMessageBox(const char* captionCp949, const char* textCp949) {
   Cp949ToUtf8(textCp949, std::strlen(textCp949), text, sizeof text);
   // The box belongs to the game window, so a window manager keeps it above the game and
   // gives it the keyboard; Return and Escape both press its one button.
-  const SDL_MessageBoxButtonData ok{
-      SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+  const SDL_MessageBoxButtonData ok{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                                    1, "OK"};
   const SDL_MessageBoxData box{0, GameWindow(), caption, text, 1, &ok, nullptr};
   int pressed = 0;
   if (SDL_ShowMessageBox(&box, &pressed) != 0) {

@@ -11,9 +11,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "wire/cp949.h"
 #include "platform/display.h"
 #include "platform/internal.h"
+#include "wire/cp949.h"
 
 namespace platform {
 namespace {
@@ -49,8 +49,8 @@ std::vector<LitRun> RunsOf(const uint8_t* mask, int pitch, int w, int h, int x0,
       }
       const int start = x;
       while (x < w && row[x]) ++x;
-      runs.push_back(LitRun{static_cast<int16_t>(y + y0), static_cast<int16_t>(start + x0),
-                            static_cast<int16_t>(x - start)});
+      runs.push_back(
+          LitRun{static_cast<int16_t>(y + y0), static_cast<int16_t>(start + x0), static_cast<int16_t>(x - start)});
     }
   }
   return runs;
@@ -135,8 +135,8 @@ uint16_t To555(uint8_t r, uint8_t g, uint8_t b) {
 // Paints a glyph with its cell's top-left corner at (left, top) of a surface, clipped to the
 // rectangle [x0, x1) x [y0, y1).
 template <typename Pixel>
-void PaintRuns(const std::vector<LitRun>& runs, Pixel* pixels, int pitch, int left, int top,
-               int x0, int y0, int x1, int y1, Pixel colour) {
+void PaintRuns(const std::vector<LitRun>& runs, Pixel* pixels, int pitch, int left, int top, int x0, int y0, int x1,
+               int y1, Pixel colour) {
   for (const LitRun& run : runs) {
     const int y = top + run.y;
     if (y < y0 || y >= y1) continue;
@@ -192,8 +192,7 @@ int GlyphAdvance(int cellHeight, uint32_t codepoint) {
   return advance;
 }
 
-void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPass* passes,
-              int passCount) {
+void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPass* passes, int passCount) {
   if (!textCp949 || !*textCp949 || !FontOfHeight(cellHeight)) return;
   uint32_t codepoints[512];
   size_t count = Cp949ToCodepoints(textCp949, std::strlen(textCp949), codepoints, 512);
@@ -208,8 +207,8 @@ void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPas
     int top = rim ? y : y + pass.dy;
     for (size_t i = 0; i < count; ++i) {
       const Glyph* g = GlyphOf(cellHeight, codepoints[i]);
-      PaintRuns(rim ? g->rim : g->lit, surface, kScreenWidth, penX + g->offsetX, top, 0, 0,
-                kScreenWidth, kScreenHeight, colour);
+      PaintRuns(rim ? g->rim : g->lit, surface, kScreenWidth, penX + g->offsetX, top, 0, 0, kScreenWidth, kScreenHeight,
+                colour);
       penX += g->advance;
     }
     if (rim) p += 3;
@@ -223,18 +222,16 @@ void PrepareText(int cellHeight, const char* textCp949) {
   for (size_t i = 0; i < count; ++i) GlyphOf(cellHeight, codepoints[i]);
 }
 
-int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint,
-                uint32_t colour) {
+int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint, uint32_t colour) {
   if (!FontOfHeight(cellHeight)) return 0;
   const Glyph* g = GlyphOf(cellHeight, codepoint);
   if (!canvas.pixels) return g->advance;
-  PaintRuns(g->lit, canvas.pixels, canvas.pitch, x + g->offsetX, y, canvas.left, canvas.top,
-            canvas.right, canvas.bottom, colour);
+  PaintRuns(g->lit, canvas.pixels, canvas.pitch, x + g->offsetX, y, canvas.left, canvas.top, canvas.right,
+            canvas.bottom, colour);
   return g->advance;
 }
 
-bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width,
-                    int& height) {
+bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width, int& height) {
   TTF_Font* font = FontOfHeight(cellHeight);
   if (!font || !utf8 || !*utf8) return false;
   SDL_Surface* s = TTF_RenderUTF8_Solid(font, utf8, SDL_Color{255, 255, 255, 255});

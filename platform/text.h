@@ -26,8 +26,7 @@ int GlyphAdvance(int cellHeight, uint32_t codepoint);
 // at (x, y): the glyphs are rendered once and painted once per pass, in order; only
 // glyph pixels change, clipped at the surface's edges. Empty text draws nothing.
 // The cell height picks the font size (width is half the height for Latin letters).
-void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPass* passes,
-              int passCount);
+void DrawText(int cellHeight, int x, int y, const char* textCp949, const TextPass* passes, int passCount);
 
 // Makes a code page 949 text's glyphs ready at the given cell height (opening the font of
 // that size if need be), so that drawing the text takes no memory later. Draws nothing.
@@ -35,7 +34,6 @@ void PrepareText(int cellHeight, const char* textCp949);
 
 // Renders UTF-8 text into an 8-bit coverage mask (0 background, 1 glyph), for the data
 // generator. Returns false when no font is loaded.
-bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width,
-                    int& height);
+bool RenderTextMask(int cellHeight, const char* utf8, std::vector<uint8_t>& mask, int& width, int& height);
 
 }  // namespace platform

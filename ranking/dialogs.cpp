@@ -11,12 +11,12 @@
 #include "game/random.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/files.h"
-#include "wire/rank_text.h"
 #include "res/dialog_templates.h"
+#include "wire/cp949.h"
+#include "wire/rank_text.h"
 #include "wire/texts.h"
 
 namespace {
@@ -40,11 +40,8 @@ void ReadPlayerName(Dialog* dialog) {
 
 intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
   switch (message) {
-    case WM_INITDIALOG:
-      platform::SetDialogItemText(dialog, kDialogEditId, "PlommX");
-      return 1;
-    case WM_SETFOCUS:
-      return 1;
+    case WM_INITDIALOG: platform::SetDialogItemText(dialog, kDialogEditId, "PlommX"); return 1;
+    case WM_SETFOCUS: return 1;
     case WM_COMMAND:
       if ((wParam & 0xFFFF) == IDOK) {
         ReadPlayerName(dialog);
@@ -53,8 +50,7 @@ intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
         dialogOpen = 0;
       }
       return 1;  // anything else (Escape) leaves the dialog open
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -83,8 +79,7 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
       // caption never shows.
       if (Edition.onlineRanking) platform::SetDialogCaption(dialog, kRankTitles[GameRand() % 10]);
       return 1;
-    case WM_SETFOCUS:
-      return 1;
+    case WM_SETFOCUS: return 1;
     case WM_COMMAND:
       if ((wParam & 0xFFFF) == IDOK) {
         platform::EndDialog(rankDialogHandle, 1);
@@ -92,8 +87,7 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
         dialogOpen = 0;
       }
       return 1;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -92,8 +92,8 @@ int32_t FindRankSlot(uint32_t score) { return FindRankSlot(LocalScoreTable, scor
 
 void InsertScore(int32_t place, int32_t stage) {
   const uint32_t seconds = (platform::Ticks() - Counters.gameStartTime) / 1000u;
-  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(Counters.score),
-                 Counters.bestCombo, seconds);
+  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(Counters.score), Counters.bestCombo,
+                 seconds);
 }
 
 int32_t SaveScoreTable(int32_t mode) {

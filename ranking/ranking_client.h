@@ -15,7 +15,7 @@ inline constexpr uint32_t kConnectWaitStepMs = 5;
 struct RankingClient {
   int socketHandle = -1;
   uint8_t connected = 0;
-  uint32_t fillLevel = 0;                          // bytes held at the front, 0..50000
+  uint32_t fillLevel = 0;                            // bytes held at the front, 0..50000
   uint8_t receiveBuffer[kReceiveCapacity + 1] = {};  // a zero byte follows the data
 
   // Begins an exchange with an empty buffer. Always 1: POSIX sockets need no start-up.

@@ -23,8 +23,7 @@ void AnswerThreshold(uint32_t threshold) {
   uint8_t out[kScoreSubmissionBytes];
   if (threshold < submission.score) {
     ShowNameDialog();
-    submission.checkCode =
-        CheckCode(submission.score, submission.stage, submission.bestCombo, submission.playSeconds);
+    submission.checkCode = CheckCode(submission.score, submission.stage, submission.bestCombo, submission.playSeconds);
     // The name field starts all zero for every game: no byte of an earlier name goes along.
     std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);

@@ -3,12 +3,11 @@
 
 #include <cstring>
 
-#include "wire/cp949.h"
 #include "ranking/dialogs.h"
+#include "wire/cp949.h"
 #include "wire/protocol.h"
 
-ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text,
-                          size_t textCap) {
+ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text, size_t textCap) {
   const size_t shown = textCap - 1;  // the most text bytes the buffer takes
   switch (reply.phase) {
     case ServerReply::kAwaitThreshold:
@@ -56,25 +55,22 @@ ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t hel
       return {take, ReplyEvent::kTextComplete};
     }
 
-    case ServerReply::kDone:
-      break;
+    case ServerReply::kDone: break;
   }
   return {};
 }
 
 bool TakeServerBytes(RankingClient& client, ServerReply& reply, const ReplyHandlers& handlers) {
   for (;;) {
-    const ReplyStep step =
-        ReadServerBytes(reply, client.receiveBuffer, client.fillLevel, rankTextBuffer, sizeof rankTextBuffer);
+    const ReplyStep step = ReadServerBytes(reply, client.receiveBuffer, client.fillLevel, rankTextBuffer,
+                                           sizeof rankTextBuffer);
     client.Consume(step.consume);
     switch (step.event) {
-      case ReplyEvent::kNeedMore:
-        return false;
+      case ReplyEvent::kNeedMore: return false;
       case ReplyEvent::kThreshold:
         if (handlers.answer) handlers.answer(reply.threshold);
         break;
-      case ReplyEvent::kProgress:
-        break;
+      case ReplyEvent::kProgress: break;
       case ReplyEvent::kTextComplete:
         if (handlers.showText) handlers.showText();
         return true;

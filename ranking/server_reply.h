@@ -37,8 +37,7 @@ struct ReplyStep {
 // Text goes into `text` (textCap bytes, at least 2), always zero-terminated; a text of
 // textCap bytes or more shows its first textCap - 1 bytes, cut at a character boundary,
 // and the rest is dropped as it arrives, so the buffer never fills with it.
-ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text,
-                          size_t textCap);
+ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text, size_t textCap);
 
 // What the exchange does when the server's bytes complete something.
 struct ReplyHandlers {

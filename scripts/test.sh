@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Sets up everything and runs every test, headless:
+#   0. every C++ source laid out as .clang-format says;
 #   1. a build with warnings as errors, all tests and a short run of each benchmark;
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests again;
 #   3. the ranking server alone, built and tested with every SDL package hidden;
@@ -16,6 +17,9 @@ fuzz_seconds=${BRAKKEL_FUZZ_SECONDS:-30}
 # stopped on the way out. With BRAKKEL_TEST_PG_URI set, those tests fail if it is unreachable.
 eval "$("$root/scripts/pg-test-server.sh" start)"
 trap '"$root/scripts/pg-test-server.sh" stop' EXIT
+
+echo "== layout of the sources"
+"$root/scripts/format-check.sh"
 
 echo "== build (warnings are errors)"
 cmake -S "$root" -B "$root/build" -DBRAKKEL_WERROR=ON >/dev/null

@@ -32,8 +32,8 @@ size_t Utf8SequenceLength(uint8_t lead) {
 
 // Runs iconv over the whole input; a bad or cut-off input sequence is replaced by
 // `replacement` and decoding goes on. Stops when the output is full (whole characters only).
-size_t Convert(Converter& conv, const char* in, size_t inLen, char* out, size_t outCap,
-               const char* replacement, size_t replacementLen, bool skipUtf8Sequence) {
+size_t Convert(Converter& conv, const char* in, size_t inLen, char* out, size_t outCap, const char* replacement,
+               size_t replacementLen, bool skipUtf8Sequence) {
   iconv_t cd = conv.Get();
   if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
   char* src = const_cast<char*>(in);
@@ -75,8 +75,7 @@ size_t Utf8ToCp949(const char* in, size_t inLen, char* out, size_t outCap) {
 
 size_t Cp949ToCodepoints(const char* in, size_t inLen, uint32_t* out, size_t outCap) {
   const char replacement[4] = {'\xFD', '\xFF', 0, 0};  // U+FFFD, little-endian
-  size_t bytes = Convert(cp949ToUtf32, in, inLen, reinterpret_cast<char*>(out), outCap * 4,
-                         replacement, 4, false);
+  size_t bytes = Convert(cp949ToUtf32, in, inLen, reinterpret_cast<char*>(out), outCap * 4, replacement, 4, false);
   return bytes / 4;
 }
 
@@ -105,4 +104,3 @@ bool Cp949Valid(const char* text, size_t len) {
   }
   return true;
 }
-

@@ -18,4 +18,3 @@ size_t Cp949FitLength(const char* text, size_t len, size_t maxBytes);
 
 // True when every byte of the text belongs to a valid code page 949 character.
 bool Cp949Valid(const char* text, size_t len);
-

@@ -11,8 +11,8 @@ void PutLe32(uint8_t* p, uint32_t v) {
 }
 
 uint32_t GetLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
 }
 
 void EncodeRankRequest(const RankRequest& request, uint8_t out[kRankRequestBytes]) {

@@ -38,8 +38,8 @@ size_t FormatRankLine(const ScoreEntry& row, int32_t rank, char out[kRankLineCap
   // The line without its name tells how much room a name has: the name field is at least
   // 10 wide, and a line holds 99 bytes.
   char probe[kRankLineCap * 2];
-  const int bare = std::snprintf(probe, sizeof probe, kRankRowFormat, rank, "", static_cast<int>(row.score),
-                                 row.stage, row.bestCombo, static_cast<int>(row.playSeconds));
+  const int bare = std::snprintf(probe, sizeof probe, kRankRowFormat, rank, "", static_cast<int>(row.score), row.stage,
+                                 row.bestCombo, static_cast<int>(row.playSeconds));
   const size_t room = bare > 0 && static_cast<size_t>(bare) - 10 < kRankLineCap - 1
                           ? kRankLineCap - 1 - (static_cast<size_t>(bare) - 10)
                           : 0;
@@ -52,8 +52,8 @@ size_t FormatRankLine(const ScoreEntry& row, int32_t rank, char out[kRankLineCap
     name[i] = c < 0x20 || c == 0x7F ? '?' : row.name[i];  // a line break would split the listing
   }
   name[keep] = 0;
-  const int n = std::snprintf(out, kRankLineCap, kRankRowFormat, rank, name, static_cast<int>(row.score),
-                              row.stage, row.bestCombo, static_cast<int>(row.playSeconds));
+  const int n = std::snprintf(out, kRankLineCap, kRankRowFormat, rank, name, static_cast<int>(row.score), row.stage,
+                              row.bestCombo, static_cast<int>(row.playSeconds));
   if (n < 0) {
     out[0] = 0;
     return 0;
@@ -84,8 +84,8 @@ int32_t FindRankSlot(const ScoreTable& table, uint32_t score) {
   return kScoreRows;
 }
 
-void InsertScoreRow(ScoreTable& table, int32_t place, const char* name, int32_t stage,
-                    uint32_t score, int32_t bestCombo, uint32_t playSeconds) {
+void InsertScoreRow(ScoreTable& table, int32_t place, const char* name, int32_t stage, uint32_t score,
+                    int32_t bestCombo, uint32_t playSeconds) {
   if (place < 0 || place >= kScoreRows) return;
   for (int32_t i = kScoreRows - 2; i >= place; --i) table.row[i + 1] = table.row[i];
   ScoreEntry& e = table.row[place];

@@ -45,7 +45,7 @@ inline constexpr int kRankTextLines = 22;
 inline constexpr size_t kRankLineCap = 100;  // a line is composed in 100 bytes (99 of text)
 inline constexpr size_t kRankTextCap = kRankTextLines * (kRankLineCap + 1) + 1;
 // The column header is kRankTextHeaderLine (wire/texts.h).
-extern const char kRankTextRule[];        // 57 hyphens
+extern const char kRankTextRule[];  // 57 hyphens
 // The listing's file name, UTF-8 on disk: "순위.txt".
 extern const char kRankTextFileName[];
 
@@ -63,5 +63,5 @@ int32_t FindRankSlot(const ScoreTable& table, uint32_t score);
 // Moves rows place..18 down by one (the old row 19 is lost) and writes the new row at
 // `place` (0..19): the name is copied up to its terminator, bytes after it in the field
 // keep what they held.
-void InsertScoreRow(ScoreTable& table, int32_t place, const char* name, int32_t stage,
-                    uint32_t score, int32_t bestCombo, uint32_t playSeconds);
+void InsertScoreRow(ScoreTable& table, int32_t place, const char* name, int32_t stage, uint32_t score,
+                    int32_t bestCombo, uint32_t playSeconds);

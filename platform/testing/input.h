@@ -6,8 +6,8 @@
 namespace platform {
 
 // Modifiers held with a scripted key (bits).
-inline constexpr uint32_t kModAlt = 1;      // the left Alt
-inline constexpr uint32_t kModAltGr = 2;    // the right Alt, which types with it on many layouts
+inline constexpr uint32_t kModAlt = 1;    // the left Alt
+inline constexpr uint32_t kModAltGr = 2;  // the right Alt, which types with it on many layouts
 inline constexpr uint32_t kModCtrl = 4;
 inline constexpr uint32_t kModNumLock = 8;  // NumLock is on
 void PushKey(uint32_t virtualKey, bool down, uint32_t modifiers = 0);

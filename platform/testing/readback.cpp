@@ -20,8 +20,8 @@ const uint32_t* ShownPixels() {
   SDL_Window* window = GameWindow();
   SDL_Surface* surface = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight ||
-      SDL_ConvertPixels(kScreenWidth, kScreenHeight, surface->format->format, surface->pixels,
-                        surface->pitch, SDL_PIXELFORMAT_RGB888, shown, kScreenWidth * 4) != 0) {
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, surface->format->format, surface->pixels, surface->pitch,
+                        SDL_PIXELFORMAT_RGB888, shown, kScreenWidth * 4) != 0) {
     std::memset(shown, 0, sizeof shown);
   }
   return shown;

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "wire/cp949.h"
 #include "server/rankd/store.h"
+#include "wire/cp949.h"
 
 namespace rankd {
 
@@ -200,8 +200,7 @@ void PlaceScores(const std::vector<Score>& scores, ScoreTable tables[kModes]) {
     if (s.mode < 0 || s.mode >= kModes) continue;
     const int32_t place = FindRankSlot(tables[s.mode], s.score);
     if (place < kScoreRows) {
-      InsertScoreRow(tables[s.mode], place, s.name.c_str(), s.stage, s.score, s.bestCombo,
-                     s.playSeconds);
+      InsertScoreRow(tables[s.mode], place, s.name.c_str(), s.stage, s.score, s.bestCombo, s.playSeconds);
     }
   }
 }
@@ -217,8 +216,7 @@ bool CommitScores(RankStore& store, const std::vector<Score>& scores, RankCache&
   return true;
 }
 
-PlayedExchange PlayExchange(const uint8_t* data, size_t size, size_t chunk, RankStore& store,
-                            RankCache& cache) {
+PlayedExchange PlayExchange(const uint8_t* data, size_t size, size_t chunk, RankStore& store, RankCache& cache) {
   PlayedExchange played;
   Exchange exchange(cache);
   size_t at = 0;
@@ -240,18 +238,14 @@ PlayedExchange PlayExchange(const uint8_t* data, size_t size, size_t chunk, Rank
         played.sent.insert(played.sent.end(), exchange.Reply(), exchange.Reply() + kThresholdReplyBytes);
         exchange.Sent();
         break;
-      case Exchange::Phase::Storing:
-        exchange.Stored(CommitScores(store, {exchange.Pending()}, cache));
-        break;
+      case Exchange::Phase::Storing: exchange.Stored(CommitScores(store, {exchange.Pending()}, cache)); break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
         played.sent.insert(played.sent.end(), text->begin(), text->end());
         exchange.Sent();
         break;
       }
-      case Exchange::Phase::Closed:
-        going = false;
-        break;
+      case Exchange::Phase::Closed: going = false; break;
     }
   }
   played.outcome = exchange.outcome();

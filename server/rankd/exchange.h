@@ -34,10 +34,10 @@ struct Score {
 // What the server makes of a submission.
 enum class Verdict {
   Accepted,
-  NameUnterminated,   // no zero within the 103-byte field
+  NameUnterminated,  // no zero within the 103-byte field
   NameEmpty,
-  NameTooLong,        // more than 9 bytes
-  NameControl,        // a byte below 0x20 or 0x7F
+  NameTooLong,  // more than 9 bytes
+  NameControl,  // a byte below 0x20 or 0x7F
   NameNotCp949,
   StageBelowOne,
   ComboNegative,
@@ -149,8 +149,7 @@ struct PlayedExchange {
   uint32_t thresholdSent = 0;
   std::vector<uint8_t> sent;  // everything the server sent
 };
-PlayedExchange PlayExchange(const uint8_t* data, size_t size, size_t chunk, RankStore& store,
-                            RankCache& cache);
+PlayedExchange PlayExchange(const uint8_t* data, size_t size, size_t chunk, RankStore& store, RankCache& cache);
 
 // Keeps the scores and refreshes the cache's tables from the store; false when the store
 // did not commit. When the store commits but cannot be read back, the kept scores are

@@ -49,7 +49,8 @@ class PostgresStore final : public RankStore {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
     // The server's notices ("relation already exists") are of no use in the log.
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     return Setup();
   }
 
@@ -83,9 +84,7 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  bool LoadAll(std::vector<Score>& scores) override {
-    return Connected() && Query(kAll, scores);
-  }
+  bool LoadAll(std::vector<Score>& scores) override { return Connected() && Query(kAll, scores); }
 
   int ChangeDescriptor() override { return PQstatus(conn_) == CONNECTION_OK ? PQsocket(conn_) : -1; }
 
@@ -133,11 +132,11 @@ class PostgresStore final : public RankStore {
       const size_t p = (i - from) * 6;
       if (i > from) sql += ", ";
       sql += "($" + std::to_string(p + 1) + "::smallint, $" + std::to_string(p + 2) + "::bytea, $" +
-             std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" +
-             std::to_string(p + 5) + "::integer, $" + std::to_string(p + 6) + "::bigint)";
-      for (long long v : {static_cast<long long>(s.mode), static_cast<long long>(s.stage),
-                          static_cast<long long>(s.score), static_cast<long long>(s.bestCombo),
-                          static_cast<long long>(s.playSeconds)}) {
+             std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" + std::to_string(p + 5) +
+             "::integer, $" + std::to_string(p + 6) + "::bigint)";
+      for (long long v :
+           {static_cast<long long>(s.mode), static_cast<long long>(s.stage), static_cast<long long>(s.score),
+            static_cast<long long>(s.bestCombo), static_cast<long long>(s.playSeconds)}) {
         text.push_back(std::to_string(v));
       }
     }
@@ -151,8 +150,8 @@ class PostgresStore final : public RankStore {
     sql += " RETURNING 1) SELECT pg_notify('";
     sql += kChannel;
     sql += "', '')";
-    PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                    values.data(), lengths.data(), formats.data(), 0);
+    PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                    lengths.data(), formats.data(), 0);
     const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     PQclear(result);
     return ok || Fail("cannot store scores");

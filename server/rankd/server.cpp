@@ -26,14 +26,11 @@ int RankdMain(int argc, const char* const* argv) {
   ServerOptions options;
   std::string error;
   switch (ParseOptions(argc, argv, options, error)) {
-    case ParseResult::Help:
-      std::fputs(kUsage, stdout);
-      return 0;
+    case ParseResult::Help: std::fputs(kUsage, stdout); return 0;
     case ParseResult::Bad:
       std::fprintf(stderr, "rankd: %s\nTry 'rankd --help' for the options.\n", error.c_str());
       return 2;
-    case ParseResult::Run:
-      break;
+    case ParseResult::Run: break;
   }
   std::signal(SIGPIPE, SIG_IGN);
   std::unique_ptr<RankStore> store = OpenRankStore(options.db, error);

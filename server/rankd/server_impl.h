@@ -71,7 +71,7 @@ class StoreWorker {
     std::vector<Job> jobs;
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
-    bool fresh = false;  // tables holds the store's best rows
+    bool fresh = false;         // tables holds the store's best rows
     ScoreTable tables[kModes];
     std::string error;
   };
@@ -101,8 +101,13 @@ class StoreWorker {
 
 struct RankServer::Impl {
   Impl(const ServerOptions& o, std::unique_ptr<RankStore> s)
-      : options(o), store(std::move(s)), log(io), worker(*store, &Impl::Receive, this),
-        signals(io, SIGINT, SIGTERM), graceTimer(io), work(asio::make_work_guard(io)) {}
+      : options(o),
+        store(std::move(s)),
+        log(io),
+        worker(*store, &Impl::Receive, this),
+        signals(io, SIGINT, SIGTERM),
+        graceTimer(io),
+        work(asio::make_work_guard(io)) {}
 
   bool Start(std::string& error);
   void BeginStop();

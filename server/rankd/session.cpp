@@ -35,14 +35,15 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
                                                                            uint8_t* to, size_t size,
                                                                            Clock::time_point deadline) {
   Arm(c, deadline);
-  if (c->timedOut || Clock::now() >= deadline) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
+  if (c->timedOut || Clock::now() >= deadline)
+    co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
   auto [ec, n] = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
   if (ec && c->timedOut) ec = asio::error::timed_out;
   co_return std::tuple<asio::error_code, size_t>{ec, n};
 }
 
 awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
-                                                   Clock::time_point deadline, bool last) {
+                                                    Clock::time_point deadline, bool last) {
   Arm(c, deadline);
   if (c->timedOut || Clock::now() >= deadline) co_return asio::error::timed_out;
   // The last bytes wait for the close, which sends them with the end of the connection in
@@ -57,7 +58,7 @@ awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connec
 }
 
 awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection,
-                                            [[maybe_unused]] Registration registration) {
+                                          [[maybe_unused]] Registration registration) {
   Connection& c = *connection;
   const Clock::time_point begun = Clock::now();
   Clock::time_point messageBegun = begun;
@@ -76,11 +77,11 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
                                                         : answerFrom + options.answerTime;
         auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline);
         if (ec == asio::error::timed_out) {
-          ending = begunAlready ? "message not finished in time"
-                   : request    ? "no request in time"
-                                : "no answer in time";
+          ending = begunAlready ? "message not finished in time" : request ? "no request in time" : "no answer in time";
         } else if (ec) {
-          ending = stopping ? "closed at shutdown" : begunAlready ? "closed by client in a message" : "closed by client";
+          ending = stopping       ? "closed at shutdown"
+                   : begunAlready ? "closed by client in a message"
+                                  : "closed by client";
         } else {
           if (!begunAlready) messageBegun = Clock::now();
           exchange.Take(bytes, n);
@@ -114,8 +115,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
         }
         break;
       }
-      case Exchange::Phase::Closed:
-        break;
+      case Exchange::Phase::Closed: break;
     }
   }
   asio::error_code ignored;

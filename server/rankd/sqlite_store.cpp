@@ -106,7 +106,8 @@ class SqliteStore final : public RankStore {
     Score s;
     s.mode = sqlite3_column_int(row, 0);
     const void* name = sqlite3_column_blob(row, 1);
-    if (name != nullptr) s.name.assign(static_cast<const char*>(name), static_cast<size_t>(sqlite3_column_bytes(row, 1)));
+    if (name != nullptr)
+      s.name.assign(static_cast<const char*>(name), static_cast<size_t>(sqlite3_column_bytes(row, 1)));
     s.stage = sqlite3_column_int(row, 2);
     s.score = static_cast<uint32_t>(sqlite3_column_int64(row, 3));
     s.bestCombo = sqlite3_column_int(row, 4);
@@ -114,9 +115,7 @@ class SqliteStore final : public RankStore {
     return s;
   }
 
-  bool Exec(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql);
-  }
+  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql); }
   bool Prepare(const std::string& sql, sqlite3_stmt*& statement) {
     return sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK || Fail(sql);
   }

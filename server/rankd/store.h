@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "wire/rank_text.h"
 #include "server/rankd/exchange.h"
+#include "wire/rank_text.h"
 
 namespace rankd {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "wire/protocol.h"
 #include "server/rankd/exchange.h"
+#include "wire/protocol.h"
 
 namespace rankload {
 

@@ -60,14 +60,16 @@ int Load::Report() {
               o_.clients, o_.seconds, o_.idle, o_.submitPercent, sources_.size());
   std::printf("exchanges: %ld complete (%ld declines, %ld submissions) in %.2f s = %.0f per second\n", exchanges,
               declines_, submissions_, elapsed_, exchanges / std::max(elapsed_, 1e-9));
-  std::printf("latency: p50 %.2f ms, p99 %.2f ms, max %.2f ms (declines p50 %.2f, p99 %.2f; submissions p50 %.2f, "
-              "p99 %.2f)\n",
-              percentile(latencyUs_, 0.50), percentile(latencyUs_, 0.99),
-              latencyUs_.empty() ? 0.0 : latencyUs_.back() / 1000.0, percentile(declineUs_, 0.5),
-              percentile(declineUs_, 0.99), percentile(submitUs_, 0.5), percentile(submitUs_, 0.99));
+  std::printf(
+      "latency: p50 %.2f ms, p99 %.2f ms, max %.2f ms (declines p50 %.2f, p99 %.2f; submissions p50 %.2f, "
+      "p99 %.2f)\n",
+      percentile(latencyUs_, 0.50), percentile(latencyUs_, 0.99), latencyUs_.empty() ? 0.0 : latencyUs_.back() / 1000.0,
+      percentile(declineUs_, 0.5), percentile(declineUs_, 0.99), percentile(submitUs_, 0.5),
+      percentile(submitUs_, 0.99));
   std::printf("errors: %ld exchanges; idle connections: %ld held, %ld answered at the end, %ld failed\n", errors_,
               idleHeld_, idleAnswered_, idleFailed_);
-  if (o_.pid > 0) std::printf("server peak memory (VmHWM): %ld kB (%ld kB before the clients began)\n", hwm, hwmBefore_);
+  if (o_.pid > 0)
+    std::printf("server peak memory (VmHWM): %ld kB (%ld kB before the clients began)\n", hwm, hwmBefore_);
   bool good = errors_ == 0 && idleFailed_ == 0 && listingsOk_;
   good = CheckThroughServer() && good;
   if (!o_.db.empty()) good = CheckDatabase() && good;
@@ -107,9 +109,10 @@ bool Load::CheckThroughServer() {
       if (!seen.contains(s.name)) ++missing;
     }
   }
-  std::printf("check through the server: %zu acknowledged submissions (%zu sent without an answer); "
-              "%zu of them belong in the final listings: %zu missing, %zu unknown rows, %zu twice\n",
-              acked_.size(), unacked_.size(), belong, missing, strangers, twice);
+  std::printf(
+      "check through the server: %zu acknowledged submissions (%zu sent without an answer); "
+      "%zu of them belong in the final listings: %zu missing, %zu unknown rows, %zu twice\n",
+      acked_.size(), unacked_.size(), belong, missing, strangers, twice);
   return missing == 0 && strangers == 0 && twice == 0;
 }
 
@@ -140,9 +143,10 @@ bool Load::CheckDatabase() {
       ++wrong;
     }
   }
-  std::printf("check of the database: %zu rows of this run kept; of %zu acknowledged: %zu missing, %zu different, "
-              "%zu kept twice\n",
-              count.size(), acked_.size(), missing, wrong, twice);
+  std::printf(
+      "check of the database: %zu rows of this run kept; of %zu acknowledged: %zu missing, %zu different, "
+      "%zu kept twice\n",
+      count.size(), acked_.size(), missing, wrong, twice);
   return missing == 0 && wrong == 0 && twice == 0;
 }
 

@@ -18,12 +18,12 @@
 #include "game/player.h"
 #include "game/random.h"
 #include "gfx/sprite.h"
+#include "platform/game_folder.h"
 #include "platform/testing/input.h"
 #include "platform/text.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
-#include "platform/game_folder.h"
 #include "screen_fixture.h"
 #include "support/cp949_text.h"
 #include "support/temp_folder.h"
@@ -36,8 +36,8 @@ using namespace platform;
 struct Ranking {
   int32_t mode;
   int32_t stage;
-  uint32_t at;         // the clock when the step was called
-  uint8_t firstTint;   // the colour mob 0 was given in this game
+  uint32_t at;        // the clock when the step was called
+  uint8_t firstTint;  // the colour mob 0 was given in this game
 };
 
 // What a stage looked like on its first frame, and how many frames it ran.
@@ -81,8 +81,7 @@ class FlowTest : public ScreenTest {
     if (WindowOpen() && WindowLooksBlack()) (rankings.empty() ? blackBefore : blackAfter) += 1;
     if (atWait) atWait(waits);
     if (Counters.gameStartTime == 0) return;  // not in a stage
-    if (stages.empty() || Counters.gameStartTime != stageGame ||
-        Counters.stageNumber != stages.back().stage) {
+    if (stages.empty() || Counters.gameStartTime != stageGame || Counters.stageNumber != stages.back().stage) {
       stageGame = Counters.gameStartTime;
       stages.push_back({Counters.stageNumber, 0, CountActiveMobs(), Counters});
     }

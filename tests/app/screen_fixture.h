@@ -43,9 +43,8 @@ class ScreenTest : public ::testing::Test {
       }
       if (script) script(now);
     });
-    platform::SetMessageBoxHook([this](const char* caption, const char* text) {
-      boxes.push_back(std::string(caption) + "|" + text);
-    });
+    platform::SetMessageBoxHook(
+        [this](const char* caption, const char* text) { boxes.push_back(std::string(caption) + "|" + text); });
   }
 
   void TearDown() override {

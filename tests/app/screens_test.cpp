@@ -224,8 +224,9 @@ TEST_F(MenuTest, CornersChooseAndTheGapsBetweenAreasDoNot) {
   EXPECT_EQ(RunPath(path, visited), 0);
   EXPECT_EQ(visited, gaps + 1);
 
-  const std::vector<std::array<std::array<int, 2>, 2>> corners = {
-      {{{66, 50}, {188, 171}}}, {{{60, 178}, {202, 317}}}, {{{54, 321}, {244, 473}}}};
+  const std::vector<std::array<std::array<int, 2>, 2>> corners = {{{{66, 50}, {188, 171}}},
+                                                                  {{{60, 178}, {202, 317}}},
+                                                                  {{{54, 321}, {244, 473}}}};
   for (int mode = 0; mode < 3; ++mode) {
     for (const auto& corner : corners[mode]) {
       EXPECT_EQ(RunPath({{300, 300}, corner}, visited), mode) << corner[0] << "," << corner[1];
@@ -249,7 +250,7 @@ TEST_F(MenuTest, EachHintIsDrawnAtThePointer) {
     const char* hint;
   };
   const Stop stops[] = {
-      {300, 100, MenuDefaultHint}, {120, 100, MenuAreas[0].hint}, {70, 250, MenuAreas[1].hint},
+      {300, 100, MenuDefaultHint},   {120, 100, MenuAreas[0].hint}, {70, 250, MenuAreas[1].hint},
       {150, 400, MenuAreas[2].hint}, {100, 175, MenuDefaultHint},  // between two areas
   };
   const char* hints[] = {MenuDefaultHint, MenuAreas[0].hint, MenuAreas[1].hint, MenuAreas[2].hint};
@@ -261,8 +262,7 @@ TEST_F(MenuTest, EachHintIsDrawnAtThePointer) {
       const Stop& stop = stops[next - 1];
       const std::vector<uint32_t> shown = ShownRgb();
       for (const char* hint : hints) {
-        EXPECT_EQ(shown == Expected(stop.x, stop.y, hint), hint == stop.hint)
-            << "stop " << next - 1;
+        EXPECT_EQ(shown == Expected(stop.x, stop.y, hint), hint == stop.hint) << "stop " << next - 1;
       }
       ++checked;
     }

@@ -45,7 +45,7 @@ class StageScreenTest : public ::testing::Test {
   }
   void TearDown() override { platform::UseRealClock(); }
 
-  int frames = 0;                 // waits so far: one per stage frame
+  int frames = 0;                   // waits so far: one per stage frame
   std::function<void(int)> script;  // runs after the wait of each frame
 };
 
@@ -54,8 +54,8 @@ TEST_F(StageScreenTest, EscapeEndsTheStageAtItsFramesPaceAndIsTakenFromTheNextSc
     if (frame == 20) platform::PushKey(platform::VK_ESCAPE, true);
   };
   EXPECT_EQ(PlayStage(1, 100, 30), 0);
-  EXPECT_EQ(frames, 21);  // the frame that saw Escape ran to its end
-  EXPECT_EQ(InputState.keyDown[platform::VK_ESCAPE], 0);  // cleared for the next screen
+  EXPECT_EQ(frames, 21);                                           // the frame that saw Escape ran to its end
+  EXPECT_EQ(InputState.keyDown[platform::VK_ESCAPE], 0);           // cleared for the next screen
   EXPECT_EQ(platform::Ticks(), kClockStart + 21 * kStageFrameMs);  // 50 ms a frame
 }
 

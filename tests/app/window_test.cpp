@@ -15,9 +15,7 @@ using namespace platform;
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
-  void SetUp() override {
-    ASSERT_TRUE(GameWindowReady());
-  }
+  void SetUp() override { ASSERT_TRUE(GameWindowReady()); }
 };
 
 TEST_F(WindowTest, MessageTableRowByRow) {
@@ -94,9 +92,9 @@ TEST_F(WindowTest, ACharacterArrivesForTypingKeysOnly) {
     int expected;
   };
   const Case cases[] = {
-      {VK_SPACE, " ", 1}, {VK_RETURN, nullptr, 1}, {VK_ESCAPE, nullptr, 1}, {VK_BACK, nullptr, 1},
-      {VK_TAB, nullptr, 1}, {'A', "a", 1},         {'7', "7", 1},         {VK_LEFT, nullptr, 0},
-      {VK_DOWN, nullptr, 0}, {VK_F1, nullptr, 0},  {VK_F1 + 4, nullptr, 0},
+      {VK_SPACE, " ", 1},    {VK_RETURN, nullptr, 1}, {VK_ESCAPE, nullptr, 1}, {VK_BACK, nullptr, 1},
+      {VK_TAB, nullptr, 1},  {'A', "a", 1},           {'7', "7", 1},           {VK_LEFT, nullptr, 0},
+      {VK_DOWN, nullptr, 0}, {VK_F1, nullptr, 0},     {VK_F1 + 4, nullptr, 0},
   };
   for (const Case& c : cases) {
     PushKey(c.vk, true);
@@ -119,8 +117,8 @@ TEST_F(WindowTest, KeypadKeysFollowNumLockAndKeysReleaseWhatTheyPressed) {
     uint32_t numLockOn;
   };
   const Case cases[] = {
-      {'4', VK_LEFT, 0x64},  {'8', VK_UP, 0x68},     {'6', VK_RIGHT, 0x66},  {'2', VK_DOWN, 0x62},
-      {'7', VK_HOME, 0x67},  {'9', VK_PRIOR, 0x69},  {'1', VK_END, 0x61},    {'3', VK_NEXT, 0x63},
+      {'4', VK_LEFT, 0x64},         {'8', VK_UP, 0x68},    {'6', VK_RIGHT, 0x66},        {'2', VK_DOWN, 0x62},
+      {'7', VK_HOME, 0x67},         {'9', VK_PRIOR, 0x69}, {'1', VK_END, 0x61},          {'3', VK_NEXT, 0x63},
       {'0', VK_INSERT, VK_NUMPAD0}, {'5', VK_CLEAR, 0x65}, {'.', VK_DELETE, VK_DECIMAL},
   };
   for (const Case& c : cases) {
@@ -170,10 +168,10 @@ TEST_F(WindowTest, CtrlLettersTypeControlCodesAndAltLettersTypeNothing) {
       {'A', kModCtrl, nullptr, {0x01}},
       {'Z', kModCtrl, nullptr, {0x1A}},
       {'H', kModCtrl, nullptr, {0x08}},
-      {'C', kModCtrl, "c", {0x03}},          // text SDL might add is not typed twice
-      {'A', kModAlt, "a", {}},               // a system character
+      {'C', kModCtrl, "c", {0x03}},  // text SDL might add is not typed twice
+      {'A', kModAlt, "a", {}},       // a system character
       {'A', kModCtrl | kModAlt, nullptr, {}},
-      {'Q', kModAltGr, "@", {'@'}},          // AltGr types the layout's third character
+      {'Q', kModAltGr, "@", {'@'}},  // AltGr types the layout's third character
       {'A', 0, "a", {'a'}},
   };
   for (const Case& c : cases) {

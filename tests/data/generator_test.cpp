@@ -146,7 +146,8 @@ TEST(DataGeneratorPieces, CanvasCoverageAndWrapping) {
 TEST(DataGeneratorPieces, PicturePaletteKeepsFewColoursExactlyAndReservesTaggedOnes) {
   Canvas canvas(64, 48);
   for (int i = 0; i < 60; ++i) {
-    Rgb c{static_cast<float>(i % 31) / 31, static_cast<float>((i * 7) % 31) / 31, static_cast<float>((i * 3) % 32) / 31};
+    Rgb c{static_cast<float>(i % 31) / 31, static_cast<float>((i * 7) % 31) / 31,
+          static_cast<float>((i * 3) % 32) / 31};
     canvas.Fill(Rectangle(static_cast<float>(i % 8) * 8, static_cast<float>(i / 8) * 6,
                           static_cast<float>(i % 8) * 8 + 8, static_cast<float>(i / 8) * 6 + 6),
                 c);
@@ -180,7 +181,7 @@ TEST(DataGeneratorPieces, PicturePaletteKeepsFewColoursExactlyAndReservesTaggedO
 TEST(DataGeneratorPieces, SpriteColoursTintAndOutline) {
   Canvas canvas(12, 6);
   canvas.Fill(Rectangle(1, 1, 4, 4), Hex(0xffffff));
-  canvas.Fill(Rectangle(5, 1, 8, 4), Hex(0xf8e4dc), 1, 3);  // the tint colour itself, tagged
+  canvas.Fill(Rectangle(5, 1, 8, 4), Hex(0xf8e4dc), 1, 3);   // the tint colour itself, tagged
   canvas.Fill(Rectangle(9, 1, 11, 4), Hex(0xf8e4dc));        // the same colour, untagged
   canvas.Fill(Rectangle(0, 5, 12, 6), Hex(0x000000), 0.3f);  // too faint to show
   SpriteImage image = QuantizeSprite(canvas, 3);
@@ -191,7 +192,8 @@ TEST(DataGeneratorPieces, SpriteColoursTintAndOutline) {
   EXPECT_NE(image.At(9, 2), kTransparent);
   for (int x = 0; x < 12; ++x) EXPECT_EQ(image.At(x, 5), kTransparent);
   for (int i = 0; i < 255; ++i)
-    EXPECT_NE(NearestSpriteIndex({static_cast<float>(i % 7) / 6, static_cast<float>(i % 5) / 4, static_cast<float>(i % 3) / 2}),
+    EXPECT_NE(NearestSpriteIndex(
+                  {static_cast<float>(i % 7) / 6, static_cast<float>(i % 5) / 4, static_cast<float>(i % 3) / 2}),
               kTintIndex);
 
   SpriteImage dot;

@@ -33,8 +33,7 @@ bool ReadPng(const std::vector<uint8_t>& bytes, Rgba& out) {
 // The icons sit beside the data folder in the build.
 std::string IconPath(int size) {
   const std::string n = std::to_string(size);
-  return (std::filesystem::path(DataDir()).parent_path() / "icons" / "hicolor" / (n + "x" + n) / "apps" /
-          "brakkel.png")
+  return (std::filesystem::path(DataDir()).parent_path() / "icons" / "hicolor" / (n + "x" + n) / "apps" / "brakkel.png")
       .string();
 }
 
@@ -82,8 +81,8 @@ TEST(DataIcon, PngKeepsColoursAndCoverage) {
   ASSERT_TRUE(ReadPng(datagen::EncodePng(canvas), back));
   ASSERT_EQ(back.width, 3);
   ASSERT_EQ(back.height, 2);
-  const uint8_t expected[6][4] = {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 0, 0},
-                                  {51, 102, 153, 255}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+  const uint8_t expected[6][4] = {{255, 0, 0, 255},    {0, 255, 0, 128}, {0, 0, 0, 0},
+                                  {51, 102, 153, 255}, {0, 0, 0, 0},     {0, 0, 0, 0}};
   for (int i = 0; i < 6; ++i)
     for (int c = 0; c < 4; ++c) EXPECT_EQ(back.pixels[static_cast<size_t>(i) * 4 + c], expected[i][c]) << i << " " << c;
   EXPECT_TRUE(datagen::EncodePng(datagen::Canvas(0, 0)).empty());

@@ -19,8 +19,8 @@ namespace {
 const bool kDummyAudio = setenv("SDL_AUDIODRIVER", "dummy", 0) == 0;
 
 struct Mp3Info {
-  int frames = 0;             // all frames, the tag frame included
-  int minKbps = 1000;         // lowest bit rate of any frame
+  int frames = 0;      // all frames, the tag frame included
+  int minKbps = 1000;  // lowest bit rate of any frame
   int sampleRate = 0;
   uint32_t taggedFrames = 0;  // audio frames the tag counts
   int delay = -1, padding = -1;
@@ -180,7 +180,8 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
   const TempFolder folder("brakkel_data_again");
   const fs::path& again = folder.path();
   const fs::path icons = again / "icons";
-  ASSERT_EQ(std::system(("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
+  ASSERT_EQ(std::system(
+                ("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
             0);
   for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "foot.ani", "mop.ani", "bgm.mp3"}) {
     std::vector<uint8_t> built = ReadBytes(DataPath(name));

@@ -16,7 +16,7 @@ namespace {
 const char* const kPictures[] = {"logo.pcx", "level.pcx", "back.pcx"};
 
 struct Decoded {
-  std::vector<uint8_t> pixels;  // 640 x 480
+  std::vector<uint8_t> pixels;   // 640 x 480
   std::vector<uint8_t> palette;  // 768
 };
 
@@ -107,7 +107,8 @@ TEST(DataPictures, FieldJoinsSeamlesslyAtItsEdges) {
   ASSERT_EQ(back.pixels.size(), static_cast<size_t>(kPictureBytes));
   auto columnStep = [&](int a, int b) {
     double sum = 0;
-    for (int y = 0; y < 480; ++y) sum += ColourDistance(back.palette, back.pixels[y * 640u + a], back.pixels[y * 640u + b]);
+    for (int y = 0; y < 480; ++y)
+      sum += ColourDistance(back.palette, back.pixels[y * 640u + a], back.pixels[y * 640u + b]);
     return sum / 480;
   };
   std::vector<double> steps;

@@ -31,8 +31,8 @@ void Count(size_t size) {
 
 #ifdef BRAKKEL_UNDER_ASAN
 
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void*, size_t), void (*freeHook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, size_t),
+                                                         void (*freeHook)(const volatile void*));
 
 namespace {
 void OnMalloc(const volatile void*, size_t size) { Count(size); }

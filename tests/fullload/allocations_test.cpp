@@ -1,8 +1,8 @@
 // No stage frame takes memory from the heap, text and banners included, from the first frame
 // of a run on.
 #include "allocation_count.h"
-#include "full_load.h"
 #include "app/stage_screen.h"
+#include "full_load.h"
 #include "platform/text.h"
 
 namespace fullload {

@@ -17,9 +17,7 @@ namespace {
 intptr_t IgnoreAll(platform::Dialog*, uint32_t, uint32_t, int32_t) { return 0; }
 
 // Prints the checksums, so a change on purpose can take the new ones.
-void Report(const char* what, uint64_t value) {
-  std::printf("%s checksum 0x%016" PRIX64 "\n", what, value);
-}
+void Report(const char* what, uint64_t value) { std::printf("%s checksum 0x%016" PRIX64 "\n", what, value); }
 
 TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
   StartFullStage(52);

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <vector>
 
+#include "app/stage_screen.h"
 #include "app/window.h"
 #include "game/counters.h"
 #include "game/mob.h"
 #include "game/player.h"
 #include "game/random.h"
 #include "game/stage.h"
-#include "app/stage_screen.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -40,8 +40,7 @@ struct ShapeRandom {
 // Frames with what sprite drawing meets in the game's files: transparent and opaque runs of
 // every length from one pixel up, rows wholly transparent and wholly opaque, and many pixels
 // of the tint index.
-inline std::vector<uint8_t> ShapedSprites(int32_t frames, int32_t width, int32_t height,
-                                          uint32_t seed) {
+inline std::vector<uint8_t> ShapedSprites(int32_t frames, int32_t width, int32_t height, uint32_t seed) {
   ShapeRandom random{seed};
   std::vector<AniFrame> out;
   for (int32_t k = 0; k < frames; ++k) {

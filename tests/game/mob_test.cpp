@@ -115,9 +115,8 @@ TEST_F(MobTest, HitBoxCornerCases) {
     int32_t x, y;
     bool hit;
   };
-  const Case cases[] = {{381, 398, true},  {380, 398, false}, {381, 397, false},
-                        {454, 426, true},  {455, 426, false}, {454, 427, false},
-                        {420, 410, true}};
+  const Case cases[] = {{381, 398, true},  {380, 398, false}, {381, 397, false}, {454, 426, true},
+                        {455, 426, false}, {454, 427, false}, {420, 410, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "mob at " << c.x << ", " << c.y);
     MobPool = {};

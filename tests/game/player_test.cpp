@@ -84,8 +84,8 @@ TEST_F(PlayerTest, FeetSwingAgainstEachOtherAndCycleIn24Frames) {
   }
   Player = PlayerRecord{};
   Frames(23);
-  EXPECT_FALSE(Player.footPhaseA == 3 && Player.footDirA == 0 && Player.footPhaseB == 3 &&
-               Player.footDirB == 1 && Player.footTick == 0);
+  EXPECT_FALSE(Player.footPhaseA == 3 && Player.footDirA == 0 && Player.footPhaseB == 3 && Player.footDirB == 1 &&
+               Player.footTick == 0);
   Frames(1);  // 48 Animate calls
   EXPECT_EQ(Player.footPhaseA, 3);
   EXPECT_EQ(Player.footPhaseB, 3);
@@ -175,7 +175,7 @@ TEST_F(PlayerTest, DrawsRearFootThenBodyThenFrontFoot) {
   EXPECT_EQ(at(280, 330), SpritePalette[9]);   // rear foot alone
   EXPECT_EQ(at(210, 290), SpritePalette[13]);  // front foot over the body
   EXPECT_EQ(at(240, 320), SpritePalette[13]);  // front foot over the rear foot
-  EXPECT_EQ(at(280, 275), 0);  // just above the rear foot
+  EXPECT_EQ(at(280, 275), 0);                  // just above the rear foot
   // Attacking row 3: the rear foot moves to (170 + 37, 200 + 91).
   Player.animCounter = 17;
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), 0);

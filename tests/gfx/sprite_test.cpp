@@ -30,9 +30,7 @@ class SpriteTest : public ::testing::Test {
     InitRowOffsets();
     BuildSpritePalette();
     std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
-    platform::SetMessageBoxHook([this](const char* caption, const char* text) {
-      boxes.push_back({caption, text});
-    });
+    platform::SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
   }
   void TearDown() override {
     platform::SetMessageBoxHook(nullptr);
@@ -300,8 +298,7 @@ TEST_F(SpriteTest, OpaqueRunsOfEveryLengthAndCutAtEveryColumnDrawAsPixelByPixel)
       std::copy(std::begin(FrameBuffer), std::end(FrameBuffer), expected);
       std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
       DrawSpriteTinted(2, 0, 146, to, x, y);
-      ASSERT_TRUE(std::equal(std::begin(FrameBuffer), std::end(FrameBuffer), expected))
-          << "at " << x << ", " << y;
+      ASSERT_TRUE(std::equal(std::begin(FrameBuffer), std::end(FrameBuffer), expected)) << "at " << x << ", " << y;
     }
   }
 }

@@ -45,9 +45,8 @@ TEST(Clock, WaitsAreMeasuredAcrossTheClockWrap) {
 
 TEST(MessageBox, GoesToTheRecorderOrToStandardErrorWithoutADisplay) {
   std::vector<std::string> seen;
-  platform::SetMessageBoxHook([&](const char* caption, const char* text) {
-    seen.push_back(std::string(caption) + "|" + text);
-  });
+  platform::SetMessageBoxHook(
+      [&](const char* caption, const char* text) { seen.push_back(std::string(caption) + "|" + text); });
   platform::ShowMessageBox(Cp949("개쇅").c_str(), Cp949("파일업어").c_str());
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], Cp949("개쇅|파일업어"));

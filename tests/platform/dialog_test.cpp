@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "platform/text.h"
 #include "support/cp949_text.h"
+#include "wire/cp949.h"
 
 namespace {
 
@@ -26,8 +26,10 @@ const ControlTemplate kControls[] = {
     {ControlClass::Button, 1, "OK", 4, 20, 40, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
     {ControlClass::Button, kOther, "Other", 50, 20, 40, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP},
 };
-const DialogTemplate kTemplate = {200, "Test", 9, "", 20, 20, 120, 40,
-                                  WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, kControls, 3};
+const DialogTemplate kTemplate = {200,       "Test", 9,
+                                  "",        20,     20,
+                                  120,       40,     WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT,
+                                  kControls, 3};
 
 std::vector<uint32_t> commands;
 std::vector<uint32_t> passedOn;

@@ -44,8 +44,7 @@ TEST(GameFont, AnOutlineDrawnInOneCallPaintsWhatItsPassesPaintOneByOne) {
   ASSERT_TRUE(platform::LoadGameFont());
   // The HUD's outline order and the banners' (another order of the same four shifts).
   const platform::TextPass hud[5] = {
-      {-1, 0, 200, 200, 255}, {1, 0, 200, 200, 255}, {0, -1, 200, 200, 255},
-      {0, 1, 200, 200, 255},  {0, 0, 0, 0, 255}};
+      {-1, 0, 200, 200, 255}, {1, 0, 200, 200, 255}, {0, -1, 200, 200, 255}, {0, 1, 200, 200, 255}, {0, 0, 0, 0, 255}};
   const platform::TextPass banner[5] = {
       {1, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, -1, 0, 0, 0}, {0, 0, 255, 255, 255}};
   const std::string texts[] = {Cp949("보통게임 1234점 게임 시간 :  65초"), "STAGE 50", "STAGE FAILED!!"};
@@ -73,14 +72,18 @@ TEST(CodePage949, RoundTripsKoreanAndAscii) {
   const std::string texts[] = {"쉬운게임", "닭에게 마우스를 가따 대세요.", "STAGE 7", "점수 %d%%", "파일형식 달라"};
   for (const auto& t : texts) EXPECT_EQ(ToUtf8(Cp949(t)), t);
   // Known bytes: 가 is B0 A1 in code page 949.
-  EXPECT_EQ(Cp949("가A"), std::string("\xB0\xA1" "A"));  // raw bytes: 가 written out
+  EXPECT_EQ(Cp949("가A"), std::string("\xB0\xA1"
+                                      "A"));  // raw bytes: 가 written out
   // A code page 949 extension syllable (똠) that EUC-KR lacks.
   EXPECT_EQ(ToUtf8(Cp949("똠")), "똠");
 }
 
 TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
   // 0xFF is no lead byte; a lone lead byte at the end is cut off.
-  EXPECT_EQ(ToUtf8(std::string("A\xFF" "B")), "A\xEF\xBF\xBD" "B");  // raw bytes: U+FFFD in UTF-8
+  EXPECT_EQ(ToUtf8(std::string("A\xFF"
+                               "B")),
+            "A\xEF\xBF\xBD"
+            "B");                                            // raw bytes: U+FFFD in UTF-8
   EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");  // raw bytes: U+FFFD in UTF-8
   uint32_t cps[8];
   std::string bad("\xB0\xA1\xFFZ");  // raw bytes: 가, then 0xFF that starts no character

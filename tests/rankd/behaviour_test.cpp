@@ -35,8 +35,9 @@ TEST_P(RankdBehaviour, TheScoreToBeatIsTheTwentiethOnceTwentyAreKept) {
 
   std::vector<rankd::Score> kept;
   for (int i = 0; i < 20; ++i) {
-    const ScoreSubmission s = Submission("n" + std::to_string(i), 1 + i % 4, 300 + static_cast<uint32_t>((i * 37) % 20) * 5,
-                                         i, 60 + static_cast<uint32_t>(i));
+    const ScoreSubmission s = Submission("n" + std::to_string(i), 1 + i % 4,
+                                         300 + static_cast<uint32_t>((i * 37) % 20) * 5, i,
+                                         60 + static_cast<uint32_t>(i));
     seen = Submit(server_.port(), 0, s);
     ASSERT_TRUE(seen.text) << i;
     EXPECT_EQ(seen.threshold, 0u) << i;  // fewer than 20 kept when it was sent
@@ -66,9 +67,8 @@ TEST_P(RankdBehaviour, RefusedSubmissionsSeeTheListingAndKeepNothing) {
   ScoreSubmission forged = Submission("forger", 3, 500, 2, 40);
   forged.checkCode += 24151;
   const ScoreSubmission refused[] = {
-      Submission("abcdefghij", 3, 500), unterminated, Submission("ab\x01", 3, 500),
-      Submission("\x80\x41", 3, 500),   Submission("", 3, 500),   forged,
-      Submission("zero", 0, 500),       Submission("combo", 2, 500, -5),
+      Submission("abcdefghij", 3, 500), unterminated, Submission("ab\x01", 3, 500), Submission("\x80\x41", 3, 500),
+      Submission("", 3, 500),           forged,       Submission("zero", 0, 500),   Submission("combo", 2, 500, -5),
   };
   for (const ScoreSubmission& s : refused) {
     const Seen seen = Submit(server_.port(), 1, s);
@@ -81,9 +81,9 @@ TEST_P(RankdBehaviour, RefusedSubmissionsSeeTheListingAndKeepNothing) {
   const Seen seen = Submit(server_.port(), 1, good);
   EXPECT_EQ(seen.listing, ExpectedListing({ScoreOf(1, good)}, 1));
   EXPECT_EQ(Kept(), std::vector<rankd::Score>{ScoreOf(1, good)});
-  for (const char* reason : {"name longer than 9 bytes", "name without terminator", "control byte in name",
-                             "name not code page 949", "empty name", "wrong check code", "stage below 1",
-                             "negative best combo"}) {
+  for (const char* reason :
+       {"name longer than 9 bytes", "name without terminator", "control byte in name", "name not code page 949",
+        "empty name", "wrong check code", "stage below 1", "negative best combo"}) {
     EXPECT_TRUE(server_.LogShows(reason)) << reason << "\n" << server_.Log();
   }
 }
@@ -322,8 +322,8 @@ TEST(RankdProgram, TakesItsListeningSocketFromSystemd) {
   ASSERT_NE(port, 0);
   RankdProcess server;
   // systemd's helper listens and starts rankd with the socket at the first connection.
-  ASSERT_TRUE(server.Spawn({activate, "-l", "127.0.0.1:" + std::to_string(port), RANKD_BINARY, "--port", "1",
-                            "--db", dir.path() / "r.sqlite"},
+  ASSERT_TRUE(server.Spawn({activate, "-l", "127.0.0.1:" + std::to_string(port), RANKD_BINARY, "--port", "1", "--db",
+                            dir.path() / "r.sqlite"},
                            dir.path() / "rankd.log"));
   Seen seen;
   ASSERT_TRUE(WaitFor([&] { return (seen = Decline(port, 2)).text; }, 10s)) << server.Log();

@@ -2,9 +2,9 @@
 // A rankd test on one engine: a database of its own and the rankd program serving it.
 #include <gtest/gtest.h>
 
+#include "server/rankd/store.h"
 #include "support/temp_folder.h"
 #include "tests/rankd/harness.h"
-#include "server/rankd/store.h"
 
 namespace rankd_test {
 

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "support/cp949_text.h"
-#include "tests/rankd/harness.h"
 #include "server/rankd/exchange.h"
 #include "server/rankd/options.h"
 #include "server/rankd/store.h"
+#include "support/cp949_text.h"
+#include "tests/rankd/harness.h"
 
 namespace {
 
@@ -243,9 +243,19 @@ TEST(RankdOptions, ValuesAndDefaults) {
 
 TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
   const std::vector<std::vector<const char*>> bad = {
-      {"--port", "70000"}, {"--port", "2x"}, {"--port"}, {"--frobnicate"}, {"-p", "20"},
-      {"--request-time", "0"}, {"--send-time", "-1"}, {"--message-time", "nan"}, {"--answer-time", "1e9"},
-      {"--max-connections", "0"}, {"--db", ""}, {"--quiet=yes"}, {"20"},
+      {"--port", "70000"},
+      {"--port", "2x"},
+      {"--port"},
+      {"--frobnicate"},
+      {"-p", "20"},
+      {"--request-time", "0"},
+      {"--send-time", "-1"},
+      {"--message-time", "nan"},
+      {"--answer-time", "1e9"},
+      {"--max-connections", "0"},
+      {"--db", ""},
+      {"--quiet=yes"},
+      {"20"},
   };
   for (const auto& args : bad) {
     rankd::ServerOptions options;

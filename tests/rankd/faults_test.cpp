@@ -20,7 +20,8 @@ using RankdFaults = EngineTest;
 int ClosedBefore(const std::vector<std::unique_ptr<Client>>& clients, std::chrono::steady_clock::time_point deadline) {
   int closed = 0;
   for (const auto& c : clients) {
-    const auto left = std::max(std::chrono::steady_clock::duration::zero(), deadline - std::chrono::steady_clock::now());
+    const auto left = std::max(std::chrono::steady_clock::duration::zero(),
+                               deadline - std::chrono::steady_clock::now());
     closed += c->ClosedByServer(std::chrono::duration_cast<std::chrono::milliseconds>(left)) ? 1 : 0;
   }
   return closed;
@@ -83,8 +84,16 @@ TEST_P(RankdFaults, KilledUnderLoadItLosesNoAcknowledgedScoreAndDoublesNone) {
     }
     // Each round kills a server that has acknowledged a few scores already, however slow the
     // machine, at a moment drawn at random after that.
-    const size_t before = [&] { std::lock_guard lock(m); return acknowledged.size(); }();
-    EXPECT_TRUE(WaitFor([&] { std::lock_guard lock(m); return acknowledged.size() >= before + 6; }, 60s));
+    const size_t before = [&] {
+      std::lock_guard lock(m);
+      return acknowledged.size();
+    }();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          std::lock_guard lock(m);
+          return acknowledged.size() >= before + 6;
+        },
+        60s));
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 270)(random)));
     server_.Kill();
     going = false;
@@ -179,8 +188,8 @@ TEST_P(RankdFaults, HostileClientsLeaveHonestOnesAndTheDataAlone) {
             ++honestFailed;
             continue;
           }
-          const ScoreSubmission s = Submission("p" + std::to_string(wave) + std::to_string(k) + "-" + std::to_string(i), 3,
-                                               DecodeThresholdReply(reply) + 1 + static_cast<uint32_t>(k));
+          const ScoreSubmission s = Submission("p" + std::to_string(wave) + std::to_string(k) + "-" + std::to_string(i),
+                                               3, DecodeThresholdReply(reply) + 1 + static_cast<uint32_t>(k));
           for (uint8_t b : SubmissionBytes(s)) c.Send(&b, 1);
           std::string listing;
           if (ReceiveListing(c, listing)) {
@@ -216,13 +225,14 @@ TEST_P(RankdFaults, HostileClientsLeaveHonestOnesAndTheDataAlone) {
         // For the time given, and on a slow machine until enough exchanges were made.
         const auto enough = [&] { return honestDone.load() >= 60 * (wave + 1); };
         const auto last = until + 60s;
-        for (int i = 0; (std::chrono::steady_clock::now() < until || !enough()) && std::chrono::steady_clock::now() < last; ++i) {
+        for (int i = 0;
+             (std::chrono::steady_clock::now() < until || !enough()) && std::chrono::steady_clock::now() < last; ++i) {
           bool ok;
           const int mode = (h + i) % 3;
           if (i % 3 == 0) {
             ScoreSubmission made;
-            ok = player.Play(mode, "h" + std::to_string(wave) + std::to_string(h) + "-" + std::to_string(i), static_cast<uint32_t>(i), 5s,
-                             nullptr, nullptr, &made);
+            ok = player.Play(mode, "h" + std::to_string(wave) + std::to_string(h) + "-" + std::to_string(i),
+                             static_cast<uint32_t>(i), 5s, nullptr, nullptr, &made);
             if (ok) {
               std::lock_guard lock(m);
               expected.push_back(ScoreOf(mode, made));
@@ -277,8 +287,9 @@ TEST_P(RankdFaults, HostileClientsLeaveHonestOnesAndTheDataAlone) {
 
   const long peak = server_.StatusKb("VmHWM");
   const long rss = server_.StatusKb("VmRSS");
-  std::printf("rankd under hostile clients: peak resident %ld kB, resident %ld kB after the first wave, %ld kB at the end\n",
-              peak, rssAfterFirst, rss);
+  std::printf(
+      "rankd under hostile clients: peak resident %ld kB, resident %ld kB after the first wave, %ld kB at the end\n",
+      peak, rssAfterFirst, rss);
   RecordProperty("rankd_peak_rss_kb", std::to_string(peak));
 #if !defined(__SANITIZE_ADDRESS__)
   // A second wave of the same finds the memory it needs already there.

@@ -4,15 +4,15 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <ostream>
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "server/rankd/exchange.h"
 #include "wire/protocol.h"
 #include "wire/rank_text.h"
-#include "server/rankd/exchange.h"
 
 namespace rankd {
 // How a kept score shows in a failed expectation.
@@ -89,7 +89,7 @@ class Client {
 struct Seen {
   bool reply = false;  // the 56-byte reply arrived
   uint32_t threshold = 0;
-  bool text = false;   // the header and the whole listing arrived
+  bool text = false;  // the header and the whole listing arrived
   std::string listing;
 };
 ScoreSubmission Submission(const std::string& name, int32_t stage, uint32_t score, int32_t bestCombo = 0,

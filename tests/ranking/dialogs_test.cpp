@@ -15,17 +15,17 @@
 #include "game/random.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "ranking/dialogs.h"
-#include "wire/rank_text.h"
 #include "res/dialog_templates.h"
-#include "test_support.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
+#include "test_support.h"
+#include "wire/cp949.h"
+#include "wire/rank_text.h"
 
 namespace {
 
@@ -88,37 +88,39 @@ class DialogTest : public DialogScriptTest {
 
 TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
   Play(ShowNameDialog, {
-      [] {
-        EXPECT_EQ(dialogOpen, 1);
-        EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)), Cp949("이름을 입력하세요 -순위 진입-"));
-        EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
-        EXPECT_EQ(DialogText(nameDialogHandle), "PlommX");
-        size_t start = 9, end = 9;
-        ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
-        EXPECT_EQ(start, 0u);
-        EXPECT_EQ(end, 6u);
-        DialogRect edit;
-        ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
-        EXPECT_GT(CountShown(edit, kSelectionColour), 100);  // the preset shows selected
-        // The caption ends inside its bar: its white glyphs stop short of the bar's end.
-        const DialogRect box = DialogWindowRect(nameDialogHandle);
-        const int barRight = box.x + box.width - kDialogFrame;
-        int lastWhite = 0;
-        for (int y = box.y + kDialogFrame; y < box.y + kDialogFrame + kDialogCaptionHeight; ++y) {
-          for (int x = box.x; x < barRight; ++x) {
-            if ((ShownPixels()[y * kScreenWidth + x] & 0xFFFFFF) == 0xFFFFFF) lastWhite = std::max(lastWhite, x);
-          }
-        }
-        EXPECT_GT(lastWhite, barRight - 30);
-        EXPECT_LT(lastWhite, barRight - 6);
-        Press(VK_ESCAPE);
-      },
-      [] {
-        EXPECT_EQ(dialogOpen, 1);
-        EXPECT_TRUE(DialogAlive(nameDialogHandle));
-        Press(VK_RETURN);
-      },
-  });
+                           [] {
+                             EXPECT_EQ(dialogOpen, 1);
+                             EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)),
+                                       Cp949("이름을 입력하세요 -순위 진입-"));
+                             EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
+                             EXPECT_EQ(DialogText(nameDialogHandle), "PlommX");
+                             size_t start = 9, end = 9;
+                             ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
+                             EXPECT_EQ(start, 0u);
+                             EXPECT_EQ(end, 6u);
+                             DialogRect edit;
+                             ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+                             EXPECT_GT(CountShown(edit, kSelectionColour), 100);  // the preset shows selected
+                             // The caption ends inside its bar: its white glyphs stop short of the bar's end.
+                             const DialogRect box = DialogWindowRect(nameDialogHandle);
+                             const int barRight = box.x + box.width - kDialogFrame;
+                             int lastWhite = 0;
+                             for (int y = box.y + kDialogFrame; y < box.y + kDialogFrame + kDialogCaptionHeight; ++y) {
+                               for (int x = box.x; x < barRight; ++x) {
+                                 if ((ShownPixels()[y * kScreenWidth + x] & 0xFFFFFF) == 0xFFFFFF)
+                                   lastWhite = std::max(lastWhite, x);
+                               }
+                             }
+                             EXPECT_GT(lastWhite, barRight - 30);
+                             EXPECT_LT(lastWhite, barRight - 6);
+                             Press(VK_ESCAPE);
+                           },
+                           [] {
+                             EXPECT_EQ(dialogOpen, 1);
+                             EXPECT_TRUE(DialogAlive(nameDialogHandle));
+                             Press(VK_RETURN);
+                           },
+                       });
   EXPECT_STREQ(playerName, "PlommX");
   EXPECT_EQ(dialogOpen, 0);
   EXPECT_EQ(nameDialogHandle, nullptr);
@@ -130,12 +132,13 @@ TEST_F(DialogTest, TypedLettersReplaceThePresetAndAreCutToTheEditionsLongestName
     Edition.longestName = longest;
     std::memset(playerName, 'x', sizeof playerName);
     Play(ShowNameDialog, {
-        [] { Type("ABCDEFGHIJKLMNO"); },
-        [] {
-          EXPECT_EQ(DialogText(nameDialogHandle), "ABCDEFGHIJKLMNO");  // the edit itself has no limit
-          Press(VK_RETURN);
-        },
-    });
+                             [] { Type("ABCDEFGHIJKLMNO"); },
+                             [] {
+                               EXPECT_EQ(DialogText(nameDialogHandle),
+                                         "ABCDEFGHIJKLMNO");  // the edit itself has no limit
+                               Press(VK_RETURN);
+                             },
+                         });
     EXPECT_EQ(std::string(playerName), std::string("ABCDEFGHIJKLMNO", static_cast<size_t>(longest)));
     SetUp();
   }
@@ -148,10 +151,10 @@ TEST_F(DialogTest, KoreanIsStoredAsCodePage949AndALimitNeverSplitsASyllable) {
     const char* stored;
   };
   const Case cases[] = {
-      {9, "가나다라마", "가나다라"},        // netplay: 10 bytes typed, 8 kept
-      {10, "a가나다라마", "a가나다라"},     // a limit of 10 falls inside the fifth syllable: 9 bytes
-      {11, "가나다라마바", "가나다라마"},   // soloplay: 12 bytes typed, 10 kept
-      {11, "a닭똠가나다", "a닭똠가나다"},   // exactly 11 bytes, a syllable beyond EUC-KR included
+      {9, "가나다라마", "가나다라"},       // netplay: 10 bytes typed, 8 kept
+      {10, "a가나다라마", "a가나다라"},    // a limit of 10 falls inside the fifth syllable: 9 bytes
+      {11, "가나다라마바", "가나다라마"},  // soloplay: 12 bytes typed, 10 kept
+      {11, "a닭똠가나다", "a닭똠가나다"},  // exactly 11 bytes, a syllable beyond EUC-KR included
   };
   for (const Case& c : cases) {
     Edition.longestName = c.longest;
@@ -171,25 +174,26 @@ TEST_F(DialogTest, BackspaceRemovesThePresetAndAnEmptyNameIsTaken) {
 TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
   DialogRect edit;
   Play(ShowNameDialog, {
-      [] { PushComposition("ㄷ"); },
-      [&] {
-        EXPECT_EQ(DialogText(nameDialogHandle), "");  // the composition replaced the selected preset
-        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
-        ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
-        EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
-        PushComposition("닭");
-      },
-      [] {
-        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("닭"));
-        PushText("닭");
-        PushComposition("");
-      },
-      [] {
-        EXPECT_EQ(DialogText(nameDialogHandle), Cp949("닭"));
-        EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), "");
-        Press(VK_RETURN);
-      },
-  });
+                           [] { PushComposition("ㄷ"); },
+                           [&] {
+                             EXPECT_EQ(DialogText(nameDialogHandle),
+                                       "");  // the composition replaced the selected preset
+                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
+                             ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+                             EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
+                             PushComposition("닭");
+                           },
+                           [] {
+                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("닭"));
+                             PushText("닭");
+                             PushComposition("");
+                           },
+                           [] {
+                             EXPECT_EQ(DialogText(nameDialogHandle), Cp949("닭"));
+                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), "");
+                             Press(VK_RETURN);
+                           },
+                       });
   EXPECT_EQ(std::string(playerName), Cp949("닭"));
 }
 
@@ -198,33 +202,33 @@ TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
   folder.Enter();
   WriteListing("line one\r\nline two\r\n");
   Play(ShowRankDialog, {
-      [] {
-        EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
-        Press(VK_TAB);
-      },
-      [] {
-        EXPECT_EQ(DialogFocusId(rankDialogHandle), kDialogEditId);
-        size_t start = 9, end = 9;
-        GetDialogItemSelection(rankDialogHandle, kDialogEditId, start, end);
-        EXPECT_EQ(start, 0u);
-        EXPECT_EQ(end, 20u);  // the whole listing selected
-        Press(VK_SPACE);      // read-only: nothing happens
-        Press(VK_RETURN);     // the listing keeps Enter
-      },
-      [] {
-        EXPECT_EQ(dialogOpen, 1);
-        EXPECT_EQ(DialogText(rankDialogHandle), "line one\r\nline two\r\n");
-        Press(VK_TAB);
-      },
-      [] {
-        EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
-        PushKey(VK_SPACE, true);
-      },
-      [] {
-        EXPECT_EQ(dialogOpen, 1);  // a button fires when Space comes up
-        PushKey(VK_SPACE, false);
-      },
-  });
+                           [] {
+                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+                             Press(VK_TAB);
+                           },
+                           [] {
+                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kDialogEditId);
+                             size_t start = 9, end = 9;
+                             GetDialogItemSelection(rankDialogHandle, kDialogEditId, start, end);
+                             EXPECT_EQ(start, 0u);
+                             EXPECT_EQ(end, 20u);  // the whole listing selected
+                             Press(VK_SPACE);      // read-only: nothing happens
+                             Press(VK_RETURN);     // the listing keeps Enter
+                           },
+                           [] {
+                             EXPECT_EQ(dialogOpen, 1);
+                             EXPECT_EQ(DialogText(rankDialogHandle), "line one\r\nline two\r\n");
+                             Press(VK_TAB);
+                           },
+                           [] {
+                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+                             PushKey(VK_SPACE, true);
+                           },
+                           [] {
+                             EXPECT_EQ(dialogOpen, 1);  // a button fires when Space comes up
+                             PushKey(VK_SPACE, false);
+                           },
+                       });
   EXPECT_EQ(dialogOpen, 0);
   EXPECT_EQ(rankDialogHandle, nullptr);
 }
@@ -233,17 +237,17 @@ TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
   TempFolder folder("brakkel-ranking");
   folder.Enter();
   Play(ShowRankDialog, {
-      [] {
-        DialogRect ok;
-        ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kOk, ok));
-        PushMouseMove(ok.x + ok.width / 2, ok.y + ok.height / 2);
-        PushMouseButton(true);
-      },
-      [] {
-        EXPECT_EQ(dialogOpen, 1);
-        PushMouseButton(false);
-      },
-  });
+                           [] {
+                             DialogRect ok;
+                             ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kOk, ok));
+                             PushMouseMove(ok.x + ok.width / 2, ok.y + ok.height / 2);
+                             PushMouseButton(true);
+                           },
+                           [] {
+                             EXPECT_EQ(dialogOpen, 1);
+                             PushMouseButton(false);
+                           },
+                       });
   EXPECT_EQ(dialogOpen, 0);
   EXPECT_EQ(InputState.leftButton, 0);  // the click was the dialog's
 }
@@ -253,9 +257,9 @@ TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
   folder.Enter();
   // The window closed while the name is asked: the wait ends, nothing is stored.
   Play(ShowNameDialog, {[] {
-    Type("Nobody");
-    PushClose();
-  }});
+         Type("Nobody");
+         PushClose();
+       }});
   EXPECT_EQ(InputState.quit, 1);
   EXPECT_EQ(dialogOpen, 1);
   EXPECT_STREQ(playerName, "Earlier");
@@ -272,11 +276,11 @@ TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
   EXPECT_TRUE(DialogAlive(leftover));
   InputState.quit = 0;  // as if a new wait began
   Play(ShowRankDialog, {[] {
-    EXPECT_EQ(nameDialogHandle, nullptr);
-    EXPECT_TRUE(DialogAlive(rankDialogHandle));
-    EXPECT_TRUE(leftover == rankDialogHandle || !DialogAlive(leftover));
-    Press(VK_RETURN);
-  }});
+         EXPECT_EQ(nameDialogHandle, nullptr);
+         EXPECT_TRUE(DialogAlive(rankDialogHandle));
+         EXPECT_TRUE(leftover == rankDialogHandle || !DialogAlive(leftover));
+         Press(VK_RETURN);
+       }});
   EXPECT_EQ(dialogOpen, 0);
   // Nothing of either dialog is left in the window.
   ::PresentOffscreen();
@@ -289,32 +293,32 @@ TEST_F(DialogTest, APaintRequestShowsTheLastFrameAgainWithTheDialog) {
   std::fill(other, other + kScreenPixels, static_cast<uint16_t>(0x7C00));
   DialogRect box;
   Play(ShowNameDialog, {
-      [&] {
-        box = DialogWindowRect(nameDialogHandle);
-        PresentFrame(other);  // the window lost its picture
-        EXPECT_EQ(ShownPixels()[0], 0xFF0000u);
-        PushPaint();
-      },
-      [&] {
-        const uint32_t* shown = ShownPixels();
-        int framePixels = 0, dialogPixels = 0;
-        for (int y = 0; y < kScreenHeight; ++y) {
-          for (int x = 0; x < kScreenWidth; ++x) {
-            const int i = y * kScreenWidth + x;
-            const bool inDialog = Inside(box, x, y);
-            if (!inDialog) {
-              framePixels += shown[i] == WidenRgb555(GamePixel(i));
-            } else {
-              dialogPixels += shown[i] != WidenRgb555(GamePixel(i));
-            }
-          }
-        }
-        EXPECT_EQ(framePixels, kScreenPixels - box.width * box.height);
-        EXPECT_GT(dialogPixels, box.width * box.height * 9 / 10);
-        EXPECT_EQ(InputState.repaint, 0);
-        Press(VK_RETURN);
-      },
-  });
+                           [&] {
+                             box = DialogWindowRect(nameDialogHandle);
+                             PresentFrame(other);  // the window lost its picture
+                             EXPECT_EQ(ShownPixels()[0], 0xFF0000u);
+                             PushPaint();
+                           },
+                           [&] {
+                             const uint32_t* shown = ShownPixels();
+                             int framePixels = 0, dialogPixels = 0;
+                             for (int y = 0; y < kScreenHeight; ++y) {
+                               for (int x = 0; x < kScreenWidth; ++x) {
+                                 const int i = y * kScreenWidth + x;
+                                 const bool inDialog = Inside(box, x, y);
+                                 if (!inDialog) {
+                                   framePixels += shown[i] == WidenRgb555(GamePixel(i));
+                                 } else {
+                                   dialogPixels += shown[i] != WidenRgb555(GamePixel(i));
+                                 }
+                               }
+                             }
+                             EXPECT_EQ(framePixels, kScreenPixels - box.width * box.height);
+                             EXPECT_GT(dialogPixels, box.width * box.height * 9 / 10);
+                             EXPECT_EQ(InputState.repaint, 0);
+                             Press(VK_RETURN);
+                           },
+                       });
   // The off-screen picture still holds the game's frame alone.
   for (int i = 0; i < kScreenPixels; ++i) ASSERT_EQ(OffscreenPixels()[i], GamePixel(i)) << i;
 }
@@ -322,10 +326,10 @@ TEST_F(DialogTest, APaintRequestShowsTheLastFrameAgainWithTheDialog) {
 TEST_F(DialogTest, KeysGoToTheDialogSoAKeyReleasedThereStaysDown) {
   InputState.keyDown[VK_LEFT] = 1;  // held when the game ended
   Play(ShowNameDialog, {[] {
-             PushKey(VK_LEFT, false);
-             PushKey(VK_UP, true);
-           },
-           [] { Press(VK_RETURN); }});
+                          PushKey(VK_LEFT, false);
+                          PushKey(VK_UP, true);
+                        },
+                        [] { Press(VK_RETURN); }});
   EXPECT_EQ(InputState.keyDown[VK_LEFT], 1);
   EXPECT_EQ(InputState.keyDown[VK_UP], 0);
   EXPECT_EQ(InputState.keyDown[VK_RETURN], 0);
@@ -336,9 +340,9 @@ TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
   folder.Enter();
   std::memset(rankTextBuffer, 'z', sizeof rankTextBuffer);
   Play(ShowRankDialog, {[] {
-    EXPECT_EQ(DialogText(rankDialogHandle), "");
-    Press(VK_RETURN);
-  }});
+         EXPECT_EQ(DialogText(rankDialogHandle), "");
+         Press(VK_RETURN);
+       }});
   EXPECT_EQ(dialogOpen, 0);
   for (char c : rankTextBuffer) ASSERT_EQ(c, 0);
 }
@@ -356,53 +360,60 @@ TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
   const size_t length = FormatRankText(table, listing);
   WriteListing(std::string(listing, length));
   Play(ShowRankDialog, {[&] {
-    EXPECT_EQ(DialogText(rankDialogHandle), std::string(listing, length));
-    EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
-    // Both dialogs lie inside the window.
-    const DialogRect box = DialogWindowRect(rankDialogHandle);
-    EXPECT_GE(box.x, 0);
-    EXPECT_GE(box.y, 0);
-    EXPECT_LE(box.x + box.width, kScreenWidth);
-    EXPECT_LE(box.y + box.height, kScreenHeight);
-    DialogRect edit;
-    ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kDialogEditId, edit));
-    EXPECT_EQ(edit.width, 348);
-    EXPECT_EQ(edit.height, 277);
-    // 22 bands of 12 pixels, each with ink; the first and the rule reach across the
-    // 57 bytes (342 pixels); nothing below the last line.
-    const uint32_t* shown = ShownPixels();
-    const int left = edit.x + 2, top = edit.y + 2;
-    auto ink = [&](int y0, int y1, int x0, int x1) {
-      int n = 0;
-      for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) n += (shown[y * kScreenWidth + x] & 0xFFFFFF) == 0;
-      }
-      return n;
-    };
-    for (int line = 0; line < kRankTextLines; ++line) {
-      EXPECT_GT(ink(top + 12 * line, top + 12 * line + 12, left, left + 342), 20) << "line " << line;
-    }
-    EXPECT_GT(ink(top, top + 12, left + 330, left + 342), 5);       // "게임시간" whole
-    EXPECT_GT(ink(top + 12, top + 24, left + 336, left + 342), 3);  // the rule's last hyphen
-    EXPECT_GT(ink(top + 12, top + 24, left, left + 6), 3);          // and its first
-    EXPECT_EQ(ink(top + 12 * kRankTextLines, edit.y + edit.height - 1, left, left + 342), 0);
-    Press(VK_RETURN);
-  }});
+         EXPECT_EQ(DialogText(rankDialogHandle), std::string(listing, length));
+         EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+         // Both dialogs lie inside the window.
+         const DialogRect box = DialogWindowRect(rankDialogHandle);
+         EXPECT_GE(box.x, 0);
+         EXPECT_GE(box.y, 0);
+         EXPECT_LE(box.x + box.width, kScreenWidth);
+         EXPECT_LE(box.y + box.height, kScreenHeight);
+         DialogRect edit;
+         ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kDialogEditId, edit));
+         EXPECT_EQ(edit.width, 348);
+         EXPECT_EQ(edit.height, 277);
+         // 22 bands of 12 pixels, each with ink; the first and the rule reach across the
+         // 57 bytes (342 pixels); nothing below the last line.
+         const uint32_t* shown = ShownPixels();
+         const int left = edit.x + 2, top = edit.y + 2;
+         auto ink = [&](int y0, int y1, int x0, int x1) {
+           int n = 0;
+           for (int y = y0; y < y1; ++y) {
+             for (int x = x0; x < x1; ++x) n += (shown[y * kScreenWidth + x] & 0xFFFFFF) == 0;
+           }
+           return n;
+         };
+         for (int line = 0; line < kRankTextLines; ++line) {
+           EXPECT_GT(ink(top + 12 * line, top + 12 * line + 12, left, left + 342), 20) << "line " << line;
+         }
+         EXPECT_GT(ink(top, top + 12, left + 330, left + 342), 5);       // "게임시간" whole
+         EXPECT_GT(ink(top + 12, top + 24, left + 336, left + 342), 3);  // the rule's last hyphen
+         EXPECT_GT(ink(top + 12, top + 24, left, left + 6), 3);          // and its first
+         EXPECT_EQ(ink(top + 12 * kRankTextLines, edit.y + edit.height - 1, left, left + 342), 0);
+         Press(VK_RETURN);
+       }});
   EXPECT_EQ(dialogOpen, 0);
 
   Play(ShowNameDialog, {[] {
-    const DialogRect box = DialogWindowRect(nameDialogHandle);
-    EXPECT_LE(box.x + box.width, kScreenWidth);
-    EXPECT_LE(box.y + box.height, kScreenHeight);
-    Press(VK_RETURN);
-  }});
+         const DialogRect box = DialogWindowRect(nameDialogHandle);
+         EXPECT_LE(box.x + box.width, kScreenWidth);
+         EXPECT_LE(box.y + box.height, kScreenHeight);
+         Press(VK_RETURN);
+       }});
 }
 
 TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
   const char* titles[10] = {
-      "닭은 삶아야 맛인가!!", "술을줘... 술을... 나의 인생...", "PlommPlommPlomm~_~ 닭에 목숨 걸어보세~~",
-      "내가 술만 않마셨어도 ㅡㅡ;", "겁나게 지루하구만~~", "20등안에 누가 못들어 ㅡㅡ;", "거봐 쉽다니까!!",
-      "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;", "가끔은 닭대가리로 살고 싶지 않소?", "술과 닭 어울리지 않습니까?",
+      "닭은 삶아야 맛인가!!",
+      "술을줘... 술을... 나의 인생...",
+      "PlommPlommPlomm~_~ 닭에 목숨 걸어보세~~",
+      "내가 술만 않마셨어도 ㅡㅡ;",
+      "겁나게 지루하구만~~",
+      "20등안에 누가 못들어 ㅡㅡ;",
+      "거봐 쉽다니까!!",
+      "날봐라~_~ 날봐라~_~ 날봐라~_~ 뭘봐~_~;;",
+      "가끔은 닭대가리로 살고 싶지 않소?",
+      "술과 닭 어울리지 않습니까?",
   };
   TempFolder folder("brakkel-ranking");
   folder.Enter();
@@ -416,13 +427,13 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
     std::strcpy(rankTextBuffer, "from the server\r\n");
     const uint32_t pictures = PresentedPictures();
     Play(ShowRankDialog, {[&] {
-      // One picture of the dialog so far, and it bears the title: the template's never showed.
-      EXPECT_EQ(PresentedPictures() - pictures, 1u) << seed;
-      EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
-      EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
-      EXPECT_EQ(DialogText(rankDialogHandle), "from the server\r\n");
-      Press(VK_RETURN);
-    }});
+           // One picture of the dialog so far, and it bears the title: the template's never showed.
+           EXPECT_EQ(PresentedPictures() - pictures, 1u) << seed;
+           EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
+           EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+           EXPECT_EQ(DialogText(rankDialogHandle), "from the server\r\n");
+           Press(VK_RETURN);
+         }});
     EXPECT_EQ(dialogOpen, 0);
     seen.insert(expected);
     SetUp();

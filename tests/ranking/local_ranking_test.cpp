@@ -21,12 +21,12 @@
 #include "game/counters.h"
 #include "game/random.h"
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/files.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
-#include "test_support.h"
 #include "support/temp_folder.h"
+#include "test_support.h"
+#include "wire/cp949.h"
 
 namespace {
 
@@ -37,9 +37,7 @@ std::string ReadAll(const char* name) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void WriteAll(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
+void WriteAll(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
 
 // Which of the ten headers a ranking file starts with, or -1.
 int HeaderOf(const std::string& file) {
@@ -230,7 +228,8 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   EXPECT_EQ(std::memcmp(LocalScoreTable.row[0].name, name.data(), kScoreNameBytes), 0);
   EXPECT_EQ(LocalScoreTable.row[0].score, 0xFFFFFFFFu);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 16u);
-  EXPECT_EQ(std::string(LocalScoreTable.row[1].name, 51), std::string(50, 'M') + '\0');  // "Old\0" overwritten up to byte 50
+  EXPECT_EQ(std::string(LocalScoreTable.row[1].name, 51),
+            std::string(50, 'M') + '\0');  // "Old\0" overwritten up to byte 50
   EXPECT_EQ(LocalScoreTable.row[1].score, 1000u);
   EXPECT_EQ(TableBytes(LocalScoreTable).substr(2 * kScoreEntryBytes), TableBytes(before).substr(2 * kScoreEntryBytes));
 
@@ -284,7 +283,7 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2);  // told once per file
   int entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(".")) ++entries;
-  EXPECT_EQ(entries, 2);  // no temporary file is left behind
+  EXPECT_EQ(entries, 2);                         // no temporary file is left behind
   EXPECT_EQ(SaveScoreTable(GameModeNormal), 1);  // once there is room again
   EXPECT_EQ(ReadAll("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
 
@@ -429,7 +428,8 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
       const auto start = std::chrono::steady_clock::now();
       saver.Request(step == 0 ? 'f' : 'l');
       ASSERT_TRUE(saver.AwaitDone());
-      stepMicros[step] = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+      stepMicros[step] =
+          std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     }
   }
   std::mt19937 random(20240611);
@@ -485,10 +485,10 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
     EXPECT_EQ(name[0], '.') << name;
     left.push_back(name);
   }
-  std::printf("100 kills over steps of %lld and %lld us: ranking file new %d of 50 times, listing new %d of 50, "
-              "%zu temporary files left\n",
-              static_cast<long long>(stepMicros[0]), static_cast<long long>(stepMicros[1]), newFile, newListing,
-              left.size());
+  std::printf(
+      "100 kills over steps of %lld and %lld us: ranking file new %d of 50 times, listing new %d of 50, "
+      "%zu temporary files left\n",
+      static_cast<long long>(stepMicros[0]), static_cast<long long>(stepMicros[1]), newFile, newListing, left.size());
   const auto old = fs::file_time_type::clock::now() - std::chrono::seconds(platform::kStaleSaveSeconds + 60);
   for (const std::string& name : left) fs::last_write_time(name, old);
   WriteAll(".easy.dat.Fresh1", "a save going on in another game");

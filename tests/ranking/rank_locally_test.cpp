@@ -23,9 +23,9 @@
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
 #include "res/dialog_templates.h"
-#include "test_support.h"
-#include "support/temp_folder.h"
 #include "support/game_window.h"
+#include "support/temp_folder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -94,8 +94,7 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
   EXPECT_FALSE(fs::exists("easy.dat"));
   const std::string listing = ReadAll(kRankTextFileName);
   EXPECT_EQ(shownListing, listing);
-  EXPECT_NE(listing.find(Cp949("     1등ChickenRunn      4321점   4판   6콤보         34초")),
-            std::string::npos);
+  EXPECT_NE(listing.find(Cp949("     1등ChickenRunn      4321점   4판   6콤보         34초")), std::string::npos);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 34u);
 }
 
@@ -144,7 +143,7 @@ TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
   EXPECT_NE(shown.find(Cp949("PlommX")), std::string::npos);
   EXPECT_NE(shown.find(kRankNotSavedNotice), std::string::npos);
   EXPECT_EQ(ReadAll("easy.dat").size(), kScoreFileBytes);  // the ranking file itself was saved
-  EXPECT_EQ(rankTextPrepared, 0);                            // the next dialog loads the file again
+  EXPECT_EQ(rankTextPrepared, 0);                          // the next dialog loads the file again
 }
 
 }  // namespace

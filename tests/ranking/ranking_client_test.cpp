@@ -155,7 +155,7 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpInRealTimeToo) {
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
   EXPECT_LT(waited, 4 * kConnectLimitMs);  // it gives up, however slow the machine
-  EXPECT_EQ(InputState.mouseX, 123);  // the window was served while the connect waited
+  EXPECT_EQ(InputState.mouseX, 123);       // the window was served while the connect waited
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 #include "ranking/ranking_exchange.h"
 #include "res/dialog_templates.h"
 #include "support/cp949_text.h"
-#include "support/scripted_server.h"
 #include "support/game_window.h"
+#include "support/scripted_server.h"
 
 namespace {
 
@@ -121,8 +121,8 @@ class ExchangeTest : public ::testing::Test {
 
 TEST_F(ExchangeTest, AThresholdEqualToTheScoreIsDeclinedAndNoNameIsAsked) {
   Counters.score = 500;
-  ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(500)), Receive(2),
-                         Send(RankTextBytes(2, Text("ok"))), Hold()});
+  ScriptedServer server(
+      {Receive(2), Send(ThresholdReplyBytes(500)), Receive(2), Send(RankTextBytes(2, Text("ok"))), Hold()});
   Run(server);
   EXPECT_TRUE(server.WaitUntilDone());
   EXPECT_EQ(server.Received(), (Bytes{0, 1, 1, 0}));
@@ -138,9 +138,9 @@ TEST_F(ExchangeTest, AScoreAboveTheThresholdIsSubmittedWithItsCheckCode) {
     int32_t checkCode;  // worked out by hand
   };
   const Case cases[] = {
-      {1, 3, 12, 423452},                        // 1*3*24151 + 1200/9 - 61 + 350927
-      {3000000005u, 2, -7, 592299},              // above 2^31; -700/9 truncates to -77
-      {9, 100000, 30000000, 117529131},          // products wrap in 32 bits
+      {1, 3, 12, 423452},                // 1*3*24151 + 1200/9 - 61 + 350927
+      {3000000005u, 2, -7, 592299},      // above 2^31; -700/9 truncates to -77
+      {9, 100000, 30000000, 117529131},  // products wrap in 32 bits
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.score);
@@ -196,8 +196,8 @@ TEST_F(ExchangeTest, AnEmptyTextOrACloseRightAfterTheTextIsStillShown) {
   EXPECT_EQ(shown, (std::vector<std::string>{"rank:"}));
   shown.clear();
   rankAnswered = false;
-  ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(7)), Receive(2), Send(RankTextBytes(4, Text("last"))),
-                         CloseConnection()});
+  ScriptedServer server(
+      {Receive(2), Send(ThresholdReplyBytes(7)), Receive(2), Send(RankTextBytes(4, Text("last"))), CloseConnection()});
   Run(server);
   EXPECT_EQ(shown, (std::vector<std::string>{"rank:last"}));
 }
@@ -252,8 +252,8 @@ TEST_F(ExchangeTest, ThirtySecondsOfSilenceEndTheExchangeAsAClose) {
 
 TEST_F(ExchangeTest, TheNameDialogsTimeNeitherCountsAsSilenceNorAsPlay) {
   nameDelayMs = 45000;
-  ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(0)), Receive(124), Pause(20),
-                         Send(RankTextBytes(2, Text("hi"))), Hold()});
+  ScriptedServer server(
+      {Receive(2), Send(ThresholdReplyBytes(0)), Receive(124), Pause(20), Send(RankTextBytes(2, Text("hi"))), Hold()});
   Run(server);
   EXPECT_GE(Ticks() - start_, 45000u);
   EXPECT_EQ(shown, (std::vector<std::string>{"name", "rank:hi"}));

@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "wire/cp949.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
-#include "res/dialog_templates.h"
 #include "ranking/dialogs.h"
+#include "res/dialog_templates.h"
+#include "wire/cp949.h"
 
 std::string DialogText(platform::Dialog* dialog) {
   static char text[kRankTextBufferBytes];

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-
 ScriptStep Send(Bytes bytes) {
   ScriptStep step;
   step.kind = ScriptStep::kSend;
@@ -50,8 +49,7 @@ ScriptedServer::ScriptedServer(std::vector<ScriptStep> script) {
   address.sin_port = 0;  // any free port
   socklen_t length = sizeof address;
   if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 4) != 0 ||
-      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     std::perror("scripted server");
     std::abort();
   }

@@ -16,8 +16,7 @@ TEST(RankText, EmptyRowAndHeadersAreExact) {
   const size_t n = FormatRankLine(ScoreEntry{}, 1, line);
   EXPECT_EQ(std::string(line, n), Cp949("     1등                   0점   0판   0콤보          0초"));
   EXPECT_EQ(n, 57u);
-  EXPECT_EQ(std::string(kRankTextHeaderLine),
-            Cp949("게임순위      이름        점수 STAGE    콤보     게임시간"));
+  EXPECT_EQ(std::string(kRankTextHeaderLine), Cp949("게임순위      이름        점수 STAGE    콤보     게임시간"));
   EXPECT_EQ(std::strlen(kRankTextHeaderLine), 57u);
   EXPECT_EQ(std::strlen(kRankTextRule), 57u);
   EXPECT_EQ(std::string(kScoreFileHeaders[0]), Cp949("쪽팔리지 않게 조금만 수정 바랍니다 ^^  "));
@@ -57,7 +56,7 @@ TEST(RankText, ListingHas22CrLfLinesOf57Bytes) {
 TEST(RankText, HandEditedNamesAreCutToFit) {
   ScoreEntry row;
   std::memset(row.name, 'N', sizeof row.name);  // no terminator in the field at all
-  row.score = 0x80000000u;                       // prints negative, as %d does
+  row.score = 0x80000000u;                      // prints negative, as %d does
   row.stage = -2147483647 - 1;
   row.bestCombo = -2147483647 - 1;
   row.playSeconds = 0xFFFFFFFFu;
@@ -91,7 +90,7 @@ TEST(RankTable, PlacesAndInsertion) {
   for (int i = 0; i < kScoreRows; ++i) table.row[i].score = 1000u - 10u * static_cast<uint32_t>(i);
   EXPECT_EQ(FindRankSlot(table, 810), 20);  // equal to the 20th: no place
   EXPECT_EQ(FindRankSlot(table, 811), 19);
-  EXPECT_EQ(FindRankSlot(table, 990), 2);   // equal scores stay above
+  EXPECT_EQ(FindRankSlot(table, 990), 2);          // equal scores stay above
   EXPECT_EQ(FindRankSlot(table, 0x90000000u), 0);  // compared unsigned
 
   std::strcpy(table.row[5].name, "LongOldName");
@@ -139,9 +138,14 @@ TEST(RankMessages, LayoutsAndCheckCode) {
   EXPECT_EQ(CheckCode(1, 1, 0, 0), 24151 + 350927);
   EXPECT_EQ(CheckCode(1234, 4, 7, 95), 4 * 4 * 24151 + 700 / 9 - 95 + 350927);
   EXPECT_EQ(CheckCode(15, 2, -5, 10), 5 * 2 * 24151 + (-500 / 9) - 10 + 350927);  // -55
-  const struct { uint32_t score; int32_t stage, combo; uint32_t seconds; } cases[] = {
-      {0x80000009u, 60, 3, 1000}, {0xFFFFFFFFu, 2147483647, -2147483647 - 1, 0xFFFFFFFFu},
-      {7, -3, 21474836, 5}, {123456789u, 99999, 100000, 4000000000u}};
+  const struct {
+    uint32_t score;
+    int32_t stage, combo;
+    uint32_t seconds;
+  } cases[] = {{0x80000009u, 60, 3, 1000},
+               {0xFFFFFFFFu, 2147483647, -2147483647 - 1, 0xFFFFFFFFu},
+               {7, -3, 21474836, 5},
+               {123456789u, 99999, 100000, 4000000000u}};
   for (const auto& c : cases) {
     EXPECT_EQ(CheckCode(c.score, c.stage, c.combo, c.seconds),
               ReferenceCheckCode(c.score, c.stage, c.combo, c.seconds));
@@ -198,8 +202,11 @@ TEST(RankMessages, LayoutsAndCheckCode) {
 TEST(CodePage949, ValidityOfStoredBytes) {
   EXPECT_TRUE(Cp949Valid("", 0));
   EXPECT_TRUE(Cp949Valid(Cp949("닭Ab").c_str(), 4));
-  EXPECT_FALSE(Cp949Valid("\xB0", 1));      // a lead byte alone
-  EXPECT_FALSE(Cp949Valid("a\xFF" "b", 3));  // not a character
+  EXPECT_FALSE(Cp949Valid("\xB0", 1));  // a lead byte alone
+  EXPECT_FALSE(
+      Cp949Valid("a\xFF"
+                 "b",
+                 3));  // not a character
 }
 
 }  // namespace

@@ -18,13 +18,11 @@ struct Crossing {
 }  // namespace
 
 Rgb Hex(uint32_t rgb) {
-  return {static_cast<float>((rgb >> 16) & 255) / 255.0f,
-          static_cast<float>((rgb >> 8) & 255) / 255.0f, static_cast<float>(rgb & 255) / 255.0f};
+  return {static_cast<float>((rgb >> 16) & 255) / 255.0f, static_cast<float>((rgb >> 8) & 255) / 255.0f,
+          static_cast<float>(rgb & 255) / 255.0f};
 }
 
-Rgb Mix(Rgb a, Rgb b, float t) {
-  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
+Rgb Mix(Rgb a, Rgb b, float t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 
 Rgb Scale(Rgb c, float k) { return {c.r * k, c.g * k, c.b * k}; }
 
@@ -60,9 +58,7 @@ Polygon Ellipse(float cx, float cy, float rx, float ry, float rotation, int segm
   return out;
 }
 
-Polygon Circle(float cx, float cy, float r, int segments) {
-  return Ellipse(cx, cy, r, r, 0, segments);
-}
+Polygon Circle(float cx, float cy, float r, int segments) { return Ellipse(cx, cy, r, r, 0, segments); }
 
 Polygon Capsule(Vec2 a, Vec2 b, float ra, float rb) {
   float dx = b.x - a.x, dy = b.y - a.y;
@@ -82,9 +78,7 @@ Polygon Capsule(Vec2 a, Vec2 b, float ra, float rb) {
   return out;
 }
 
-Polygon Rectangle(float x0, float y0, float x1, float y1) {
-  return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
-}
+Polygon Rectangle(float x0, float y0, float x1, float y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
 
 Polygon RoundedRect(float x0, float y0, float x1, float y1, float radius) {
   constexpr float kPi = std::numbers::pi_v<float>;
@@ -108,14 +102,12 @@ Polygon SmoothClosed(const Polygon& controls, int stepsPerSpan) {
   Polygon out;
   const size_t n = controls.size();
   for (size_t i = 0; i < n; ++i) {
-    Vec2 p0 = controls[(i + n - 1) % n], p1 = controls[i], p2 = controls[(i + 1) % n],
-         p3 = controls[(i + 2) % n];
+    Vec2 p0 = controls[(i + n - 1) % n], p1 = controls[i], p2 = controls[(i + 1) % n], p3 = controls[(i + 2) % n];
     for (int s = 0; s < stepsPerSpan; ++s) {
       float t = static_cast<float>(s) / static_cast<float>(stepsPerSpan);
       float t2 = t * t, t3 = t2 * t;
       auto blend = [&](float a, float b, float c, float d) {
-        return 0.5f * ((2 * b) + (-a + c) * t + (2 * a - 5 * b + 4 * c - d) * t2 +
-                       (-a + 3 * b - 3 * c + d) * t3);
+        return 0.5f * ((2 * b) + (-a + c) * t + (2 * a - 5 * b + 4 * c - d) * t2 + (-a + 3 * b - 3 * c + d) * t3);
       };
       out.push_back({blend(p0.x, p1.x, p2.x, p3.x), blend(p0.y, p1.y, p2.y, p3.y)});
     }
@@ -188,8 +180,7 @@ void Canvas::Fill(const Polygon& poly, const Shader& shader, float opacity, uint
   FillShapes({poly}, shader, opacity, tag);
 }
 
-void Canvas::FillShapes(const std::vector<Polygon>& contours, const Shader& shader, float opacity,
-                        uint8_t tag) {
+void Canvas::FillShapes(const std::vector<Polygon>& contours, const Shader& shader, float opacity, uint8_t tag) {
   FillOnce(contours, shader, opacity, tag);
   if (wrapPeriod_ <= 0) return;
   for (float shift : {-static_cast<float>(wrapPeriod_), static_cast<float>(wrapPeriod_)}) {
@@ -202,8 +193,7 @@ void Canvas::FillShapes(const std::vector<Polygon>& contours, const Shader& shad
   }
 }
 
-void Canvas::FillOnce(const std::vector<Polygon>& contours, const Shader& shader, float opacity,
-                      uint8_t tag) {
+void Canvas::FillOnce(const std::vector<Polygon>& contours, const Shader& shader, float opacity, uint8_t tag) {
   float minX = 1e9f, minY = 1e9f, maxX = -1e9f, maxY = -1e9f;
   for (const Polygon& poly : contours)
     for (Vec2 p : poly) {
@@ -237,8 +227,7 @@ void Canvas::FillOnce(const std::vector<Polygon>& contours, const Shader& shader
           crossings.push_back({x, down ? 1 : -1});
         }
       }
-      std::sort(crossings.begin(), crossings.end(),
-                [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+      std::sort(crossings.begin(), crossings.end(), [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
       int winding = 0;
       for (size_t i = 0; i + 1 < crossings.size(); ++i) {
         winding += crossings[i].dir;
@@ -255,14 +244,12 @@ void Canvas::FillOnce(const std::vector<Polygon>& contours, const Shader& shader
       int count = counts[static_cast<size_t>(px - x0)];
       if (count == 0) continue;
       float cover = static_cast<float>(count) / (kSub * kSub);
-      Blend(px, py, shader(static_cast<float>(px) + 0.5f, static_cast<float>(py) + 0.5f),
-            cover * opacity, tag);
+      Blend(px, py, shader(static_cast<float>(px) + 0.5f, static_cast<float>(py) + 0.5f), cover * opacity, tag);
     }
   }
 }
 
-void Canvas::PaintCoverage(const Coverage& cov, int x0, int y0, const Shader& shader, float opacity,
-                           uint8_t tag) {
+void Canvas::PaintCoverage(const Coverage& cov, int x0, int y0, const Shader& shader, float opacity, uint8_t tag) {
   for (int y = 0; y < cov.height; ++y) {
     int py = y0 + y;
     if (py < 0 || py >= height_) continue;
@@ -272,8 +259,7 @@ void Canvas::PaintCoverage(const Coverage& cov, int x0, int y0, const Shader& sh
       if (px < 0 || px >= width_) continue;
       float c = cov.value[static_cast<size_t>(y) * cov.width + x];
       if (c <= 0) continue;
-      Blend(px, py, shader(static_cast<float>(px) + 0.5f, static_cast<float>(py) + 0.5f),
-            c * opacity, tag);
+      Blend(px, py, shader(static_cast<float>(px) + 0.5f, static_cast<float>(py) + 0.5f), c * opacity, tag);
     }
   }
 }

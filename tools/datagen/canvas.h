@@ -72,11 +72,9 @@ class Canvas {
   void Fill(const Polygon& poly, Rgb colour, float opacity = 1, uint8_t tag = 0);
   void Fill(const Polygon& poly, const Shader& shader, float opacity = 1, uint8_t tag = 0);
   // Several contours filled as one shape (holes by opposite winding or even overlap).
-  void FillShapes(const std::vector<Polygon>& contours, const Shader& shader, float opacity = 1,
-                  uint8_t tag = 0);
+  void FillShapes(const std::vector<Polygon>& contours, const Shader& shader, float opacity = 1, uint8_t tag = 0);
   // Paints a coverage grid whose top-left lands at (x0, y0).
-  void PaintCoverage(const Coverage& cov, int x0, int y0, const Shader& shader,
-                     float opacity = 1, uint8_t tag = 0);
+  void PaintCoverage(const Coverage& cov, int x0, int y0, const Shader& shader, float opacity = 1, uint8_t tag = 0);
   // When set, every shape is also painted 'period' pixels to its left and right so
   // that the picture tiles horizontally.
   void SetWrapPeriod(int period) { wrapPeriod_ = period; }
@@ -93,8 +91,7 @@ class Canvas {
  private:
   size_t Index(int x, int y) const { return static_cast<size_t>(y) * width_ + x; }
   void Blend(int x, int y, Rgb c, float a, uint8_t tag);
-  void FillOnce(const std::vector<Polygon>& contours, const Shader& shader, float opacity,
-                uint8_t tag);
+  void FillOnce(const std::vector<Polygon>& contours, const Shader& shader, float opacity, uint8_t tag);
 
   int width_, height_;
   int wrapPeriod_ = 0;

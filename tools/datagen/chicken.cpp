@@ -103,7 +103,8 @@ void DrawTail(Canvas& canvas, const Affine& m, const ChickenStyle& style) {
   for (Vec2 tip : backTips) tail.Add(Leaf(base, tip, 13), style.tailShade);
   for (Vec2 tip : frontTips) tail.Add(Leaf(base, tip, 14), style.tail);
   tail.Draw(canvas, m, style);
-  for (Vec2 tip : frontTips) Flat(canvas, m, Capsule(Lerp(base, tip, 0.3f), Lerp(base, tip, 0.85f), 1.1f, 0.6f), style.tailShade);
+  for (Vec2 tip : frontTips)
+    Flat(canvas, m, Capsule(Lerp(base, tip, 0.3f), Lerp(base, tip, 0.85f), 1.1f, 0.6f), style.tailShade);
 }
 
 void DrawWing(Canvas& canvas, const Affine& m, float lift, const ChickenStyle& style) {
@@ -180,11 +181,11 @@ void DrawHead(Canvas& canvas, const Affine& m, const ChickenStyle& style) {
 }
 
 struct PoseSetup {
-  float tilt;       // degrees the torso leans forward about the hips
-  float bob;        // pixels the torso sinks
-  float wingLift;   // degrees
-  Vec2 head;        // head centre (attack frames only)
-  float headTurn;   // degrees the head turns down (attack frames only)
+  float tilt;      // degrees the torso leans forward about the hips
+  float bob;       // pixels the torso sinks
+  float wingLift;  // degrees
+  Vec2 head;       // head centre (attack frames only)
+  float headTurn;  // degrees the head turns down (attack frames only)
 };
 
 const PoseSetup kPoses[4] = {
@@ -273,8 +274,7 @@ void DrawChickenBody(Canvas& canvas, const Affine& toCanvas, int frame, const Ch
     head = pose.head;
     headTurn = pose.headTurn;
   }
-  const Affine headOnCanvas =
-      toCanvas.Then(Affine::Translate(head.x, head.y)).Then(Affine::Rotate(Rad(headTurn)));
+  const Affine headOnCanvas = toCanvas.Then(Affine::Translate(head.x, head.y)).Then(Affine::Rotate(Rad(headTurn)));
 
   // Strike effect behind the head: a burst where the beak lands.
   if (frame == 3) {
@@ -366,8 +366,7 @@ void DrawChickenHead(Canvas& canvas, const Affine& toCanvas, const ChickenStyle&
   DrawHead(canvas, toCanvas, style);
 }
 
-void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB,
-                 const ChickenStyle& style) {
+void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB, const ChickenStyle& style) {
   frame = std::clamp(frame, 0, 3);
   const FootOffset& place = FootOffsets[frame];
   auto footAt = [&](int dx, int dy) {

@@ -42,7 +42,6 @@ void DrawChickenLeg(Canvas& canvas, const Affine& toCanvas, int phase, const Chi
 // reaches up to about y = -44, the beak out to x = 52, the wattle down to y = 31.
 void DrawChickenHead(Canvas& canvas, const Affine& toCanvas, const ChickenStyle& style);
 // The whole bird as the game assembles it: rear leg, body, front leg.
-void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB,
-                 const ChickenStyle& style);
+void DrawChicken(Canvas& canvas, const Affine& toCanvas, int frame, int phaseA, int phaseB, const ChickenStyle& style);
 
 }  // namespace datagen

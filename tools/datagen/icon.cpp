@@ -28,7 +28,8 @@ Rgb Sky(float x, float y) {
   // The hill: an ellipse's top edge, a darker rim along it.
   float hx = (x - 150) / 210, hy = (y - 330) / 120;
   float inside = hx * hx + hy * hy;
-  if (inside < 1) c = inside > 0.88f ? Hex(0x3e8f2c) : Mix(Hex(0x8ee05a), Hex(0x4fae36), std::clamp((y - 220) / 40, 0.0f, 1.0f));
+  if (inside < 1)
+    c = inside > 0.88f ? Hex(0x3e8f2c) : Mix(Hex(0x8ee05a), Hex(0x4fae36), std::clamp((y - 220) / 40, 0.0f, 1.0f));
   return c;
 }
 

@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
     const char* name;
     Bytes bytes;
   } files[] = {
-      {"logo.pcx", EncodePcx(pictures.logo)},   {"level.pcx", EncodePcx(pictures.level)},
-      {"back.pcx", EncodePcx(pictures.back)},   {"chicken.ani", EncodeAni(sprites.body)},
-      {"foot.ani", EncodeAni(sprites.feet)},    {"mop.ani", EncodeAni(sprites.mobs)},
+      {"logo.pcx", EncodePcx(pictures.logo)}, {"level.pcx", EncodePcx(pictures.level)},
+      {"back.pcx", EncodePcx(pictures.back)}, {"chicken.ani", EncodeAni(sprites.body)},
+      {"foot.ani", EncodeAni(sprites.feet)},  {"mop.ani", EncodeAni(sprites.mobs)},
       {"bgm.mp3", EncodeMp3(ComposeMusic())},
   };
   for (const auto& file : files) {

@@ -42,8 +42,8 @@ void DrawMob(Canvas& canvas, const Affine& toCanvas, int frame, Rgb bodyColour) 
   }
 
   // Tail and body in the tint colour; the lower right of the body in shade.
-  Polygon body = SmoothClosed({at(-35, 2), at(-31, -13), at(-16, -22), at(6, -24), at(24, -18), at(35, -4),
-                               at(33, 12), at(18, 19), at(-10, 20), at(-28, 14)});
+  Polygon body = SmoothClosed({at(-35, 2), at(-31, -13), at(-16, -22), at(6, -24), at(24, -18), at(35, -4), at(33, 12),
+                               at(18, 19), at(-10, 20), at(-28, 14)});
   Polygon tail = {at(31, 2), at(41, -7), at(38, 1), at(42, 8), at(30, 11)};
   canvas.Fill(place(tail), bodyColour, 1, kMobBodyTag);
   canvas.Fill(place(body), Scale(bodyColour, 0.7f), 1, kMobShadeTag);

@@ -18,7 +18,7 @@ Bytes EncodeMp3(const Pcm& pcm) {
   lame_set_VBR(lame, vbr_off);
   lame_set_brate(lame, kMp3Kbps);
   lame_set_quality(lame, 2);
-  lame_set_bWriteVbrTag(lame, 1);          // the first frame is kept for the tag
+  lame_set_bWriteVbrTag(lame, 1);            // the first frame is kept for the tag
   lame_set_write_id3tag_automatic(lame, 0);  // nothing before that frame
   if (lame_init_params(lame) < 0) {
     lame_close(lame);
@@ -33,20 +33,26 @@ Bytes EncodeMp3(const Pcm& pcm) {
     int count = std::min(4096, frames - at);
     chunk.assign(pcm.samples.begin() + 2L * at, pcm.samples.begin() + 2L * (at + count));
     int n = lame_encode_buffer_interleaved(lame, chunk.data(), count, buffer.data(), static_cast<int>(buffer.size()));
-    if (n < 0) ok = false;
-    else out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+    if (n < 0)
+      ok = false;
+    else
+      out.insert(out.end(), buffer.begin(), buffer.begin() + n);
   }
   int n = ok ? lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size())) : -1;
-  if (n < 0) ok = false;
-  else out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+  if (n < 0)
+    ok = false;
+  else
+    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
 
   // The tag frame, now that the frame count, delay and padding are known, replaces the
   // placeholder LAME wrote first.
   if (ok) {
     unsigned char tag[4096];
     size_t size = lame_get_lametag_frame(lame, tag, sizeof tag);
-    if (size == 0 || size > out.size()) ok = false;
-    else std::copy(tag, tag + size, out.begin());
+    if (size == 0 || size > out.size())
+      ok = false;
+    else
+      std::copy(tag, tag + size, out.begin());
   }
   lame_close(lame);
   if (!ok) out.clear();

@@ -312,9 +312,9 @@ Pcm ComposeMusic() {
     const std::vector<int>& chord = score.chords[static_cast<size_t>(bar)];
     const double barStart = bar * 8 * eighth;
     const bool intro = bar < 4;
-    const bool lastOfSection =
-        std::find(score.sectionStarts.begin(), score.sectionStarts.end(), bar + 1) != score.sectionStarts.end() ||
-        bar == bars - 1;
+    const bool lastOfSection = std::find(score.sectionStarts.begin(), score.sectionStarts.end(), bar + 1) !=
+                                   score.sectionStarts.end() ||
+                               bar == bars - 1;
 
     // Bass: a bouncing eighth-note line of root, octave and fifth.
     const int bassSteps[8] = {0, 0, 12, 0, 0, 7, 12, 7};
@@ -343,8 +343,7 @@ Pcm ComposeMusic() {
     }
     for (int step = 0; step < 8; ++step) {
       bool open = step == 7 && !lastOfSection;
-      PlayHat(mix, noise, barStart + step * eighth, step % 2 == 0 ? 0.09 : 0.06, open ? 0.06 : 0.012,
-              hatPan[step % 2]);
+      PlayHat(mix, noise, barStart + step * eighth, step % 2 == 0 ? 0.09 : 0.06, open ? 0.06 : 0.012, hatPan[step % 2]);
     }
     if (lastOfSection && bar != bars - 1)
       for (int k = 0; k < 4; ++k) PlaySnare(mix, noise, barStart + (6 + k * 0.5) * eighth, 0.22 + 0.06 * k);
@@ -360,7 +359,9 @@ Pcm ComposeMusic() {
   std::vector<double>& left = mix.Left();
   std::vector<double>& right = mix.Right();
   const size_t fadeIn = static_cast<size_t>(0.012 * rate), fadeOut = static_cast<size_t>(0.06 * rate);
-  auto smooth = [](size_t i, size_t n) { return 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / static_cast<double>(n)); };
+  auto smooth = [](size_t i, size_t n) {
+    return 0.5 - 0.5 * std::cos(kPi * static_cast<double>(i) / static_cast<double>(n));
+  };
   for (size_t i = 0; i < fadeIn; ++i) {
     left[i] *= smooth(i, fadeIn);
     right[i] *= smooth(i, fadeIn);

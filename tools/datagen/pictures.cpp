@@ -74,8 +74,8 @@ void DrawCloud(Canvas& canvas, float cx, float cy, float size) {
 
 void DrawTree(Canvas& canvas, float x, float ground, float size, Rgb leaves, Rgb dark) {
   canvas.Fill(Capsule({x, ground}, {x, ground - size * 0.9f}, size * 0.1f, size * 0.07f), Hex(0x6b4424));
-  const float blobs[5][3] = {{0, -1.05f, 0.55f}, {-0.38f, -0.8f, 0.42f}, {0.38f, -0.8f, 0.42f}, {-0.15f, -1.4f, 0.4f},
-                             {0.2f, -1.35f, 0.38f}};
+  const float blobs[5][3] = {
+      {0, -1.05f, 0.55f}, {-0.38f, -0.8f, 0.42f}, {0.38f, -0.8f, 0.42f}, {-0.15f, -1.4f, 0.4f}, {0.2f, -1.35f, 0.38f}};
   for (const auto& b : blobs) canvas.Fill(Circle(x + b[0] * size, ground + b[1] * size + 3, b[2] * size), dark);
   for (const auto& b : blobs)
     canvas.Fill(Circle(x + b[0] * size - 2, ground + b[1] * size - 1, b[2] * size * 0.9f), leaves);
@@ -120,7 +120,10 @@ IndexedPicture DrawField() {
               scatter.Range(34, 54));
 
   // Far mountains, then rolling hills with trees, each a band that repeats every 640 pixels.
-  canvas.Fill(Ridge(kHeight, [](float x) { return 232 - 34 * Wave(x, 2, 0.6f) - 14 * Wave(x, 5, 2.0f) - 5 * Wave(x, 13, 1.0f); }),
+  canvas.Fill(Ridge(kHeight,
+                    [](float x) {
+                      return 232 - 34 * Wave(x, 2, 0.6f) - 14 * Wave(x, 5, 2.0f) - 5 * Wave(x, 13, 1.0f);
+                    }),
               VerticalGradient(180, Hex(0xa6b4dc), 280, Hex(0xc8d4ec)));
   auto hills = [](float x) { return 262 - 14 * Wave(x, 3, 1.3f) - 7 * Wave(x, 7, 0.2f); };
   canvas.Fill(Ridge(kHeight, hills), VerticalGradient(240, Hex(0x86c75a), 300, Hex(0x5fae45)));
@@ -154,7 +157,10 @@ IndexedPicture DrawField() {
   for (int i = 0; i < 10; ++i) {
     float x = 32 + 64.0f * static_cast<float>(i);
     canvas.Fill(Rectangle(x - 5, fenceTop + 2, x + 7, fenceBottom + 4), Hex(0x5e3a1e), 0.35f);
-    canvas.Fill(Polygon{{x - 5, fenceTop + 4}, {x, fenceTop - 3}, {x + 5, fenceTop + 4}, {x + 5, fenceBottom},
+    canvas.Fill(Polygon{{x - 5, fenceTop + 4},
+                        {x, fenceTop - 3},
+                        {x + 5, fenceTop + 4},
+                        {x + 5, fenceBottom},
                         {x - 5, fenceBottom}},
                 Hex(0x9a6a3c));
     canvas.Fill(Rectangle(x - 5, fenceTop + 4, x - 2, fenceBottom), Hex(0xb88650));
@@ -205,7 +211,8 @@ IndexedPicture DrawLogo(bool& ok) {
   const int rays = 18;
   for (int i = 0; i < rays; ++i) {
     float a0 = 2 * kPi * static_cast<float>(i) / rays, a1 = a0 + kPi / rays;
-    canvas.Fill(Polygon{centre, {centre.x + 900 * std::cos(a0), centre.y + 900 * std::sin(a0)},
+    canvas.Fill(Polygon{centre,
+                        {centre.x + 900 * std::cos(a0), centre.y + 900 * std::sin(a0)},
                         {centre.x + 900 * std::cos(a1), centre.y + 900 * std::sin(a1)}},
                 Hex(0xffffff), 0.22f);
   }
@@ -256,8 +263,9 @@ IndexedPicture DrawLogo(bool& ok) {
   ribbonText.fill = Solid(Hex(0xffffff));
   int callWidth = TextWidth(call.c_str(), ribbonText.cellHeight);
   float rx0 = 30, ry0 = 158;
-  canvas.Fill(Polygon{{rx0 - 18, ry0 + 4}, {rx0 + 4, ry0 + 4}, {rx0 + 4, ry0 + 40}, {rx0 - 18, ry0 + 40}, {rx0 - 8, ry0 + 22}},
-              Hex(0xa01818));
+  canvas.Fill(
+      Polygon{{rx0 - 18, ry0 + 4}, {rx0 + 4, ry0 + 4}, {rx0 + 4, ry0 + 40}, {rx0 - 18, ry0 + 40}, {rx0 - 8, ry0 + 22}},
+      Hex(0xa01818));
   canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 36, 6), Hex(0xe02a2a));
   canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 8, 4), Hex(0xff6a5a), 0.7f);
   ok = DrawText(canvas, call.c_str(), rx0 + 14, ry0 + 3, ribbonText) > 0 && ok;
@@ -298,8 +306,11 @@ void DrawFlames(Canvas& canvas, float x0, float x1, float base, float height) {
     float h = height * (1 - 0.28f * static_cast<float>(layer));
     for (float x = x0; x < x1; x += 16) {
       float tip = h * scatter.Range(0.6f, 1.0f);
-      canvas.Fill(SmoothClosed({{x - 10, base}, {x - 6, base - tip * 0.5f}, {x + scatter.Range(-4, 6), base - tip},
-                                {x + 7, base - tip * 0.45f}, {x + 11, base}}),
+      canvas.Fill(SmoothClosed({{x - 10, base},
+                                {x - 6, base - tip * 0.5f},
+                                {x + scatter.Range(-4, 6), base - tip},
+                                {x + 7, base - tip * 0.45f},
+                                {x + 11, base}}),
                   layers[layer]);
     }
   }
@@ -339,18 +350,18 @@ IndexedPicture DrawLevelMenu(bool& ok) {
     Rgb top, bottom, rim;
     ChickenStyle style;
     int frame, phaseA, phaseB;
-    float scale;  // share of the room the bird fills
+    float scale;        // share of the room the bird fills
     const char* label;  // code page 949
     int cell;
     Rgb fill, outline;
   };
   const Panel panels[3] = {
-      {Hex(0xd8f7c8), Hex(0x9ee08a), Hex(0x3f8f3a), ChickStyle(), 0, 3, 4, 0.95f,
-       kEasyModeName, 22, Hex(0xffffff), Hex(0x2f7a2a)},
-      {Hex(0xfff0b0), Hex(0xffc062), Hex(0xb8661c), HenStyle(), 0, 6, 1, 1.0f,
-       kNormalModeName, 26, Hex(0xfff6a0), Hex(0x8a3a08)},
-      {Hex(0x5a0c0c), Hex(0x1a0404), Hex(0x000000), RoosterStyle(), 1, 5, 1, 1.0f,
-       kHardcoreModeName, 29, Hex(0xffe020), Hex(0xa00000)},
+      {Hex(0xd8f7c8), Hex(0x9ee08a), Hex(0x3f8f3a), ChickStyle(), 0, 3, 4, 0.95f, kEasyModeName, 22, Hex(0xffffff),
+       Hex(0x2f7a2a)},
+      {Hex(0xfff0b0), Hex(0xffc062), Hex(0xb8661c), HenStyle(), 0, 6, 1, 1.0f, kNormalModeName, 26, Hex(0xfff6a0),
+       Hex(0x8a3a08)},
+      {Hex(0x5a0c0c), Hex(0x1a0404), Hex(0x000000), RoosterStyle(), 1, 5, 1, 1.0f, kHardcoreModeName, 29, Hex(0xffe020),
+       Hex(0xa00000)},
   };
 
   ReservedColours reserved;

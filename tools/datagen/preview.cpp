@@ -94,8 +94,7 @@ void DrawPicture(Sheet& sheet, const IndexedPicture& picture, int x0, int y0, in
 }
 
 // As the game's sprite drawing: index 255 left out, 'from' drawn in the colour of 'to'.
-void DrawSprite(Sheet& sheet, const SpriteImage& frame, int x0, int y0, int from = -1, int to = 0,
-                int zoom = 1) {
+void DrawSprite(Sheet& sheet, const SpriteImage& frame, int x0, int y0, int from = -1, int to = 0, int zoom = 1) {
   for (int y = 0; y < frame.height; ++y)
     for (int x = 0; x < frame.width; ++x) {
       uint8_t p = frame.At(x, y);
@@ -106,12 +105,13 @@ void DrawSprite(Sheet& sheet, const SpriteImage& frame, int x0, int y0, int from
     }
 }
 
-void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int phaseA, int phaseB, int x,
-                          int y) {
+void DrawAssembledChicken(Sheet& sheet, const SpriteSet& sprites, int frame, int phaseA, int phaseB, int x, int y) {
   const FootOffset& place = FootOffsets[frame];
-  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseA)], x + place.dxA - kFootOriginX, y + place.dyA - kFootOriginY);
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseA)], x + place.dxA - kFootOriginX,
+             y + place.dyA - kFootOriginY);
   DrawSprite(sheet, sprites.body[static_cast<size_t>(frame)], x, y);
-  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - kFootOriginX, y + place.dyB - kFootOriginY);
+  DrawSprite(sheet, sprites.feet[static_cast<size_t>(phaseB)], x + place.dxB - kFootOriginX,
+             y + place.dyB - kFootOriginY);
 }
 
 // Code page 949 text with the HUD's look: a lavender rim left, right, above and below,
@@ -147,7 +147,8 @@ const Colour8 kHitColour{255, 40, 40};
 bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
   const int gap = 20;
   const int width = 640 * 2 + gap * 3;
-  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 + 24 + kMobHeight + 4 + 24 + 240 + gap;
+  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 +
+                     24 + kMobHeight + 4 + 24 + 240 + gap;
   Sheet sheet(width, height);
   int y = 4;
 

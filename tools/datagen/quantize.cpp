@@ -155,7 +155,8 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
   const size_t firstFree = entries.size();
   for (const auto& m : means) entries.push_back({Clamp31(m[0]), Clamp31(m[1]), Clamp31(m[2])});
   for (size_t i = 0; i < entries.size() && i < 256; ++i)
-    for (int k = 0; k < 3; ++k) out.palette[i * 3 + static_cast<size_t>(k)] = Widen5(entries[i][static_cast<size_t>(k)]);
+    for (int k = 0; k < 3; ++k)
+      out.palette[i * 3 + static_cast<size_t>(k)] = Widen5(entries[i][static_cast<size_t>(k)]);
 
   // Map every pixel; a cache remembers the nearest free entry of each 5-bit colour.
   std::vector<int16_t> nearest(32768, -1);

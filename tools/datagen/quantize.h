@@ -22,7 +22,7 @@ inline uint8_t Widen5(int v) { return static_cast<uint8_t>((v << 3) | (v >> 2));
 
 struct IndexedPicture {
   int width = 0, height = 0;
-  std::vector<uint8_t> pixels;      // width * height palette indices
+  std::vector<uint8_t> pixels;         // width * height palette indices
   std::array<uint8_t, 768> palette{};  // red, green, blue per entry
 };
 
@@ -58,8 +58,7 @@ Rgb5 SpriteColour5(int index);
 // nearest built-in colour other than the tint index and the transparent one. Pixels
 // tagged with 'shadeTag' take 'shadeIndex' on every fourth pixel (a sparse checkerboard)
 // and the tint index elsewhere: a shade that darkens whatever tint replaces the index.
-SpriteImage QuantizeSprite(const Canvas& canvas, uint8_t tintTag = 0, uint8_t shadeTag = 0,
-                           uint8_t shadeIndex = 0);
+SpriteImage QuantizeSprite(const Canvas& canvas, uint8_t tintTag = 0, uint8_t shadeTag = 0, uint8_t shadeIndex = 0);
 
 // Nearest built-in sprite colour (never the tint or transparent index).
 uint8_t NearestSpriteIndex(Rgb c);

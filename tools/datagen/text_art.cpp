@@ -63,8 +63,7 @@ bool MakeTextField(const char* utf8, int cellHeight, int margin, TextField& fiel
   std::vector<float> grid(static_cast<size_t>(w) * h, kFar);
   for (int y = 0; y < maskH; ++y)
     for (int x = 0; x < maskW; ++x)
-      if (mask[static_cast<size_t>(y) * maskW + x])
-        grid[static_cast<size_t>(y + offset) * w + (x + offset)] = 0;
+      if (mask[static_cast<size_t>(y) * maskW + x]) grid[static_cast<size_t>(y + offset) * w + (x + offset)] = 0;
 
   // Squared distances along columns, then along rows.
   std::vector<float> f(static_cast<size_t>(std::max(w, h))), d(f.size());
@@ -102,15 +101,15 @@ Coverage TextCoverage(const TextField& field, float grow) {
 
 int DrawText(Canvas& canvas, const char* utf8, float x, float y, const TextStyle& style) {
   TextField field;
-  if (!MakeTextField(utf8, style.cellHeight, static_cast<int>(std::ceil(style.bold + style.outlineWidth + style.shadowOffset)) + 2, field))
+  if (!MakeTextField(utf8, style.cellHeight,
+                     static_cast<int>(std::ceil(style.bold + style.outlineWidth + style.shadowOffset)) + 2, field))
     return 0;
   int left = static_cast<int>(std::lround(x)) - field.margin;
   int top = static_cast<int>(std::lround(y)) - field.margin;
   float outer = style.bold + style.outlineWidth;
   if (style.shadowOpacity > 0) {
     int d = static_cast<int>(std::lround(style.shadowOffset));
-    canvas.PaintCoverage(TextCoverage(field, outer + 0.5f), left + d, top + d, Solid({0, 0, 0}),
-                         style.shadowOpacity);
+    canvas.PaintCoverage(TextCoverage(field, outer + 0.5f), left + d, top + d, Solid({0, 0, 0}), style.shadowOpacity);
   }
   if (style.outlineWidth > 0) canvas.PaintCoverage(TextCoverage(field, outer), left, top, Solid(style.outline));
   canvas.PaintCoverage(TextCoverage(field, style.bold), left, top, style.fill ? style.fill : Solid({1, 1, 1}), 1,

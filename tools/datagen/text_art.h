@@ -11,9 +11,9 @@
 namespace datagen {
 
 struct TextField {
-  int width = 0, height = 0;  // in picture pixels, margin included
-  int scale = 1;              // mask pixels per picture pixel
-  int margin = 0;             // picture pixels of room around the letters
+  int width = 0, height = 0;    // in picture pixels, margin included
+  int scale = 1;                // mask pixels per picture pixel
+  int margin = 0;               // picture pixels of room around the letters
   std::vector<float> distance;  // per mask pixel: distance to the nearest glyph pixel
 };
 

@@ -21,9 +21,9 @@
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
-#include "wire/cp949.h"
 #include "platform/display.h"
 #include "ranking/dialogs.h"
+#include "wire/cp949.h"
 #include "wire/rank_text.h"
 
 EditionTraits Edition;
@@ -51,10 +51,9 @@ void DrawGameFrame() {
 }
 
 void MakeListing(char (&text)[kRankTextCap]) {
-  const char* names[kScoreRows] = {"PlommX", "닭다리",   "Quorbel",  "김치맨",   "ChickenLove",
-                                   "술고래", "mobkill",  "이병철",   "Yuna",     "닭집사장",
-                                   "Brakk",  "박하사탕", "hardcore", "소주한잔", "PlommX",
-                                   "Ilsa",   "최고수",   "zz",       "막걸리",   ""};
+  const char* names[kScoreRows] = {"PlommX", "닭다리", "Quorbel",  "김치맨", "ChickenLove", "술고래",   "mobkill",
+                                   "이병철", "Yuna",   "닭집사장", "Brakk",  "박하사탕",    "hardcore", "소주한잔",
+                                   "PlommX", "Ilsa",   "최고수",   "zz",     "막걸리",      ""};
   ScoreTable table;
   for (int i = 0; i < kScoreRows; ++i) {
     Utf8ToCp949(names[i], std::strlen(names[i]), table.row[i].name, kScoreNameBytes);

@@ -36,8 +36,8 @@ int WatchStages(int32_t firstStage) {
   Counters.gameStartTime = platform::Ticks();
   Counters.stageNumber = firstStage;
   // The game's series of stages, from the stage given on.
-  while (InputState.quit == 0 && PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber),
-                                           StageTarget(Counters.stageNumber)) == 1) {
+  while (InputState.quit == 0 &&
+         PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber)) == 1) {
     ++Counters.stageNumber;
   }
   FreeSpriteBanks();

@@ -20,9 +20,9 @@
 namespace {
 
 struct Entry {
-  std::string name;          // as the code uses it
-  int index = -1;            // place in its table, or -1 for a text of its own
-  std::string source;        // as written between the quotes, for comments
+  std::string name;    // as the code uses it
+  int index = -1;      // place in its table, or -1 for a text of its own
+  std::string source;  // as written between the quotes, for comments
   std::string utf8;
   std::string cp949;
 };
@@ -111,11 +111,11 @@ std::string ToCp949(const Entry& entry) {
   const int error = errno;
   iconv_close(cd);
   if (done == static_cast<size_t>(-1)) {
-    const std::string what = error == EILSEQ || error == EINVAL
-                                 ? "code page 949 has no character for the bytes at \"" + std::string(src, srcLeft) + "\""
-                                 : std::string("iconv failed: ") + std::strerror(error);
-    Fail(entry.name + (entry.index >= 0 ? "[" + std::to_string(entry.index) + "]" : "") + " = \"" +
-         entry.source + "\": " + what);
+    const std::string what = error == EILSEQ || error == EINVAL ? "code page 949 has no character for the bytes at \"" +
+                                                                      std::string(src, srcLeft) + "\""
+                                                                : std::string("iconv failed: ") + std::strerror(error);
+    Fail(entry.name + (entry.index >= 0 ? "[" + std::to_string(entry.index) + "]" : "") + " = \"" + entry.source +
+         "\": " + what);
   }
   out.resize(out.size() - dstLeft);
   return out;
