@@ -72,8 +72,7 @@ TEST(CodePage949, RoundTripsKoreanAndAscii) {
   const std::string texts[] = {"쉬운게임", "닭에게 마우스를 가따 대세요.", "STAGE 7", "점수 %d%%", "파일형식 달라"};
   for (const auto& t : texts) EXPECT_EQ(ToUtf8(Cp949(t)), t);
   // Known bytes: 가 is B0 A1 in code page 949.
-  EXPECT_EQ(Cp949("가A"), std::string("\xB0\xA1"
-                                      "A"));  // raw bytes: 가 written out
+  EXPECT_EQ(Cp949("가A"), std::string("\xB0\xA1") + "A");  // raw bytes: 가 written out
   // A code page 949 extension syllable (똠) that EUC-KR lacks.
   EXPECT_EQ(ToUtf8(Cp949("똠")), "똠");
 }
