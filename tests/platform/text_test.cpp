@@ -79,11 +79,9 @@ TEST(CodePage949, RoundTripsKoreanAndAscii) {
 
 TEST(CodePage949, BadBytesBecomeReplacementCharacters) {
   // 0xFF is no lead byte; a lone lead byte at the end is cut off.
-  EXPECT_EQ(ToUtf8(std::string("A\xFF"
-                               "B")),
-            "A\xEF\xBF\xBD"
-            "B");                                            // raw bytes: U+FFFD in UTF-8
-  EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A\xEF\xBF\xBD");  // raw bytes: U+FFFD in UTF-8
+  const std::string replacement = "\xEF\xBF\xBD";  // raw bytes: U+FFFD in UTF-8
+  EXPECT_EQ(ToUtf8(std::string("A\xFF") + "B"), "A" + replacement + "B");
+  EXPECT_EQ(ToUtf8(std::string("A\xB0")), "A" + replacement);
   uint32_t cps[8];
   std::string bad("\xB0\xA1\xFFZ");  // raw bytes: 가, then 0xFF that starts no character
   size_t n = Cp949ToCodepoints(bad.data(), bad.size(), cps, 8);
