@@ -6,6 +6,7 @@
 // drawing live in dialog_edit.cpp, dialog_input.cpp and dialog_draw.cpp.
 #include "platform/dialog.h"
 #include "platform/dialog_parts.h"
+#include "platform/display_parts.h"
 
 #include <SDL.h>
 
@@ -78,8 +79,26 @@ void Command(Dialog* d, uint32_t id) {
   if (d->procedure) d->procedure(d, WM_COMMAND, id & 0xFFFF, 0);
 }
 
+// The input method works only while an edit that takes typing has the focus in a shown
+// dialog; everywhere else the game reads plain keys.
+void SyncTextInput() {
+  bool wanted = false;
+  for (Dialog& d : dialogs) {
+    const Control* c = d.alive && d.shown ? Focused(&d) : nullptr;
+    if (c && IsEditable(*c)) wanted = true;
+  }
+  if (wanted == (SDL_IsTextInputActive() == SDL_TRUE)) return;
+  if (wanted) {
+    inputSpot = SDL_Rect{-1, -1, 0, 0};  // the candidate window is placed again
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+}
+
 // Shows a change, and keeps the input method's candidate window at the caret.
 void Refresh(Dialog* d) {
+  SyncTextInput();
   if (!d->alive || !d->shown) return;
   Control* c = Focused(d);
   if (c && IsEditable(*c)) {
@@ -143,6 +162,7 @@ void EndDialog(Dialog* d, intptr_t /*result: a modeless dialog's result is not k
   // The dialog is destroyed, not only hidden: every showing makes a new one.
   d->alive = false;
   d->shown = false;
+  SyncTextInput();
   PresentOffscreen();
 }
 
@@ -275,6 +295,7 @@ void ForgetDialogs() {
     d.alive = false;
     d.shown = false;
   }
+  if (VideoStarted()) SyncTextInput();
   inputSpot = SDL_Rect{-1, -1, 0, 0};
 }
 

@@ -129,6 +129,15 @@ char ControlCharacter(uint32_t vk, uint16_t mod) {
 // Whether text typed with these modifiers is characters for the game. Right Alt is AltGr on
 // the layouts that type with it, and its text counts; left Alt makes system characters, and
 // Ctrl's characters are the control codes its key press gives.
+// The character a key types on its own, as the layout has it (ASCII only; 0 for none).
+char TypedCharacter(const SDL_Keysym& keysym) {
+  SDL_Keycode key = keysym.sym != SDLK_UNKNOWN ? keysym.sym : SDL_GetKeyFromScancode(keysym.scancode);
+  if (key < 0x20 || key > 0x7E) return 0;
+  const bool upper = ((keysym.mod & KMOD_SHIFT) != 0) != ((keysym.mod & KMOD_CAPS) != 0);
+  if (upper && key >= 'a' && key <= 'z') key -= 'a' - 'A';
+  return static_cast<char>(key);
+}
+
 bool TypesText(uint16_t mod) {
   if (mod & (KMOD_RALT | KMOD_MODE)) return true;
   return (mod & (KMOD_LALT | KMOD_CTRL)) == 0;
@@ -179,6 +188,8 @@ void Translate(const SDL_Event& e) {
       Queue(down ? WM_KEYDOWN : WM_KEYUP, key.vk, 0);
       if (down) {
         char c = ControlCharacter(key.vk, keysym.mod);
+        // Without text input (no edit has the focus) a typing key still types its character.
+        if (!c && !SDL_IsTextInputActive() && TypesText(keysym.mod)) c = TypedCharacter(keysym);
         if (c) {
           char text[2] = {c, 0};
           Queue(WM_CHAR, static_cast<uint8_t>(c), 0, text);
@@ -273,7 +284,9 @@ void StartWindowInput() {
   for (HeldKey& held : heldKeys) held = HeldKey{};
   keyModifiers = KMOD_NONE;
   Queue(WM_CREATE, 0, 0);
-  SDL_StartTextInput();
+  // The input method is off until an edit of a dialog takes the focus: stages, the logo and
+  // the menu read plain keys, whatever the input method's mode.
+  SDL_StopTextInput();
 }
 
 bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }

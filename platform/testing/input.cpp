@@ -69,6 +69,8 @@ void PushText(const char* utf8) {
   SDL_PushEvent(&e);
 }
 
+void SetTextInput(bool on) { on ? SDL_StartTextInput() : SDL_StopTextInput(); }
+
 void PushComposition(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTEDITING;

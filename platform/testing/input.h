@@ -14,6 +14,9 @@ void PushKey(uint32_t virtualKey, bool down, uint32_t modifiers = 0);
 // A keypad key: '0' to '9' or '.'; what it gives depends on kModNumLock.
 void PushKeypadKey(char key, bool down, uint32_t modifiers);
 void PushText(const char* utf8);
+// Turns text input on or off, as an edit taking or losing the focus does (for tests of the
+// pump without a dialog).
+void SetTextInput(bool on);
 // The input method's composition in progress (empty: the composition ended).
 void PushComposition(const char* utf8);
 void PushMouseMove(int x, int y);

@@ -29,4 +29,6 @@ const uint32_t* ShownPixels() {
 
 uint32_t PresentedPictures() { return PicturesSent(); }
 
+bool TextInputOn() { return SDL_IsTextInputActive() == SDL_TRUE; }
+
 }  // namespace platform

@@ -8,5 +8,7 @@ namespace platform {
 const uint32_t* ShownPixels();
 // How many pictures have been shown in the window so far.
 uint32_t PresentedPictures();
+// True while typing goes through the input method (an edit of a dialog has the focus).
+bool TextInputOn();
 
 }  // namespace platform

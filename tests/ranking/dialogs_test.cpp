@@ -93,6 +93,7 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
                              EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)),
                                        Cp949("이름을 입력하세요 -순위 진입-"));
                              EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
+                             EXPECT_TRUE(TextInputOn());  // the name goes through the input method
                              EXPECT_EQ(DialogText(nameDialogHandle), "PlommX");
                              size_t start = 9, end = 9;
                              ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
@@ -124,6 +125,7 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
   EXPECT_STREQ(playerName, "PlommX");
   EXPECT_EQ(dialogOpen, 0);
   EXPECT_EQ(nameDialogHandle, nullptr);
+  EXPECT_FALSE(TextInputOn());  // the game after the dialog reads plain keys again
   EXPECT_EQ(InputState.quit, 0);
 }
 
@@ -204,10 +206,12 @@ TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
   Play(ShowRankDialog, {
                            [] {
                              EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+                             EXPECT_FALSE(TextInputOn());
                              Press(VK_TAB);
                            },
                            [] {
                              EXPECT_EQ(DialogFocusId(rankDialogHandle), kDialogEditId);
+                             EXPECT_FALSE(TextInputOn());  // the listing takes no typing
                              size_t start = 9, end = 9;
                              GetDialogItemSelection(rankDialogHandle, kDialogEditId, start, end);
                              EXPECT_EQ(start, 0u);
