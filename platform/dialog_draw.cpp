@@ -95,10 +95,11 @@ void DrawEdit(const Canvas& canvas, const Dialog& d, const Control& c, bool focu
     size_t end = LineEnd(c, start);
     int top = y + line * kCell;
     if (focused && *c.composition && c.caret >= start && c.caret <= end) {
-      // The composition in progress shows at the caret, underlined.
+      // The composition in progress shows at the caret, underlined on the row below its
+      // cell: on the cell's last row the line hid the bottom of final consonants.
       int at = x + DrawRun(inner, x, top, c.text + start, c.caret - start, kBlack);
       int w = DrawRun(inner, at, top, c.composition, std::strlen(c.composition), kBlack);
-      Fill(inner, {at, top + kCell - 1, w, 1}, kBlack);
+      Fill(inner, {at, top + kCell, w, 1}, kBlack);
       DrawRun(inner, at + w, top, c.text + c.caret, end - c.caret, kBlack);
     } else {
       DrawRun(inner, x, top, c.text + start, end - start, kBlack, selectFrom - std::min(selectFrom, start),

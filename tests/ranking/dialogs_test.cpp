@@ -185,8 +185,14 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
                              EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
                              PushComposition("닭");
                            },
-                           [] {
+                           [&] {
                              EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("닭"));
+                             // Underlined on the row below the glyph's cell, not over its last row.
+                             const int cellTop = edit.y + 1 + (edit.height - 2 - kDialogCellHeight) / 2;
+                             const int below = CountShown({edit.x + 1, cellTop + kDialogCellHeight, 14, 1}, 0);
+                             const int lastRow = CountShown({edit.x + 1, cellTop + kDialogCellHeight - 1, 14, 1}, 0);
+                             EXPECT_GE(below, 10);
+                             EXPECT_LT(lastRow, below);
                              PushText("닭");
                              PushComposition("");
                            },
