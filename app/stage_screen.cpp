@@ -8,6 +8,7 @@
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "wire/texts.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ void DrawEndBanner(int32_t size, bool cleared) {
 }
 
 void PrepareStageTexts(int32_t stage) {
-  for (const char* text : HudFormats) platform::PrepareText(kTextFontHeight, text);
-  for (const char* text : {"0123456789-", GameModeNames[0], GameModeNames[1], GameModeNames[2]}) {
+  for (const char* text : {kHudTimeFormat, kHudMobFormat, kHudStageFormat, kHudComboFormat, "0123456789-",
+                           GameModeNames[0], GameModeNames[1], GameModeNames[2]}) {
     platform::PrepareText(kTextFontHeight, text);
   }
   char banner[32];

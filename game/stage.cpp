@@ -17,8 +17,6 @@ constexpr int32_t kEndBannerLastTick = 100;
 
 }  // namespace
 
-const char* const HudFormats[4] = {kHudTimeFormat, kHudMobFormat, kHudStageFormat, kHudComboFormat};
-
 int32_t KillRatio(int32_t kills, int32_t count) {
   if (count <= 0) return 0;
   return static_cast<int32_t>(static_cast<int64_t>(kills) * 100 / count);

@@ -24,8 +24,6 @@ inline constexpr int kHudLineBytes = 128;
 struct HudLines {
   char line[kHudLineCount][kHudLineBytes];
 };
-// The texts the HUD is made of, code page 949 (for making their glyphs ready).
-extern const char* const HudFormats[4];
 
 // Kills as a whole percentage of the stage's mobs, truncated.
 int32_t KillRatio(int32_t kills, int32_t count);

@@ -16,6 +16,7 @@
 #include "platform/display.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
+#include "support/fresh_stage.h"
 #include "support/game_window.h"
 
 namespace {
@@ -27,15 +28,7 @@ class StageScreenTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     InitOffscreen();
-    InitRowOffsets();
-    FreeSpriteBanks();
-    SpriteBankTable = {};
-    BuildSpritePalette();
-    Counters = GameCounters{};
-    Counters.gameStartTime = kClockStart;
-    MobPool = {};
-    Player = PlayerRecord{};
-    GameSrand(2024);
+    FreshStage(kClockStart, 2024);
     platform::UseFakeClock(kClockStart);
     frames = 0;
     platform::SetWaitHook([this](uint32_t) {

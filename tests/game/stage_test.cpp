@@ -17,6 +17,7 @@
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "support/cp949_text.h"
+#include "support/fresh_stage.h"
 
 namespace {
 
@@ -24,17 +25,7 @@ constexpr uint32_t kClockStart = 100000;
 
 class StageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InitRowOffsets();
-    FreeSpriteBanks();
-    SpriteBankTable = {};
-    BuildSpritePalette();
-    Counters = GameCounters{};
-    Counters.gameStartTime = kClockStart;
-    MobPool = {};
-    Player = PlayerRecord{};
-    GameSrand(2024);
-  }
+  void SetUp() override { FreshStage(kClockStart, 2024); }
 
   // Plays a stage frame by frame, 50 ms of clock apart; after each frame the script may
   // change the keys held (a leave lasts one frame, as Escape is taken when read).
