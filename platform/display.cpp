@@ -18,6 +18,7 @@ SDL_Window* window = nullptr;
 // The window the player closed: hidden, and destroyed only when the display closes.
 SDL_Window* closedWindow = nullptr;
 bool videoStarted = false;
+WindowChoice chosen;
 
 }  // namespace
 
@@ -67,6 +68,10 @@ bool OpenWindow(const char* captionCp949) {
   StartWindowInput();
   return true;
 }
+
+void ChooseWindow(const WindowChoice& choice) { chosen = choice; }
+
+WindowChoice ChosenWindow() { return chosen; }
 
 bool WindowOpen() { return window != nullptr; }
 

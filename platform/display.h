@@ -57,6 +57,14 @@ struct Message {
   char text[32] = {};
 };
 
+// How the window shows the 640x480 picture. Takes effect at the next OpenWindow.
+struct WindowChoice {
+  int scale = 0;  // each game pixel as a scale x scale block; 0: the largest that fits the desktop
+  bool fullscreen = false;
+};
+void ChooseWindow(const WindowChoice& choice);
+WindowChoice ChosenWindow();
+
 // Opens the display and a window with a fixed 640x480 client area, sends WM_CREATE
 // through the queue. Returns false when no window can be made.
 bool OpenWindow(const char* captionCp949);

@@ -18,6 +18,7 @@ Mix_Music* music = nullptr;
 uint32_t eventType = 0;
 uint32_t nextTag = 1;
 std::atomic<uint32_t> currentTag{0};
+bool muted = false;
 
 // Runs on the audio thread: only queue an event.
 void MusicFinished() {
@@ -38,6 +39,7 @@ bool OpenAudio() {
   }
   Mix_Init(MIX_INIT_MP3);
   Mix_HookMusicFinished(MusicFinished);
+  Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
   audioOpen = true;
   return true;
 }
@@ -77,6 +79,13 @@ void StopMusicPlayback() {
   if (music) Mix_FreeMusic(music);
   music = nullptr;
 }
+
+void MuteMusic(bool mute) {
+  muted = mute;
+  if (audioOpen) Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
+}
+
+bool MusicMuted() { return muted; }
 
 void CloseMusic() {
   StopMusicPlayback();

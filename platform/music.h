@@ -11,6 +11,10 @@ uint32_t PlayMusic(const char* fileName);
 void StopMusicPlayback();
 // Stops playback and closes the sound device (at shutdown); a later PlayMusic opens it again.
 void CloseMusic();
+// Silences the music (muted) or gives it its full volume back; the choice holds across plays
+// and a reopened sound device. The game itself goes on as if the music sounded.
+void MuteMusic(bool muted);
+bool MusicMuted();
 // When a play ends, a WM_MUSIC_NOTIFY message with the play's tag in wParam is queued.
 
 }  // namespace platform
