@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/internal.h"
@@ -29,7 +30,10 @@ void ShowMessageBox(const char* captionCp949, const char* textCp949) {
                                     1, "OK"};
   const SDL_MessageBoxData box{0, GameWindow(), caption, text, 1, &ok, nullptr};
   int pressed = 0;
-  if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+  // With no display at all SDL may hand the box to zenity, which finds none either and exits
+  // as if the box had been closed: the notice would be lost.
+  const bool noDisplay = !GameWindow() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+  if (noDisplay || SDL_ShowMessageBox(&box, &pressed) != 0) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
   }
 }
