@@ -7,6 +7,7 @@
 #include "platform/dialog.h"
 #include "platform/dialog_parts.h"
 #include "platform/display_parts.h"
+#include "platform/input_method.h"
 
 #include <SDL.h>
 
@@ -87,11 +88,14 @@ void SyncTextInput() {
     const Control* c = d.alive && d.shown ? Focused(&d) : nullptr;
     if (c && IsEditable(*c)) wanted = true;
   }
-  if (wanted == (SDL_IsTextInputActive() == SDL_TRUE)) return;
+  if (wanted == (InputMethodActive() || SDL_IsTextInputActive())) return;
   if (wanted) {
     inputSpot = SDL_Rect{-1, -1, 0, 0};  // the candidate window is placed again
-    SDL_StartTextInput();
+    // The game's own input method client when the desktop has an input method; SDL's text
+    // input (and its client, where it has one) otherwise.
+    if (!InputMethodFocus(true)) SDL_StartTextInput();
   } else {
+    InputMethodFocus(false);
     SDL_StopTextInput();
   }
 }
@@ -108,6 +112,7 @@ void Refresh(Dialog* d) {
     if (std::memcmp(&spot, &inputSpot, sizeof spot) != 0) {
       inputSpot = spot;
       SDL_SetTextInputRect(&spot);
+      InputMethodCaret(spot);
     }
   }
   PresentOffscreen();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/display_parts.h"
+#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/text.h"
 
@@ -77,6 +78,7 @@ bool WindowOpen() { return window != nullptr; }
 
 void CloseDisplay() {
   DestroyGameWindow();
+  InputMethodClose();
   if (closedWindow) SDL_DestroyWindow(closedWindow);
   closedWindow = nullptr;
   if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);

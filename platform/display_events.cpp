@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_parts.h"
+#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/text.h"
 
@@ -108,6 +109,26 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
   }
 }
 
+// What Shift makes of the keys that are no letters, on the US keyboard (and the Korean one,
+// whose keys outside the letters are the same).
+constexpr char kUnshifted[] = "1234567890-=[]\\;',./`";
+constexpr char kShifted[] = "!@#$%^&*()_+{}|:\"<>?~";
+
+char TypedCharacter(const SDL_Keysym& keysym) {
+  SDL_Keycode key = keysym.sym != SDLK_UNKNOWN ? keysym.sym : SDL_GetKeyFromScancode(keysym.scancode);
+  if (key < 0x20 || key > 0x7E) return 0;
+  const bool shift = (keysym.mod & KMOD_SHIFT) != 0;
+  if (key >= 'a' && key <= 'z') return static_cast<char>(shift != ((keysym.mod & KMOD_CAPS) != 0) ? key - 0x20 : key);
+  const char* at = shift ? std::strchr(kUnshifted, static_cast<char>(key)) : nullptr;
+  return at ? kShifted[at - kUnshifted] : static_cast<char>(key);
+}
+
+SDL_Scancode ScancodeTyping(char c) {
+  if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+  if (const char* at = c ? std::strchr(kShifted, c) : nullptr) c = kUnshifted[at - kShifted];
+  return SDL_GetScancodeFromKey(static_cast<SDL_Keycode>(c));
+}
+
 namespace {
 
 // Escape, Return, Backspace and Tab type a character on the game's home platform, and so
@@ -129,15 +150,6 @@ char ControlCharacter(uint32_t vk, uint16_t mod) {
 // Whether text typed with these modifiers is characters for the game. Right Alt is AltGr on
 // the layouts that type with it, and its text counts; left Alt makes system characters, and
 // Ctrl's characters are the control codes its key press gives.
-// The character a key types on its own, as the layout has it (ASCII only; 0 for none).
-char TypedCharacter(const SDL_Keysym& keysym) {
-  SDL_Keycode key = keysym.sym != SDLK_UNKNOWN ? keysym.sym : SDL_GetKeyFromScancode(keysym.scancode);
-  if (key < 0x20 || key > 0x7E) return 0;
-  const bool upper = ((keysym.mod & KMOD_SHIFT) != 0) != ((keysym.mod & KMOD_CAPS) != 0);
-  if (upper && key >= 'a' && key <= 'z') key -= 'a' - 'A';
-  return static_cast<char>(key);
-}
-
 bool TypesText(uint16_t mod) {
   if (mod & (KMOD_RALT | KMOD_MODE)) return true;
   return (mod & (KMOD_LALT | KMOD_CTRL)) == 0;
@@ -161,73 +173,85 @@ int32_t PackPoint(int x, int y) {
   return static_cast<int32_t>((static_cast<uint32_t>(x) & 0xFFFF) | ((static_cast<uint32_t>(y) & 0xFFFF) << 16));
 }
 
+void TranslateKey(const SDL_KeyboardEvent& e) {
+  const SDL_Keysym& keysym = e.keysym;
+  const bool down = e.type == SDL_KEYDOWN;
+  keyModifiers = keysym.mod;
+  shiftInEvent = (keysym.mod & KMOD_SHIFT) != 0;
+  if (keysym.scancode <= SDL_SCANCODE_UNKNOWN || keysym.scancode >= SDL_NUM_SCANCODES) return;
+  // A held key repeats and is released as it was pressed.
+  HeldKey& held = heldKeys[keysym.scancode];
+  HeldKey key = held;
+  if (key.vk == 0) {
+    uint32_t vk = VirtualKeyFromScancode(keysym.scancode, (keysym.mod & KMOD_NUM) != 0);
+    if (vk == 0) return;
+    // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
+    key = HeldKey{static_cast<uint8_t>(vk), (keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12};
+  }
+  held = down ? key : HeldKey{};
+  if (key.vk == VK_SHIFT) shiftKeysDown = down;
+  if (key.system) {
+    Queue(down ? WM_SYSKEYDOWN : WM_SYSKEYUP, key.vk, 0);
+    return;
+  }
+  Queue(down ? WM_KEYDOWN : WM_KEYUP, key.vk, 0);
+  if (down) {
+    char c = ControlCharacter(key.vk, keysym.mod);
+    // Without text input (no edit has the focus) a typing key still types its character.
+    if (!c && !SDL_IsTextInputActive() && TypesText(keysym.mod)) c = TypedCharacter(keysym);
+    if (c) {
+      char text[2] = {c, 0};
+      Queue(WM_CHAR, static_cast<uint8_t>(c), 0, text);
+    }
+  }
+}
+
+}  // namespace
+
+void DeliverKey(const SDL_KeyboardEvent& key) { TranslateKey(key); }
+
+// One WM_CHAR per typed character, carrying its code page 949 bytes.
+void DeliverText(const char* s) {
+  size_t len = std::strlen(s);
+  size_t i = 0;
+  while (i < len && pendingCount < kPendingCap) {
+    size_t n = 1;
+    auto lead = static_cast<uint8_t>(s[i]);
+    if (lead >= 0xF0)
+      n = 4;
+    else if (lead >= 0xE0)
+      n = 3;
+    else if (lead >= 0xC0)
+      n = 2;
+    if (i + n > len) n = len - i;
+    char cp[8];
+    size_t got = Utf8ToCp949(s + i, n, cp, sizeof cp);
+    if (got > 0) Queue(WM_CHAR, static_cast<uint8_t>(cp[0]), 0, cp);
+    i += n;
+  }
+}
+
+// The whole composition in progress; an empty one means it ended.
+void DeliverComposition(const char* utf8, int cursor) {
+  char cp[sizeof Message{}.text];
+  Utf8ToCp949(utf8, std::strlen(utf8), cp, sizeof cp);
+  Queue(WM_IME_COMPOSITION, static_cast<uint32_t>(cursor), 0, cp);
+}
+
+namespace {
+
 void Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-      const SDL_Keysym& keysym = e.key.keysym;
-      const bool down = e.type == SDL_KEYDOWN;
-      keyModifiers = keysym.mod;
-      shiftInEvent = (keysym.mod & KMOD_SHIFT) != 0;
-      if (keysym.scancode <= SDL_SCANCODE_UNKNOWN || keysym.scancode >= SDL_NUM_SCANCODES) return;
-      // A held key repeats and is released as it was pressed.
-      HeldKey& held = heldKeys[keysym.scancode];
-      HeldKey key = held;
-      if (key.vk == 0) {
-        uint32_t vk = VirtualKeyFromScancode(keysym.scancode, (keysym.mod & KMOD_NUM) != 0);
-        if (vk == 0) return;
-        // Keys held with Alt, and F10, are system keys: the game never sees them as keys.
-        key = HeldKey{static_cast<uint8_t>(vk), (keysym.mod & KMOD_ALT) != 0 || vk == VK_F10 || vk == 0x12};
-      }
-      held = down ? key : HeldKey{};
-      if (key.vk == VK_SHIFT) shiftKeysDown = down;
-      if (key.system) {
-        Queue(down ? WM_SYSKEYDOWN : WM_SYSKEYUP, key.vk, 0);
-        return;
-      }
-      Queue(down ? WM_KEYDOWN : WM_KEYUP, key.vk, 0);
-      if (down) {
-        char c = ControlCharacter(key.vk, keysym.mod);
-        // Without text input (no edit has the focus) a typing key still types its character.
-        if (!c && !SDL_IsTextInputActive() && TypesText(keysym.mod)) c = TypedCharacter(keysym);
-        if (c) {
-          char text[2] = {c, 0};
-          Queue(WM_CHAR, static_cast<uint8_t>(c), 0, text);
-        }
-      }
+    case SDL_KEYUP:
+      // An edit's keys go to the input method first; what it gives is delivered meanwhile.
+      if (!InputMethodKey(e.key)) TranslateKey(e.key);
       return;
-    }
-    case SDL_TEXTINPUT: {
+    case SDL_TEXTINPUT:
       // Letters typed with left Alt or Ctrl are no text: SDL types "a" for Alt+A.
-      if (!TypesText(keyModifiers)) return;
-      // One WM_CHAR per typed character, carrying its code page 949 bytes.
-      const char* s = e.text.text;
-      size_t len = std::strlen(s);
-      size_t i = 0;
-      while (i < len && pendingCount < kPendingCap) {
-        size_t n = 1;
-        auto lead = static_cast<uint8_t>(s[i]);
-        if (lead >= 0xF0)
-          n = 4;
-        else if (lead >= 0xE0)
-          n = 3;
-        else if (lead >= 0xC0)
-          n = 2;
-        if (i + n > len) n = len - i;
-        char cp[8];
-        size_t got = Utf8ToCp949(s + i, n, cp, sizeof cp);
-        if (got > 0) Queue(WM_CHAR, static_cast<uint8_t>(cp[0]), 0, cp);
-        i += n;
-      }
+      if (TypesText(keyModifiers)) DeliverText(e.text.text);
       return;
-    }
-    case SDL_TEXTEDITING: {
-      // The whole composition in progress; an empty one means it ended.
-      char cp[sizeof Message{}.text];
-      Utf8ToCp949(e.edit.text, std::strlen(e.edit.text), cp, sizeof cp);
-      Queue(WM_IME_COMPOSITION, static_cast<uint32_t>(e.edit.start), 0, cp);
-      return;
-    }
+    case SDL_TEXTEDITING: DeliverComposition(e.edit.text, e.edit.start); return;
     case SDL_MOUSEMOTION:
       if (e.motion.windowID != 0 && GameWindow() && e.motion.windowID != SDL_GetWindowID(GameWindow())) {
         return;
@@ -254,7 +278,9 @@ void Translate(const SDL_Event& e) {
       // SDL lets go of the held keys when the window loses the keyboard (its key releases
       // came before this); whatever the game still holds is let go here, so that no key
       // stays down while the player is in another window.
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) InputMethodWindowFocus(true);
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        InputMethodWindowFocus(false);
         ReleaseHeldKeys();
         keyModifiers = KMOD_NONE;
         shiftKeysDown = false;
@@ -300,8 +326,11 @@ bool PollMessage(Message& out) {
     pendingCount = pendingNext = 0;
     if (!VideoStarted()) return false;
     SDL_Event e;
-    if (!SDL_PollEvent(&e)) return false;
-    Translate(e);
+    if (SDL_PollEvent(&e)) {
+      Translate(e);
+    } else if (!InputMethodPump() || pendingCount == 0) {
+      return false;  // neither SDL nor the input method has anything more
+    }
   }
 }
 

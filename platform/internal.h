@@ -1,5 +1,6 @@
 #pragma once
 // Shared between the platform's own files only (its test-support library in testing/ too).
+#include <SDL_keyboard.h>
 #include <SDL_scancode.h>
 
 #include <cstddef>
@@ -22,6 +23,12 @@ bool ShiftHeld();
 // The virtual-key code of an SDL key (0: one the game does not know); the keypad's digits
 // and point give the number keys with NumLock on, else the navigation keys printed on them.
 uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
+// The character a key types on a US keyboard, as its modifiers have it (ASCII; 0 for none),
+// and the key that types an ASCII character (SDL_SCANCODE_UNKNOWN for none).
+char TypedCharacter(const SDL_Keysym& keysym);
+SDL_Scancode ScancodeTyping(char c);
+// Lets tests under SDL's invisible drivers use the desktop's input method.
+void AllowInputMethodWithoutDisplay(bool allow);
 // How many pictures have been sent to the window so far.
 uint32_t PicturesSent();
 

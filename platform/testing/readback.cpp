@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/display.h"
+#include "platform/input_method.h"
 #include "platform/internal.h"
 
 namespace platform {
@@ -29,6 +30,6 @@ const uint32_t* ShownPixels() {
 
 uint32_t PresentedPictures() { return PicturesSent(); }
 
-bool TextInputOn() { return SDL_IsTextInputActive() == SDL_TRUE; }
+bool TextInputOn() { return SDL_IsTextInputActive() == SDL_TRUE || InputMethodActive(); }
 
 }  // namespace platform

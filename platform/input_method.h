@@ -1,0 +1,67 @@
+#pragma once
+// The game's own client of the desktop's input method (IBus, or fcitx5 where the desktop asks
+// for it), over D-Bus, serving the edits of dialogs. SDL's client drops the keys an engine
+// hands back (ibus-hangul hands back Return and Backspace that way), and turns a key the
+// engine did not take into its action before the text the engine committed with it. Here a
+// key goes to the input method first; what it commits, composes and hands back becomes the
+// game's messages in the order the input method gave them, and a key it did not take follows.
+#include <SDL_events.h>
+
+#include <cstdint>
+
+namespace platform {
+
+// An edit took the focus (true) or none has it any more (false). On taking the focus the
+// client connects when it is not connected yet; false then means no input method answered,
+// and SDL's text input serves the edit.
+bool InputMethodFocus(bool focused);
+// True while the client serves a focused edit.
+bool InputMethodActive();
+// Gives a key press or release to the input method. True when the input method took it;
+// either way, what the input method gave meanwhile has been delivered.
+bool InputMethodKey(const SDL_KeyboardEvent& key);
+// Where the caret stands, in the game window's client coordinates, for the candidate window.
+void InputMethodCaret(const SDL_Rect& spot);
+// The game window gained or lost the keyboard.
+void InputMethodWindowFocus(bool focused);
+// Delivers what the input method gave on its own (not in answer to a key). False when idle.
+bool InputMethodPump();
+// Lets go of the input method (the window goes).
+void InputMethodClose();
+
+// What the input method's output becomes (display_events.cpp): typed text, the composition
+// in progress (empty: it ended; `cursor` in characters), and a key handed back.
+void DeliverText(const char* utf8);
+void DeliverComposition(const char* utf8, int cursor);
+void DeliverKey(const SDL_KeyboardEvent& key);
+
+// One connection to an input method, with its input context (input_method_ibus.cpp,
+// input_method_fcitx.cpp). Key calls answer 1 (taken), 0 (not taken) or -1 (the connection
+// failed); their output is delivered through the functions above before they return.
+class InputMethodClient {
+ public:
+  virtual ~InputMethodClient() = default;
+  virtual bool Focus(bool in) = 0;
+  virtual int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) = 0;
+  virtual void Caret(int x, int y, int w, int h) = 0;
+  virtual bool Pump() = 0;
+};
+InputMethodClient* ConnectIbus();
+InputMethodClient* ConnectFcitx();
+
+// X11 modifier bits, as both input methods take them.
+inline constexpr uint32_t kShiftMask = 1u << 0;
+inline constexpr uint32_t kLockMask = 1u << 1;
+inline constexpr uint32_t kControlMask = 1u << 2;
+inline constexpr uint32_t kMod1Mask = 1u << 3;  // Alt
+inline constexpr uint32_t kMod2Mask = 1u << 4;  // NumLock
+inline constexpr uint32_t kMod4Mask = 1u << 6;  // Super
+inline constexpr uint32_t kReleaseMask = 1u << 30;
+
+// A key handed back by the input method (an X keysym and modifiers) as SDL's key event;
+// false for a key the game has no scancode for.
+bool KeyFromKeysym(uint32_t keysym, uint32_t state, bool release, SDL_KeyboardEvent& out);
+// The UTF-8 length of a text's first `chars` characters.
+int Utf8Characters(const char* utf8, int bytes);
+
+}  // namespace platform
