@@ -26,13 +26,11 @@ InputMethodClient* Connect() {
   return fcitx ? ConnectFcitx() : ConnectIbus();
 }
 
-// Only a window on a real display has a desktop input method; a test under SDL's invisible
-// drivers gets one only when it asks (a developer's own input method stays out of the tests).
-bool withoutDisplay = false;
+// Only a window on a real display has a desktop input method; under SDL's invisible drivers
+// (the tests) a developer's own input method stays out.
 bool DisplayHasInputMethod() {
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0)) return true;
-  return withoutDisplay;
+  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
 }
 
 void Drop() {
@@ -121,8 +119,6 @@ uint32_t KeysymOf(const SDL_Keysym& key) {
 }
 
 }  // namespace
-
-void AllowInputMethodWithoutDisplay(bool allow) { withoutDisplay = allow; }
 
 bool InputMethodFocus(bool focus) {
   if (!focus) {

@@ -154,8 +154,7 @@ class IbusClient : public InputMethodClient {
 
   bool Pump() override {
     bool any = false;
-    int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0) any = true;
+    while (sd_bus_process(bus_, nullptr) > 0) any = true;
     return any;
   }
 

@@ -27,8 +27,6 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
 // and the key that types an ASCII character (SDL_SCANCODE_UNKNOWN for none).
 char TypedCharacter(const SDL_Keysym& keysym);
 SDL_Scancode ScancodeTyping(char c);
-// Lets tests under SDL's invisible drivers use the desktop's input method.
-void AllowInputMethodWithoutDisplay(bool allow);
 // How many pictures have been sent to the window so far.
 uint32_t PicturesSent();
 

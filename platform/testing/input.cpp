@@ -71,8 +71,6 @@ void PushText(const char* utf8) {
 
 void SetTextInput(bool on) { on ? SDL_StartTextInput() : SDL_StopTextInput(); }
 
-void UseInputMethodWithoutDisplay(bool use) { AllowInputMethodWithoutDisplay(use); }
-
 void PushComposition(const char* utf8) {
   SDL_Event e{};
   e.type = SDL_TEXTEDITING;

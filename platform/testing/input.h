@@ -17,9 +17,6 @@ void PushText(const char* utf8);
 // Turns text input on or off, as an edit taking or losing the focus does (for tests of the
 // pump without a dialog).
 void SetTextInput(bool on);
-// Lets the desktop's input method (IBus or fcitx, as the environment names it) serve the
-// dialogs' edits under SDL's invisible video drivers too.
-void UseInputMethodWithoutDisplay(bool use);
 // The input method's composition in progress (empty: the composition ended).
 void PushComposition(const char* utf8);
 void PushMouseMove(int x, int y);
