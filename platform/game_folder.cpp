@@ -53,8 +53,9 @@ bool ReadAll(const std::string& path, std::vector<char>& bytes) {
 bool MakeGameFolder(const std::string& path) {
   int error = 0;
   if (MakeFolders(path.c_str(), &error)) return true;
-  Report(error == ENOTDIR ? "the game folder " + path + " is not a folder" : "cannot make the game folder " + path,
-         error);
+  struct stat info;
+  const bool standsThere = stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  Report(standsThere ? "the game folder " + path + " is not a folder" : "cannot make the game folder " + path, error);
   return false;
 }
 
