@@ -15,6 +15,14 @@ bool ReadScale(std::string_view text, int& scale) {
   return true;
 }
 
+// An argument as the one-line reason quotes it: control characters shown as '?'.
+std::string Shown(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return shown;
+}
+
 }  // namespace
 
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error) {
@@ -37,7 +45,7 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       }
       int scale = 0;
       if (!ReadScale(value, scale)) {
-        error = "bad value for --scale: '" + std::string(value) + "' (1 to 8)";
+        error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
         return CommandLineAction::Bad;
       }
       options.scale = scale;
@@ -46,12 +54,11 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
     const bool flag = name == "--help" || name == "--version" || name == "--fullscreen" || name == "--window" ||
                       name == "--mute";
     if (!flag) {
-      error = name.starts_with("-") ? "unknown option " + std::string(name)
-                                    : "unexpected argument '" + std::string(name) + "'";
+      error = name.starts_with("-") ? "unknown option " + Shown(name) : "unexpected argument '" + Shown(name) + "'";
       return CommandLineAction::Bad;
     }
     if (hasValue) {
-      error = std::string(name) + " takes no value";
+      error = Shown(name) + " takes no value";
       return CommandLineAction::Bad;
     }
     if (name == "--help") return CommandLineAction::Help;

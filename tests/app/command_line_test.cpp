@@ -33,6 +33,8 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
       {{"--scale", "4", "--version", "--scale", "0"}, CommandLineAction::Version, none},
       {{"--no-such-option"}, CommandLineAction::Bad, none},
       {{"-h"}, CommandLineAction::Bad, none},
+      {{"--no\nsuch"}, CommandLineAction::Bad, none},
+      {{"--scale", "2\n3"}, CommandLineAction::Bad, none},
       {{"play"}, CommandLineAction::Bad, none},
       {{"--scale"}, CommandLineAction::Bad, none},
       {{"--scale="}, CommandLineAction::Bad, none},
