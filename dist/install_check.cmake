@@ -9,7 +9,8 @@ endif()
 
 # The server's units land under the prefix too, never in the system's own unit folder.
 set(expected ${DATADIR}/applications/brakkel-soloplay.desktop ${DATADIR}/metainfo/${APP_ID}.metainfo.xml
-    lib/systemd/system/rankd.service lib/systemd/system/rankd.socket)
+    lib/systemd/system/rankd.service lib/systemd/system/rankd.socket ${MANDIR}/man6/soloplay.6
+    ${MANDIR}/man6/netplay.6 ${MANDIR}/man8/rankd.8)
 foreach(name ${DATA_FILES})
   list(APPEND expected ${DATADIR}/brakkel/${name})
 endforeach()

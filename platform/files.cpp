@@ -141,6 +141,23 @@ bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned 
   return true;
 }
 
+bool MakeFolders(const char* path, int* error) {
+  const std::string whole = path;
+  for (size_t at = 1; at <= whole.size(); ++at) {
+    if (at != whole.size() && whole[at] != '/') continue;
+    if (mkdir(whole.substr(0, at).c_str(), 0700) != 0 && errno != EEXIST) {
+      if (error) *error = errno;
+      return false;
+    }
+  }
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) {
+    if (error) *error = ENOTDIR;
+    return false;
+  }
+  return true;
+}
+
 int RemoveStaleSaves(const char* folder, std::span<const char* const> names) {
   DIR* dir = opendir(folder);
   if (!dir) return 0;

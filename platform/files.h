@@ -31,6 +31,11 @@ bool ReplaceFileContents(const char* name, const void* data, size_t size, int* e
 // temporary file is left and `error` (if given) gets the errno value. True on success.
 bool WriteFileInPlace(const char* path, const void* data, size_t size, unsigned mode, int* error = nullptr);
 
+// Makes `path` a folder, with each missing folder on the way, created for the owner alone
+// (mode 0700). True when `path` is a folder at the end; else `error` (if given) gets the errno
+// value (ENOTDIR when something else stands there).
+bool MakeFolders(const char* path, int* error = nullptr);
+
 // Removes from `folder` what saves cut short (a kill, a power cut) left behind: the hidden
 // temporary files ".NAME.XXXXXX" of the given names, regular files only, and only those
 // untouched for kStaleSaveSeconds, so a save that another game in the same folder is making

@@ -50,22 +50,23 @@ bool ReadAll(const std::string& path, std::vector<char>& bytes) {
   return ok;
 }
 
-// Each missing folder on the way, created for the owner alone.
-bool MakeFolders(const std::string& path) {
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && path[at] != '/') continue;
-    const std::string part = path.substr(0, at);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-      Report("cannot make the game folder " + part, errno);
-      return false;
-    }
-  }
+bool MakeGameFolder(const std::string& path) {
+  int error = 0;
+  if (MakeFolders(path.c_str(), &error)) return true;
   struct stat info;
-  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    Report("the game folder " + path + " is not a folder", ENOTDIR);
-    return false;
+  const bool standsThere = stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  Report(standsThere ? "the game folder " + path + " is not a folder" : "cannot make the game folder " + path, error);
+  return false;
+}
+
+// The home folder from $HOME, else from the user database; empty when neither is absolute.
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (!home || home[0] != '/') {
+    const passwd* user = getpwuid(getuid());
+    home = user ? user->pw_dir : nullptr;
   }
-  return true;
+  return home && home[0] == '/' ? home : "";
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
@@ -101,13 +102,15 @@ void RefreshData(const std::string& dataFolder, const std::string& gameFolder) {
 std::string UserGameFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data && data[0] == '/') return std::string(data) + "/brakkel";
-  const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') {
-    const passwd* user = getpwuid(getuid());
-    home = user ? user->pw_dir : nullptr;
-  }
-  if (!home || home[0] != '/') return "";
-  return std::string(home) + "/.local/share/brakkel";
+  const std::string home = HomeFolder();
+  return home.empty() ? "" : home + "/.local/share/brakkel";
+}
+
+std::string UserSettingsFile() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return std::string(config) + "/brakkel/settings.ini";
+  const std::string home = HomeFolder();
+  return home.empty() ? "" : home + "/.config/brakkel/settings.ini";
 }
 
 std::string ProgramPath() {
@@ -143,7 +146,7 @@ void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolde
     std::fprintf(stderr, "brakkel: no home folder is known to keep the game in; playing in the working directory\n");
     return;
   }
-  if (!MakeFolders(gameFolder)) return;
+  if (!MakeGameFolder(gameFolder)) return;
   if (!dataFolder.empty()) RefreshData(dataFolder, gameFolder);
   if (chdir(gameFolder.c_str()) != 0) Report("cannot enter the game folder " + gameFolder, errno);
 }

@@ -20,6 +20,11 @@ extern const char* const kInstalledDataFromPrograms;
 // Empty when no home folder is known.
 std::string UserGameFolder();
 
+// The player's remembered settings: $XDG_CONFIG_HOME/brakkel/settings.ini when
+// XDG_CONFIG_HOME is an absolute path (unset, empty or relative: ~/.config/brakkel/...).
+// Empty when no home folder is known.
+std::string UserSettingsFile();
+
 // The running program's own path, from /proc/self/exe; empty when it cannot be read.
 std::string ProgramPath();
 

@@ -1,6 +1,6 @@
 // netplay: the game with its rankings kept by the ranking server.
 #include "app/edition.h"
-#include "app/game_flow.h"
+#include "app/program.h"
 #include "platform/game_folder.h"
 #include "ranking/ranking_exchange.h"
 
@@ -12,7 +12,6 @@ void RankOnline(int32_t /*mode*/, int32_t /*stage*/) { RunRankingExchange(); }
 // Longest name 9 bytes; the music goes on after the window is closed; the server's ranking.
 EditionTraits Edition{9, true, true, RankOnline};
 
-int main() {
-  platform::EnterGameFolder();
-  return RunProgram();
+int main(int argc, char** argv) {
+  return RunGameProgram("netplay", argc, argv, [] { platform::EnterGameFolder(); });
 }

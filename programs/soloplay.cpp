@@ -1,6 +1,6 @@
 // soloplay: the game with its rankings kept in local files in the folder it plays in.
 #include "app/edition.h"
-#include "app/game_flow.h"
+#include "app/program.h"
 #include "platform/game_folder.h"
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
@@ -8,8 +8,9 @@
 // Longest name 11 bytes; the music is left alone once the window is closed; local ranking.
 EditionTraits Edition{11, false, false, RankLocally};
 
-int main() {
-  platform::EnterGameFolder();
-  RemoveInterruptedSaves();
-  return RunProgram();
+int main(int argc, char** argv) {
+  return RunGameProgram("soloplay", argc, argv, [] {
+    platform::EnterGameFolder();
+    RemoveInterruptedSaves();
+  });
 }

@@ -7,18 +7,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/game_flow.h"
 #include "app/music.h"
+#include "app/program.h"
+#include "app/settings.h"
 #include "game/counters.h"
 #include "game/mob.h"
 #include "game/player.h"
 #include "game/random.h"
 #include "gfx/sprite.h"
 #include "platform/game_folder.h"
+#include "platform/music.h"
 #include "platform/testing/input.h"
 #include "platform/text.h"
 #include "ranking/dialogs.h"
@@ -298,6 +303,64 @@ TEST_F(FlowTest, AMissingSpriteFileIsReportedAndTheGamePlaysOn) {
   EXPECT_GT(chickenFrames, 0);
   EXPECT_EQ(rankings.size(), 1u);
   PushMouseButton(false);
+}
+
+TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlayerChanged) {
+  TempFolder config("brakkel_config");
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  const fs::path file = config.path() / "brakkel/settings.ini";
+  fs::create_directories(file.parent_path());
+  const auto fileText = [&] {
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
+  };
+  const char* const fullscreen[] = {"soloplay", "--fullscreen"};
+  const char* const plain[] = {"soloplay"};
+  WindowChoice seenWindow;
+  bool seenMuted = false;
+  bool muteKey = false;  // whether the run turns the music back on, as the player's key does
+  atWait = [&](int wait) {
+    if (wait == 1) {
+      seenWindow = ChosenWindow();
+      seenMuted = MusicMuted();
+    }
+    if (wait == 3) {
+      if (muteKey) MuteMusic(false);
+      PushClose();
+    }
+  };
+
+  // The file's scale and mute, the option's full screen; the player turns the music on.
+  std::ofstream(file) << "scale=2\nmute=true\n";
+  muteKey = true;
+  EXPECT_EQ(RunGameProgram("soloplay", 2, fullscreen, [] {}), 0);
+  EXPECT_EQ(seenWindow.scale, 2);
+  EXPECT_TRUE(seenWindow.fullscreen);
+  EXPECT_TRUE(seenMuted);
+  // The change is kept; the option is not.
+  EXPECT_EQ(LoadSettings(file.string()), (Settings{2, false, false}));
+
+  // A run that changes nothing leaves a hand-written file as it is.
+  const std::string handWritten = "# mine\nscale = 3\n";
+  std::ofstream(file) << handWritten;
+  muteKey = false;
+  waits = 0;
+  EXPECT_EQ(RunGameProgram("soloplay", 1, plain, [] {}), 0);
+  EXPECT_EQ(seenWindow.scale, 3);
+  EXPECT_FALSE(seenWindow.fullscreen);
+  EXPECT_EQ(fileText(), handWritten);
+
+  // Without a file, and nothing changed in play, no file is made.
+  fs::remove_all(config.path() / "brakkel");
+  waits = 0;
+  EXPECT_EQ(RunGameProgram("soloplay", 2, fullscreen, [] {}), 0);
+  EXPECT_FALSE(fs::exists(config.path() / "brakkel"));
+
+  unsetenv("XDG_CONFIG_HOME");
+  ChooseWindow({});
+  MuteMusic(false);
+  EXPECT_TRUE(rankings.empty());
 }
 
 TEST_F(FlowTest, WithoutADisplayTheProgramSaysSoAndEndsWithOne) {

@@ -1,0 +1,95 @@
+// The game programs' options: --name or --name=value, no short forms.
+#include "app/command_line.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+
+// A whole decimal number from 1 to kLargestScale, nothing before or after it.
+bool ReadScale(std::string_view text, int& scale) {
+  int value = 0;
+  const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (fault != std::errc() || end != text.data() + text.size() || value < 1 || value > kLargestScale) return false;
+  scale = value;
+  return true;
+}
+
+// An argument as the one-line reason quotes it: control characters shown as '?'.
+std::string Shown(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return shown;
+}
+
+}  // namespace
+
+CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view name = argv[i];
+    std::string_view value;
+    bool hasValue = false;
+    if (const size_t eq = name.find('='); name.starts_with("--") && eq != std::string_view::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      hasValue = true;
+    }
+    if (name == "--scale") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          error = "--scale needs a value (1 to 8)";
+          return CommandLineAction::Bad;
+        }
+        value = argv[++i];
+      }
+      int scale = 0;
+      if (!ReadScale(value, scale)) {
+        error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
+        return CommandLineAction::Bad;
+      }
+      options.scale = scale;
+      continue;
+    }
+    const bool flag = name == "--help" || name == "--version" || name == "--fullscreen" || name == "--window" ||
+                      name == "--mute";
+    if (!flag) {
+      error = name.starts_with("-") ? "unknown option " + Shown(name) : "unexpected argument '" + Shown(name) + "'";
+      return CommandLineAction::Bad;
+    }
+    if (hasValue) {
+      error = Shown(name) + " takes no value";
+      return CommandLineAction::Bad;
+    }
+    if (name == "--help") return CommandLineAction::Help;
+    if (name == "--version") return CommandLineAction::Version;
+    if (name == "--mute") {
+      options.mute = true;
+    } else {
+      options.fullscreen = name == "--fullscreen";
+    }
+  }
+  return CommandLineAction::Run;
+}
+
+std::string UsageText(const char* program) {
+  const std::string name = program;
+  return "Usage: " + name +
+         " [options]\n"
+         "Brakkel, a small arcade game: a chicken against mobs by the hundred.\n"
+         "\n"
+         "  --fullscreen   play on the whole screen\n"
+         "  --window       play in a window\n"
+         "  --scale N      show each pixel of the game as an N x N block, N from 1 to 8\n"
+         "                 (without it: the largest that fits the screen)\n"
+         "  --mute         no music\n"
+         "  --help         this text\n"
+         "  --version      the program's name and version\n"
+         "\n"
+         "Without options the game starts as it was left: scale, full screen and mute are\n"
+         "remembered in $XDG_CONFIG_HOME/brakkel/settings.ini (~/.config/brakkel/settings.ini\n"
+         "when XDG_CONFIG_HOME is not set). An option holds for its run only; what is changed\n"
+         "during a run is remembered.\n"
+         "See " +
+         name + "(6).\n";
+}

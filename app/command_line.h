@@ -1,0 +1,30 @@
+#pragma once
+// The game programs' command line: the options a run takes, read without touching anything.
+#include <optional>
+#include <string>
+
+// What the command line asks of one run; an option not given stays empty, and the
+// remembered settings decide.
+struct GameOptions {
+  std::optional<int> scale;  // 1 to 8
+  std::optional<bool> fullscreen;
+  std::optional<bool> mute;
+};
+
+enum class CommandLineAction {
+  Run,      // play, with the options read
+  Help,     // print the usage and stop
+  Version,  // print the name and version and stop
+  Bad,      // an unknown option or a bad value: the reason is in `error`
+};
+
+inline constexpr int kLargestScale = 8;
+
+// Reads the arguments after the program's name, left to right: --help and --version end
+// the reading where they stand; a later --fullscreen or --window overrides an earlier one,
+// and so does a later --scale. Values come as "--scale N" or "--scale=N". Bad gives a
+// one-line reason in `error`.
+CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error);
+
+// The usage text for --help, naming the program.
+std::string UsageText(const char* program);

@@ -1,0 +1,43 @@
+// A game program from its command line to its exit status.
+#include "app/program.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/game_flow.h"
+#include "app/settings.h"
+#include "platform/display.h"
+#include "platform/game_folder.h"
+#include "platform/music.h"
+
+// BRAKKEL_VERSION comes from the build (the CMake project's version).
+
+int RunGameProgram(const char* name, int argc, const char* const* argv, void (*enterFolder)()) {
+  GameOptions options;
+  std::string error;
+  switch (ReadCommandLine(argc, argv, options, error)) {
+    case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
+    case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
+    case CommandLineAction::Bad: std::fprintf(stderr, "%s: %s; see %s --help\n", name, error.c_str(), name); return 2;
+    case CommandLineAction::Run: break;
+  }
+
+  // The options hold for this run; the file keeps what the player chose before, and takes
+  // only what the player changes while playing (the full-screen key, the mute key).
+  const std::string settingsFile = platform::UserSettingsFile();
+  const Settings remembered = settingsFile.empty() ? Settings{} : LoadSettings(settingsFile);
+  const Settings started = SettingsForRun(remembered, options);
+  platform::ChooseWindow({started.scale, started.fullscreen});
+  platform::MuteMusic(started.mute);
+
+  enterFolder();
+  const int status = RunProgram();
+
+  const platform::WindowChoice window = platform::ChosenWindow();
+  const Settings ended{window.scale, window.fullscreen, platform::MusicMuted()};
+  // Nothing changed in play: the file is left as it was (and never made).
+  if (ended != started && !settingsFile.empty())
+    SaveSettings(settingsFile, SettingsAfterRun(remembered, started, ended));
+  return status;
+}

@@ -1,0 +1,153 @@
+// The game programs' options and the remembered settings file: what is read, what is
+// refused, and what is written back after a run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/settings.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct OptionsCase {
+  std::vector<const char*> args;  // after the program's name
+  CommandLineAction action;
+  GameOptions options;  // what Run reads
+};
+
+TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
+  const GameOptions none;
+  const std::vector<OptionsCase> cases = {
+      {{}, CommandLineAction::Run, none},
+      {{"--fullscreen", "--scale", "3", "--mute"}, CommandLineAction::Run, {3, true, true}},
+      {{"--scale=8", "--fullscreen", "--window"}, CommandLineAction::Run, {8, false, {}}},
+      {{"--window", "--scale", "1", "--scale=2"}, CommandLineAction::Run, {2, false, {}}},
+      {{"--help", "--no-such-option"}, CommandLineAction::Help, none},
+      {{"--scale", "4", "--version", "--scale", "0"}, CommandLineAction::Version, none},
+      {{"--no-such-option"}, CommandLineAction::Bad, none},
+      {{"-h"}, CommandLineAction::Bad, none},
+      {{"--no\nsuch"}, CommandLineAction::Bad, none},
+      {{"--scale", "2\n3"}, CommandLineAction::Bad, none},
+      {{"play"}, CommandLineAction::Bad, none},
+      {{"--scale"}, CommandLineAction::Bad, none},
+      {{"--scale="}, CommandLineAction::Bad, none},
+      {{"--scale", "0"}, CommandLineAction::Bad, none},
+      {{"--scale", "9"}, CommandLineAction::Bad, none},
+      {{"--scale", "-1"}, CommandLineAction::Bad, none},
+      {{"--scale", "3x"}, CommandLineAction::Bad, none},
+      {{"--scale", " 3"}, CommandLineAction::Bad, none},
+      {{"--scale", "99999999999999999999"}, CommandLineAction::Bad, none},
+      {{"--mute=yes"}, CommandLineAction::Bad, none},
+      {{"--fullscreen", "--help=1"}, CommandLineAction::Bad, none},
+  };
+  for (const OptionsCase& c : cases) {
+    std::vector<const char*> argv = {"soloplay"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::string label;
+    for (const char* arg : c.args) label += std::string(arg) + " ";
+    SCOPED_TRACE(label);
+    GameOptions options;
+    std::string error;
+    EXPECT_EQ(ReadCommandLine(static_cast<int>(argv.size()), argv.data(), options, error), c.action);
+    // Every refusal gives one line that says why; nothing else does.
+    EXPECT_EQ(error.empty(), c.action != CommandLineAction::Bad) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    if (c.action != CommandLineAction::Run) continue;
+    EXPECT_EQ(options.scale, c.options.scale);
+    EXPECT_EQ(options.fullscreen, c.options.fullscreen);
+    EXPECT_EQ(options.mute, c.options.mute);
+  }
+}
+
+TEST(Settings, OptionsHoldForTheirRunAndOnlyWhatThePlayerChangedIsKept) {
+  const Settings file{2, true, false};
+  // The options replace what they name, for the run.
+  EXPECT_EQ(SettingsForRun(file, {}), file);
+  EXPECT_EQ(SettingsForRun(file, {5, false, true}), (Settings{5, false, true}));
+  EXPECT_EQ(SettingsForRun(file, {{}, {}, true}), (Settings{2, true, true}));
+
+  // Started with --scale 5 --mute: nothing changed in play keeps the file as it was.
+  const Settings started{5, true, true};
+  EXPECT_EQ(SettingsAfterRun(file, started, started), file);
+  // The player left full screen and turned the music back on: those two are kept, and the
+  // option's scale is not.
+  EXPECT_EQ(SettingsAfterRun(file, started, {5, false, false}), (Settings{2, false, false}));
+  EXPECT_EQ(SettingsAfterRun(file, started, {3, true, true}), (Settings{3, true, false}));
+}
+
+TEST(Settings, KeptInAFileTheyAreReadBackAndAHandWrittenOneIsRead) {
+  TempFolder folder("brakkel_settings");
+  const std::string path = (folder.path() / "config/brakkel/settings.ini").string();
+  // A missing file: the defaults, without a word.
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadSettings(path), Settings{});
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  for (const Settings& kept : {Settings{7, true, true}, Settings{0, false, false}, Settings{1, false, true}}) {
+    ASSERT_TRUE(SaveSettings(path, kept));
+    EXPECT_EQ(LoadSettings(path), kept);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()), fs::directory_iterator()), 1)
+      << "a temporary file was left";
+
+  Settings read;
+  std::string error;
+  EXPECT_TRUE(ParseSettings("# mine\r\n\r\n  scale = 4 \r\nmute\t=\ttrue\nfullscreen=true", read, error)) << error;
+  EXPECT_EQ(read, (Settings{4, true, true}));
+
+  // A file where the folder should be cannot be written, and says so.
+  const std::string blocked = (folder.path() / "file/settings.ini").string();
+  std::ofstream(folder.path() / "file") << "x";
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(SaveSettings(blocked, Settings{}));
+  EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(Settings, ADamagedFileIsIgnoredWithOneLineOnStandardError) {
+  TempFolder folder("brakkel_settings");
+  const fs::path path = folder.path() / "settings.ini";
+  std::string garbage;
+  for (int i = 0; i < 600; ++i) garbage += static_cast<char>((i * 151 + 7) % 256);
+  const std::vector<std::string> damaged = {
+      garbage,
+      std::string("scale=2\0mute=true\n", 19),
+      "scale=2\n# " + std::string(kSettingsLineCap, 'x') + "\n",
+      std::string(kSettingsFileCap + 1, '\n'),
+      "scale=9\n",
+      "scale=-1\n",
+      "scale=2.5\n",
+      "scale=\n",
+      "fullscreen=yes\n",
+      "mute=TRUE\n",
+      "volume=3\n",
+      "[brakkel]\nscale=2\n",
+      "scale=2\nmute=true\nfullscreen",
+  };
+  for (const std::string& text : damaged) {
+    SCOPED_TRACE(text.substr(0, 40));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    ::testing::internal::CaptureStderr();
+    // The good lines before a fault count for nothing: the whole file is ignored.
+    EXPECT_EQ(LoadSettings(path.string()), Settings{});
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find(path.string()), std::string::npos) << said;
+  }
+
+  // Something that is not a file under the name is met the same way.
+  fs::remove(path);
+  fs::create_directory(path);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadSettings(path.string()), Settings{});
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+}  // namespace
