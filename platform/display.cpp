@@ -34,6 +34,7 @@ bool StartVideo() {
     return false;
   }
   videoStarted = true;
+  StartGamepads();
   return true;
 }
 
@@ -79,6 +80,7 @@ void CloseDisplay() {
   DestroyGameWindow();
   if (closedWindow) SDL_DestroyWindow(closedWindow);
   closedWindow = nullptr;
+  StopGamepads();
   if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   videoStarted = false;
 }

@@ -162,12 +162,17 @@ int32_t PackPoint(int x, int y) {
 }
 
 void Translate(const SDL_Event& e) {
+  PadMessages pad;
+  const bool padAlone = TranslatePadEvent(e, pad);
+  for (int i = 0; i < pad.count && pendingCount < kPendingCap; ++i) pending[pendingCount++] = pad.list[i];
+  if (padAlone) return;
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       const SDL_Keysym& keysym = e.key.keysym;
       const bool down = e.type == SDL_KEYDOWN;
       keyModifiers = keysym.mod;
+      if (down && e.key.repeat == 0) ActOnComfortKey(e.key);
       shiftInEvent = (keysym.mod & KMOD_SHIFT) != 0;
       if (keysym.scancode <= SDL_SCANCODE_UNKNOWN || keysym.scancode >= SDL_NUM_SCANCODES) return;
       // A held key repeats and is released as it was pressed.
