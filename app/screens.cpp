@@ -9,6 +9,7 @@
 #include "gfx/sprite.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/gamepad.h"
 #include "wire/texts.h"
 
 const MenuArea MenuAreas[kMenuAreaCount] = {
@@ -99,6 +100,12 @@ int32_t RunModeMenu() {
   bool drawn = false;
   int32_t drawnX = 0, drawnY = 0, drawnButton = 0;
   uint32_t drawnAt = 0;
+  // A pad's up and down move the pointer from picture to picture, its south button clicks.
+  platform::PadPoint centres[kMenuAreaCount];
+  for (int i = 0; i < kMenuAreaCount; ++i) {
+    centres[i] = {(MenuAreas[i].left + MenuAreas[i].right) / 2, (MenuAreas[i].top + MenuAreas[i].bottom) / 2};
+  }
+  platform::SetPadPointerPoints(centres, kMenuAreaCount);
   while (running) {
     PumpMessages();
     if (InputState.quit == 1) running = false;
@@ -123,5 +130,6 @@ int32_t RunModeMenu() {
     }
     if (running) platform::WaitForMessage(owed ? kMenuFrameMs - sinceDrawn : kMenuIdleMs);
   }
+  platform::SetPadPointerPoints(nullptr, 0);
   return result;
 }

@@ -35,6 +35,7 @@ bool StartVideo() {
     return false;
   }
   videoStarted = true;
+  StartGamepads();
   return true;
 }
 
@@ -81,6 +82,7 @@ void CloseDisplay() {
   InputMethodClose();
   if (closedWindow) SDL_DestroyWindow(closedWindow);
   closedWindow = nullptr;
+  StopGamepads();
   if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   videoStarted = false;
 }

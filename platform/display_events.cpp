@@ -241,9 +241,14 @@ void DeliverComposition(const char* utf8, int cursor) {
 namespace {
 
 void Translate(const SDL_Event& e) {
+  PadMessages pad;
+  const bool padAlone = TranslatePadEvent(e, pad);
+  for (int i = 0; i < pad.count && pendingCount < kPendingCap; ++i) pending[pendingCount++] = pad.list[i];
+  if (padAlone) return;
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
+      if (e.type == SDL_KEYDOWN && e.key.repeat == 0) ActOnComfortKey(e.key);
       // An edit's keys go to the input method first; what it gives is delivered meanwhile.
       if (!InputMethodKey(e.key)) TranslateKey(e.key);
       return;

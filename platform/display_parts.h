@@ -1,6 +1,13 @@
 #pragma once
 // Shared by the display's files only: the window's life (display.cpp), SDL's events turned
-// into messages (display_events.cpp) and presentation (display_present.cpp).
+// into messages (display_events.cpp), presentation (display_present.cpp), the game
+// controllers (gamepad.cpp) and the keys of comfort (comfort_keys.cpp).
+#include <cstdint>
+
+#include "platform/display.h"
+
+union SDL_Event;
+struct SDL_KeyboardEvent;
 
 namespace platform {
 
@@ -17,5 +24,23 @@ void StartWindowInput();
 void SendWholeWindowNext();
 // The window's surface went with its window: the next one is new, and gets the whole picture.
 void ForgetWindowSurface();
+
+// The 640x480 frame the window shows (dialogs aside), or null before the first.
+const uint16_t* ShownFrame();
+
+// Game controllers: their subsystem started with the display, each opened as it comes.
+void StartGamepads();
+void StopGamepads();
+// The messages a controller's event gives. True when the event was the controller's alone;
+// the pointer's moves and the window's loss of focus are looked at and go on.
+inline constexpr int kPadMessageCap = 16;
+struct PadMessages {
+  Message list[kPadMessageCap];
+  int count = 0;
+};
+bool TranslatePadEvent(const SDL_Event& e, PadMessages& out);
+
+// M (mute the music) and F12 (save the picture shown), acted on as their keys go down.
+void ActOnComfortKey(const SDL_KeyboardEvent& key);
 
 }  // namespace platform

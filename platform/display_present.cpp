@@ -20,6 +20,8 @@ SDL_Surface* lastSurface = nullptr;
 bool wholeWindowDue = true;
 // How many pictures were sent to the window.
 uint32_t presentedPictures = 0;
+// The frame last sent to the window (its owner keeps it until it draws the next).
+const uint16_t* shownFrame = nullptr;
 
 }  // namespace
 
@@ -114,6 +116,7 @@ void Present(const uint16_t* frame) {
   SDL_Surface* surface = WindowSurface();
   if (!surface) return;
   ++presentedPictures;
+  shownFrame = frame;
   if (DialogsShown() || surface->format->format != SDL_PIXELFORMAT_RGB888) {
     PresentUnderDialogs(frame, surface);
     return;
@@ -139,6 +142,8 @@ void PresentOffscreen() { Present(offscreen); }
 void PresentFrame(const uint16_t* frame) { Present(frame); }
 
 uint32_t PicturesSent() { return presentedPictures; }
+
+const uint16_t* ShownFrame() { return shownFrame; }
 
 void SendWholeWindowNext() { wholeWindowDue = true; }
 

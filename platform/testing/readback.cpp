@@ -2,6 +2,7 @@
 #include "platform/testing/readback.h"
 
 #include <SDL.h>
+#include <SDL_image.h>
 
 #include <cstring>
 
@@ -31,5 +32,17 @@ const uint32_t* ShownPixels() {
 uint32_t PresentedPictures() { return PicturesSent(); }
 
 bool TextInputOn() { return SDL_IsTextInputActive() == SDL_TRUE || InputMethodActive(); }
+
+bool LoadPictureFile(const char* path, std::vector<uint32_t>& pixels, int& width, int& height) {
+  SDL_Surface* picture = IMG_Load(path);
+  if (!picture) return false;
+  width = picture->w;
+  height = picture->h;
+  pixels.assign(static_cast<size_t>(width) * height, 0);
+  const bool ok = SDL_ConvertPixels(width, height, picture->format->format, picture->pixels, picture->pitch,
+                                    SDL_PIXELFORMAT_RGB888, pixels.data(), width * 4) == 0;
+  SDL_FreeSurface(picture);
+  return ok;
+}
 
 }  // namespace platform

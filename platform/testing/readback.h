@@ -1,6 +1,7 @@
 #pragma once
 // What the game window shows, read back for tests.
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -10,5 +11,8 @@ const uint32_t* ShownPixels();
 uint32_t PresentedPictures();
 // True while typing goes through the input method (an edit of a dialog has the focus).
 bool TextInputOn();
+// The pixels of a picture file (PNG) as XRGB8888, top row first, with its size; false when
+// it cannot be read.
+bool LoadPictureFile(const char* path, std::vector<uint32_t>& pixels, int& width, int& height);
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -17,7 +18,9 @@
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/music.h"
 #include "platform/testing/input.h"
+#include "platform/testing/pad.h"
 #include "platform/testing/readback.h"
 #include "ranking/dialogs.h"
 #include "res/dialog_templates.h"
@@ -331,6 +334,53 @@ TEST_F(DialogTest, APaintRequestShowsTheLastFrameAgainWithTheDialog) {
                        });
   // The off-screen picture still holds the game's frame alone.
   for (int i = 0; i < kScreenPixels; ++i) ASSERT_EQ(OffscreenPixels()[i], GamePixel(i)) << i;
+}
+
+TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthButtonConfirms) {
+  TempFolder folder("brakkel-devices");
+  folder.Enter();
+  ASSERT_TRUE(PlugInVirtualPad());
+  const bool muted = MusicMuted();
+  std::string said;
+  Play(ShowNameDialog, {[] {
+                          PushKey('M', true);
+                          PushText("m");
+                          PushKey('M', false);
+                        },
+                        [&] {
+                          EXPECT_EQ(DialogText(nameDialogHandle), "m");
+                          EXPECT_EQ(MusicMuted(), muted);
+                          testing::internal::CaptureStdout();
+                          Press(VK_F1 + 11);
+                        },
+                        [&] {
+                          said = testing::internal::GetCapturedStdout();
+                          const std::filesystem::directory_iterator files(folder.path() / "screenshots");
+                          ASSERT_NE(files, std::filesystem::directory_iterator());
+                          const std::filesystem::path file = files->path();
+                          EXPECT_NE(said.find(file.string()), std::string::npos) << said;
+                          std::vector<uint32_t> pixels;
+                          int width = 0, height = 0;
+                          ASSERT_TRUE(LoadPictureFile(file.c_str(), pixels, width, height));
+                          ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenPixels));
+                          const uint32_t* shown = ShownPixels();
+                          const DialogRect box = DialogWindowRect(nameDialogHandle);
+                          int dialogPixels = 0;
+                          for (int i = 0; i < kScreenPixels; ++i) {
+                            ASSERT_EQ(pixels[i] & 0xFFFFFF, shown[i] & 0xFFFFFF) << "pixel " << i;
+                            dialogPixels += Inside(box, i % kScreenWidth, i / kScreenWidth) &&
+                                            (pixels[i] & 0xFFFFFF) != WidenRgb555(GamePixel(i));
+                          }
+                          EXPECT_GT(dialogPixels, box.width * box.height * 9 / 10);  // the dialog is in the picture
+                          PressPadButton(PadButton::South, true);
+                        }});
+  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_STREQ(playerName, "m");
+  PressPadButton(PadButton::South, false);
+  PumpMessages();
+  EXPECT_EQ(InputState.keyDown[VK_RETURN], 0);
+  EXPECT_EQ(InputState.keyDown[VK_SPACE], 0);
+  UnplugVirtualPad();
 }
 
 TEST_F(DialogTest, KeysGoToTheDialogSoAKeyReleasedThereStaysDown) {

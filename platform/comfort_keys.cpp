@@ -1,0 +1,88 @@
+// Keys of comfort the game itself does not use: M mutes and unmutes the music, F12 saves the
+// picture shown. Their keys still reach the game as every key does.
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/display_parts.h"
+#include "platform/input_method.h"
+#include "platform/internal.h"
+#include "platform/music.h"
+
+namespace platform {
+namespace {
+
+// The picture as the player sees it: the frame shown, with the open dialogs over it.
+uint32_t shot[kScreenPixels];
+
+// screenshots/YYYYMMDD-HHMMSS.png in the game folder (the working directory), with -2, -3 ...
+// when a picture of that second is already there. Empty when none is free.
+std::string FreeName(std::error_code& error) {
+  const std::filesystem::path folder = std::filesystem::absolute("screenshots", error);
+  if (error) return {};
+  std::filesystem::create_directories(folder, error);
+  if (error) return {};
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  for (int n = 1; n < 1000; ++n) {
+    std::string name = stamp;
+    if (n > 1) name += "-" + std::to_string(n);
+    const std::filesystem::path path = folder / (name + ".png");
+    if (!std::filesystem::exists(path, error) && !error) return path.string();
+    if (error) return {};
+  }
+  error = std::make_error_code(std::errc::file_exists);
+  return {};
+}
+
+void SaveScreenshot() {
+  const uint16_t* frame = ShownFrame();
+  if (frame) {
+    WidenRgb555Frame(frame, shot);
+  } else {
+    std::memset(shot, 0, sizeof shot);  // nothing shown yet: the window is black
+  }
+  if (DialogsShown()) ComposeDialogs(shot, kScreenWidth);
+  std::error_code error;
+  const std::string path = FreeName(error);
+  if (path.empty()) {
+    std::fprintf(stderr, "brakkel: no screenshot: the folder screenshots cannot be had: %s\n", error.message().c_str());
+    return;
+  }
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(shot, kScreenWidth, kScreenHeight, 32, kScreenWidth * 4,
+                                                            SDL_PIXELFORMAT_RGB888);
+  const bool saved = surface && IMG_SavePNG(surface, path.c_str()) == 0;
+  if (surface) SDL_FreeSurface(surface);
+  if (!saved) {
+    std::fprintf(stderr, "brakkel: no screenshot: %s cannot be written: %s\n", path.c_str(), SDL_GetError());
+    return;
+  }
+  std::printf("screenshot: %s\n", path.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void ActOnComfortKey(const SDL_KeyboardEvent& key) {
+  if (key.keysym.scancode == SDL_SCANCODE_F12) {
+    SaveScreenshot();
+    return;
+  }
+  // M types while an edit of a dialog has the focus; with Ctrl or Alt it is another key.
+  if (key.keysym.scancode == SDL_SCANCODE_M && !(key.keysym.mod & (KMOD_CTRL | KMOD_ALT)) && !SDL_IsTextInputActive() &&
+      !InputMethodActive()) {
+    MuteMusic(!MusicMuted());
+  }
+}
+
+}  // namespace platform
