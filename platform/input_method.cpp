@@ -11,6 +11,7 @@
 #include "platform/internal.h"
 
 namespace platform {
+
 namespace {
 
 std::unique_ptr<InputMethodClient> client;

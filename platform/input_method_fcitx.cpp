@@ -1,11 +1,9 @@
 // The fcitx client (fcitx5, and fcitx 4 through the same interface) on the session bus: an
 // input context that shows its composition through the game, and the signals it sends back.
-#include <systemd/sd-bus.h>
-
 #include <cstring>
 #include <string>
 
-#include "platform/input_method.h"
+#include "platform/input_method_bus.h"
 
 namespace platform {
 namespace {
@@ -16,69 +14,36 @@ constexpr const char* kMethod = "org.fcitx.Fcitx.InputMethod1";
 constexpr const char* kContext = "org.fcitx.Fcitx.InputContext1";
 constexpr uint64_t kCapPreedit = 1u << 1;
 constexpr uint64_t kCapFormattedPreedit = 1u << 4;
-constexpr uint64_t kCallTimeoutUsec = 3'000'000;
 // fcitx takes X's key codes, the kernel's plus 8.
 constexpr uint32_t kXKeycodeOffset = 8;
 
-class FcitxClient : public InputMethodClient {
+class FcitxClient : public BusInputContext {
  public:
-  ~FcitxClient() override {
-    if (bus_ && !path_.empty()) Call("DestroyIC");
-    sd_bus_slot_unref(slot_);
-    sd_bus_flush_close_unref(bus_);
-  }
+  FcitxClient() : BusInputContext(kService, kContext, "DestroyIC") {}
 
   bool Open() {
     if (sd_bus_open_user(&bus_) < 0) return false;
     sd_bus_set_method_call_timeout(bus_, kCallTimeoutUsec);
     sd_bus_message* reply = nullptr;
-    const char* path = nullptr;
     int r = sd_bus_call_method(bus_, kService, kPath, kMethod, "CreateInputContext", nullptr, &reply, "a(ss)", 1,
                                "program", "brakkel");
-    if (r >= 0) r = sd_bus_message_read(reply, "o", &path);
-    if (r >= 0 && path) path_ = path;
-    sd_bus_message_unref(reply);
-    if (path_.empty()) return false;
-    if (sd_bus_match_signal(bus_, &slot_, nullptr, path_.c_str(), kContext, nullptr, OnSignal, this) < 0) return false;
-    return sd_bus_call_method(bus_, kService, path_.c_str(), kContext, "SetCapability", nullptr, nullptr, "t",
+    return TakeContext(r, reply, OnSignal) &&
+           sd_bus_call_method(bus_, kService, path_.c_str(), kContext, "SetCapability", nullptr, nullptr, "t",
                               kCapPreedit | kCapFormattedPreedit) >= 0;
   }
 
-  bool Focus(bool in) override { return Call(in ? "FocusIn" : "FocusOut") && Drain(); }
-
   int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
     sd_bus_message* reply = nullptr;
-    int taken = 0;
     int r = sd_bus_call_method(bus_, kService, path_.c_str(), kContext, "ProcessKeyEvent", nullptr, &reply, "uuubu",
                                keysym, keycode ? keycode + kXKeycodeOffset : 0, state, release ? 1 : 0, 0u);
-    if (r >= 0) r = sd_bus_message_read(reply, "b", &taken);
-    sd_bus_message_unref(reply);
-    // What came while the key was worked on (a commit, a key handed back) goes first.
-    if (r < 0 || !Drain()) return -1;
-    return taken ? 1 : 0;
+    return KeyAnswer(r, reply);
   }
 
   void Caret(int x, int y, int w, int h) override {
     sd_bus_call_method(bus_, kService, path_.c_str(), kContext, "SetCursorRect", nullptr, nullptr, "iiii", x, y, w, h);
   }
 
-  bool Pump() override {
-    bool any = false;
-    while (sd_bus_process(bus_, nullptr) > 0) any = true;
-    return any;
-  }
-
  private:
-  bool Call(const char* method) {
-    return sd_bus_call_method(bus_, kService, path_.c_str(), kContext, method, nullptr, nullptr, "") >= 0;
-  }
-  bool Drain() {
-    int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0) {
-    }
-    return r >= 0;
-  }
-
   // The composition comes as styled pieces; the game shows their text run together.
   static void Preedit(sd_bus_message* m) {
     std::string text;
@@ -114,10 +79,6 @@ class FcitxClient : public InputMethodClient {
     }
     return 0;
   }
-
-  sd_bus* bus_ = nullptr;
-  sd_bus_slot* slot_ = nullptr;
-  std::string path_;
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The IBus client: its own bus (the address from IBUS_ADDRESS or the file ibus-daemon leaves
 // for this display), or IBus's portal on the session bus inside a sandbox; an input context
 // that shows its composition through the game, and the signals it sends back.
-#include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/input_method.h"
+#include "platform/input_method_bus.h"
 
 namespace platform {
 namespace {
@@ -20,8 +19,6 @@ constexpr const char* kPath = "/org/freedesktop/IBus";
 constexpr const char* kContext = "org.freedesktop.IBus.InputContext";
 constexpr uint32_t kCapPreeditText = 1u << 0;
 constexpr uint32_t kCapFocus = 1u << 3;
-// An input method that does not answer a key in this time is taken as gone.
-constexpr uint64_t kCallTimeoutUsec = 3'000'000;
 
 std::string Trimmed(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
@@ -95,17 +92,12 @@ bool ReadText(sd_bus_message* m, const char** text) {
   return sd_bus_message_exit_container(m) >= 0 && sd_bus_message_exit_container(m) >= 0;
 }
 
-class IbusClient : public InputMethodClient {
+class IbusClient : public BusInputContext {
  public:
-  ~IbusClient() override {
-    if (bus_ && !path_.empty()) Call("Destroy");
-    sd_bus_slot_unref(slot_);
-    sd_bus_flush_close_unref(bus_);
-  }
+  IbusClient() : BusInputContext(kService, kContext, "Destroy") {}
 
   bool Open() {
     std::string address = Address();
-    const char* service = kService;
     if (!address.empty()) {
       if (sd_bus_new(&bus_) < 0 || sd_bus_set_address(bus_, address.c_str()) < 0 ||
           sd_bus_set_bus_client(bus_, 1) < 0 || sd_bus_start(bus_) < 0) {
@@ -115,36 +107,23 @@ class IbusClient : public InputMethodClient {
       // No daemon for this display: inside a sandbox IBus answers on the session bus. Outside
       // one the portal is not asked, as asking could start it for nothing.
       if (access("/.flatpak-info", F_OK) != 0 || sd_bus_open_user(&bus_) < 0) return false;
-      service = kPortalService;
+      service_ = kPortalService;
     }
-    service_ = service;
     sd_bus_set_method_call_timeout(bus_, kCallTimeoutUsec);
     sd_bus_message* reply = nullptr;
-    const char* path = nullptr;
-    const char* iface = service == kPortalService ? "org.freedesktop.IBus.Portal" : kService;
-    int r = sd_bus_call_method(bus_, service, kPath, iface, "CreateInputContext", nullptr, &reply, "s", "brakkel");
-    if (r >= 0) r = sd_bus_message_read(reply, "o", &path);
-    if (r >= 0 && path) path_ = path;
-    sd_bus_message_unref(reply);
-    if (path_.empty()) return false;
-    if (sd_bus_match_signal(bus_, &slot_, nullptr, path_.c_str(), kContext, nullptr, OnSignal, this) < 0) return false;
-    return CallWith("SetCapabilities", kCapPreeditText | kCapFocus);
+    const char* iface = service_ == kPortalService ? "org.freedesktop.IBus.Portal" : kService;
+    int r = sd_bus_call_method(bus_, service_, kPath, iface, "CreateInputContext", nullptr, &reply, "s", "brakkel");
+    return TakeContext(r, reply, OnSignal) &&
+           sd_bus_call_method(bus_, service_, path_.c_str(), kContext, "SetCapabilities", nullptr, nullptr, "u",
+                              kCapPreeditText | kCapFocus) >= 0;
   }
-
-  bool Focus(bool in) override { return Call(in ? "FocusIn" : "FocusOut") && Drain(); }
 
   int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
     if (release) state |= kReleaseMask;
     sd_bus_message* reply = nullptr;
-    int taken = 0;
     int r = sd_bus_call_method(bus_, service_, path_.c_str(), kContext, "ProcessKeyEvent", nullptr, &reply, "uuu",
                                keysym, keycode, state);
-    if (r >= 0) r = sd_bus_message_read(reply, "b", &taken);
-    sd_bus_message_unref(reply);
-    // What the engine sent while it worked on the key (a commit, a key handed back) comes
-    // before the key's own effect.
-    if (r < 0 || !Drain()) return -1;
-    return taken ? 1 : 0;
+    return KeyAnswer(r, reply);
   }
 
   void Caret(int x, int y, int w, int h) override {
@@ -152,26 +131,7 @@ class IbusClient : public InputMethodClient {
                        h);
   }
 
-  bool Pump() override {
-    bool any = false;
-    while (sd_bus_process(bus_, nullptr) > 0) any = true;
-    return any;
-  }
-
  private:
-  bool Call(const char* method) {
-    return sd_bus_call_method(bus_, service_, path_.c_str(), kContext, method, nullptr, nullptr, "") >= 0;
-  }
-  bool CallWith(const char* method, uint32_t value) {
-    return sd_bus_call_method(bus_, service_, path_.c_str(), kContext, method, nullptr, nullptr, "u", value) >= 0;
-  }
-  bool Drain() {
-    int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0) {
-    }
-    return r >= 0;
-  }
-
   static int OnSignal(sd_bus_message* m, void* /*self*/, sd_bus_error* /*error*/) {
     const char* member = sd_bus_message_get_member(m);
     if (!member) return 0;
@@ -197,11 +157,6 @@ class IbusClient : public InputMethodClient {
     }
     return 0;
   }
-
-  sd_bus* bus_ = nullptr;
-  sd_bus_slot* slot_ = nullptr;
-  const char* service_ = kService;
-  std::string path_;
 };
 
 }  // namespace
