@@ -22,6 +22,9 @@ bool ShiftHeld();
 // The virtual-key code of an SDL key (0: one the game does not know); the keypad's digits
 // and point give the number keys with NumLock on, else the navigation keys printed on them.
 uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
+// Where the latest presentation put the picture in the window's surface.
+struct PictureRect;
+const PictureRect& ShownPicture();
 // How many pictures have been sent to the window so far.
 uint32_t PicturesSent();
 
