@@ -8,6 +8,8 @@
 #   BRAKKEL_CPU_SECONDS: seconds per figure (default 6, at least 5).
 #   BRAKKEL_BUILD_DIR: the build to measure (default build/).
 # Needs a build: bin/soloplay, bin/stageview and data/ in it.
+# The first scenes run on a 1024x768 screen (the picture at 1x); the last on a 1920x1080
+# screen under openbox (2x, then F11 for the whole screen), left out without openbox.
 #
 # The figures run in scenes: one program started once, its screens measured in the order a
 # player meets them. To add a figure, write a figure_* function that brings the program to
