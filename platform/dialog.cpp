@@ -111,7 +111,8 @@ void Refresh(Dialog* d) {
     SDL_Rect spot{x, y, 1, kCell};
     if (std::memcmp(&spot, &inputSpot, sizeof spot) != 0) {
       inputSpot = spot;
-      SDL_SetTextInputRect(&spot);
+      SDL_Rect inWindow = ClientRectInWindow(spot);
+      SDL_SetTextInputRect(&inWindow);
       InputMethodCaret(spot);
     }
   }

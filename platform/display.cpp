@@ -19,7 +19,6 @@ SDL_Window* window = nullptr;
 // The window the player closed: hidden, and destroyed only when the display closes.
 SDL_Window* closedWindow = nullptr;
 bool videoStarted = false;
-WindowChoice chosen;
 
 }  // namespace
 
@@ -59,8 +58,9 @@ bool OpenWindow(const char* captionCp949) {
   DestroyGameWindow();
   char caption[256];
   Cp949ToUtf8(captionCp949, std::strlen(captionCp949), caption, sizeof caption);
-  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kScreenWidth, kScreenHeight,
-                            SDL_WINDOW_SHOWN);
+  const WindowOpening opening = OpeningWindow();
+  window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, opening.width, opening.height,
+                            opening.flags);
   if (!window) {
     std::fprintf(stderr, "brakkel: the game window cannot be opened: %s\n", SDL_GetError());
     return false;
@@ -70,10 +70,6 @@ bool OpenWindow(const char* captionCp949) {
   StartWindowInput();
   return true;
 }
-
-void ChooseWindow(const WindowChoice& choice) { chosen = choice; }
-
-WindowChoice ChosenWindow() { return chosen; }
 
 bool WindowOpen() { return window != nullptr; }
 

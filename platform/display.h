@@ -57,7 +57,10 @@ struct Message {
   char text[32] = {};
 };
 
-// How the window shows the 640x480 picture. Takes effect at the next OpenWindow.
+// How the window shows the 640x480 picture. Takes effect at the next OpenWindow; F11 and
+// Alt+Enter switch `fullscreen` while the window is open (the whole screen as the desktop
+// has it, the picture centred at its largest whole multiple). A window the player resizes
+// keeps the picture at the largest multiple that fits, with black bars; that is no choice.
 struct WindowChoice {
   int scale = 0;  // each game pixel as a scale x scale block; 0: the largest that fits the desktop
   bool fullscreen = false;
@@ -65,8 +68,10 @@ struct WindowChoice {
 void ChooseWindow(const WindowChoice& choice);
 WindowChoice ChosenWindow();
 
-// Opens the display and a window with a fixed 640x480 client area, sends WM_CREATE
-// through the queue. Returns false when no window can be made.
+// Opens the display and a resizable window showing the 640x480 picture at the chosen multiple
+// (each game pixel a square block), sends WM_CREATE through the queue. Mouse messages carry
+// the picture's own coordinates at any size; a position on a black bar is outside the
+// picture. Returns false when no window can be made.
 bool OpenWindow(const char* captionCp949);
 // True from OpenWindow until the user closes the window.
 bool WindowOpen();

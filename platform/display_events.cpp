@@ -248,7 +248,10 @@ void Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-      if (e.type == SDL_KEYDOWN && e.key.repeat == 0) ActOnComfortKey(e.key);
+      if (e.type == SDL_KEYDOWN) {
+        if (e.key.repeat == 0) ActOnComfortKey(e.key);
+        WindowKeyPressed(e.key.keysym.scancode, e.key.keysym.mod, e.key.repeat != 0);
+      }
       // An edit's keys go to the input method first; what it gives is delivered meanwhile.
       if (!InputMethodKey(e.key)) TranslateKey(e.key);
       return;
@@ -261,21 +264,26 @@ void Translate(const SDL_Event& e) {
       if (e.motion.windowID != 0 && GameWindow() && e.motion.windowID != SDL_GetWindowID(GameWindow())) {
         return;
       }
-      // Only moves over the client area move the pointer. With the button held SDL reports
-      // moves outside the window, and a pointer that leaves as a move to the edge just before
-      // the leave: neither is a place over the game's picture.
-      if (e.motion.x < 0 || e.motion.y < 0 || e.motion.x >= kScreenWidth || e.motion.y >= kScreenHeight) {
+      {
+        // Only moves over the picture move the pointer. With the button held SDL reports moves
+        // outside the window, and a pointer that leaves as a move to the edge just before the
+        // leave: neither is a place over the game's picture, and nor is a black bar.
+        int x = 0, y = 0;
+        if (!PointerToClient(e.motion.x, e.motion.y, x, y)) return;
+        if (PointerLeavesNext()) return;
+        Queue(WM_MOUSEMOVE, 0, PackPoint(x, y));
         return;
       }
-      if (PointerLeavesNext()) return;
-      Queue(WM_MOUSEMOVE, 0, PackPoint(e.motion.x, e.motion.y));
-      return;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEBUTTONUP: {
       if (e.button.button != SDL_BUTTON_LEFT) return;
-      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, PackPoint(e.button.x, e.button.y));
+      int x = 0, y = 0;
+      PointerToClient(e.button.x, e.button.y, x, y);  // on a bar: a place outside the picture
+      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, PackPoint(x, y));
       return;
+    }
     case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) WindowResized();
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
         SendWholeWindowNext();  // the next present sends the whole picture
         Queue(WM_PAINT, 0, 0);

@@ -1,10 +1,12 @@
 #pragma once
 // Shared by the display's files only: the window's life (display.cpp), SDL's events turned
-// into messages (display_events.cpp), presentation (display_present.cpp), the game
-// controllers (gamepad.cpp) and the keys of comfort (comfort_keys.cpp).
+// into messages (display_events.cpp), presentation (display_present.cpp), the window's
+// size with the picture's place in it (display_scale.cpp), the game controllers
+// (gamepad.cpp) and the keys of comfort (comfort_keys.cpp).
 #include <cstdint>
 
 #include "platform/display.h"
+#include "platform/picture_fit.h"
 
 union SDL_Event;
 struct SDL_KeyboardEvent;
@@ -42,5 +44,23 @@ bool TranslatePadEvent(const SDL_Event& e, PadMessages& out);
 
 // M (mute the music) and F12 (save the picture shown), acted on as their keys go down.
 void ActOnComfortKey(const SDL_KeyboardEvent& key);
+
+// The size and SDL window flags a new window opens with, from the player's choice and the
+// desktop's usable area.
+struct WindowOpening {
+  int width = kScreenWidth;
+  int height = kScreenHeight;
+  uint32_t flags = 0;
+};
+WindowOpening OpeningWindow();
+// The window's size changed (or may have): the picture is placed again at the next present.
+void WindowResized();
+// The picture's place in a window surface of the given size, for this presentation.
+const PictureRect& PlacePictureInSurface(int surfaceWidth, int surfaceHeight);
+// F11, or Alt with Enter, pressed: switches between the window and the whole screen.
+void WindowKeyPressed(int scancode, uint16_t modifiers, bool repeat);
+// A pointer position in the window's units mapped to the picture's pixel under it; false on
+// a bar or outside the window.
+bool PointerToClient(int x, int y, int& clientX, int& clientY);
 
 }  // namespace platform

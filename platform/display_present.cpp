@@ -1,5 +1,6 @@
 // Presentation: the off-screen surface, the widening of its RGB555 pixels, and showing a
-// frame in the window (with the open dialogs over it), sending only the rows that changed.
+// frame in the window at its multiple (with the open dialogs over it), sending only the rows
+// that changed.
 #include <SDL.h>
 
 #include <cstring>
@@ -41,15 +42,32 @@ inline uint32_t Widen(uint32_t pixel) {
   return spread | (spread >> 5 & 0x070707);
 }
 
-// Converts one row straight into the window's row; true when any of its pixels changed.
-bool WidenRowInto(const uint16_t* row, uint32_t* windowRow) {
+inline uint32_t Wide(uint16_t pixel) { return Widen(pixel); }
+inline uint32_t Wide(uint32_t pixel) { return pixel; }
+
+// Writes one picture row into the window's row, each pixel as `scale` pixels (kScale when
+// known at compile time, so the common multiples get loops of their own); true when any of
+// them changed.
+template <int kScale, typename Pixel>
+bool ScaleRowInto(const Pixel* row, uint32_t* windowRow, int scale) {
+  const int s = kScale > 0 ? kScale : scale;
   uint32_t changed = 0;
   for (int x = 0; x < kScreenWidth; ++x) {
-    const uint32_t wide = Widen(row[x]);
-    changed |= wide ^ windowRow[x];
-    windowRow[x] = wide;
+    const uint32_t wide = Wide(row[x]);
+    uint32_t* block = windowRow + x * s;
+    changed |= wide ^ block[0];
+    for (int k = 0; k < s; ++k) block[k] = wide;
   }
   return changed != 0;
+}
+
+template <typename Pixel>
+bool RowInto(const Pixel* row, uint32_t* windowRow, int scale) {
+  switch (scale) {
+    case 1: return ScaleRowInto<1>(row, windowRow, 1);
+    case 2: return ScaleRowInto<2>(row, windowRow, 2);
+    default: return ScaleRowInto<0>(row, windowRow, scale);
+  }
 }
 
 // The rows sent to the window system, joined into bands of neighbouring rows.
@@ -57,76 +75,100 @@ struct ChangedRows {
   static constexpr int kMaxBands = 16;
   SDL_Rect bands[kMaxBands];
   int count = 0;
+  int left = 0, width = kScreenWidth;
 
-  void Add(int y) {
+  void Add(int y, int height) {
     if (count > 0 && bands[count - 1].y + bands[count - 1].h == y) {
-      ++bands[count - 1].h;  // the row joins the band above it
+      bands[count - 1].h += height;  // the rows join the band above them
     } else if (count < kMaxBands) {
-      bands[count++] = SDL_Rect{0, y, kScreenWidth, 1};
+      bands[count++] = SDL_Rect{left, y, width, height};
     } else {
-      bands[count - 1].h = y + 1 - bands[count - 1].y;  // too many bands: widen the last
+      bands[count - 1].h = y + height - bands[count - 1].y;  // too many bands: widen the last
     }
   }
 };
 
-// The window's surface when presentation can write 32-bit pixels into it, else null.
+// The window's surface, or null while there is none.
 SDL_Surface* WindowSurface() {
   if (!GameWindow()) return nullptr;
   SDL_Surface* surface = SDL_GetWindowSurface(GameWindow());
-  if (!surface || surface->w < kScreenWidth || surface->h < kScreenHeight) return nullptr;
+  if (!surface || surface->w <= 0 || surface->h <= 0) return nullptr;
   if (surface != lastSurface) wholeWindowDue = true;
   lastSurface = surface;
   return surface;
 }
 
-uint32_t* SurfaceRow(SDL_Surface* surface, int y) {
-  return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch);
+uint8_t* SurfaceRow(SDL_Surface* surface, int y) {
+  return static_cast<uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
 }
 
-// With a dialog open: the frame converted into `converted`, the dialogs drawn over it, and
-// the rows that differ from what the window holds copied there and sent.
-void PresentUnderDialogs(const uint16_t* frame, SDL_Surface* surface) {
-  WidenRgb555Frame(frame, converted);
-  // Open dialogs lie over the game's picture in the window, never in the picture itself.
-  ComposeDialogs(converted, kScreenWidth);
-  if (surface->format->format != SDL_PIXELFORMAT_RGB888) {
-    // A window of another pixel layout takes the whole frame through SDL's conversion.
-    SDL_ConvertPixels(kScreenWidth, kScreenHeight, SDL_PIXELFORMAT_RGB888, converted, kScreenWidth * 4,
-                      surface->format->format, surface->pixels, surface->pitch);
-    SDL_UpdateWindowSurface(GameWindow());
-    wholeWindowDue = false;
-    return;
-  }
+// A picture at a whole multiple into a 32-bit window: each row widened and repeated straight
+// into the window's surface, compared in the same pass; only the rows that changed are sent.
+template <typename Pixel>
+void PresentScaled(const Pixel* picture, SDL_Surface* surface, const PictureRect& place, bool whole) {
+  const int s = place.scale();
   ChangedRows rows;
-  const size_t rowBytes = kScreenWidth * 4;
+  rows.left = place.x;
+  rows.width = place.width;
+  const size_t rowBytes = static_cast<size_t>(place.width) * 4;
   for (int y = 0; y < kScreenHeight; ++y) {
-    uint32_t* dst = SurfaceRow(surface, y);
-    const uint32_t* src = converted + y * kScreenWidth;
-    if (!wholeWindowDue && std::memcmp(dst, src, rowBytes) == 0) continue;
-    std::memcpy(dst, src, rowBytes);
-    rows.Add(y);
+    const int top = place.y + y * s;
+    auto* first = reinterpret_cast<uint32_t*>(SurfaceRow(surface, top)) + place.x;
+    if (!RowInto(picture + y * kScreenWidth, first, s) && !whole) continue;
+    for (int k = 1; k < s; ++k)
+      std::memcpy(reinterpret_cast<uint32_t*>(SurfaceRow(surface, top + k)) + place.x, first, rowBytes);
+    rows.Add(top, s);
   }
-  wholeWindowDue = false;
-  if (rows.count > 0) SDL_UpdateWindowSurfaceRects(GameWindow(), rows.bands, rows.count);
+  if (whole) {
+    SDL_UpdateWindowSurface(GameWindow());
+  } else if (rows.count > 0) {
+    SDL_UpdateWindowSurfaceRects(GameWindow(), rows.bands, rows.count);
+  }
 }
 
-// Shows a frame: converted row by row straight into the window's own surface, and only the
-// rows that changed are sent to the window system.
+// Any other window (a picture shrunk below 640x480, or a window of another pixel layout):
+// every window row sampled from the converted picture, through SDL's conversion where the
+// layout differs, and the whole window sent.
+void PresentSampled(const uint32_t* picture, SDL_Surface* surface, const PictureRect& place) {
+  static uint32_t line[kScreenWidth * kMaxScale];
+  const int bytesPerPixel = surface->format->BytesPerPixel;
+  for (int dy = 0; dy < place.height; ++dy) {
+    const uint32_t* row = picture + static_cast<size_t>(dy) * kScreenHeight / place.height * kScreenWidth;
+    for (int dx = 0; dx < place.width; ++dx) line[dx] = row[static_cast<size_t>(dx) * kScreenWidth / place.width];
+    uint8_t* out = SurfaceRow(surface, place.y + dy) + static_cast<size_t>(place.x) * bytesPerPixel;
+    SDL_ConvertPixels(place.width, 1, SDL_PIXELFORMAT_RGB888, line, place.width * 4, surface->format->format, out,
+                      surface->pitch);
+  }
+  SDL_UpdateWindowSurface(GameWindow());
+}
+
+// Shows a frame at the picture's place in the window, black bars around it, with the open
+// dialogs over it.
 void Present(const uint16_t* frame) {
   SDL_Surface* surface = WindowSurface();
   if (!surface) return;
+  const PictureRect& place = PlacePictureInSurface(surface->w, surface->h);
+  if (place.width <= 0 || place.height <= 0) return;
   ++presentedPictures;
   shownFrame = frame;
-  if (DialogsShown() || surface->format->format != SDL_PIXELFORMAT_RGB888) {
-    PresentUnderDialogs(frame, surface);
+  const bool whole = wholeWindowDue;
+  wholeWindowDue = false;
+  // Bars: the whole window black once, the picture over it.
+  if (whole) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+  const bool direct = surface->format->format == SDL_PIXELFORMAT_RGB888 && place.scale() > 0 &&
+                      place.width <= kScreenWidth * kMaxScale;
+  if (direct && !DialogsShown()) {
+    PresentScaled(frame, surface, place, whole);
     return;
   }
-  ChangedRows rows;
-  for (int y = 0; y < kScreenHeight; ++y) {
-    if (WidenRowInto(frame + y * kScreenWidth, SurfaceRow(surface, y)) || wholeWindowDue) rows.Add(y);
+  WidenRgb555Frame(frame, converted);
+  // Open dialogs lie over the game's picture in the window, never in the picture itself.
+  ComposeDialogs(converted, kScreenWidth);
+  if (direct) {
+    PresentScaled(converted, surface, place, whole);
+  } else {
+    PresentSampled(converted, surface, place);
   }
-  wholeWindowDue = false;
-  if (rows.count > 0) SDL_UpdateWindowSurfaceRects(GameWindow(), rows.bands, rows.count);
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ void SendCaret() {
   if (!client || !focused || !w || caret.x < 0) return;
   int x = 0, y = 0;
   SDL_GetWindowPosition(w, &x, &y);
-  client->Caret(x + caret.x, y + caret.y, caret.w, caret.h);
+  const SDL_Rect spot = ClientRectInWindow(caret);  // surface pixels taken as window units, as on X11
+  client->Caret(x + spot.x, y + spot.y, spot.w, spot.h);
 }
 
 // X keysyms of the keys that type no character, by scancode.

@@ -1,6 +1,7 @@
 #pragma once
 // Shared between the platform's own files only (its test-support library in testing/ too).
 #include <SDL_keyboard.h>
+#include <SDL_rect.h>
 #include <SDL_scancode.h>
 
 #include <cstddef>
@@ -27,6 +28,11 @@ uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock);
 // and the key that types an ASCII character (SDL_SCANCODE_UNKNOWN for none).
 char TypedCharacter(const SDL_Keysym& keysym);
 SDL_Scancode ScancodeTyping(char c);
+// Where the latest presentation put the picture in the window's surface.
+struct PictureRect;
+const PictureRect& ShownPicture();
+// A rectangle of the picture (client coordinates) as it lies in the window, scaled and moved.
+SDL_Rect ClientRectInWindow(const SDL_Rect& r);
 // How many pictures have been sent to the window so far.
 uint32_t PicturesSent();
 

@@ -8,6 +8,8 @@
 #   BRAKKEL_CPU_SECONDS: seconds per figure (default 6, at least 5).
 #   BRAKKEL_BUILD_DIR: the build to measure (default build/).
 # Needs a build: bin/soloplay, bin/stageview and data/ in it.
+# The first scenes run on a 1024x768 screen (the picture at 1x); the last on a 1920x1080
+# screen under openbox (2x, then F11 for the whole screen), left out without openbox.
 #
 # The figures run in scenes: one program started once, its screens measured in the order a
 # player meets them. To add a figure, write a figure_* function that brings the program to
@@ -45,12 +47,34 @@ cleanup() {
 }
 trap cleanup EXIT
 
+xserver=
+wm=
+# Starts Xvfb with a screen of size $1 (WxH) on the display, in place of the one before.
 # -noreset: the server would otherwise reset when the check below leaves, and drop the
 # game if it connected meanwhile.
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-started+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }
+start_x() {
+  stop_x
+  Xvfb ":$display" -screen 0 "$1x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  xserver=$!
+  started+=("$xserver")
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xdpyinfo >/dev/null 2>&1 || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }
+}
+stop_x() {
+  [[ -n $wm ]] && { kill "$wm" 2>/dev/null || true; wait "$wm" 2>/dev/null || true; }
+  [[ -n $xserver ]] && { kill "$xserver" 2>/dev/null || true; wait "$xserver" 2>/dev/null || true; }
+  wm= xserver=
+  for _ in $(seq 50); do [[ -e /tmp/.X$display-lock ]] || break; sleep 0.1; done
+}
+# A window manager carries out fullscreen; without openbox the figures that need it are left out.
+start_wm() {
+  command -v openbox >/dev/null || return 1
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm=$!
+  started+=("$wm")
+  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0; sleep 0.1; done
+  return 1
+}
 
 # The game's per-user folder for this measurement: the data, nothing else. soloplay moves
 # there itself (and brings the data up to date); stageview runs in it.
@@ -103,17 +127,18 @@ figure_menu_still() {
 
 # The pointer sweeps the whole window about a hundred times a second, across the three
 # areas and the empty parts alike (the button stays up, so nothing is chosen).
+# $1: the picture's multiple (default 1).
 figure_menu_moving() {
-  local moves=() i x y
+  local moves=() i x y m=${1:-1}
   for ((i = 0; i < (seconds + 2) * 100; i++)); do
-    x=$((10 + (i * 7) % 620))
-    y=$((10 + (i * 13) % 460))
+    x=$(((10 + (i * 7) % 620) * m))
+    y=$(((10 + (i * 13) % 460) * m))
     moves+=(mousemove --window "$wid" "$x" "$y" sleep 0.01)
   done
   xdotool "${moves[@]}" &
   local mover=$!
   sleep 0.5
-  measure "mode menu, pointer moving" 10
+  measure "mode menu, pointer moving${2:-}" 10
   kill "$mover" 2>/dev/null || true
   wait "$mover" 2>/dev/null || true
 }
@@ -144,6 +169,7 @@ figure_stage_300() {
 }
 
 echo "Processor use on Xvfb :$display, $seconds s per figure, whole process:"
+start_x 1024x768
 start soloplay
 figure_logo
 figure_menu_still
@@ -155,3 +181,23 @@ stop
 start stageview 3
 figure_stage_300
 stop
+
+# A 1920x1080 screen under a window manager: the window opens at twice the picture's size;
+# then F11, the whole screen with the picture centred at 2x.
+if start_x 1920x1080 && start_wm; then
+  start soloplay
+  xdotool key a
+  figure_menu_moving 2 " at 2x (1280x960)"
+  xdotool mousemove --window "$wid" 200 200 mousedown 1 sleep 0.1 mouseup 1
+  sleep 0.5
+  xdotool keydown space
+  sleep 1
+  measure "stage 1 at 2x (1280x960), space held" 5
+  xdotool key F11
+  sleep 1
+  measure "stage 1 fullscreen 1920x1080 at 2x, space held" 5
+  xdotool keyup space
+  stop
+else
+  echo "(no openbox: the figures at 2x and in fullscreen are left out)"
+fi

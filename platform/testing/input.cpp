@@ -109,6 +109,11 @@ void PushPointerLeave(int x, int y) {
 
 void PushFocusLost() { PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST); }
 void PushPaint() { PushWindowEvent(SDL_WINDOWEVENT_EXPOSED); }
+
+void ResizeWindow(int width, int height) {
+  // SDL queues the window's size change itself.
+  if (GameWindow()) SDL_SetWindowSize(GameWindow(), width, height);
+}
 void PushClose() { PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
 
 }  // namespace platform

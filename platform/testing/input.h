@@ -28,6 +28,8 @@ void PushPointerLeave(int x, int y);
 // The window losing the keyboard focus (only the notice: SDL's own key releases come before it).
 void PushFocusLost();
 void PushPaint();
+// The window's size changed to width x height pixels, as when the player drags its border.
+void ResizeWindow(int width, int height);
 void PushClose();
 
 }  // namespace platform

@@ -1,15 +1,16 @@
 # Shared steps of the end-to-end tests: a private X server, the game's window, input, and
 # the closing of the window. Source it from a test script run with bash.
 
-# Starts a private Xvfb and exports DISPLAY. Xvfb picks a free display itself and tells
-# which (-displayfd), so a server of someone else's is never mistaken for ours.
+# Starts a private Xvfb (screen $1, default 800x600x24) and exports DISPLAY. Xvfb picks a
+# free display itself and tells which (-displayfd), so a server of someone else's is never
+# mistaken for ours.
 # -noreset: an X server resets itself when its last client leaves (the check below, each
 # xdotool call) and drops whoever connects meanwhile, so the game would at times find no
 # display.
 e2e_start_x() {
   local told i
   told=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$told" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-800x600x24}" -nolisten tcp -noreset 3>"$told" >/dev/null 2>&1 &
   E2E_XVFB_PID=$!
   for i in $(seq 200); do
     if [[ -s "$told" ]] && grep -q '^[0-9]' "$told"; then
@@ -52,8 +53,11 @@ e2e_window() {
 # How many pixels of colour $2 (#RRGGBB) window $1 shows inside the rectangle $3
 # (WxH+X+Y, in the window's client coordinates; the whole window when left out).
 e2e_count_colour() {
-  local id=$1 colour=$2 area=${3:-} X Y WIDTH HEIGHT SCREEN w h x y
-  eval "$(xdotool getwindowgeometry --shell "$id")"
+  local id=$1 colour=$2 area=${3:-} X Y WIDTH HEIGHT w h x y
+  # The window's place on the screen from xwininfo: under a window manager xdotool's
+  # geometry counts the frame's offset twice.
+  eval "$(xwininfo -id "$id" | awk -F: '/Absolute upper-left X/ { print "X=" $2 } /Absolute upper-left Y/ { print "Y=" $2 }
+    /^ *Width/ { print "WIDTH=" $2 } /^ *Height/ { print "HEIGHT=" $2 }' | tr -d ' ')"
   if [[ -n "$area" ]]; then
     IFS='x+' read -r w h x y <<<"$area"
   else
@@ -80,18 +84,51 @@ e2e_wait_dialog() {
 # inside the easy area (as a hand clicks: a press and its release that arrive together are
 # no press for the game), again until the stage's HUD shows: the first press may only end
 # the logo, however long the machine takes to get there. Up to 90 s.
-e2e_choose_easy() {
+e2e_choose_easy() { e2e_choose_at "$1" 127 110 160x24+0+0; }
+
+# The same with a press at ($2, $3) in window $1, the HUD's first line looked for in the
+# window's area $4 (WxH+X+Y).
+e2e_choose_at() {
   local id=$1 started=$SECONDS i
-  xdotool mousemove --sync --window "$id" 127 110
+  xdotool mousemove --sync --window "$id" "$2" "$3"
   while ((SECONDS - started < 90)); do
     xdotool mousedown 1 sleep 0.2 mouseup 1
     for i in $(seq 10); do
-      # The HUD's first line: the game's blue letters at the window's top left.
-      (($(e2e_count_colour "$id" '#0000FF' 160x24+0+0) > 20)) && return 0
+      # The HUD's first line: the game's blue letters at the picture's top left.
+      (($(e2e_count_colour "$id" '#0000FF' "$4") > 20)) && return 0
       sleep 0.2
     done
   done
   e2e_fail "no stage began in 90 s"
+}
+
+# Starts openbox on the X server and waits (up to 40 s) until it manages the screen; its
+# output goes to file $1.
+e2e_start_openbox() {
+  openbox --sm-disable >"$1" 2>&1 &
+  E2E_WM_PID=$!
+  for _ in $(seq 400); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  e2e_fail "openbox did not start"
+}
+
+e2e_stop_openbox() {
+  [[ -n "${E2E_WM_PID:-}" ]] && kill "$E2E_WM_PID" 2>/dev/null && wait "$E2E_WM_PID" 2>/dev/null
+  E2E_WM_PID=
+  return 0
+}
+
+# Waits (up to $3 seconds, default 30) until window $1 is $2 (WxH) in size.
+e2e_wait_size() {
+  local id=$1 want=$2 limit=${3:-30} started=$SECONDS WIDTH HEIGHT X Y SCREEN
+  while ((SECONDS - started < limit)); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    [[ "${WIDTH}x${HEIGHT}" == "$want" ]] && return 0
+    sleep 0.2
+  done
+  e2e_fail "the window is ${WIDTH}x${HEIGHT}, not $want, after $limit s"
 }
 
 # Ends the stage of window $1: Escape held until the dialog after the stage shows, since the
