@@ -5,17 +5,17 @@
 #   eval "$(scripts/ime-session.sh start [ibus|fcitx5|none] [hangul|latin] [folder])"
 #       starts it all and prints the exports a program needs to run in it (DISPLAY, the bus,
 #       HOME, XDG_*, XMODIFIERS...) and BRAKKEL_IME_SESSION, the session's folder (a new
-#       one under /tmp unless given). hangul (the default) opens the engine in Hangul mode,
-#       as Korean players have it; latin leaves it in Latin mode. Logs go to the folder.
+#       one under /tmp unless given). hangul (the default) sets the engine to start in
+#       Hangul mode, as Korean players have it; latin to start in Latin mode; none starts no
+#       input method, to compare. Logs go to the folder.
 #   scripts/ime-session.sh select
 #       (with the printed environment set) chooses the Hangul engine again for the window
-#       that has the keyboard, in the session's mode. ibus-hangul 1.5.4 takes its initial
-#       mode when it is chosen, not when a new window's text input begins: chosen at the
-#       start only, it meets the game's name entry in Latin mode.
+#       that has the keyboard, in the session's mode: with ibus-hangul 1.5.4 chosen at the
+#       start only, the game's name entry met it in Latin mode whatever its initial mode.
 #   scripts/ime-session.sh stop
 #       (with BRAKKEL_IME_SESSION set) stops what start started, in reverse order.
 # Exits 77 when the input method's programs are not installed.
-# Then, say: build/bin/soloplay &  and  import -window root shot.png  to look at it.
+# The README shows a session in use.
 set -euo pipefail
 
 # Ends the processes whose ids the session's folder lists, last started first.

@@ -8,8 +8,8 @@
 #      listing hold the whole name 닭다리;
 #   3. the same keys, three Backspaces (the two letters of 리 still being composed, then
 #      the syllable 다 already given to the edit) and Return: the name is 닭.
-# Once the name entry shows, the engine is chosen again (ime-session.sh select), as
-# ibus-hangul takes its initial mode only when chosen. Each scenario that fails says what it
+# Once the name entry shows, the engine is chosen again (ime-session.sh select): chosen at
+# the start only, ibus-hangul met the name entry in Latin mode. Each scenario that fails says what it
 # expected and what it saw, and the next one still runs.
 # In latin mode, or with no input method (none), the keys type Latin letters and the names
 # are "ekfrekfl" and "ekfre": that checks the test's own mechanics.
