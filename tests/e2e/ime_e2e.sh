@@ -97,17 +97,20 @@ play_and_name() {
     (($(e2e_count_colour "$wid" '#0A246A') > 0)) || ime_fail "no listing 30 s after the keys '$*'"
     ime_fail "the name dialog is still open 30 s after the keys '$*'"
   done
-  wanted=$(printf '%s' "$want" | iconv -f utf-8 -t cp949)
-  stored=$(dd if="$folder/easy.dat" bs=1 skip=39 count=12 status=none | tr -d '\0')
-  [[ "$stored" == "$wanted" ]] ||
-    ime_fail "after the keys '$*' easy.dat's first name is $(show_name "$stored"), expected $(show_name "$wanted")"
-  LC_ALL=C grep -qF "$wanted" "$folder/$listing_name" ||
-    ime_fail "the listing does not show $(show_name "$wanted"); it begins: $(iconv -f cp949 -t utf-8 "$folder/$listing_name" | head -n 3)"
-
   e2e_wait_dialog "$wid" # the ranking, confirmed; then the window closed
   xdotool key Return
   e2e_close_and_wait "$wid" "$game"
   game=
+
+  # The program has ended: both files are written.
+  wanted=$(printf '%s' "$want" | iconv -f utf-8 -t cp949)
+  stored=$(dd if="$folder/easy.dat" bs=1 skip=39 count=12 status=none | tr -d '\0')
+  [[ "$stored" == "$wanted" ]] ||
+    e2e_fail "$label: after the keys '$*' easy.dat's first name is $(show_name "$stored")," \
+      "expected $(show_name "$wanted"); with $im in $mode mode"
+  LC_ALL=C grep -qF "$wanted" "$folder/$listing_name" ||
+    e2e_fail "$label: the listing does not show $(show_name "$wanted"); it begins:" \
+      "$(iconv -f cp949 -t utf-8 "$folder/$listing_name" | head -n 3)"
   echo "$label: the name $want stored and listed"
 }
 
