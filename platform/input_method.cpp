@@ -4,8 +4,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "platform/internal.h"
@@ -17,6 +19,10 @@ namespace {
 std::unique_ptr<InputMethodClient> client;
 bool focused = false;
 SDL_Rect caret{-1, -1, 0, 0};
+// The keys pressed while the client served the edit. A key held since before (Escape that
+// left the stage, still repeating) is no key for the input method: ibus-hangul takes Escape
+// as its switch to Latin mode.
+bool pressedHere[SDL_NUM_SCANCODES];
 
 // fcitx when the desktop asks for it as SDL reads the wish (SDL_IM_MODULE, else XMODIFIERS),
 // IBus otherwise. The other one is never tried: asking it could start it.
@@ -136,6 +142,7 @@ bool InputMethodFocus(bool focus) {
   }
   focused = true;
   caret = SDL_Rect{-1, -1, 0, 0};
+  std::fill(std::begin(pressedHere), std::end(pressedHere), false);
   return true;
 }
 
@@ -143,6 +150,11 @@ bool InputMethodActive() { return client && focused; }
 
 bool InputMethodKey(const SDL_KeyboardEvent& key) {
   if (!InputMethodActive()) return false;
+  const SDL_Scancode sc = key.keysym.scancode;
+  if (sc <= SDL_SCANCODE_UNKNOWN || sc >= SDL_NUM_SCANCODES) return false;
+  if (key.type == SDL_KEYDOWN && !key.repeat) pressedHere[sc] = true;
+  if (!pressedHere[sc]) return false;
+  if (key.type == SDL_KEYUP) pressedHere[sc] = false;
   uint32_t keysym = KeysymOf(key.keysym);
   if (keysym == 0) return false;
   const bool release = key.type == SDL_KEYUP;

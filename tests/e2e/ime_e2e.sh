@@ -8,9 +8,10 @@
 #      listing hold the whole name 닭다리;
 #   3. the same keys, three Backspaces (the two letters of 리 still being composed, then
 #      the syllable 다 already given to the edit) and Return: the name is 닭.
-# Once the name entry shows, the engine is chosen again (ime-session.sh select): chosen at
-# the start only, ibus-hangul met the name entry in Latin mode. Each scenario that fails says what it
-# expected and what it saw, and the next one still runs.
+# The engine is chosen once, as the session starts, and the Escape held to leave the stage
+# still repeats as the name entry opens (ibus-hangul takes a fresh Escape as its switch to
+# Latin mode). Each scenario that fails says what it expected and what it saw, and the next
+# one still runs.
 # In latin mode, or with no input method (none), the keys type Latin letters and the names
 # are "ekfrekfl" and "ekfre": that checks the test's own mechanics.
 # Usage: ime_e2e.sh <bin folder> <ibus|fcitx5|none> [hangul|latin]
@@ -87,7 +88,6 @@ play_and_name() {
   e2e_choose_easy "$wid"
   e2e_attack_until_scored "$wid" "$work" # (1): moving and attacking score
   e2e_escape "$wid"                      # until the name dialog shows
-  "$session_script" select
   xdotool key --delay 150 "$@"
 
   # The listing is written once the name dialog has closed.
