@@ -35,6 +35,21 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       name = name.substr(0, eq);
       hasValue = true;
     }
+    if (name == "--verify") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          error = "--verify needs a replay file";
+          return CommandLineAction::Bad;
+        }
+        value = argv[++i];
+      }
+      if (value.empty()) {
+        error = "--verify needs a replay file";
+        return CommandLineAction::Bad;
+      }
+      options.verifyFile = value;
+      return CommandLineAction::Verify;
+    }
     if (name == "--scale") {
       if (!hasValue) {
         if (i + 1 >= argc) {
@@ -83,13 +98,16 @@ std::string UsageText(const char* program) {
          "  --scale N      show each pixel of the game as an N x N block, N from 1 to 8\n"
          "                 (without it: the largest that fits the screen)\n"
          "  --mute         no music\n"
+         "  --verify FILE  play the recorded game FILE again without a window; print\n"
+         "                 'mode=M stage=S score=N combo=C seconds=T' and exit 0 when the\n"
+         "                 result is the recorded one, 1 when it differs, 2 for a bad file\n"
          "  --help         this text\n"
          "  --version      the program's name and version\n"
          "\n"
          "Without options the game starts as it was left: scale, full screen and mute are\n"
          "remembered in $XDG_CONFIG_HOME/brakkel/settings.ini (~/.config/brakkel/settings.ini\n"
          "when XDG_CONFIG_HOME is not set). An option holds for its run only; what is changed\n"
-         "during a run is remembered.\n"
+         "during a run is remembered. Every game is recorded in replays/ of the game's folder.\n"
          "See " +
          name + "(6).\n";
 }

@@ -9,19 +9,21 @@ struct GameOptions {
   std::optional<int> scale;  // 1 to 8
   std::optional<bool> fullscreen;
   std::optional<bool> mute;
+  std::string verifyFile = {};  // --verify FILE
 };
 
 enum class CommandLineAction {
   Run,      // play, with the options read
   Help,     // print the usage and stop
   Version,  // print the name and version and stop
+  Verify,   // play the replay `verifyFile` again headless and tell whether it holds
   Bad,      // an unknown option or a bad value: the reason is in `error`
 };
 
 inline constexpr int kLargestScale = 8;
 
 // Reads the arguments after the program's name, left to right: --help and --version end
-// the reading where they stand; a later --fullscreen or --window overrides an earlier one,
+// the reading where they stand, and so does --verify FILE; a later --fullscreen or --window overrides an earlier one,
 // and so does a later --scale. Values come as "--scale N" or "--scale=N". Bad gives a
 // one-line reason in `error`.
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error);

@@ -11,7 +11,10 @@ struct EditionTraits {
   // netplay's ranking dialog shows the server's text under one of ten random titles;
   // soloplay's loads the listing file and keeps the template's caption.
   bool onlineRanking = false;
-  // The ranking step after every game, with the game's mode and the stage that ended it.
-  void (*rankingStep)(int32_t mode, int32_t stage) = nullptr;
+  // The ranking step after every game, with the game's mode and the stage that ended it;
+  // true when the result entered the ranking.
+  bool (*rankingStep)(int32_t mode, int32_t stage) = nullptr;
+  // The program's name, as its replays record it; without one, games are not recorded.
+  const char* program = nullptr;
 };
 extern EditionTraits Edition;

@@ -5,6 +5,7 @@
 
 #include "app/edition.h"
 #include "app/music.h"
+#include "app/replay_recording.h"
 #include "app/screens.h"
 #include "app/stage_screen.h"
 #include "app/start_up.h"
@@ -20,8 +21,19 @@
 #include "platform/music.h"
 #include "platform/text.h"
 
+namespace {
+
+// The game being recorded; kept from game to game so its buffers are grown once.
+GameRecording Recording;
+
+// The play time of the game as the ranking steps count it, whole seconds.
+uint32_t PlaySecondsNow() { return (platform::Ticks() - Counters.gameStartTime) / 1000u; }
+
+}  // namespace
+
 void PlayOneGame() {
-  GameSrand(platform::Ticks());
+  const uint32_t seed = platform::Ticks();
+  GameSrand(seed);
   Counters.gameOver = 0;
   Counters.score = 0;
   Counters.escapedMobs = 0;
@@ -38,12 +50,23 @@ void PlayOneGame() {
   LoadPicture("back.pcx");
   BuildSpritePalette();
   Counters.gameStartTime = platform::Ticks();
+  GameRecording* recording = nullptr;
+  if (Edition.program) {
+    recording = &Recording;
+    recording->Begin(Edition.program, BRAKKEL_VERSION, mode, seed, Counters.gameStartTime);
+  }
 
   // Stages until one is not cleared; the stage number is then that stage's.
-  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber)) == 1) {
+  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber),
+                   recording) == 1) {
     ++Counters.stageNumber;
   }
-  if (Edition.rankingStep) Edition.rankingStep(Counters.gameMode, Counters.stageNumber);
+  // The seconds as the game ended; a ranking step that reads the clock itself puts its own.
+  Counters.playSeconds = PlaySecondsNow();
+  const bool ranked = Edition.rankingStep && Edition.rankingStep(Counters.gameMode, Counters.stageNumber);
+  if (!recording) return;
+  recording->End({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds}, ranked);
+  if (!recording->cutShort) SaveReplay(recording->replay, kReplayFolder, std::time(nullptr));
 }
 
 void GameMain() {

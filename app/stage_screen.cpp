@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/replay_recording.h"
 #include "app/window.h"
 #include "game/counters.h"
 #include "gfx/frame.h"
@@ -72,13 +73,17 @@ StageInput TakeStageInput() {
 void StageScreen::Start(int32_t stage, int32_t count, int32_t target) {
   // Before the clock is read: the first stage of a run opens the banner fonts here.
   PrepareStageTexts(stage);
+  if (recording) recording->ReadyStage();
   lastFrameTime = platform::Ticks();
   run.Start(stage, count, target);
 }
 
 void StageScreen::Frame() {
   PumpMessages();
-  run.Frame(TakeStageInput(), platform::Ticks());
+  const StageInput input = TakeStageInput();
+  const uint32_t now = platform::Ticks();
+  if (recording) recording->Frame(input, now);
+  run.Frame(input, now);
   CopyFrameToOffscreen();
   for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, run.hud.line[i]);
   if (const int32_t size = run.StageBannerSize(); size >= 0) DrawStageBanner(run.stage, size);
@@ -89,8 +94,9 @@ void StageScreen::Frame() {
   lastFrameTime = platform::WaitUntilElapsed(lastFrameTime, kStageFrameMs);
 }
 
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target) {
+int32_t PlayStage(int32_t stage, int32_t count, int32_t target, GameRecording* recording) {
   StageScreen screen;
+  screen.recording = recording;
   screen.Start(stage, count, target);
   while (!screen.run.Over()) screen.Frame();
   return screen.run.Result();

@@ -6,9 +6,12 @@
 
 #include "game/stage.h"
 
+struct GameRecording;
+
 struct StageScreen {
   StageRun run;
   uint32_t lastFrameTime = 0;
+  GameRecording* recording = nullptr;  // takes each frame's input and clock when set
 
   // Makes the stage's texts ready, then starts the rules' stage and the frame clock.
   void Start(int32_t stage, int32_t count, int32_t target);
@@ -16,7 +19,7 @@ struct StageScreen {
 };
 
 // Plays one stage of `count` mobs; 1 when the kill ratio reached `target` at its end.
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target);
+int32_t PlayStage(int32_t stage, int32_t count, int32_t target, GameRecording* recording = nullptr);
 // The keys a stage frame reads, from the input state after the pump. Escape is taken:
 // the next screen must not see it.
 StageInput TakeStageInput();

@@ -16,6 +16,7 @@ struct GameCounters {
   int32_t scrollOffset = 0;  // 0..639, column of the background at the left edge
   GameMode gameMode = GameModeEasy;
   int32_t stageNumber = 1;
+  uint32_t playSeconds = 0;  // the play time the ranking step used, whole seconds
 };
 extern GameCounters Counters;
 

@@ -50,20 +50,23 @@ void StageRun::Start(int32_t stageNumber, int32_t count, int32_t targetPercent) 
 }
 
 void StageRun::Frame(const StageInput& input, uint32_t now) {
+  Play(input, now);
+  Draw();
+}
+
+void StageRun::Play(const StageInput& input, uint32_t now) {
   Player.Update(input);
   for (Mob& mob : MobPool) mob.Update();
   if (input.quit || input.leave) running = false;
 
-  ShowPictureScrolled(Counters.scrollOffset);
+  drawnScroll = Counters.scrollOffset;
   Counters.scrollOffset += kScrollStep;
   if (Counters.scrollOffset >= 640) Counters.scrollOffset -= 640;
-  for (const Mob& mob : MobPool) mob.Draw();
   const int32_t remaining = CountActiveMobs();
   if (!allGone && remaining == 0) {
     allGone = true;
     cleared = Result() == 1;
   }
-  Player.Draw();
   FormatHudLines(hud, stage, mobs, remaining, target, now);
 
   if (stageBannerTicks < kStageBannerLastTick) ++stageBannerTicks;
@@ -71,6 +74,12 @@ void StageRun::Frame(const StageInput& input, uint32_t now) {
     ++endBannerTicks;
     if (endBannerTicks > kEndBannerLastTick) running = false;
   }
+}
+
+void StageRun::Draw() const {
+  ShowPictureScrolled(drawnScroll);
+  for (const Mob& mob : MobPool) mob.Draw();
+  Player.Draw();
 }
 
 bool StageRun::Over() const { return !running || Result() == 1 || Counters.gameOver == 1; }

@@ -41,6 +41,7 @@ struct StageRun {
   bool cleared = false;  // whether the ratio had reached the target on that frame
   int32_t stageBannerTicks = 1;
   int32_t endBannerTicks = 1;
+  int32_t drawnScroll = 0;  // the field's scroll offset as the last frame shows it
   HudLines hud = {};
 
   // Resets the stage counters and spawns the stage's mobs.
@@ -49,6 +50,10 @@ struct StageRun {
   // are drawn into the FrameBuffer, the HUD is formatted for the clock value `now`, and the
   // banners move on. A leave or a quit ends the run with this frame.
   void Frame(const StageInput& input, uint32_t now);
+  // The same frame in its two halves: the rules alone (all a re-played game needs), then the
+  // picture of where they left the field, the mobs and the chicken.
+  void Play(const StageInput& input, uint32_t now);
+  void Draw() const;
   // The stage is over once `running` is off, the target is reached or the game is lost;
   // judged after a frame as a whole has been played.
   bool Over() const;

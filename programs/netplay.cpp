@@ -6,11 +6,12 @@
 
 namespace {
 // The exchange reads the mode and the stage from the game counters, where the flow keeps them.
-void RankOnline(int32_t /*mode*/, int32_t /*stage*/) { RunRankingExchange(); }
+bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) { return RunRankingExchange(); }
 }  // namespace
 
-// Longest name 9 bytes; the music goes on after the window is closed; the server's ranking.
-EditionTraits Edition{9, true, true, RankOnline};
+// Longest name 9 bytes; the music goes on after the window is closed; the server's ranking;
+// games recorded as netplay's.
+EditionTraits Edition{9, true, true, RankOnline, "netplay"};
 
 int main(int argc, char** argv) {
   return RunGameProgram("netplay", argc, argv, [] { platform::EnterGameFolder(); });

@@ -5,8 +5,9 @@
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
 
-// Longest name 11 bytes; the music is left alone once the window is closed; local ranking.
-EditionTraits Edition{11, false, false, RankLocally};
+// Longest name 11 bytes; the music is left alone once the window is closed; local ranking;
+// games recorded as soloplay's.
+EditionTraits Edition{11, false, false, RankLocally, "soloplay"};
 
 int main(int argc, char** argv) {
   return RunGameProgram("soloplay", argc, argv, [] {

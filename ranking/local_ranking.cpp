@@ -92,6 +92,7 @@ int32_t FindRankSlot(uint32_t score) { return FindRankSlot(LocalScoreTable, scor
 
 void InsertScore(int32_t place, int32_t stage) {
   const uint32_t seconds = (platform::Ticks() - Counters.gameStartTime) / 1000u;
+  Counters.playSeconds = seconds;  // what the game's replay records as ranked
   InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(Counters.score), Counters.bestCombo,
                  seconds);
 }

@@ -25,7 +25,7 @@ void PrepareUnsavedText() {
 
 }  // namespace
 
-void RankLocally(int32_t mode, int32_t stage) {
+bool RankLocally(int32_t mode, int32_t stage) {
   EnsureScoreFile(mode);
   LoadScoreTable(mode);
   const int32_t place = FindRankSlot(static_cast<uint32_t>(Counters.score));
@@ -41,4 +41,5 @@ void RankLocally(int32_t mode, int32_t stage) {
   // Mended: a failed save is told in the dialog as well as on standard error.
   if (!saved) PrepareUnsavedText();
   ShowRankDialog();
+  return place < kScoreRows;
 }

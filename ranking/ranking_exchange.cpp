@@ -18,6 +18,7 @@ namespace {
 
 // The result of the game being ranked, fixed before connecting.
 ScoreSubmission submission;
+bool submitted = false;  // the result went to the server
 
 void AnswerThreshold(uint32_t threshold) {
   uint8_t out[kScoreSubmissionBytes];
@@ -27,7 +28,7 @@ void AnswerThreshold(uint32_t threshold) {
     // The name field starts all zero for every game: no byte of an earlier name goes along.
     std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);
-    RankingConnection.SendBytes(out, kScoreSubmissionBytes);
+    submitted = RankingConnection.SendBytes(out, kScoreSubmissionBytes) == 1;
   } else {
     EncodeRankDecline(out);
     RankingConnection.SendBytes(out, kRankDeclineBytes);
@@ -50,22 +51,24 @@ void PollServer(RankingClient& client) {
 
 }  // namespace
 
-void RunRankingExchange(const char* address, uint16_t port) {
+bool RunRankingExchange(const char* address, uint16_t port) {
   submission = ScoreSubmission{};
+  submitted = false;
   submission.stage = Counters.stageNumber;
   submission.score = static_cast<uint32_t>(Counters.score);
   submission.bestCombo = Counters.bestCombo;
   submission.playSeconds = (platform::Ticks() - Counters.gameStartTime) / 1000;
+  Counters.playSeconds = submission.playSeconds;
 
   RankingClient& client = RankingConnection;
   if (client.Startup() != 1) {
     client.Cleanup();
-    return;
+    return false;
   }
   if (client.ConnectTo(address, port) != 1) {
     platform::ShowMessageBox(kServerUnreachableCaption, kServerUnreachableText);
     client.Cleanup();
-    return;
+    return false;
   }
   uint8_t request[kRankRequestBytes];
   EncodeRankRequest(RankRequest{static_cast<uint8_t>(Counters.gameMode)}, request);
@@ -88,4 +91,5 @@ void RunRankingExchange(const char* address, uint16_t port) {
     if (platform::Ticks() - heardAt >= kServerSilenceLimitMs) running = false;
   }
   client.Cleanup();
+  return submitted;
 }

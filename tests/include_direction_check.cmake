@@ -1,21 +1,22 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a file includes a folder its layer may not use. The layers run one way:
-# wire (what the game and the server share) at the bottom, then platform, gfx, game, then
-# app, res and ranking, then the programs; the server stands on wire alone; nothing
-# includes the programs.
+# wire (what the game and the server share) and replay (the replay files) at the bottom, then
+# platform, gfx, game, then app, res and ranking, then the programs; the server stands on
+# wire and replay alone; nothing includes the programs.
 set(allowed_wire "")
+set(allowed_replay "")
 set(allowed_platform wire)
 set(allowed_gfx platform wire)
-set(allowed_game gfx wire)
-set(allowed_app game gfx platform wire)
+set(allowed_game gfx replay wire)
+set(allowed_app game gfx platform replay wire)
 set(allowed_res platform wire)
-set(allowed_ranking app res game gfx platform wire)
-set(allowed_server wire)
-set(allowed_programs app ranking res game gfx platform wire)
-set(ours wire platform gfx game app res ranking server programs tools tests bench fuzz)
+set(allowed_ranking app res game gfx platform replay wire)
+set(allowed_server replay wire)
+set(allowed_programs app ranking res game gfx platform replay wire)
+set(ours wire replay platform gfx game app res ranking server programs tools tests bench fuzz)
 
 set(bad "")
-foreach(layer wire platform gfx game app res ranking server programs tools tests bench fuzz)
+foreach(layer wire replay platform gfx game app res ranking server programs tools tests bench fuzz)
   file(GLOB_RECURSE files ${ROOT}/${layer}/*.cpp ${ROOT}/${layer}/*.h)
   foreach(f ${files})
     file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
@@ -28,7 +29,7 @@ foreach(layer wire platform gfx game app res ranking server programs tools tests
         set(ok ${allowed_${layer}})
       else()
         # Tools, tests, benchmarks and fuzzers may use any library, never a program.
-        set(ok wire platform gfx game app res ranking server tools tests)
+        set(ok wire replay platform gfx game app res ranking server tools tests)
       endif()
       if(NOT used IN_LIST ok)
         file(RELATIVE_PATH rel ${ROOT} ${f})

@@ -1,5 +1,5 @@
-# Fails when a file under game/ or gfx/ includes an SDL header.
-file(GLOB_RECURSE files ${ROOT}/game/* ${ROOT}/gfx/*)
+# Fails when a file under game/, gfx/ or replay/ includes an SDL header.
+file(GLOB_RECURSE files ${ROOT}/game/* ${ROOT}/gfx/* ${ROOT}/replay/*)
 set(bad "")
 foreach(f ${files})
   file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]SDL")
@@ -10,4 +10,4 @@ endforeach()
 if(bad)
   message(FATAL_ERROR "SDL included outside platform/: ${bad}")
 endif()
-message(STATUS "no SDL include under game/ or gfx/")
+message(STATUS "no SDL include under game/, gfx/ or replay/")

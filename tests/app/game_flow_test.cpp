@@ -61,7 +61,10 @@ class FlowTest : public ScreenTest {
   void SetUp() override {
     ScreenTest::SetUp();
     currentTest = this;
-    Edition.rankingStep = [](int32_t mode, int32_t stage) { currentTest->OnRanking(mode, stage); };
+    Edition.rankingStep = [](int32_t mode, int32_t stage) {
+      currentTest->OnRanking(mode, stage);
+      return false;
+    };
     Counters = GameCounters{};
     MobPool = {};
     Player = PlayerRecord{};

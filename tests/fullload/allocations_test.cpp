@@ -1,6 +1,7 @@
 // No stage frame takes memory from the heap, text and banners included, from the first frame
 // of a run on.
 #include "allocation_count.h"
+#include "app/replay_recording.h"
 #include "app/stage_screen.h"
 #include "full_load.h"
 #include "platform/text.h"
@@ -13,6 +14,10 @@ TEST_F(FullLoad, AThousandStageFramesAllocateNothing) {
   platform::CloseGameFont();
   ASSERT_TRUE(platform::LoadGameFont());
   InputState.keyDown[platform::VK_SPACE] = 1;
+  // The game is recorded, as every game of the programs is.
+  GameRecording recording;
+  recording.Begin("soloplay", "test", GameModeNormal, 7, kClockStart);
+  screen.recording = &recording;
 
   // Stages 1 to 5 as the game plays them, 100 mobs more each time, all of them on the screen
   // or walking in; after 120 frames the last mobs go and the failed banner runs to the
@@ -38,6 +43,8 @@ TEST_F(FullLoad, AThousandStageFramesAllocateNothing) {
   }
   EXPECT_EQ(allocations, 0) << "the first one of " << firstSize << " bytes";
   EXPECT_EQ(stages, 5);
+  EXPECT_FALSE(recording.cutShort);
+  EXPECT_EQ(recording.replay.inputs.size(), 1000u);
 
   // The counter does see what a frame would take: a font size not made ready.
   StartCounting();

@@ -1,0 +1,64 @@
+#include "app/replay_verify.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "game/replay_run.h"
+#include "platform/files.h"
+#include "replay/replay.h"
+
+namespace {
+
+// A file far larger than the longest game's replay is not read at all.
+constexpr size_t kLargestReplayFile = 64u << 20;
+
+bool ReadReplayFile(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+  platform::FileProbe probe;
+  errno = 0;
+  std::FILE* file = platform::OpenDataFile(path, probe);
+  if (!file) {
+    error = probe == platform::FileProbe::Missing ? "no such file" : "not a readable file";
+    return false;
+  }
+  uint8_t block[65536];
+  bool ok = true;
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+    if (bytes.size() + got > kLargestReplayFile) {
+      error = "too large for a replay";
+      ok = false;
+      break;
+    }
+    bytes.insert(bytes.end(), block, block + got);
+  }
+  if (ok && std::ferror(file)) {
+    error = "cannot be read";
+    ok = false;
+  }
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace
+
+int VerifyReplayFile(const char* path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  Replay replay;
+  if (!ReadReplayFile(path, bytes, error) || DecodeReplay(bytes, replay, error) != ReplayRead::Ok) {
+    std::fprintf(stderr, "%s: %s\n", path, error.c_str());
+    return 2;
+  }
+  ReplayResult played;
+  std::string difference;
+  const bool same = VerifyReplay(replay, played, difference);
+  std::printf("mode=%s stage=%d score=%d combo=%d seconds=%u\n", ReplayModeName(replay.mode), played.stage,
+              played.score, played.bestCombo, played.playSeconds);
+  std::fflush(stdout);
+  if (same) return 0;
+  std::fprintf(stderr, "%s: %s\n", path, difference.c_str());
+  return 1;
+}

@@ -1,0 +1,9 @@
+#pragma once
+// soloplay --verify FILE: a recorded game played again without a window.
+
+// Reads the replay FILE and plays it again by the rules. Prints the played result as one
+// line "mode=M stage=S score=N combo=C seconds=T" on standard output and returns 0 when it
+// equals the recorded one, 1 (and a line on standard error saying what differs) when not; 2
+// with one line on standard error, and nothing on standard output, when FILE cannot be read
+// or is no replay, of an unknown version or damaged.
+int VerifyReplayFile(const char* path);

@@ -1,0 +1,174 @@
+// Whole games recorded as the program plays them, played again from their files; and which
+// files the replays folder keeps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/game_flow.h"
+#include "app/replay_recording.h"
+#include "game/counters.h"
+#include "game/mob.h"
+#include "game/player.h"
+#include "game/replay_run.h"
+#include "gfx/sprite.h"
+#include "platform/game_folder.h"
+#include "platform/testing/input.h"
+#include "screen_fixture.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<fs::path> ReplaysIn(const fs::path& folder) {
+  std::vector<fs::path> found;
+  if (fs::exists(folder))
+    for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<ReplayResult> ranked;  // what each game's ranking step saw
+
+class Replays : public ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    Counters = GameCounters{};
+    MobPool = {};
+    Player = PlayerRecord{};
+    FreeSpriteBanks();
+    SpriteBankTable = {};
+    ranked.clear();
+  }
+  void TearDown() override {
+    FreeSpriteBanks();
+    ScreenTest::TearDown();
+  }
+};
+
+// Two games of one run, as the player meets them: the chicken sweeps up and down attacking,
+// runs right and back, and leaves each game by Escape, so the second game starts with the
+// first one's mobs still walking. Both replays play again to the very result that was ranked.
+TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
+  TempFolder folder("brakkel_replays");
+  for (const char* name : kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
+  folder.Enter();
+  Edition.program = "soloplay";
+  Edition.rankingStep = [](int32_t, int32_t) {
+    ranked.push_back({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds});
+    if (ranked.size() == 2) PushClose();
+    return ranked.size() == 1;  // the first one entered the ranking
+  };
+  PushMouseMove(100, 100);  // easy, chosen at once in every menu
+  PushMouseButton(true);
+  bool up = false, right = false, attack = false;
+  auto hold = [](bool& held, bool want, uint32_t key) {
+    if (held != want) PushKey(key, want);
+    held = want;
+  };
+  script = [&](uint32_t now) {
+    if (Counters.gameStartTime == 0 || ranked.size() == 2) return;
+    const uint32_t frame = (now - Counters.gameStartTime) / kStageFrameMs;
+    hold(up, frame / 23 % 2 == 0, VK_UP);
+    hold(right, frame / 97 % 3 == 1, VK_RIGHT);
+    hold(attack, frame % 40 < 35, VK_SPACE);
+    if (frame == (ranked.empty() ? 700u : 450u)) TypeKey(VK_ESCAPE, nullptr);
+  };
+  GameMain();
+  PushMouseButton(false);
+
+  ASSERT_EQ(ranked.size(), 2u);
+  const std::vector<fs::path> files = ReplaysIn("replays");
+  ASSERT_EQ(files.size(), 2u);
+  int32_t scored = 0;
+  for (size_t game = 0; game < 2; ++game) {
+    SCOPED_TRACE(files[game].string());
+    EXPECT_TRUE(files[game].filename().string().ends_with("-easy.replay") ||
+                files[game].filename().string().ends_with("-easy-2.replay"));
+    Replay replay;
+    std::string error;
+    ASSERT_EQ(DecodeReplay(ReadBytes(files[game]), replay, error), ReplayRead::Ok) << error;
+    EXPECT_EQ(replay.program, "soloplay");
+    EXPECT_EQ(replay.ranked, game == 0);
+    EXPECT_EQ(replay.result, ranked[game]);
+    // The first game starts from an untouched pool, the second with mobs left walking.
+    EXPECT_EQ(replay.start.mobs.empty(), game == 0);
+    ReplayResult again;
+    std::string difference;
+    EXPECT_TRUE(VerifyReplay(replay, again, difference)) << difference;
+    EXPECT_EQ(again, ranked[game]);
+    scored += ranked[game].score;
+
+    // Without its attacks the same game no longer plays to the recorded result.
+    if (ranked[game].score == 0) continue;
+    for (uint8_t& input : replay.inputs) input &= static_cast<uint8_t>(~kReplayAttack);
+    EXPECT_FALSE(VerifyReplay(replay, again, difference));
+    EXPECT_NE(difference.find("differs"), std::string::npos) << difference;
+  }
+  EXPECT_GT(scored, 0) << "the games killed nothing: the script misses the mobs";
+  // The program's --verify check (tests/replay_verify_check.sh) takes these files.
+  if (const char* keep = std::getenv("BRAKKEL_REPLAY_SAMPLES"))
+    for (const fs::path& file : files) fs::copy_file(file, fs::path(keep) / file.filename());
+}
+
+Replay SmallReplay(bool rankedGame) {
+  Replay replay;
+  replay.program = "soloplay";
+  replay.version = "1.0.0";
+  replay.ranked = rankedGame;
+  replay.inputs = {kReplayLeave};
+  replay.clocks = {50};
+  replay.result = {1, 0, 0, 0};
+  return replay;
+}
+
+// Every ranked game's replay stays; of the others, the newest 50 by date, time and number.
+// What does not read as a replay is never removed, and a folder that cannot be made loses the
+// replay alone.
+TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
+  TempFolder folder("brakkel_kept");
+  const std::string replays = (folder.path() / "replays").string();
+  const std::time_t start = 1700000000;
+  std::set<std::string> rankedNames;
+  std::vector<std::string> others;  // oldest first
+  for (int i = 0; i < 60; ++i) {
+    // Two games in the same second get "-2"; the ranked ones come early, among the oldest.
+    const std::time_t when = start + i / 2;
+    const bool rankedGame = i == 1 || i == 4 || i == 9;
+    std::string saved;
+    ASSERT_TRUE(SaveReplay(SmallReplay(rankedGame), replays.c_str(), when, &saved));
+    if (rankedGame) {
+      rankedNames.insert(saved);
+    } else {
+      others.push_back(saved);
+    }
+    if (i == 10) std::ofstream(replays + "/20000101-000000-easy.replay") << "not a replay";
+  }
+  std::set<std::string> kept;
+  for (const fs::path& file : ReplaysIn(replays)) kept.insert(file.string());
+  std::set<std::string> wanted = rankedNames;
+  wanted.insert(others.end() - 50, others.end());
+  wanted.insert(replays + "/20000101-000000-easy.replay");
+  EXPECT_EQ(kept, wanted);
+  EXPECT_EQ(ReplaysIn(replays).size(), 54u);
+
+  // Something that is not a folder stands where the replays go: the replay alone is lost.
+  std::ofstream(folder.path() / "blocked") << "x";
+  EXPECT_FALSE(SaveReplay(SmallReplay(false), (folder.path() / "blocked").c_str(), start));
+}
+
+}  // namespace
