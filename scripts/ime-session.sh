@@ -8,10 +8,6 @@
 #       one under /tmp unless given). hangul (the default) sets the engine to start in
 #       Hangul mode, as Korean players have it; latin to start in Latin mode; none starts no
 #       input method, to compare. Logs go to the folder.
-#   scripts/ime-session.sh select
-#       (with the printed environment set) chooses the Hangul engine again for the window
-#       that has the keyboard, in the session's mode: with ibus-hangul 1.5.4 chosen at the
-#       start only, the game's name entry met it in Latin mode whatever its initial mode.
 #   scripts/ime-session.sh stop
 #       (with BRAKKEL_IME_SESSION set) stops what start started, in reverse order.
 # Exits 77 when the input method's programs are not installed.
@@ -157,21 +153,13 @@ start)
   echo "$exports"
   echo "ime-session: $im ($mode mode) on $DISPLAY, in $dir" >&2
   ;;
-select)
-  [[ -n "${BRAKKEL_IME_SESSION:-}" ]] || { echo "ime-session: BRAKKEL_IME_SESSION is not set" >&2; exit 2; }
-  read -r im mode <"$BRAKKEL_IME_SESSION/method"
-  case $im in
-  ibus) ibus engine hangul ;;
-  fcitx5) if [[ $mode == hangul ]]; then fcitx5-remote -s hangul; else fcitx5-remote -s keyboard-us; fi ;;
-  esac
-  ;;
 stop)
   [[ -n "${BRAKKEL_IME_SESSION:-}" ]] || { echo "ime-session: BRAKKEL_IME_SESSION is not set" >&2; exit 2; }
   dir=$BRAKKEL_IME_SESSION
   stop_session "$dir"
   ;;
 *)
-  echo "usage: $0 start [ibus|fcitx5|none] [hangul|latin] [folder] | $0 select | $0 stop" >&2
+  echo "usage: $0 start [ibus|fcitx5|none] [hangul|latin] [folder] | $0 stop" >&2
   exit 2
   ;;
 esac
