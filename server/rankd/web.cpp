@@ -15,9 +15,10 @@ namespace rankd {
 struct WebServer::Impl {
   Impl(const ServerOptions& o, const Metrics& m) : options(o), metrics(m) {}
 
-  // The rows of every mode; false when the database does not answer.
+  // The rows of every mode; false when the database does not answer. The caller holds
+  // readMutex until it has made its text: the read connection and the code page converter
+  // serve one request at a time.
   bool List(std::vector<ListedScore> (&modes)[kModes]) {
-    std::lock_guard lock(readMutex);  // the read connection (and its converter) serve one request at a time
     for (int mode = 0; mode < kModes; ++mode) {
       if (!reader->LoadListing(mode, modes[mode])) return false;
     }
@@ -26,21 +27,23 @@ struct WebServer::Impl {
 
   void Routes() {
     http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+      std::lock_guard lock(readMutex);
       std::vector<ListedScore> modes[kModes];
       if (!List(modes)) return Unavailable(response);
       response.set_content(RankingsPage(modes), "text/html; charset=utf-8");
     });
     http.Get(R"(/api/rankings/([0-9]+))", [this](const httplib::Request& request, httplib::Response& response) {
-      const std::string& which = request.matches[1].str();
+      const std::string which = request.matches[1].str();
       if (which.size() != 1 || which[0] - '0' >= kModes) {
         response.status = 404;
         response.set_content("no such difficulty: 0, 1 or 2\n", "text/plain; charset=utf-8");
         return;
       }
       const int mode = which[0] - '0';
-      std::vector<ListedScore> modes[kModes];
-      if (!List(modes)) return Unavailable(response);
-      response.set_content(RankingsJson(mode, modes[mode]), "application/json");
+      std::lock_guard lock(readMutex);
+      std::vector<ListedScore> rows;
+      if (!reader->LoadListing(mode, rows)) return Unavailable(response);
+      response.set_content(RankingsJson(mode, rows), "application/json");
     });
     http.Get("/healthz", [this](const httplib::Request&, httplib::Response& response) {
       ScoreTable tables[kModes];
