@@ -7,7 +7,8 @@
 #       HOME, XDG_*, XMODIFIERS...) and BRAKKEL_IME_SESSION, the session's folder (a new
 #       one under /tmp unless given). hangul (the default) sets the engine to start in
 #       Hangul mode, as Korean players have it; latin to start in Latin mode; none starts no
-#       input method, to compare. Logs go to the folder.
+#       input method, to compare. Logs go to the folder. BRAKKEL_IME_SCREEN sets the
+#       screen's size (default 1024x768).
 #   scripts/ime-session.sh stop
 #       (with BRAKKEL_IME_SESSION set) stops what start started, in reverse order.
 # Exits 77 when the input method's programs are not installed.
@@ -45,7 +46,7 @@ fail() {
 
 start_x() {
   local told=$dir/display
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$told" >"$dir/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${BRAKKEL_IME_SCREEN:-1024x768}x24" -nolisten tcp -noreset 3>"$told" >"$dir/xvfb.log" 2>&1 &
   echo $! >>"$dir/pids"
   wait_for 20 grep -q '^[0-9]' "$told" || fail "no X server could be started (see $dir/xvfb.log)"
   export DISPLAY=":$(head -n 1 "$told" | tr -dc 0-9)"

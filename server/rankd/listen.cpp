@@ -81,6 +81,12 @@ bool RankServer::Impl::Start(std::string& error) {
     error = "cannot start the store's thread";
     return false;
   }
+  if (!options.httpAddress.empty()) {
+    web = std::make_unique<WebServer>(options, metrics);
+    std::string at;
+    if (!web->Start(at, error)) return false;
+    log.Line("web page on http://%s/", at.c_str());
+  }
   const std::string where = IsPostgresUri(options.db) ? std::string("postgresql") : "sqlite " + options.db;
   for (tcp::acceptor& acceptor : acceptors) {
     const tcp::endpoint local = acceptor.local_endpoint(ec);
@@ -111,6 +117,8 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
     std::string address = AddressText(remote.address());
     const int fromThere = perAddress.contains(address) ? perAddress[address] : 0;
     if (static_cast<int>(live.size()) >= options.maxConnections || fromThere >= options.maxPerAddress) {
+      (fromThere >= options.maxPerAddress ? metrics.refusedPerAddress : metrics.refusedServerFull)
+          .fetch_add(1, std::memory_order_relaxed);
       if (options.log) {
         log.Line("%s mode - refused: %s 0 ms", address.c_str(),
                  fromThere >= options.maxPerAddress ? "too many connections from this address" : "server full");
@@ -145,6 +153,7 @@ void RankServer::Impl::EndIfIdle() {
   if (!stopping || !live.empty() || ended) return;
   ended = true;
   graceTimer.cancel();
+  if (web) web->Stop();
   worker.Stop();
   log.Line("stopped");
   work.reset();

@@ -1,6 +1,8 @@
 // rankd's options: --name value or --name=value.
 #include "server/rankd/options.h"
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -23,6 +25,8 @@ const char kUsage[] =
     "                        types a name (default 600)\n"
     "  --message-time S      seconds to finish a message once it began (default 10)\n"
     "  --send-time S         seconds a client has to take the ranking text (default 10)\n"
+    "  --http ADDRESS:PORT   serve the rankings as a web page and JSON, /healthz and /metrics\n"
+    "                        there (IPv6 in brackets: [::1]:8080; off by default)\n"
     "  --quiet               no log line per exchange (start, stop and failures are still told)\n"
     "  --help                this text\n"
     "\n"
@@ -53,6 +57,23 @@ bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value) {
   return true;
 }
 
+// ADDRESS:PORT, an IPv6 address in brackets; the address must be numeric.
+bool ParseHttpAddress(const std::string& text, std::string& address, uint16_t& port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  std::string host = text.substr(0, colon);
+  const bool bracketed = host.size() >= 2 && host.front() == '[' && host.back() == ']';
+  if (bracketed) host = host.substr(1, host.size() - 2);
+  unsigned char bytes[sizeof(in6_addr)];
+  const bool v4 = !bracketed && inet_pton(AF_INET, host.c_str(), bytes) == 1;
+  const bool v6 = bracketed && inet_pton(AF_INET6, host.c_str(), bytes) == 1;
+  long number = 0;
+  if ((!v4 && !v6) || !ParseCount(text.substr(colon + 1), 0, 65535, number)) return false;
+  address = host;
+  port = static_cast<uint16_t>(number);
+  return true;
+}
+
 }  // namespace
 
 ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error) {
@@ -76,7 +97,7 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
     }
     const bool known = name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
                        name == "--max-per-address" || name == "--request-time" || name == "--answer-time" ||
-                       name == "--message-time" || name == "--send-time";
+                       name == "--message-time" || name == "--send-time" || name == "--http";
     if (!known) {
       error = "unknown option " + name;
       return ParseResult::Bad;
@@ -109,6 +130,8 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
       ok = ParseSeconds(value, options.requestTime);
     } else if (name == "--answer-time") {
       ok = ParseSeconds(value, options.answerTime);
+    } else if (name == "--http") {
+      ok = ParseHttpAddress(value, options.httpAddress, options.httpPort);
     } else if (name == "--message-time") {
       ok = ParseSeconds(value, options.messageTime);
     } else {

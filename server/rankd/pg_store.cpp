@@ -27,8 +27,7 @@ constexpr const char* kSchema =
     " best_combo integer NOT NULL,"
     " play_seconds bigint NOT NULL,"
     " stored_at timestamptz NOT NULL DEFAULT now());"
-    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
-    "LISTEN rankd_scores;";
+    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);";
 constexpr const char* kTop =
     "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
     " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
@@ -38,11 +37,16 @@ constexpr const char* kTop =
 constexpr const char* kAll =
     "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
     " ORDER BY mode, score DESC, id";
+constexpr const char* kListing =
+    "SELECT mode, name, stage, score, best_combo, play_seconds,"
+    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') FROM scores"
+    " WHERE mode = $1::smallint ORDER BY score DESC, id LIMIT 20";
 // Rows per INSERT statement (six parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
 class PostgresStore final : public RankStore {
  public:
+  explicit PostgresStore(StoreUse use) : use_(use) {}
   ~PostgresStore() override { PQfinish(conn_); }
 
   bool Open(const std::string& uri) {
@@ -86,6 +90,21 @@ class PostgresStore final : public RankStore {
 
   bool LoadAll(std::vector<Score>& scores) override { return Connected() && Query(kAll, scores); }
 
+  bool LoadListing(int mode, std::vector<ListedScore>& rows) override {
+    rows.clear();
+    if (!Connected()) return false;
+    const std::string modeText = std::to_string(mode);
+    const char* values[] = {modeText.c_str()};
+    PGresult* result = PQexecParams(conn_, kListing, 1, nullptr, values, nullptr, nullptr, 0);
+    std::vector<Score> scores;
+    if (!Read(result, scores)) return false;
+    for (size_t i = 0; i < scores.size(); ++i) {
+      rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6), false});
+    }
+    PQclear(result);
+    return true;
+  }
+
   int ChangeDescriptor() override { return PQstatus(conn_) == CONNECTION_OK ? PQsocket(conn_) : -1; }
 
   bool TakeChanges() override {
@@ -108,7 +127,9 @@ class PostgresStore final : public RankStore {
  private:
   bool Setup() {
     // A query of several statements reports its last result, or the error that stopped it.
+    // Only the keeper listens: a reader would leave the news unread and hold up the queue.
     return Exec(kSchema, "cannot set up the scores table") &&
+           (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers")) &&
            Exec("SET statement_timeout = '10s'", "cannot set a statement time limit");
   }
 
@@ -158,8 +179,15 @@ class PostgresStore final : public RankStore {
   }
 
   bool Query(const char* sql, std::vector<Score>& rows) {
-    rows.clear();
     PGresult* result = PQexec(conn_, sql);
+    if (!Read(result, rows)) return false;
+    PQclear(result);
+    return true;
+  }
+
+  // The scores of a query's first six columns; the result is cleared only on failure.
+  bool Read(PGresult* result, std::vector<Score>& rows) {
+    rows.clear();
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
       PQclear(result);
       return Fail("cannot read the rankings");
@@ -181,7 +209,6 @@ class PostgresStore final : public RankStore {
       s.playSeconds = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 5), nullptr, 10));
       rows.push_back(std::move(s));
     }
-    PQclear(result);
     return true;
   }
 
@@ -199,14 +226,15 @@ class PostgresStore final : public RankStore {
     return false;
   }
 
+  StoreUse use_;
   PGconn* conn_ = nullptr;
   std::chrono::steady_clock::time_point lastReset_{};
 };
 
 }  // namespace
 
-std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error) {
-  auto store = std::make_unique<PostgresStore>();
+std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error, StoreUse use) {
+  auto store = std::make_unique<PostgresStore>(use);
   if (!store->Open(uri)) {
     error = store->Error();
     return nullptr;

@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "server/rankd/metrics.h"
 #include "server/rankd/server.h"
+#include "server/rankd/web.h"
 
 namespace rankd {
 
@@ -77,7 +79,8 @@ class StoreWorker {
   };
   using Deliver = void (*)(void* to, std::shared_ptr<Result> result);
 
-  StoreWorker(RankStore& store, Deliver deliver, void* to) : store_(store), deliver_(deliver), to_(to) {}
+  StoreWorker(RankStore& store, Metrics& metrics, Deliver deliver, void* to)
+      : store_(store), metrics_(metrics), deliver_(deliver), to_(to) {}
   ~StoreWorker() { Stop(); }
 
   bool Start();
@@ -90,6 +93,7 @@ class StoreWorker {
   void Run();
 
   RankStore& store_;
+  Metrics& metrics_;
   Deliver deliver_;
   void* to_;
   int wake_ = -1;
@@ -104,7 +108,7 @@ struct RankServer::Impl {
       : options(o),
         store(std::move(s)),
         log(io),
-        worker(*store, &Impl::Receive, this),
+        worker(*store, metrics, &Impl::Receive, this),
         signals(io, SIGINT, SIGTERM),
         graceTimer(io),
         work(asio::make_work_guard(io)) {}
@@ -120,6 +124,7 @@ struct RankServer::Impl {
     Registration(Impl& server, Connection* c) : server_(&server), address_(c->address) {
       at_ = server.live.insert(server.live.end(), c);
       ++server.perAddress[address_];
+      server.metrics.connectionsOpen.fetch_add(1, std::memory_order_relaxed);
     }
     Registration(Registration&& other) noexcept
         : server_(std::exchange(other.server_, nullptr)), address_(std::move(other.address_)), at_(other.at_) {}
@@ -129,6 +134,7 @@ struct RankServer::Impl {
     ~Registration() {
       if (server_ == nullptr) return;
       server_->live.erase(at_);
+      server_->metrics.connectionsOpen.fetch_sub(1, std::memory_order_relaxed);
       if (--server_->perAddress[address_] <= 0) server_->perAddress.erase(address_);
       server_->EndIfIdle();
     }
@@ -148,6 +154,7 @@ struct RankServer::Impl {
 
   ServerOptions options;
   std::unique_ptr<RankStore> store;
+  Metrics metrics;  // before the worker, which counts its commits there
   // One thread does all the I/O (the store's thread only posts its results), so the
   // reactor needs no locks.
   asio::io_context io{ASIO_CONCURRENCY_HINT_UNSAFE_IO};
@@ -162,6 +169,7 @@ struct RankServer::Impl {
   std::unordered_map<std::string, int> perAddress;
   bool stopping = false;
   bool ended = false;
+  std::unique_ptr<WebServer> web;  // with --http
 };
 
 }  // namespace rankd

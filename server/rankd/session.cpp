@@ -29,6 +29,20 @@ long long MillisecondsSince(Clock::time_point from) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
 }
 
+// An exchange counts once: by what came of it, or, when it ended before, why it did.
+ExchangeEnd EndOf(Outcome outcome, bool timedOut) {
+  switch (outcome) {
+    case Outcome::Declined: return ExchangeEnd::Declined;
+    case Outcome::Stored: return ExchangeEnd::Stored;
+    case Outcome::Refused: return ExchangeEnd::Refused;
+    case Outcome::BadRequest:
+    case Outcome::BadAnswer: return ExchangeEnd::Malformed;
+    case Outcome::StoreFailed: return ExchangeEnd::StoreFailed;
+    case Outcome::Open: break;
+  }
+  return timedOut ? ExchangeEnd::TimedOut : ExchangeEnd::Closed;
+}
+
 }  // namespace
 
 awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const std::shared_ptr<Connection>& c,
@@ -126,6 +140,8 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
   if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
   const long long ms = MillisecondsSince(begun);
   const Outcome outcome = exchange.outcome();
+  metrics.CountExchange(EndOf(outcome, c.timedOut), exchange.verdict(),
+                        std::chrono::duration<double>(Clock::now() - begun).count());
   if (!options.log) {
     // --quiet: no line per exchange
   } else if (ending != nullptr) {

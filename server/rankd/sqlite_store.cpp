@@ -28,6 +28,7 @@ class SqliteStore final : public RankStore {
     sqlite3_finalize(insert_);
     sqlite3_finalize(top_);
     sqlite3_finalize(all_);
+    sqlite3_finalize(listing_);
     sqlite3_close_v2(db_);
   }
 
@@ -49,7 +50,11 @@ class SqliteStore final : public RankStore {
     const std::string columns = kColumns;
     return Prepare("INSERT INTO scores (" + columns + ") VALUES (?, ?, ?, ?, ?, ?)", insert_) &&
            Prepare("SELECT " + columns + " FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT 20", top_) &&
-           Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_);
+           Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
+           Prepare("SELECT " + columns +
+                       ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at) FROM scores WHERE mode = ?"
+                       " ORDER BY score DESC, id LIMIT 20",
+                   listing_);
   }
 
   const char* Engine() const override { return "sqlite"; }
@@ -101,6 +106,21 @@ class SqliteStore final : public RankStore {
     return rc == SQLITE_DONE || Fail("cannot read the rankings");
   }
 
+  bool LoadListing(int mode, std::vector<ListedScore>& rows) override {
+    rows.clear();
+    sqlite3_bind_int(listing_, 1, mode);
+    int rc;
+    while ((rc = sqlite3_step(listing_)) == SQLITE_ROW) {
+      ListedScore& row = rows.emplace_back();
+      row.score = Read(listing_);
+      // CURRENT_TIMESTAMP is UTC; a time the database cannot read gives none.
+      const unsigned char* at = sqlite3_column_text(listing_, 6);
+      if (at != nullptr) row.storedAt = reinterpret_cast<const char*>(at);
+    }
+    sqlite3_reset(listing_);
+    return rc == SQLITE_DONE || Fail("cannot read the rankings");
+  }
+
  private:
   static Score Read(sqlite3_stmt* row) {
     Score s;
@@ -128,6 +148,7 @@ class SqliteStore final : public RankStore {
   sqlite3_stmt* insert_ = nullptr;
   sqlite3_stmt* top_ = nullptr;
   sqlite3_stmt* all_ = nullptr;
+  sqlite3_stmt* listing_ = nullptr;
 };
 
 }  // namespace

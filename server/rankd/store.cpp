@@ -56,8 +56,14 @@ bool IsPostgresUri(const std::string& where) {
   return where.starts_with("postgresql://") || where.starts_with("postgres://");
 }
 
-std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error) {
-  if (IsPostgresUri(where)) return OpenPostgresStore(where, error);
+bool RankStore::LoadListing(int, std::vector<ListedScore>& rows) {
+  rows.clear();
+  error_ = std::string(Engine()) + " keeps no times";
+  return false;
+}
+
+std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error, StoreUse use) {
+  if (IsPostgresUri(where)) return OpenPostgresStore(where, error, use);
   return OpenSqliteStore(where, error);
 }
 

@@ -14,6 +14,17 @@
 
 namespace rankd {
 
+// A kept score as the web page lists it.
+struct ListedScore {
+  Score score;
+  std::string storedAt;   // UTC, RFC 3339: 2026-12-08T07:21:13Z
+  bool verified = false;  // no score is checked against its game yet
+};
+
+// A store that keeps scores, or one that only reads them beside the keeper (it does not
+// listen for other servers' news).
+enum class StoreUse { Keep, Read };
+
 class RankStore {
  public:
   virtual ~RankStore() = default;
@@ -25,6 +36,9 @@ class RankStore {
   virtual bool LoadTop(ScoreTable tables[kModes]) = 0;
   // Every kept score, mode by mode, each mode in ranking order.
   virtual bool LoadAll(std::vector<Score>& scores) = 0;
+  // The best rows of one mode in ranking order with when each was kept, for the web page.
+  // An engine that keeps no times (the memory engine) says so and returns false.
+  virtual bool LoadListing(int mode, std::vector<ListedScore>& rows);
 
   // A descriptor that turns readable when another server on the same database may have
   // kept scores (-1 when no other server can), and the call that reads its news: true
@@ -41,9 +55,9 @@ class RankStore {
 
 std::unique_ptr<RankStore> OpenMemoryStore();
 std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error);
-std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error);
+std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error, StoreUse use = StoreUse::Keep);
 // A postgresql:// or postgres:// URI opens PostgreSQL, anything else a SQLite file.
 bool IsPostgresUri(const std::string& where);
-std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error);
+std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error, StoreUse use = StoreUse::Keep);
 
 }  // namespace rankd

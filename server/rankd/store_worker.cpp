@@ -57,8 +57,13 @@ void StoreWorker::Run() {
       std::vector<Score>& scores = result->scores;
       scores.reserve(batch.size());
       for (const Job& job : batch) scores.push_back(job.score);
+      const auto begun = Clock::now();
       result->committed = store_.Store(scores);
-      if (!result->committed) result->error = store_.Error();
+      metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
+      if (!result->committed) {
+        result->error = store_.Error();
+        metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
+      }
       result->fresh = store_.LoadTop(result->tables);
       result->jobs = std::move(batch);
       batch.clear();

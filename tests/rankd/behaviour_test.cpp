@@ -338,9 +338,13 @@ TEST(RankdProgram, BadOptionsGiveAReasonAndStatusTwo) {
   EXPECT_NE(output.find("--port"), std::string::npos) << output;
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--colour"}, output), 2);
   EXPECT_NE(output.find("unknown option --colour"), std::string::npos) << output;
+  for (const char* http : {"127.0.0.1", "localhost:8080", "::1:8080", "127.0.0.1:65536", "[127.0.0.1]:80"}) {
+    EXPECT_EQ(RunProgram({RANKD_BINARY, "--http", http}, output), 2) << http;
+    EXPECT_NE(output.find("--http"), std::string::npos) << output;
+  }
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--help"}, output), 0);
   for (const char* option : {"--port", "--bind", "--db", "--max-connections", "--max-per-address", "--request-time",
-                             "--answer-time", "--message-time", "--send-time"}) {
+                             "--answer-time", "--message-time", "--send-time", "--http"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--db", "/nonexistent/folder/r.sqlite"}, output), 1);

@@ -1,0 +1,127 @@
+// The web side: cpp-httplib's server on its own threads over one read connection.
+#include "server/rankd/web.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "server/rankd/web_page.h"
+
+namespace rankd {
+
+struct WebServer::Impl {
+  Impl(const ServerOptions& o, const Metrics& m) : options(o), metrics(m) {}
+
+  // The rows of every mode; false when the database does not answer. The caller holds
+  // readMutex until it has made its text: the read connection and the code page converter
+  // serve one request at a time.
+  bool List(std::vector<ListedScore> (&modes)[kModes]) {
+    for (int mode = 0; mode < kModes; ++mode) {
+      if (!reader->LoadListing(mode, modes[mode])) return false;
+    }
+    return true;
+  }
+
+  void Routes() {
+    http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+      std::lock_guard lock(readMutex);
+      std::vector<ListedScore> modes[kModes];
+      if (!List(modes)) return Unavailable(response);
+      response.set_content(RankingsPage(modes), "text/html; charset=utf-8");
+    });
+    http.Get(R"(/api/rankings/([0-9]+))", [this](const httplib::Request& request, httplib::Response& response) {
+      const std::string which = request.matches[1].str();
+      if (which.size() != 1 || which[0] - '0' >= kModes) {
+        response.status = 404;
+        response.set_content("no such difficulty: 0, 1 or 2\n", "text/plain; charset=utf-8");
+        return;
+      }
+      const int mode = which[0] - '0';
+      std::lock_guard lock(readMutex);
+      std::vector<ListedScore> rows;
+      if (!reader->LoadListing(mode, rows)) return Unavailable(response);
+      response.set_content(RankingsJson(mode, rows), "application/json");
+    });
+    http.Get("/healthz", [this](const httplib::Request&, httplib::Response& response) {
+      ScoreTable tables[kModes];
+      bool answers;
+      {
+        std::lock_guard lock(readMutex);
+        answers = reader->LoadTop(tables);
+      }
+      if (!answers) return Unavailable(response);
+      response.set_content("ok\n", "text/plain; charset=utf-8");
+    });
+    http.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(metrics.Render(), "text/plain; version=0.0.4; charset=utf-8");
+    });
+  }
+
+  void Unavailable(httplib::Response& response) {
+    response.status = 503;
+    response.set_content("the database does not answer\n", "text/plain; charset=utf-8");
+  }
+
+  const ServerOptions& options;
+  const Metrics& metrics;
+  std::unique_ptr<RankStore> reader;
+  std::mutex readMutex;
+  httplib::Server http;
+  std::thread thread;
+  std::atomic<bool> ended{false};
+};
+
+WebServer::WebServer(const ServerOptions& options, const Metrics& metrics)
+    : impl_(std::make_unique<Impl>(options, metrics)) {}
+
+WebServer::~WebServer() { Stop(); }
+
+bool WebServer::Start(std::string& where, std::string& error) {
+  Impl& w = *impl_;
+  std::string why;
+  w.reader = OpenRankStore(w.options.db, why, StoreUse::Read);
+  if (!w.reader) {
+    error = "--http: cannot open the database for reading: " + why;
+    return false;
+  }
+  // Requests are small and quick; a slow client is not held for long.
+  w.http.set_read_timeout(5, 0);
+  w.http.set_write_timeout(5, 0);
+  w.http.set_keep_alive_timeout(5);
+  w.http.set_payload_max_length(4096);
+  w.Routes();
+  const std::string& address = w.options.httpAddress;
+  int port = w.options.httpPort;
+  if (port == 0) {
+    port = w.http.bind_to_any_port(address);
+  } else if (!w.http.bind_to_port(address, port)) {
+    port = -1;
+  }
+  if (port <= 0) {
+    error = "--http: cannot listen on " + address + " port " + std::to_string(w.options.httpPort);
+    return false;
+  }
+  const bool v6 = address.find(':') != std::string::npos;
+  where = (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
+  w.thread = std::thread([&w] {
+    w.http.listen_after_bind();
+    w.ended = true;
+  });
+  return true;
+}
+
+void WebServer::Stop() {
+  Impl& w = *impl_;
+  if (!w.thread.joinable()) return;
+  // A stop that comes before the listening loop began is not heard: ask until it ends.
+  while (!w.ended) {
+    w.http.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  w.thread.join();
+}
+
+}  // namespace rankd
