@@ -35,20 +35,18 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       name = name.substr(0, eq);
       hasValue = true;
     }
-    if (name == "--verify") {
-      if (!hasValue) {
-        if (i + 1 >= argc) {
-          error = "--verify needs a replay file";
-          return CommandLineAction::Bad;
-        }
-        value = argv[++i];
-      }
+    if (name == "--verify" || name == "--replay") {
+      if (!hasValue && i + 1 < argc) value = argv[++i];
       if (value.empty()) {
-        error = "--verify needs a replay file";
+        error = std::string(name) + " needs a replay file";
         return CommandLineAction::Bad;
       }
-      options.verifyFile = value;
-      return CommandLineAction::Verify;
+      if (name == "--verify") {
+        options.verifyFile = value;
+        return CommandLineAction::Verify;
+      }
+      options.replayFile = value;
+      continue;
     }
     if (name == "--scale") {
       if (!hasValue) {
@@ -84,7 +82,7 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       options.fullscreen = name == "--fullscreen";
     }
   }
-  return CommandLineAction::Run;
+  return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
 }
 
 std::string UsageText(const char* program) {
@@ -101,6 +99,8 @@ std::string UsageText(const char* program) {
          "  --verify FILE  play the recorded game FILE again without a window; print\n"
          "                 'mode=M stage=S score=N combo=C seconds=T' and exit 0 when the\n"
          "                 result is the recorded one, 1 when it differs, 2 for a bad file\n"
+         "  --replay FILE  show the recorded game FILE in the window at its own pace; keys\n"
+         "                 1, 2, 4 and 8 set the speed, Escape or closing the window ends it\n"
          "  --help         this text\n"
          "  --version      the program's name and version\n"
          "\n"

@@ -10,6 +10,7 @@ struct GameOptions {
   std::optional<bool> fullscreen;
   std::optional<bool> mute;
   std::string verifyFile = {};  // --verify FILE
+  std::string replayFile = {};  // --replay FILE
 };
 
 enum class CommandLineAction {
@@ -17,14 +18,16 @@ enum class CommandLineAction {
   Help,     // print the usage and stop
   Version,  // print the name and version and stop
   Verify,   // play the replay `verifyFile` again headless and tell whether it holds
+  Replay,   // show the replay `replayFile` in the window, with the window options read
   Bad,      // an unknown option or a bad value: the reason is in `error`
 };
 
 inline constexpr int kLargestScale = 8;
 
 // Reads the arguments after the program's name, left to right: --help and --version end
-// the reading where they stand, and so does --verify FILE; a later --fullscreen or --window overrides an earlier one,
-// and so does a later --scale. Values come as "--scale N" or "--scale=N". Bad gives a
+// the reading where they stand, and so does --verify FILE; --replay FILE takes the window
+// options beside it; a later --fullscreen or --window overrides an earlier one, and so does a
+// later --scale or --replay. Values come as "--scale N" or "--scale=N". Bad gives a
 // one-line reason in `error`.
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error);
 

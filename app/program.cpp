@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/game_flow.h"
+#include "app/replay_playback.h"
 #include "app/replay_verify.h"
 #include "app/settings.h"
 #include "platform/display.h"
@@ -21,6 +22,7 @@ int RunGameProgram(const char* name, int argc, const char* const* argv, void (*e
     case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());
+    case CommandLineAction::Replay: return PlayReplayFile(name, options);
     case CommandLineAction::Bad: std::fprintf(stderr, "%s: %s; see %s --help\n", name, error.c_str(), name); return 2;
     case CommandLineAction::Run: break;
   }

@@ -44,11 +44,15 @@ bool ReadReplayFile(const char* path, std::vector<uint8_t>& bytes, std::string& 
 
 }  // namespace
 
-int VerifyReplayFile(const char* path) {
+bool LoadReplayFile(const char* path, Replay& replay, std::string& error) {
   std::vector<uint8_t> bytes;
+  return ReadReplayFile(path, bytes, error) && DecodeReplay(bytes, replay, error) == ReplayRead::Ok;
+}
+
+int VerifyReplayFile(const char* path) {
   std::string error;
   Replay replay;
-  if (!ReadReplayFile(path, bytes, error) || DecodeReplay(bytes, replay, error) != ReplayRead::Ok) {
+  if (!LoadReplayFile(path, replay, error)) {
     std::fprintf(stderr, "%s: %s\n", path, error.c_str());
     return 2;
   }

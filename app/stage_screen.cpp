@@ -56,6 +56,14 @@ void PrepareStageTexts(int32_t stage) {
   }
 }
 
+void ShowStageFrame(const StageRun& run) {
+  CopyFrameToOffscreen();
+  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, run.hud.line[i]);
+  if (const int32_t size = run.StageBannerSize(); size >= 0) DrawStageBanner(run.stage, size);
+  if (const int32_t size = run.EndBannerSize(); size >= 0) DrawEndBanner(size, run.cleared);
+  PresentOffscreen();
+}
+
 StageInput TakeStageInput() {
   const auto& key = InputState.keyDown;
   StageInput input;
@@ -84,11 +92,7 @@ void StageScreen::Frame() {
   const uint32_t now = platform::Ticks();
   if (recording) recording->Frame(input, now);
   run.Frame(input, now);
-  CopyFrameToOffscreen();
-  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, run.hud.line[i]);
-  if (const int32_t size = run.StageBannerSize(); size >= 0) DrawStageBanner(run.stage, size);
-  if (const int32_t size = run.EndBannerSize(); size >= 0) DrawEndBanner(size, run.cleared);
-  PresentOffscreen();
+  ShowStageFrame(run);
   InputState.repaint = 0;
   // At least 50 ms between frames; a slow frame is not made up for.
   lastFrameTime = platform::WaitUntilElapsed(lastFrameTime, kStageFrameMs);

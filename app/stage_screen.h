@@ -20,6 +20,9 @@ struct StageScreen {
 
 // Plays one stage of `count` mobs; 1 when the kill ratio reached `target` at its end.
 int32_t PlayStage(int32_t stage, int32_t count, int32_t target, GameRecording* recording = nullptr);
+// Shows the frame `run` has composed: the field, with the HUD and the banners over it in the
+// game's font, presented in the window.
+void ShowStageFrame(const StageRun& run);
 // The keys a stage frame reads, from the input state after the pump. Escape is taken:
 // the next screen must not see it.
 StageInput TakeStageInput();

@@ -2,7 +2,7 @@
 # soloplay --verify run for real with no display at all: games recorded by the game's own
 # flow (the app test that plays them writes its replay files here) are played again and
 # told equal with status 0; a changed byte is refused with status 2, one line on standard
-# error and nothing on standard output; a missing file likewise.
+# error and nothing on standard output; a missing file likewise, and --replay of a bad file.
 # Usage: replay_verify_check.sh BIN_DIR
 set -u
 bin=$(cd "$1" && pwd)
@@ -47,7 +47,14 @@ done
 
 run "$work/none.replay"
 [[ $status -eq 2 && $(wc -l <"$work/err") -eq 1 && ! -s $work/out ]] || fail "a missing file: status $status"
-[[ -e $work/home/config || -e $work/home/data ]] && fail "--verify made a settings or game folder"
+# --replay refuses a bad file as --verify does, before any window is opened.
+(cd "$work/home" && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER HOME="$work/home" \
+  XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" "$bin/soloplay" --replay "$work/changed.replay" \
+  >"$work/out" 2>"$work/err")
+status=$?
+[[ $status -eq 2 && $(wc -l <"$work/err") -eq 1 && ! -s $work/out ]] ||
+  fail "--replay of a changed file: status $status: $(cat "$work/err")"
+[[ -e $work/home/config || -e $work/home/data ]] && fail "--verify or --replay made a settings or game folder"
 
 [[ $failures -eq 0 ]] && echo "soloplay --verify: every check passed"
 exit $((failures > 0))

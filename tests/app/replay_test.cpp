@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/game_flow.h"
+#include "app/replay_playback.h"
 #include "app/replay_recording.h"
 #include "game/counters.h"
 #include "game/mob.h"
@@ -20,6 +21,7 @@
 #include "gfx/sprite.h"
 #include "platform/game_folder.h"
 #include "platform/testing/input.h"
+#include "platform/testing/readback.h"
 #include "screen_fixture.h"
 #include "support/temp_folder.h"
 
@@ -123,6 +125,76 @@ TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
   // The program's --verify check (tests/replay_verify_check.sh) takes these files.
   if (const char* keep = std::getenv("BRAKKEL_REPLAY_SAMPLES"))
     for (const fs::path& file : files) fs::copy_file(file, fs::path(keep) / file.filename());
+}
+
+uint64_t ShownHash() {
+  uint64_t hash = 14695981039346656037u;
+  const uint32_t* shown = ShownPixels();
+  for (int i = 0; i < kScreenPixels; ++i) hash = (hash ^ shown[i]) * 1099511628211u;
+  return hash;
+}
+
+std::set<std::string> FilesUnder(const fs::path& folder) {
+  std::set<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) found.insert(entry.path().string());
+  return found;
+}
+
+// A game watched again shows the player's very pictures, frame for frame, at eight times the
+// pace once 8 is pressed; after the last frame its picture stays until Escape; and watching
+// leaves no file behind.
+TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
+  TempFolder folder("brakkel_playback");
+  for (const char* name : kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
+  folder.Enter();
+  Edition.program = "soloplay";
+  Edition.rankingStep = [](int32_t, int32_t) {
+    PushClose();
+    return false;
+  };
+  PushMouseMove(100, 250);  // normal
+  PushMouseButton(true);
+  std::vector<uint64_t> played;
+  bool up = false, attack = false;
+  auto hold = [](bool& held, bool want, uint32_t key) {
+    if (held != want) PushKey(key, want);
+    held = want;
+  };
+  script = [&](uint32_t now) {
+    if (Counters.gameStartTime == 0 || InputState.quit) return;
+    played.push_back(ShownHash());
+    const uint32_t frame = (now - Counters.gameStartTime) / kStageFrameMs;
+    hold(up, frame / 17 % 2 == 0, VK_UP);
+    hold(attack, frame % 30 < 20, VK_SPACE);
+    if (frame == 160) TypeKey(VK_ESCAPE, nullptr);
+  };
+  GameMain();
+  PushMouseButton(false);
+  const std::vector<fs::path> files = ReplaysIn("replays");
+  ASSERT_EQ(files.size(), 1u);
+  Replay replay;
+  std::string error;
+  ASSERT_EQ(DecodeReplay(ReadBytes(files[0]), replay, error), ReplayRead::Ok) << error;
+  ASSERT_EQ(played.size(), replay.inputs.size());
+
+  GameWindowReady();
+  const std::set<std::string> before = FilesUnder(folder.path());
+  std::vector<uint64_t> shown;
+  std::vector<uint32_t> at;
+  PushKey('8', true);  // held while the playback starts
+  script = [&](uint32_t now) {
+    shown.push_back(ShownHash());
+    at.push_back(now);
+    if (shown.size() == played.size() + 5) TypeKey(VK_ESCAPE, nullptr);
+  };
+  ShowReplay(replay);
+  PushKey('8', false);
+  ASSERT_EQ(shown.size(), played.size() + 5) << "Escape did not end the playback at once";
+  for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(shown[i], played[i]) << "frame " << i;
+  // The last picture stays; the game's frames came kStageFrameMs / 8 apart.
+  EXPECT_EQ(shown.back(), played.back());
+  EXPECT_EQ(at[played.size() - 1] - at[0], (played.size() - 1) * (kStageFrameMs / 8));
+  EXPECT_EQ(FilesUnder(folder.path()), before);
 }
 
 Replay SmallReplay(bool rankedGame) {

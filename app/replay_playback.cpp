@@ -1,0 +1,97 @@
+#include "app/replay_playback.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/replay_verify.h"
+#include "app/settings.h"
+#include "app/stage_screen.h"
+#include "app/start_up.h"
+#include "app/window.h"
+#include "game/replay_run.h"
+#include "gfx/frame.h"
+#include "gfx/picture.h"
+#include "gfx/sprite.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/game_folder.h"
+#include "platform/text.h"
+#include "replay/replay.h"
+
+namespace {
+
+// True when Escape or the window's closing ends the playback; a speed key held sets `speed`.
+bool ReadPlaybackKeys(int32_t& speed) {
+  for (const int32_t choice : kPlaybackSpeeds)
+    if (InputState.keyDown['0' + choice]) speed = choice;
+  const bool leave = InputState.keyDown[platform::VK_ESCAPE] != 0;
+  InputState.keyDown[platform::VK_ESCAPE] = 0;
+  return leave || InputState.quit != 0;
+}
+
+// The folder holding the game's pictures and sprites, entered without copying anything: the
+// working directory when it holds game data (a player's own game), else the shipped data.
+void EnterDataFolder() {
+  if (platform::HoldsGameData(".")) return;
+  const std::string data = platform::FindGameData(platform::ProgramPath());
+  std::error_code fault;
+  if (!data.empty()) std::filesystem::current_path(data, fault);
+  if (data.empty() || fault)
+    std::fprintf(stderr, "Brakkel!!: the game data was not found; the replay is shown without it\n");
+}
+
+}  // namespace
+
+void ShowReplay(const Replay& replay) {
+  LoadPicture("back.pcx");
+  BuildSpritePalette();
+  ReplayRun game;
+  game.Start(replay);
+  int32_t prepared = game.run.stage;
+  PrepareStageTexts(prepared);
+  int32_t speed = 1;
+  bool finished = false;
+  uint32_t lastFrameTime = platform::Ticks();
+  for (;;) {
+    PumpMessages();
+    if (ReadPlaybackKeys(speed)) return;
+    if (!finished && game.Step(true)) {
+      if (game.run.stage != prepared) PrepareStageTexts(prepared = game.run.stage);
+      ShowStageFrame(game.run);
+    } else {
+      // The game is over: its last picture stays, shown again when the window asks.
+      finished = true;
+      if (InputState.repaint) PresentOffscreen();
+    }
+    InputState.repaint = 0;
+    lastFrameTime = platform::WaitUntilElapsed(lastFrameTime, finished ? kStageFrameMs : kStageFrameMs / speed);
+  }
+}
+
+int PlayReplayFile(const char* program, const GameOptions& options) {
+  Replay replay;
+  std::string error;
+  if (!LoadReplayFile(options.replayFile.c_str(), replay, error)) {
+    std::fprintf(stderr, "%s: %s\n", options.replayFile.c_str(), error.c_str());
+    return 2;
+  }
+  // The remembered settings are read, never written: what changes while watching is forgotten.
+  const std::string settingsFile = platform::UserSettingsFile();
+  const Settings settings = SettingsForRun(settingsFile.empty() ? Settings{} : LoadSettings(settingsFile), options);
+  platform::ChooseWindow({settings.scale, settings.fullscreen});
+  EnterDataFolder();
+  if (CreateGameWindow() != 1) {
+    std::fprintf(stderr, "%s: no game window could be opened (is there a display?) or no Korean font\n", program);
+    platform::CloseGameFont();
+    platform::CloseDisplay();
+    return 1;
+  }
+  PrepareScreenAndSprites();
+  ShowReplay(replay);
+  FreeSpriteBanks();
+  platform::CloseGameFont();
+  platform::CloseDisplay();
+  return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// soloplay --replay FILE: a recorded game shown in the window as it was played.
+#include <cstdint>
+
+#include "app/command_line.h"
+
+struct Replay;
+
+// The speed keys: 1, 2, 4 or 8 times the game's own pace.
+inline constexpr int32_t kPlaybackSpeeds[] = {1, 2, 4, 8};
+
+// Shows `replay` in the open game window, each stage frame as the stage screen drew it
+// (field, HUD, banners), kStageFrameMs divided by the speed apart. Reads only the speed keys,
+// Escape and the window's closing; after the last frame its picture stays until Escape or
+// the window is closed. Needs the sprites loaded; loads the field itself. Ranks, writes and
+// sends nothing.
+void ShowReplay(const Replay& replay);
+
+// The whole of --replay: reads the file (a bad one: one line on standard error and 2, with
+// no window), plays where the game data is without copying or writing anything, opens the
+// window the remembered settings and `options` choose, and shows the game. Returns 0 once
+// it is ended, 1 when no window could be opened.
+int PlayReplayFile(const char* program, const GameOptions& options);
