@@ -22,11 +22,20 @@
 
 namespace {
 
-// True when Escape or the window's closing ends the playback; a speed key held sets `speed`.
-bool ReadPlaybackKeys(int32_t& speed) {
-  for (const int32_t choice : kPlaybackSpeeds)
-    if (InputState.keyDown['0' + choice]) speed = choice;
-  const bool leave = InputState.keyDown[platform::VK_ESCAPE] != 0;
+// Takes the window's messages as the pump does, and the playback's keys among them: a press
+// counts even when it is released before the next frame (at 1x a frame lasts 50 ms). True
+// when Escape or the window's closing ends the playback; a speed key sets `speed`.
+bool TakePlaybackKeys(int32_t& speed) {
+  InputState.charArrived = 0;
+  bool leave = false;
+  platform::Message message;
+  while (platform::PollMessage(message)) {
+    GameWindowProc(message.message, message.wParam, message.lParam);
+    if (message.message != platform::WM_KEYDOWN) continue;
+    leave = leave || message.wParam == platform::VK_ESCAPE;
+    for (const int32_t choice : kPlaybackSpeeds)
+      if (message.wParam == static_cast<uint32_t>('0' + choice)) speed = choice;
+  }
   InputState.keyDown[platform::VK_ESCAPE] = 0;
   return leave || InputState.quit != 0;
 }
@@ -55,8 +64,7 @@ void ShowReplay(const Replay& replay) {
   bool finished = false;
   uint32_t lastFrameTime = platform::Ticks();
   for (;;) {
-    PumpMessages();
-    if (ReadPlaybackKeys(speed)) return;
+    if (TakePlaybackKeys(speed)) return;
     if (!finished && game.Step(true)) {
       if (game.run.stage != prepared) PrepareStageTexts(prepared = game.run.stage);
       ShowStageFrame(game.run);
