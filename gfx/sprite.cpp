@@ -217,6 +217,8 @@ void FreeSpriteBanks() {
       delete runs;
       runs = nullptr;
     }
+    // A freed bank holds no frames: sprites loaded again take the first slots, as at start.
+    bank.frameCount = 0;
   }
 }
 

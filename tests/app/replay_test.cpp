@@ -40,7 +40,16 @@ std::vector<fs::path> ReplaysIn(const fs::path& folder) {
   std::vector<fs::path> found;
   if (fs::exists(folder))
     for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path());
-  std::sort(found.begin(), found.end());
+  // In the order they were saved: a second game in the same second is "-2", which sorts
+  // before the first one's "." by name alone.
+  auto order = [](const fs::path& p) {
+    std::string stem = p.stem().string();
+    const size_t dash = stem.rfind('-');
+    const bool numbered = dash != std::string::npos && dash + 1 < stem.size() &&
+                          stem.find_first_not_of("0123456789", dash + 1) == std::string::npos;
+    return std::make_pair(numbered ? stem.substr(0, dash) : stem, numbered ? std::stoi(stem.substr(dash + 1)) : 1);
+  };
+  std::sort(found.begin(), found.end(), [&](const fs::path& a, const fs::path& b) { return order(a) < order(b); });
   return found;
 }
 
@@ -192,6 +201,8 @@ TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
   ShowReplay(replay);
   ASSERT_EQ(shown.size(), played.size() + 5) << "Escape did not end the playback at once";
   // The last picture stays; the game's frames came kStageFrameMs / 8 apart.
+  // Each of the game's frames shows again as the player saw it.
+  for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(shown[i], played[i]) << "frame " << i;
   EXPECT_EQ(shown.back(), shown[played.size() - 1]);
   EXPECT_EQ(at[played.size() - 1] - at[0], (played.size() - 1) * (kStageFrameMs / 8));
   EXPECT_EQ(FilesUnder(folder.path()), before);
