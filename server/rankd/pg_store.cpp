@@ -8,15 +8,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "server/rankd/schema.h"
 #include "server/rankd/store.h"
 
 namespace rankd {
-namespace {
 
-constexpr const char* kChannel = "rankd_scores";
-// One transaction; servers starting together create the table one at a time (the lock
+// One transaction; programs starting together create the tables one at a time (the lock
 // lasts until the transaction ends).
-constexpr const char* kSchema =
+const char kPostgresSchema[] =
     "SELECT pg_advisory_xact_lock(7294600120);"
     "CREATE TABLE IF NOT EXISTS scores ("
     " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
@@ -27,12 +26,23 @@ constexpr const char* kSchema =
     " best_combo integer NOT NULL,"
     " play_seconds bigint NOT NULL,"
     " stored_at timestamptz NOT NULL DEFAULT now());"
-    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS hidden boolean NOT NULL DEFAULT false;"
+    "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS audit ("
+    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " at timestamptz NOT NULL DEFAULT now(),"
+    " action text NOT NULL);";
+
+namespace {
+
+constexpr const char* kChannel = kChangeChannel;
 constexpr const char* kTop =
     "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
     " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
     " (SELECT name, stage, score, best_combo, play_seconds, id FROM scores"
-    "  WHERE scores.mode = m.mode ORDER BY score DESC, id LIMIT 20) AS s"
+    "  WHERE scores.mode = m.mode AND NOT hidden AND name NOT IN (SELECT name FROM bans) ORDER BY score DESC, id LIMIT "
+    "20) AS s"
     " ORDER BY m.mode, s.score DESC, s.id";
 constexpr const char* kAll =
     "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
@@ -40,7 +50,8 @@ constexpr const char* kAll =
 constexpr const char* kListing =
     "SELECT mode, name, stage, score, best_combo, play_seconds,"
     " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') FROM scores"
-    " WHERE mode = $1::smallint ORDER BY score DESC, id LIMIT 20";
+    " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans) ORDER BY score DESC, id LIMIT "
+    "20";
 // Rows per INSERT statement (six parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
@@ -128,7 +139,7 @@ class PostgresStore final : public RankStore {
   bool Setup() {
     // A query of several statements reports its last result, or the error that stopped it.
     // Only the keeper listens: a reader would leave the news unread and hold up the queue.
-    return Exec(kSchema, "cannot set up the scores table") &&
+    return Exec(kPostgresSchema, "cannot set up the scores table") &&
            (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers")) &&
            Exec("SET statement_timeout = '10s'", "cannot set a statement time limit");
   }
@@ -142,7 +153,10 @@ class PostgresStore final : public RankStore {
   }
 
   bool Insert(const std::vector<Score>& scores, size_t from, size_t to) {
-    std::string sql = "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds) VALUES ";
+    // A banned name's new score is not kept.
+    std::string sql =
+        "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
+        " SELECT * FROM (VALUES ";
     std::vector<std::string> text;
     std::vector<const char*> values;
     std::vector<int> lengths;
@@ -168,6 +182,7 @@ class PostgresStore final : public RankStore {
       lengths.insert(lengths.end(), {0, static_cast<int>(name.size()), 0, 0, 0, 0});
       formats.insert(formats.end(), {0, 1, 0, 0, 0, 0});  // the name goes as raw bytes
     }
+    sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
     sql += " RETURNING 1) SELECT pg_notify('";
     sql += kChannel;
     sql += "', '')";

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "server/rankd/schema.h"
 #include "server/rankd/store.h"
 
 namespace rankd {
@@ -19,7 +20,12 @@ constexpr const char* kSchema =
     " best_combo INTEGER NOT NULL,"
     " play_seconds INTEGER NOT NULL,"
     " stored_at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);"
-    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS bans (name BLOB PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS audit ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,"
+    " action TEXT NOT NULL);";
 constexpr const char* kColumns = "mode, name, stage, score, best_combo, play_seconds";
 
 class SqliteStore final : public RankStore {
@@ -29,6 +35,7 @@ class SqliteStore final : public RankStore {
     sqlite3_finalize(top_);
     sqlite3_finalize(all_);
     sqlite3_finalize(listing_);
+    sqlite3_finalize(version_);
     sqlite3_close_v2(db_);
   }
 
@@ -46,15 +53,25 @@ class SqliteStore final : public RankStore {
                      std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
     sqlite3_finalize(mode);
     if (!wal) return Fail(path + " cannot be put into write-ahead-log mode");
-    if (!Exec("PRAGMA synchronous=FULL") || !Exec(kSchema)) return false;
+    if (!Exec("PRAGMA synchronous=FULL")) return false;
+    if (!MigrateSqlite(db_, error_)) return false;
     const std::string columns = kColumns;
-    return Prepare("INSERT INTO scores (" + columns + ") VALUES (?, ?, ?, ?, ?, ?)", insert_) &&
-           Prepare("SELECT " + columns + " FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT 20", top_) &&
-           Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
-           Prepare("SELECT " + columns +
-                       ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at) FROM scores WHERE mode = ?"
-                       " ORDER BY score DESC, id LIMIT 20",
-                   listing_);
+    const std::string listed = kListedSqlite;
+    // A banned name's new score is not kept.
+    const bool prepared = Prepare("INSERT INTO scores (" + columns +
+                                      ") SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE ?2 NOT IN (SELECT name FROM bans)",
+                                  insert_) &&
+                          Prepare("SELECT " + columns + " FROM scores WHERE mode = ? AND " + listed +
+                                      " ORDER BY score DESC, id LIMIT 20",
+                                  top_) &&
+                          Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
+                          Prepare("SELECT " + columns +
+                                      ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at) FROM scores WHERE mode = ? AND " +
+                                      listed + " ORDER BY score DESC, id LIMIT 20",
+                                  listing_) &&
+                          Prepare("PRAGMA data_version", version_);
+    if (prepared) TakeChanges();  // the version as it stands now
+    return prepared;
   }
 
   const char* Engine() const override { return "sqlite"; }
@@ -121,6 +138,20 @@ class SqliteStore final : public RankStore {
     return rc == SQLITE_DONE || Fail("cannot read the rankings");
   }
 
+  // Another connection's commit (rankctl's, or a hand's) moves the data version; the
+  // store's thread asks at every turn, which is at least once in each of its poll waits.
+  bool TakeChanges() override {
+    if (sqlite3_step(version_) != SQLITE_ROW) {
+      sqlite3_reset(version_);
+      return false;
+    }
+    const long long version = sqlite3_column_int64(version_, 0);
+    sqlite3_reset(version_);
+    const bool changed = dataVersion_ >= 0 && version != dataVersion_;
+    dataVersion_ = version;
+    return changed;
+  }
+
  private:
   static Score Read(sqlite3_stmt* row) {
     Score s;
@@ -149,9 +180,32 @@ class SqliteStore final : public RankStore {
   sqlite3_stmt* top_ = nullptr;
   sqlite3_stmt* all_ = nullptr;
   sqlite3_stmt* listing_ = nullptr;
+  sqlite3_stmt* version_ = nullptr;
+  long long dataVersion_ = -1;
 };
 
 }  // namespace
+
+bool MigrateSqlite(sqlite3* db, std::string& error) {
+  auto exec = [&](const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    error = std::string(sql) + ": " + sqlite3_errmsg(db);
+    return false;
+  };
+  if (!exec("BEGIN IMMEDIATE")) return false;
+  sqlite3_stmt* column = nullptr;
+  bool ok = exec(kSchema) && sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('scores') WHERE name = 'hidden'",
+                                                -1, &column, nullptr) == SQLITE_OK;
+  if (ok && sqlite3_step(column) != SQLITE_ROW) {
+    // A database from before rows could be hidden.
+    ok = exec("ALTER TABLE scores ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0");
+  }
+  sqlite3_finalize(column);
+  if (ok && exec("COMMIT")) return true;
+  if (error.empty()) error = std::string("cannot set up the tables: ") + sqlite3_errmsg(db);
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
 
 std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error) {
   auto store = std::make_unique<SqliteStore>();

@@ -42,7 +42,9 @@ void StoreWorker::Run() {
   std::vector<Job> batch;
   for (;;) {
     pollfd fds[2] = {{wake_, POLLIN, 0}, {store_.ChangeDescriptor(), POLLIN, 0}};
-    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, 1000);
+    // Half a second at most between turns: a change made by another hand (rankctl) that only
+    // a look at the database shows is reflected within a second.
+    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, 500);
     uint64_t count;
     [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
     bool stopping;
@@ -88,6 +90,7 @@ void RankServer::Impl::Receive(void* self, std::shared_ptr<StoreWorker::Result> 
 void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.fresh) {
     for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, result.tables[mode]);
+    if (result.jobs.empty()) log.Line("rankings reread: the database was changed elsewhere");
   } else if (result.committed) {
     cache.Place(result.scores);  // committed but not read back
   }

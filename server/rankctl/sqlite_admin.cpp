@@ -1,0 +1,165 @@
+// rankctl on a SQLite database: the server notices each change through the file's data
+// version; a backup is SQLite's online copy, so a writing server never waits long.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "server/rankctl/admin.h"
+#include "server/rankctl/describe.h"
+#include "server/rankd/schema.h"
+
+namespace rankctl {
+namespace {
+
+class SqliteAdmin final : public AdminDb {
+ public:
+  ~SqliteAdmin() override { sqlite3_close_v2(db_); }
+
+  bool Open(const std::string& path) {
+    // An administrator names an existing database: a mistyped path is not made anew.
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      return Fail("cannot open " + path);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    return rankd::MigrateSqlite(db_, error_);
+  }
+
+  bool List(int mode, int count, std::vector<AdminRow>& rows) override {
+    sqlite3_stmt* s = Prepare(
+        "SELECT id, name, stage, score, best_combo, play_seconds, strftime('%Y-%m-%dT%H:%M:%SZ', stored_at),"
+        " hidden, name IN (SELECT name FROM bans) FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT ?");
+    if (s == nullptr) return false;
+    sqlite3_bind_int(s, 1, mode);
+    sqlite3_bind_int(s, 2, count);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+      AdminRow& row = rows.emplace_back();
+      row.id = sqlite3_column_int64(s, 0);
+      row.score.mode = mode;
+      const void* name = sqlite3_column_blob(s, 1);
+      if (name != nullptr) row.score.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
+      row.score.stage = sqlite3_column_int(s, 2);
+      row.score.score = static_cast<uint32_t>(sqlite3_column_int64(s, 3));
+      row.score.bestCombo = sqlite3_column_int(s, 4);
+      row.score.playSeconds = static_cast<uint32_t>(sqlite3_column_int64(s, 5));
+      const unsigned char* at = sqlite3_column_text(s, 6);
+      if (at != nullptr) row.storedAt = reinterpret_cast<const char*>(at);
+      row.hidden = sqlite3_column_int(s, 7) != 0;
+      row.banned = sqlite3_column_int(s, 8) != 0;
+    }
+    sqlite3_finalize(s);
+    return rc == SQLITE_DONE || Fail("cannot read the rankings");
+  }
+
+  Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what) override {
+    if (!Exec("BEGIN IMMEDIATE")) return Done::Failed;
+    sqlite3_stmt* s = Prepare("UPDATE scores SET hidden = ? WHERE id = ? RETURNING mode, name, score");
+    Done done = s != nullptr ? Done::Ok : Done::Failed;
+    if (s != nullptr) {
+      sqlite3_bind_int(s, 1, hidden ? 1 : 0);
+      sqlite3_bind_int64(s, 2, id);
+      const int rc = sqlite3_step(s);
+      if (rc == SQLITE_ROW) {
+        rankd::Score row;
+        row.mode = sqlite3_column_int(s, 0);
+        const void* name = sqlite3_column_blob(s, 1);
+        if (name != nullptr) row.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
+        row.score = static_cast<uint32_t>(sqlite3_column_int64(s, 2));
+        what = action + " (" + DescribeRow(row) + ")";
+        if (sqlite3_step(s) != SQLITE_DONE) done = Done::Failed;
+      } else {
+        done = rc == SQLITE_DONE ? Done::NotFound : Done::Failed;
+      }
+      if (done == Done::Failed) Fail("cannot change the row");
+      sqlite3_finalize(s);
+    }
+    return Finish(done, what);
+  }
+
+  Done SetBanned(const std::string& name, bool banned, const std::string& action) override {
+    if (!Exec("BEGIN IMMEDIATE")) return Done::Failed;
+    sqlite3_stmt* s = Prepare(banned ? "INSERT OR IGNORE INTO bans (name) VALUES (?)"
+                                     : "DELETE FROM bans WHERE name = ?");
+    Done done = Done::Failed;
+    if (s != nullptr) {
+      sqlite3_bind_blob(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+      if (sqlite3_step(s) == SQLITE_DONE) {
+        // Banning a banned name again changes nothing and is no fault; lifting a ban that
+        // is not there is "not found".
+        done = banned || sqlite3_changes(db_) > 0 ? Done::Ok : Done::NotFound;
+      } else {
+        Fail("cannot change the bans");
+      }
+      sqlite3_finalize(s);
+    }
+    return Finish(done, action);
+  }
+
+  Done Backup(const std::string& file) override {
+    // Written under a temporary name and renamed, so FILE is never a half-made copy.
+    const std::string temporary = file + ".part" + std::to_string(::getpid());
+    sqlite3* to = nullptr;
+    Done done = Done::Failed;
+    if (sqlite3_open_v2(temporary.c_str(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK) {
+      sqlite3_backup* copy = sqlite3_backup_init(to, "main", db_, "main");
+      // One step copies every page under one read transaction of the source: a
+      // consistent picture, while a WAL-mode server goes on writing beside it.
+      const int rc = copy != nullptr ? sqlite3_backup_step(copy, -1) : SQLITE_ERROR;
+      sqlite3_backup_finish(copy);
+      if (rc == SQLITE_DONE && sqlite3_errcode(to) == SQLITE_OK) done = Done::Ok;
+      if (done != Done::Ok) error_ = std::string("cannot copy the database: ") + sqlite3_errmsg(to);
+    } else {
+      error_ = "cannot create " + temporary;
+    }
+    sqlite3_close_v2(to);
+    if (done == Done::Ok && std::rename(temporary.c_str(), file.c_str()) != 0) {
+      error_ = "cannot rename " + temporary + " to " + file;
+      done = Done::Failed;
+    }
+    if (done != Done::Ok) std::remove(temporary.c_str());
+    return done;
+  }
+
+ private:
+  // Ends the change's transaction: kept with its audit line when done, undone otherwise.
+  Done Finish(Done done, const std::string& line) {
+    if (done == Done::Ok) {
+      sqlite3_stmt* s = Prepare("INSERT INTO audit (action) VALUES (?)");
+      if (s != nullptr) sqlite3_bind_text(s, 1, line.c_str(), -1, SQLITE_TRANSIENT);
+      const bool logged = s != nullptr && sqlite3_step(s) == SQLITE_DONE;
+      sqlite3_finalize(s);
+      if (logged && Exec("COMMIT")) return Done::Ok;
+      if (!logged) Fail("cannot write the audit line");
+      done = Done::Failed;
+    }
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return done;
+  }
+
+  sqlite3_stmt* Prepare(const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) Fail(sql);
+    return s;
+  }
+  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql); }
+  bool Fail(const std::string& what) {
+    error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+    return false;
+  }
+
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<AdminDb> OpenSqliteAdmin(const std::string& path, std::string& error) {
+  auto db = std::make_unique<SqliteAdmin>();
+  if (!db->Open(path)) {
+    error = db->Error();
+    return nullptr;
+  }
+  return db;
+}
+
+}  // namespace rankctl
