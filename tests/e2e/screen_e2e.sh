@@ -27,15 +27,21 @@ export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER
 cd "$work"
 
-e2e_start_x 1920x1080x24
-e2e_start_openbox "$work/openbox.log"
-"$1" >"$work/soloplay.log" 2>&1 &
-game=$!
-wid=$(e2e_window 'Brakkel!!' 40 "$game")
-e2e_wait_size "$wid" 1280x960
-echo "1920x1080: the window opened at 1280x960"
-xdotool windowfocus --sync "$wid"
-xdotool key a  # a typed character ends the logo
+# On a screen of $2 (WxH) under openbox, starts the game $1 and waits for its window to open
+# at $3 (WxH); leaves its id in wid and the logo ended by a typed character.
+open_on_screen() {
+  e2e_start_x "$2x24"
+  e2e_start_openbox "$work/openbox.log"
+  "$1" >"$work/soloplay.log" 2>&1 &
+  game=$!
+  wid=$(e2e_window 'Brakkel!!' 40 "$game")
+  e2e_wait_size "$wid" "$3"
+  echo "$2: the window opened at $3"
+  xdotool windowfocus --sync "$wid"
+  xdotool key a # a typed character ends the logo
+}
+
+open_on_screen "$1" 1920x1080 1280x960
 
 # The hardcore chicken's area is (54, 321) to (244, 473) in the picture: (150, 400) is
 # (300, 800) in the window. The HUD's first line names the difficulty: "하드코어게임" is two
@@ -67,14 +73,6 @@ game=
 e2e_stop_openbox
 e2e_stop_x
 
-e2e_start_x 3840x2160x24
-e2e_start_openbox "$work/openbox.log"
-"$1" >"$work/soloplay.log" 2>&1 &
-game=$!
-wid=$(e2e_window 'Brakkel!!' 40 "$game")
-e2e_wait_size "$wid" 2560x1920
-echo "3840x2160: the window opened at 2560x1920"
-xdotool windowfocus --sync "$wid"
-xdotool key a
+open_on_screen "$1" 3840x2160 2560x1920
 e2e_close_and_wait "$wid" "$game"
 game=
