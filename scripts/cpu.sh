@@ -78,7 +78,8 @@ start_wm() {
 
 # The game's per-user folder for this measurement: the data, nothing else. soloplay moves
 # there itself (and brings the data up to date); stageview runs in it.
-export XDG_DATA_HOME=$work/xdg
+# The player's remembered settings stay out of the figures, and the figures out of them.
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
 mkdir -p "$XDG_DATA_HOME/brakkel"
 cp "$build"/data/* "$XDG_DATA_HOME/brakkel/"
 

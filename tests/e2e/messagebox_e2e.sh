@@ -37,7 +37,7 @@ mkdir -p "$work/bin" "$work/data" "$work/play"
 cp "$1" "$work/bin/soloplay"
 cp "$(dirname "$1")/../data/"* "$work/data/"
 head -c 64 /dev/zero >"$work/data/foot.ani"
-export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER
 cd "$work/play"
 

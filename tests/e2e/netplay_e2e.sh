@@ -65,7 +65,7 @@ done
 
 e2e_start_x
 unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
+export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 (cd "$work" && exec "$netplay") > "$work/netplay.log" 2>&1 &
 game_pid=$!
 id=$(e2e_window "Brakkel!!" 60 "$game_pid") || e2e_fail "no game window"

@@ -47,7 +47,7 @@ fi
 
 e2e_start_x
 unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
+export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 (cd "$work" && exec "$E2E_BIN/netplay") >"$work/netplay.log" 2>&1 &
 game_pid=$!
 id=$(e2e_window "Brakkel!!" 40 "$game_pid") || e2e_fail "no game window"

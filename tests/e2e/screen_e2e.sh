@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER
 cd "$work"
 

@@ -23,7 +23,7 @@ cleanup() {
 trap cleanup EXIT
 e2e_start_x
 
-export XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
 unset SDL_VIDEODRIVER
 cd "$work"  # a folder without game data: the game moves into the player's own
 "$bin/soloplay" >"$work/soloplay.log" 2>&1 &
