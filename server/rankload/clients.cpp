@@ -89,10 +89,23 @@ awaitable<void> Load::PlayOn(tcp::socket& s, int mode, bool submit, Exchange& re
   }
 }
 
-awaitable<void> Load::Play(int mode, bool submit, Exchange& result) {
+awaitable<void> Load::Play(int mode, bool submit, Exchange& result, bool keep) {
   tcp::socket s(io_);
   asio::steady_timer limit(io_, std::chrono::seconds(10));
-  co_await (PlayOn(s, mode, submit, result, true) || limit.async_wait(kTuple));
+  co_await (PlayOn(s, mode, submit, result, keep) || limit.async_wait(kTuple));
+}
+
+void Load::Record(const Exchange& result, bool submit, Clock::time_point begun) {
+  if (result.ok) {
+    const auto us = static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begun).count());
+    latencyUs_.push_back(us);
+    (submit ? submitUs_ : declineUs_).push_back(us);
+    ++(submit ? submissions_ : declines_);
+  } else {
+    ++errors_;
+  }
+  if (result.submitted) (result.ok ? acked_ : unacked_).push_back(result.score);
 }
 
 awaitable<void> Load::Watchdog(ClientState& state) {
@@ -121,16 +134,7 @@ awaitable<void> Load::Plays(ClientState& state) {
     co_await PlayOn(state.socket, mode, submit, result, false);
     asio::error_code ignored;
     state.socket.close(ignored);
-    if (result.ok) {
-      const auto us = static_cast<uint32_t>(
-          std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begun).count());
-      latencyUs_.push_back(us);
-      (submit ? submitUs_ : declineUs_).push_back(us);
-      ++(submit ? submissions_ : declines_);
-    } else {
-      ++errors_;
-    }
-    if (result.submitted) (result.ok ? acked_ : unacked_).push_back(result.score);
+    Record(result, submit, begun);
   }
 }
 
@@ -162,7 +166,7 @@ awaitable<void> Load::Idle() {
 awaitable<bool> Load::Listings(std::string out[rankd::kModes]) {
   for (int mode = 0; mode < rankd::kModes; ++mode) {
     Exchange result;
-    co_await Play(mode, false, result);
+    co_await Play(mode, false, result, true);
     if (!result.ok) co_return false;
     out[mode] = result.listing;
   }

@@ -13,12 +13,15 @@ namespace rankload {
 Load::Load(const Options& o) : o_(o), random_(std::random_device{}()) {
   server_ = tcp::endpoint(asio::ip::make_address(o.host), o.port);
   loopback_ = server_.address().is_loopback();
-  const int wanted = o.sources > 0 ? o.sources : std::max(1, (o.clients + o.idle + 99) / 100);
+  const int busy = o.rate > 0 ? o.maxInFlight : o.clients;
+  const int wanted = o.sources > 0 ? o.sources : std::clamp((busy + o.idle + 99) / 100, 1, 250);
   for (int i = 0; loopback_ && i < wanted; ++i) {
     sources_.push_back(asio::ip::make_address_v4("127.0.10." + std::to_string(1 + i)));
   }
+  // Three letters of chance tell this run's names from an earlier run's in the same database
+  // (one in 46,656 alike); with the counter's five at most, a name keeps within 9 bytes.
   prefix_ = "L";
-  for (int i = 0; i < 2; ++i) prefix_ += kDigits[random_() % 36];
+  for (int i = 0; i < 3; ++i) prefix_ += kDigits[random_() % 36];
 }
 
 int Load::Run() {
@@ -49,8 +52,13 @@ awaitable<void> Load::Main() {
 
   begun_ = Clock::now();
   end_ = begun_ + std::chrono::microseconds(std::llround(o_.seconds * 1e6));
-  running_ = o_.clients;
-  for (int i = 0; i < o_.clients; ++i) asio::co_spawn(io_, Client(), asio::detached);
+  if (o_.rate > 0) {
+    running_ = 1;
+    asio::co_spawn(io_, Schedule(), asio::detached);
+  } else {
+    running_ = o_.clients;
+    for (int i = 0; i < o_.clients; ++i) asio::co_spawn(io_, Client(), asio::detached);
+  }
   co_await WaitForAll();
   elapsed_ = std::chrono::duration<double>(Clock::now() - begun_).count();
 

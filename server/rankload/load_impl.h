@@ -26,6 +26,10 @@ struct Options {
   uint16_t port = kRankingPort;
   int clients = 200;
   int idle = 2000;
+  // Exchanges started per second on a fixed schedule (open loop); 0 plays the clients in a
+  // closed loop instead.
+  double rate = 0;
+  int maxInFlight = 2000;
   double seconds = 10;
   int submitPercent = 10;
   int sources = 0;
@@ -60,7 +64,9 @@ class Load {
   std::string NextName();
   awaitable<void> PlayOn(tcp::socket& s, int mode, bool submit, Exchange& result, bool keep);
   // A single exchange with a time limit: one that takes 10 seconds counts as failed.
-  awaitable<void> Play(int mode, bool submit, Exchange& result);
+  awaitable<void> Play(int mode, bool submit, Exchange& result, bool keep);
+  // Counts a played exchange, its latency taken from `begun`.
+  void Record(const Exchange& result, bool submit, Clock::time_point begun);
 
   // A client plays exchanges one after another until the time is up. Each has 10 seconds:
   // a watchdog beside the client cancels the one that overruns.
@@ -73,6 +79,11 @@ class Load {
   awaitable<void> Plays(ClientState& state);
   awaitable<void> Client();
 
+  // Open loop: exchange i starts at begun_ + i / rate whatever the answers, each on a
+  // connection of its own, and its latency counts from that scheduled time.
+  awaitable<void> Schedule();
+  awaitable<void> Scheduled(Clock::time_point due);
+
   // Connects, takes the score to beat, waits until the clients are done, then declines.
   awaitable<void> Idle();
 
@@ -84,6 +95,7 @@ class Load {
   awaitable<void> Main();
 
   int Report();
+  void ReportSchedule() const;
 
   // The final listings hold only known rows, none twice, and every acknowledged submission
   // that scores above the lowest listed score of its mode.
@@ -112,6 +124,13 @@ class Load {
   long declines_ = 0;
   long submissions_ = 0;
   long errors_ = 0;
+  long offered_ = 0;
+  long late_ = 0;  // started more than 1 ms after their scheduled time
+  Clock::duration latest_{};
+  long waited_ = 0;  // found max-in-flight exchanges under way at their time
+  long inFlight_ = 0;
+  long mostInFlight_ = 0;
+  asio::steady_timer slot_{io_};
   long idleHeld_ = 0;
   long idleAnswered_ = 0;
   long idleFailed_ = 0;

@@ -15,6 +15,11 @@ const char kUsage[] =
     "  --host ADDRESS       the server (default 127.0.0.1)\n"
     "  --port N             its port (default 20)\n"
     "  --clients N          exchanges played at once, one after another each (default 200)\n"
+    "  --rate R             instead, start R exchanges a second on a fixed schedule, each on a\n"
+    "                       connection of its own, whatever the answers (open loop); latency\n"
+    "                       counts from the scheduled start\n"
+    "  --max-in-flight N    with --rate, exchanges under way at most; one due beyond waits and\n"
+    "                       counts as late (default 2000)\n"
     "  --idle N             connections held waiting for a name meanwhile (default 2000)\n"
     "  --seconds S          how long the clients play (default 10)\n"
     "  --submit-percent P   share of exchanges that submit a score, the rest decline (default 10)\n"
@@ -52,6 +57,10 @@ bool ParseArgs(int argc, const char* const* argv, Options& o) {
       o.port = static_cast<uint16_t>(number);
     } else if (name == "--clients" && number >= 1) {
       o.clients = static_cast<int>(number);
+    } else if (name == "--rate" && number > 0 && number <= 1e6) {
+      o.rate = number;
+    } else if (name == "--max-in-flight" && number >= 1 && number <= 100000) {
+      o.maxInFlight = static_cast<int>(number);
     } else if (name == "--idle") {
       o.idle = static_cast<int>(number);
     } else if (name == "--seconds" && number > 0) {
