@@ -65,7 +65,8 @@ void ShowReplay(const Replay& replay) {
   uint32_t lastFrameTime = platform::Ticks();
   for (;;) {
     if (TakePlaybackKeys(speed)) return;
-    if (!finished && game.Step(true)) {
+    if (!finished && game.Step()) {
+      game.run.Draw();
       if (game.run.stage != prepared) PrepareStageTexts(prepared = game.run.stage);
       ShowStageFrame(game.run);
     } else {

@@ -5,8 +5,6 @@
 #include "game/counters.h"
 #include "game/player.h"
 #include "game/random.h"
-#include "gfx/frame.h"
-#include "gfx/sprite.h"
 
 std::array<Mob, kMobPoolSize> MobPool;
 
@@ -40,10 +38,6 @@ void Mob::Update() {
       if (Counters.lives <= 0) Counters.gameOver = 1;
     }
   }
-}
-
-void Mob::Draw() const {
-  if (active == 1 && x < kFrameWidth) DrawSpriteTinted(kMobBank, frame, kMobTintIndex, tint, x, y);
 }
 
 int32_t CountActiveMobs() {

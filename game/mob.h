@@ -30,7 +30,7 @@ struct Mob {
   void Kill();
   // One frame: walk, animate, escape.
   void Update();
-  void Draw() const;
+  void Draw() const;  // in game/draw.cpp, the game's library
 };
 // All mob records; never cleared as a whole.
 extern std::array<Mob, kMobPoolSize> MobPool;

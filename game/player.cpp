@@ -2,7 +2,6 @@
 
 #include "game/counters.h"
 #include "game/mob.h"
-#include "gfx/sprite.h"
 
 PlayerRecord Player;
 
@@ -63,13 +62,4 @@ void PlayerRecord::Animate() {
   footTick = 0;
   StepFoot(footPhaseA, footDirA);
   StepFoot(footPhaseB, footDirB);
-}
-
-void PlayerRecord::Draw() const {
-  // animCounter stays within 0..19 unless a caller set it otherwise; keep the row in range.
-  const int32_t row = (animCounter >= 0 && animCounter < 20) ? animCounter / 5 : 0;
-  const FootOffset& feet = FootOffsets[row];
-  DrawSprite(kFootBank, footPhaseA, WrapAdd(x, feet.dxA - kFootOriginX), WrapAdd(y, feet.dyA - kFootOriginY));
-  DrawSprite(kChickenBank, row, x, y);
-  DrawSprite(kFootBank, footPhaseB, WrapAdd(x, feet.dxB - kFootOriginX), WrapAdd(y, feet.dyB - kFootOriginY));
 }

@@ -43,7 +43,7 @@ struct PlayerRecord {
   void Update(const StageInput& input);
   void Move(const StageInput& input);
   void Animate();
-  void Draw() const;
+  void Draw() const;  // in game/draw.cpp, the game's library
 };
 // The one chicken; set up once at program start and never reset.
 extern PlayerRecord Player;

@@ -93,7 +93,7 @@ void ReplayRun::Start(const Replay& recorded) {
   run.Start(1, StageMobCount(1), StageTarget(1));
 }
 
-bool ReplayRun::Step(bool draw) {
+bool ReplayRun::Step() {
   if (gameEnded || replay == nullptr) return false;
   if (stageOver) {
     if (run.Result() != 1) {
@@ -109,11 +109,7 @@ bool ReplayRun::Step(bool draw) {
   const StageInput input = UnpackStageInput(replay->inputs[frame]);
   const uint32_t now = replay->clocks[frame];
   ++frame;
-  if (draw) {
-    run.Frame(input, now);
-  } else {
-    run.Play(input, now);
-  }
+  run.Play(input, now);
   stageOver = run.Over();
   if (stageOver && run.Result() != 1) gameEnded = true;
   return true;

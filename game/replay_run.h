@@ -29,9 +29,9 @@ struct ReplayRun {
   // and starts that stage. The replay must outlive the run.
   void Start(const Replay& recorded);
   // Starts the next stage if the last one was cleared, then plays one recorded frame by the
-  // rules alone (`draw` also composes its picture). False, with nothing played, once the game
-  // has ended or the recorded frames have run out.
-  bool Step(bool draw = false);
+  // rules alone (a viewer then draws `run`). False, with nothing played, once the game has
+  // ended or the recorded frames have run out.
+  bool Step();
   // The result as the game stands: stage, score, best combo; the seconds as recorded.
   ReplayResult Result() const;
 };

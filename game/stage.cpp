@@ -6,8 +6,6 @@
 #include "game/counters.h"
 #include "game/mob.h"
 #include "game/player.h"
-#include "gfx/frame.h"
-#include "gfx/picture.h"
 #include "wire/texts.h"
 
 namespace {
@@ -49,11 +47,6 @@ void StageRun::Start(int32_t stageNumber, int32_t count, int32_t targetPercent) 
   for (int32_t i = 0; i < mobs; ++i) MobPool[i].Spawn();
 }
 
-void StageRun::Frame(const StageInput& input, uint32_t now) {
-  Play(input, now);
-  Draw();
-}
-
 void StageRun::Play(const StageInput& input, uint32_t now) {
   Player.Update(input);
   for (Mob& mob : MobPool) mob.Update();
@@ -74,12 +67,6 @@ void StageRun::Play(const StageInput& input, uint32_t now) {
     ++endBannerTicks;
     if (endBannerTicks > kEndBannerLastTick) running = false;
   }
-}
-
-void StageRun::Draw() const {
-  ShowPictureScrolled(drawnScroll);
-  for (const Mob& mob : MobPool) mob.Draw();
-  Player.Draw();
 }
 
 bool StageRun::Over() const { return !running || Result() == 1 || Counters.gameOver == 1; }

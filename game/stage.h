@@ -51,7 +51,8 @@ struct StageRun {
   // banners move on. A leave or a quit ends the run with this frame.
   void Frame(const StageInput& input, uint32_t now);
   // The same frame in its two halves: the rules alone (all a re-played game needs), then the
-  // picture of where they left the field, the mobs and the chicken.
+  // picture of where they left the field, the mobs and the chicken. Frame and Draw live with
+  // the other pictures in game/draw.cpp, in the game's library, not in the rules'.
   void Play(const StageInput& input, uint32_t now);
   void Draw() const;
   // The stage is over once `running` is off, the target is reached or the game is lost;

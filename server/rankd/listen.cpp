@@ -23,6 +23,7 @@ std::string AddressText(const asio::ip::address& address) {
 
 bool RankServer::Impl::Start(std::string& error) {
   ScoreTable tables[kModes];
+  store->RankOnlyVerified(options.requireVerified);
   if (!store->LoadTop(tables)) {
     error = "cannot read the rankings: " + store->Error();
     return false;
@@ -77,7 +78,7 @@ bool RankServer::Impl::Start(std::string& error) {
       return false;
     }
   }
-  if (!worker.Start()) {
+  if (!worker.Start(options.requireVerified ? kReplayWaitSeconds : 0) || !checker.Start()) {
     error = "cannot start the store's thread";
     return false;
   }
@@ -154,6 +155,7 @@ void RankServer::Impl::EndIfIdle() {
   ended = true;
   graceTimer.cancel();
   if (web) web->Stop();
+  checker.Stop();  // its last verdict still reaches the store
   worker.Stop();
   log.Line("stopped");
   work.reset();

@@ -27,6 +27,8 @@ const char kUsage[] =
     "  --send-time S         seconds a client has to take the ranking text (default 10)\n"
     "  --http ADDRESS:PORT   serve the rankings as a web page and JSON, /healthz and /metrics\n"
     "                        there (IPv6 in brackets: [::1]:8080; off by default)\n"
+    "  --require-verified    rank only scores whose replay played again to them (a score waits\n"
+    "                        unlisted up to 60 seconds for it, then stays unlisted as suspect)\n"
     "  --quiet               no log line per exchange (start, stop and failures are still told)\n"
     "  --help                this text\n"
     "\n"
@@ -87,6 +89,14 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
       hasValue = true;
     }
     if (name == "--help" || name == "-h") return ParseResult::Help;
+    if (name == "--require-verified") {
+      if (hasValue) {
+        error = "--require-verified takes no value";
+        return ParseResult::Bad;
+      }
+      options.requireVerified = true;
+      continue;
+    }
     if (name == "--quiet") {
       if (hasValue) {
         error = "--quiet takes no value";

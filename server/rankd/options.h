@@ -22,6 +22,8 @@ struct ServerOptions {
   // On SIGTERM or SIGINT, how long exchanges under way may still run.
   std::chrono::milliseconds stopTime{2'000};
   bool log = true;
+  // --require-verified: rank only scores whose replay played again to them.
+  bool requireVerified = false;
   // --http ADDRESS:PORT: the web page, its JSON, health and metrics; off when empty.
   std::string httpAddress;
   uint16_t httpPort = 0;  // 0 lets the system pick (the log says which)

@@ -28,6 +28,8 @@ const char kPostgresSchema[] =
     " stored_at timestamptz NOT NULL DEFAULT now());"
     "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
     "ALTER TABLE scores ADD COLUMN IF NOT EXISTS hidden boolean NOT NULL DEFAULT false;"
+    // The replay's mark: 0 none yet, 1 verified, 2 suspect.
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS checked smallint NOT NULL DEFAULT 0;"
     "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);"
     "CREATE TABLE IF NOT EXISTS audit ("
     " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
@@ -41,17 +43,28 @@ constexpr const char* kTop =
     "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
     " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
     " (SELECT name, stage, score, best_combo, play_seconds, id FROM scores"
-    "  WHERE scores.mode = m.mode AND NOT hidden AND name NOT IN (SELECT name FROM bans) ORDER BY score DESC, id LIMIT "
-    "20) AS s"
+    "  WHERE scores.mode = m.mode AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
+    "  AND ($1::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20) AS s"
     " ORDER BY m.mode, s.score DESC, s.id";
 constexpr const char* kAll =
     "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
     " ORDER BY mode, score DESC, id";
 constexpr const char* kListing =
     "SELECT mode, name, stage, score, best_combo, play_seconds,"
-    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"') FROM scores"
-    " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans) ORDER BY score DESC, id LIMIT "
-    "20";
+    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked FROM scores"
+    " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
+    " AND ($2::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20";
+// Marks the newest unmarked row of a score and tells the other servers, which rank anew.
+constexpr const char* kMark =
+    "WITH marked AS (UPDATE scores SET checked = $7::smallint WHERE id = (SELECT max(id) FROM scores WHERE"
+    " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND score = $4::bigint "
+    "AND"
+    " best_combo = $5::integer AND play_seconds = $6::bigint AND checked = 0) RETURNING 1)"
+    " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
+constexpr const char* kExpire =
+    "WITH marked AS (UPDATE scores SET checked = 2 WHERE checked = 0 AND"
+    " stored_at < now() - make_interval(secs => $1::integer) RETURNING 1)"
+    " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
 // Rows per INSERT statement (six parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
@@ -89,7 +102,8 @@ class PostgresStore final : public RankStore {
   bool LoadTop(ScoreTable tables[kModes]) override {
     if (!Connected()) return false;
     std::vector<Score> rows;
-    if (!Query(kTop, rows)) return false;
+    const char* only[] = {onlyVerified_ ? "true" : "false"};
+    if (!Read(PQexecParams(conn_, kTop, 1, nullptr, only, nullptr, nullptr, 0), rows, true)) return false;
     int filled[kModes] = {};
     for (int mode = 0; mode < kModes; ++mode) tables[mode] = ScoreTable{};
     for (const Score& s : rows) {
@@ -105,13 +119,43 @@ class PostgresStore final : public RankStore {
     rows.clear();
     if (!Connected()) return false;
     const std::string modeText = std::to_string(mode);
-    const char* values[] = {modeText.c_str()};
-    PGresult* result = PQexecParams(conn_, kListing, 1, nullptr, values, nullptr, nullptr, 0);
+    const char* values[] = {modeText.c_str(), onlyVerified_ ? "true" : "false"};
+    PGresult* result = PQexecParams(conn_, kListing, 2, nullptr, values, nullptr, nullptr, 0);
     std::vector<Score> scores;
     if (!Read(result, scores)) return false;
     for (size_t i = 0; i < scores.size(); ++i) {
-      rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6), false});
+      const int mark = std::atoi(PQgetvalue(result, static_cast<int>(i), 7));
+      rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6),
+                      mark == static_cast<int>(ReplayMark::Verified), mark == static_cast<int>(ReplayMark::Suspect)});
     }
+    PQclear(result);
+    return true;
+  }
+
+  bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
+    found = false;
+    if (!Connected()) return false;
+    const std::string text[] = {std::to_string(s.mode),        std::to_string(s.stage),
+                                std::to_string(s.score),       std::to_string(s.bestCombo),
+                                std::to_string(s.playSeconds), std::to_string(static_cast<int>(mark))};
+    const char* values[] = {text[0].c_str(), s.name.data(),   text[1].c_str(), text[2].c_str(),
+                            text[3].c_str(), text[4].c_str(), text[5].c_str()};
+    const int lengths[] = {0, static_cast<int>(s.name.size()), 0, 0, 0, 0, 0};
+    const int formats[] = {0, 1, 0, 0, 0, 0, 0};  // the name goes as raw bytes
+    return Count(PQexecParams(conn_, kMark, 7, nullptr, values, lengths, formats, 0), found);
+  }
+
+  bool ExpireUnmarked(int seconds, int& marked) override {
+    marked = 0;
+    if (!Connected()) return false;
+    const std::string text = std::to_string(seconds);
+    const char* values[] = {text.c_str()};
+    PGresult* result = PQexecParams(conn_, kExpire, 1, nullptr, values, nullptr, nullptr, 0);
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+      PQclear(result);
+      return Fail("cannot mark scores that wait for their replay");
+    }
+    marked = std::atoi(PQgetvalue(result, 0, 0));
     PQclear(result);
     return true;
   }
@@ -193,6 +237,14 @@ class PostgresStore final : public RankStore {
     return ok || Fail("cannot store scores");
   }
 
+  // A marking's result: whether it marked a row.
+  bool Count(PGresult* result, bool& found) {
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+    found = ok && std::atoi(PQgetvalue(result, 0, 0)) > 0;
+    PQclear(result);
+    return ok || Fail("cannot mark a score");
+  }
+
   bool Query(const char* sql, std::vector<Score>& rows) {
     PGresult* result = PQexec(conn_, sql);
     if (!Read(result, rows)) return false;
@@ -200,8 +252,9 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  // The scores of a query's first six columns; the result is cleared only on failure.
-  bool Read(PGresult* result, std::vector<Score>& rows) {
+  // The scores of a query's first six columns; the result is cleared only on failure (or,
+  // with `clear`, always).
+  bool Read(PGresult* result, std::vector<Score>& rows, bool clear = false) {
     rows.clear();
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
       PQclear(result);
@@ -224,6 +277,7 @@ class PostgresStore final : public RankStore {
       s.playSeconds = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 5), nullptr, 10));
       rows.push_back(std::move(s));
     }
+    if (clear) PQclear(result);
     return true;
   }
 

@@ -4,8 +4,10 @@
 #include <asio.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "server/rankd/metrics.h"
+#include "server/rankd/replay_check.h"
 #include "server/rankd/server.h"
 #include "server/rankd/web.h"
 
@@ -69,8 +72,14 @@ class StoreWorker {
     Score score;
     Connection* waiter;
   };
+  struct Mark {
+    ReplayVerdict verdict;
+    bool found = false;  // a kept row was marked
+  };
   struct Result {
     std::vector<Job> jobs;
+    std::vector<Mark> marks;
+    int expired = 0;  // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
     bool fresh = false;         // tables holds the store's best rows
@@ -83,8 +92,10 @@ class StoreWorker {
       : store_(store), metrics_(metrics), deliver_(deliver), to_(to) {}
   ~StoreWorker() { Stop(); }
 
-  bool Start();
+  // With `expireSeconds` above 0, rows that wait longer for their replay are marked suspect.
+  bool Start(int expireSeconds = 0);
   void Submit(Job job);
+  void SubmitMark(ReplayVerdict verdict);
   // Commits what still waits, then ends the thread.
   void Stop();
 
@@ -100,6 +111,34 @@ class StoreWorker {
   std::thread thread_;
   std::mutex mutex_;
   std::vector<Job> queue_;
+  std::vector<Mark> marks_;
+  int expireSeconds_ = 0;
+  bool stop_ = false;
+};
+
+// The thread that plays replays again, one at a time (the rules keep their state in
+// globals), and hands each verdict to the store's thread.
+class ReplayChecker {
+ public:
+  explicit ReplayChecker(StoreWorker& worker) : worker_(worker) {}
+  ~ReplayChecker() { Stop(); }
+  bool Start();
+  // False when kReplaysWaiting replays wait already, or the checker stops.
+  bool Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes);
+  void Stop();
+
+ private:
+  struct Job {
+    ScoreSubmission submitted;
+    std::vector<uint8_t> bytes;
+  };
+  void Run();
+
+  StoreWorker& worker_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Job> queue_;
   bool stop_ = false;
 };
 
@@ -109,6 +148,7 @@ struct RankServer::Impl {
         store(std::move(s)),
         log(io),
         worker(*store, metrics, &Impl::Receive, this),
+        checker(worker),
         signals(io, SIGINT, SIGTERM),
         graceTimer(io),
         work(asio::make_work_guard(io)) {}
@@ -149,6 +189,12 @@ struct RankServer::Impl {
                                                            size_t size, Clock::time_point deadline);
   awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
                                     Clock::time_point deadline, bool last = false);
+  // A replay upload (its first bytes already read): read with bounds, then handed to the
+  // checker; the connection closes without an answer.
+  awaitable<void> TakeReplay(std::shared_ptr<Connection> connection, const uint8_t* first, size_t firstBytes,
+                             Clock::time_point begun);
+  awaitable<bool> ReadExactly(const std::shared_ptr<Connection>& c, uint8_t* to, size_t size,
+                              Clock::time_point deadline);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
@@ -160,6 +206,7 @@ struct RankServer::Impl {
   asio::io_context io{ASIO_CONCURRENCY_HINT_UNSAFE_IO};
   LogSink log;
   StoreWorker worker;
+  ReplayChecker checker;  // after the worker, which it hands its verdicts to
   RankCache cache;
   std::list<tcp::acceptor> acceptors;
   asio::signal_set signals;

@@ -96,6 +96,10 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           ending = stopping       ? "closed at shutdown"
                    : begunAlready ? "closed by client in a message"
                                   : "closed by client";
+        } else if (request && !begunAlready && bytes[0] == kReplayUploadType) {
+          // Not an exchange: a replay for a score kept before.
+          co_await TakeReplay(connection, bytes, n, Clock::now());
+          co_return;
         } else {
           if (!begunAlready) messageBegun = Clock::now();
           exchange.Take(bytes, n);

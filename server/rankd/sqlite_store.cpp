@@ -36,6 +36,8 @@ class SqliteStore final : public RankStore {
     sqlite3_finalize(all_);
     sqlite3_finalize(listing_);
     sqlite3_finalize(version_);
+    sqlite3_finalize(mark_);
+    sqlite3_finalize(expire_);
     sqlite3_close_v2(db_);
   }
 
@@ -58,18 +60,29 @@ class SqliteStore final : public RankStore {
     const std::string columns = kColumns;
     const std::string listed = kListedSqlite;
     // A banned name's new score is not kept.
-    const bool prepared = Prepare("INSERT INTO scores (" + columns +
-                                      ") SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE ?2 NOT IN (SELECT name FROM bans)",
-                                  insert_) &&
-                          Prepare("SELECT " + columns + " FROM scores WHERE mode = ? AND " + listed +
-                                      " ORDER BY score DESC, id LIMIT 20",
-                                  top_) &&
-                          Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
-                          Prepare("SELECT " + columns +
-                                      ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at) FROM scores WHERE mode = ? AND " +
-                                      listed + " ORDER BY score DESC, id LIMIT 20",
-                                  listing_) &&
-                          Prepare("PRAGMA data_version", version_);
+    const bool prepared =
+        Prepare("INSERT INTO scores (" + columns +
+                    ") SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE ?2 NOT IN (SELECT name FROM bans)",
+                insert_) &&
+        Prepare("SELECT " + columns + " FROM scores WHERE mode = ?1 AND " + listed +
+                    " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
+                top_) &&
+        Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
+        Prepare("SELECT " + columns +
+                    ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at), checked FROM scores WHERE mode = ?1"
+                    " AND " +
+                    listed + " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
+                listing_) &&
+        Prepare(
+            "UPDATE scores SET checked = ?7 WHERE id = (SELECT max(id) FROM scores WHERE"
+            " (?1 = -1 OR mode = ?1) AND name = ?2 AND stage = ?3 AND score = ?4 AND best_combo = ?5 AND"
+            " play_seconds = ?6 AND checked = 0)",
+            mark_) &&
+        Prepare(
+            "UPDATE scores SET checked = 2 WHERE checked = 0 AND"
+            " stored_at < datetime('now', '-' || ?1 || ' seconds')",
+            expire_) &&
+        Prepare("PRAGMA data_version", version_);
     if (prepared) TakeChanges();  // the version as it stands now
     return prepared;
   }
@@ -105,6 +118,7 @@ class SqliteStore final : public RankStore {
     for (int mode = 0; mode < kModes; ++mode) {
       tables[mode] = ScoreTable{};
       sqlite3_bind_int(top_, 1, mode);
+      sqlite3_bind_int(top_, 2, onlyVerified_ ? 1 : 0);
       int rc;
       for (int i = 0; (rc = sqlite3_step(top_)) == SQLITE_ROW && i < kScoreRows; ++i) {
         tables[mode].row[i] = EntryFromScore(Read(top_));
@@ -126,6 +140,7 @@ class SqliteStore final : public RankStore {
   bool LoadListing(int mode, std::vector<ListedScore>& rows) override {
     rows.clear();
     sqlite3_bind_int(listing_, 1, mode);
+    sqlite3_bind_int(listing_, 2, onlyVerified_ ? 1 : 0);
     int rc;
     while ((rc = sqlite3_step(listing_)) == SQLITE_ROW) {
       ListedScore& row = rows.emplace_back();
@@ -133,9 +148,34 @@ class SqliteStore final : public RankStore {
       // CURRENT_TIMESTAMP is UTC; a time the database cannot read gives none.
       const unsigned char* at = sqlite3_column_text(listing_, 6);
       if (at != nullptr) row.storedAt = reinterpret_cast<const char*>(at);
+      row.verified = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Verified);
+      row.suspect = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Suspect);
     }
     sqlite3_reset(listing_);
     return rc == SQLITE_DONE || Fail("cannot read the rankings");
+  }
+
+  bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
+    sqlite3_bind_int(mark_, 1, s.mode);
+    sqlite3_bind_blob(mark_, 2, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
+    sqlite3_bind_int(mark_, 3, s.stage);
+    sqlite3_bind_int64(mark_, 4, s.score);
+    sqlite3_bind_int(mark_, 5, s.bestCombo);
+    sqlite3_bind_int64(mark_, 6, s.playSeconds);
+    sqlite3_bind_int(mark_, 7, static_cast<int>(mark));
+    const int rc = sqlite3_step(mark_);
+    sqlite3_reset(mark_);
+    sqlite3_clear_bindings(mark_);
+    found = rc == SQLITE_DONE && sqlite3_changes(db_) > 0;
+    return rc == SQLITE_DONE || Fail("cannot mark a score");
+  }
+
+  bool ExpireUnmarked(int seconds, int& marked) override {
+    sqlite3_bind_int(expire_, 1, seconds);
+    const int rc = sqlite3_step(expire_);
+    sqlite3_reset(expire_);
+    marked = rc == SQLITE_DONE ? sqlite3_changes(db_) : 0;
+    return rc == SQLITE_DONE || Fail("cannot mark scores that wait for their replay");
   }
 
   // Another connection's commit (rankctl's, or a hand's) moves the data version; the
@@ -181,6 +221,8 @@ class SqliteStore final : public RankStore {
   sqlite3_stmt* all_ = nullptr;
   sqlite3_stmt* listing_ = nullptr;
   sqlite3_stmt* version_ = nullptr;
+  sqlite3_stmt* mark_ = nullptr;
+  sqlite3_stmt* expire_ = nullptr;
   long long dataVersion_ = -1;
 };
 
@@ -199,6 +241,14 @@ bool MigrateSqlite(sqlite3* db, std::string& error) {
   if (ok && sqlite3_step(column) != SQLITE_ROW) {
     // A database from before rows could be hidden.
     ok = exec("ALTER TABLE scores ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0");
+  }
+  sqlite3_finalize(column);
+  column = nullptr;
+  ok = ok && sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('scores') WHERE name = 'checked'", -1, &column,
+                                nullptr) == SQLITE_OK;
+  if (ok && sqlite3_step(column) != SQLITE_ROW) {
+    // A database from before replays were checked: 0 none yet, 1 verified, 2 suspect.
+    ok = exec("ALTER TABLE scores ADD COLUMN checked INTEGER NOT NULL DEFAULT 0");
   }
   sqlite3_finalize(column);
   if (ok && exec("COMMIT")) return true;

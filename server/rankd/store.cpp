@@ -62,6 +62,18 @@ bool RankStore::LoadListing(int, std::vector<ListedScore>& rows) {
   return false;
 }
 
+bool RankStore::MarkReplay(const Score&, ReplayMark, bool& found) {
+  found = false;
+  error_ = std::string(Engine()) + " keeps no replay marks";
+  return false;
+}
+
+bool RankStore::ExpireUnmarked(int, int& marked) {
+  marked = 0;
+  error_ = std::string(Engine()) + " keeps no replay marks";
+  return false;
+}
+
 std::unique_ptr<RankStore> OpenRankStore(const std::string& where, std::string& error, StoreUse use) {
   if (IsPostgresUri(where)) return OpenPostgresStore(where, error, use);
   return OpenSqliteStore(where, error);

@@ -18,8 +18,12 @@ namespace rankd {
 struct ListedScore {
   Score score;
   std::string storedAt;   // UTC, RFC 3339: 2026-12-08T07:21:13Z
-  bool verified = false;  // no score is checked against its game yet
+  bool verified = false;  // its replay played again to exactly this score
+  bool suspect = false;   // its replay did not, or (when only verified scores rank) none came
 };
+
+// What the replay of a kept score showed.
+enum class ReplayMark { Verified = 1, Suspect = 2 };
 
 // A store that keeps scores, or one that only reads them beside the keeper (it does not
 // listen for other servers' news).
@@ -40,6 +44,14 @@ class RankStore {
   // An engine that keeps no times (the memory engine) says so and returns false.
   virtual bool LoadListing(int mode, std::vector<ListedScore>& rows);
 
+  // Marks the newest unmarked row of `score` (its mode, or any mode for -1, its name and
+  // figures); `found` is false when there is none. An engine that keeps no marks (the memory engine) returns false.
+  virtual bool MarkReplay(const Score& score, ReplayMark mark, bool& found);
+  // Marks suspect every unmarked row kept more than `seconds` ago; `marked` counts them.
+  virtual bool ExpireUnmarked(int seconds, int& marked);
+  // From now on rank (LoadTop, LoadListing) only rows whose replay verified them.
+  void RankOnlyVerified(bool only) { onlyVerified_ = only; }
+
   // A descriptor that turns readable when another server on the same database may have
   // kept scores (-1 when no other server can), and the call that reads its news: true
   // when another server did keep something.
@@ -51,6 +63,7 @@ class RankStore {
 
  protected:
   std::string error_;
+  bool onlyVerified_ = false;
 };
 
 std::unique_ptr<RankStore> OpenMemoryStore();

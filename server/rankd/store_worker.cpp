@@ -7,7 +7,8 @@
 
 namespace rankd {
 
-bool StoreWorker::Start() {
+bool StoreWorker::Start(int expireSeconds) {
+  expireSeconds_ = expireSeconds;
   wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wake_ < 0) return false;
   thread_ = std::thread([this] { Run(); });
@@ -18,6 +19,14 @@ void StoreWorker::Submit(Job job) {
   {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(job));
+  }
+  Wake();
+}
+
+void StoreWorker::SubmitMark(ReplayVerdict verdict) {
+  {
+    std::lock_guard lock(mutex_);
+    marks_.push_back({std::move(verdict)});
   }
   Wake();
 }
@@ -40,6 +49,8 @@ void StoreWorker::Wake() {
 
 void StoreWorker::Run() {
   std::vector<Job> batch;
+  std::vector<Mark> marks;
+  auto lastExpiry = Clock::now();
   for (;;) {
     pollfd fds[2] = {{wake_, POLLIN, 0}, {store_.ChangeDescriptor(), POLLIN, 0}};
     // Half a second at most between turns: a change made by another hand (rankctl) that only
@@ -51,21 +62,39 @@ void StoreWorker::Run() {
     {
       std::lock_guard lock(mutex_);
       batch.swap(queue_);
+      marks.swap(marks_);
       stopping = stop_;
     }
-    const bool news = store_.TakeChanges();
-    if (!batch.empty()) {
+    bool news = store_.TakeChanges();
+    // Marks come after the commits of their turn: a replay is sent once its score was kept.
+    int expired = 0;
+    if (expireSeconds_ > 0 && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
+      lastExpiry = Clock::now();
+      store_.ExpireUnmarked(expireSeconds_, expired);
+    }
+    if (!batch.empty() || !marks.empty() || expired > 0) {
       auto result = std::make_shared<Result>();
+      result->expired = expired;
       std::vector<Score>& scores = result->scores;
       scores.reserve(batch.size());
       for (const Job& job : batch) scores.push_back(job.score);
-      const auto begun = Clock::now();
-      result->committed = store_.Store(scores);
-      metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
-      if (!result->committed) {
-        result->error = store_.Error();
-        metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
+      if (!batch.empty()) {
+        const auto begun = Clock::now();
+        result->committed = store_.Store(scores);
+        metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
+        if (!result->committed) {
+          result->error = store_.Error();
+          metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
+        }
       }
+      for (Mark& mark : marks) {
+        if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found)) {
+          mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
+          mark.verdict.reason += "not marked: " + store_.Error();
+        }
+      }
+      result->marks = std::move(marks);
+      marks.clear();
       result->fresh = store_.LoadTop(result->tables);
       result->jobs = std::move(batch);
       batch.clear();
@@ -90,11 +119,32 @@ void RankServer::Impl::Receive(void* self, std::shared_ptr<StoreWorker::Result> 
 void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.fresh) {
     for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, result.tables[mode]);
-    if (result.jobs.empty()) log.Line("rankings reread: the database was changed elsewhere");
-  } else if (result.committed) {
-    cache.Place(result.scores);  // committed but not read back
+    if (result.jobs.empty() && result.marks.empty() && result.expired == 0)
+      log.Line("rankings reread: the database was changed elsewhere");
+  } else if (result.committed && !options.requireVerified) {
+    cache.Place(result.scores);  // committed but not read back (and listed before any replay)
   }
   if (!result.committed && !result.jobs.empty()) log.Line("store failed: %s", result.error.c_str());
+  for (const StoreWorker::Mark& mark : result.marks) {
+    const Score& s = mark.verdict.score;
+    const bool verified = mark.verdict.mark == ReplayMark::Verified;
+    if (!mark.found) {
+      // A replay whose score was never kept (or was marked already) changes nothing.
+      log.Line("replay for no score waiting (mode %d, score %u, stage %d): ignored%s%s", s.mode, s.score, s.stage,
+               mark.verdict.reason.empty() ? "" : "; ", mark.verdict.reason.c_str());
+      continue;
+    }
+    (verified ? metrics.scoresVerified : metrics.scoresSuspect).fetch_add(1, std::memory_order_relaxed);
+    if (verified) {
+      if (options.log) log.Line("score %u of mode %d verified by its replay", s.score, s.mode);
+    } else {
+      log.Line("score %u of mode %d suspect: %s", s.score, s.mode, mark.verdict.reason.c_str());
+    }
+  }
+  if (result.expired > 0) {
+    metrics.scoresSuspect.fetch_add(static_cast<uint64_t>(result.expired), std::memory_order_relaxed);
+    log.Line("%d scores suspect: no replay came within %d s", result.expired, kReplayWaitSeconds);
+  }
   for (const auto& job : result.jobs) {
     job.waiter->committed = result.committed;
     job.waiter->storeDone = true;

@@ -87,6 +87,7 @@ bool WebServer::Start(std::string& where, std::string& error) {
     error = "--http: cannot open the database for reading: " + why;
     return false;
   }
+  w.reader->RankOnlyVerified(w.options.requireVerified);
   // Requests are small and quick; a slow client is not held for long.
   w.http.set_read_timeout(5, 0);
   w.http.set_write_timeout(5, 0);

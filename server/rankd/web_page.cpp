@@ -100,7 +100,8 @@ std::string RankingsJson(int mode, const std::vector<ListedScore>& rows) {
     Number(out, s.playSeconds);
     // The time comes from the database in a fixed form of digits, '-', ':', 'T' and 'Z'.
     out += row.storedAt.empty() ? ",\"time\":null" : ",\"time\":\"" + row.storedAt + "\"";
-    out += row.verified ? ",\"verified\":true}" : ",\"verified\":false}";
+    out += row.verified ? ",\"verified\":true" : ",\"verified\":false";
+    out += row.suspect ? ",\"suspect\":true}" : ",\"suspect\":false}";
   }
   out += "]}";
   return out;
@@ -129,7 +130,9 @@ std::string RankingsPage(const std::vector<ListedScore> (&modes)[kModes]) {
         out += "<time datetime=\"" + row.storedAt + "\">" + row.storedAt.substr(0, 10) + " " +
                row.storedAt.substr(11, 5) + "</time>";
       }
-      out += row.verified ? "</td><td title=\"replay confirmed\">&#10003;</td></tr>\n" : "</td><td></td></tr>\n";
+      out += row.verified  ? "</td><td title=\"replay confirmed\">&#10003;</td></tr>\n"
+             : row.suspect ? "</td><td title=\"replay missing or not matching\">suspect</td></tr>\n"
+                           : "</td><td></td></tr>\n";
     }
     out += "</table></div>\n";
   }
