@@ -3,6 +3,8 @@
 // so the choice is made when the program is linked; nothing else differs between them.
 #include <cstdint>
 
+struct Replay;
+
 struct EditionTraits {
   // The longest name the name-entry dialog reads back, in bytes (11 soloplay, 9 netplay).
   int32_t longestName = 11;
@@ -16,5 +18,8 @@ struct EditionTraits {
   bool (*rankingStep)(int32_t mode, int32_t stage) = nullptr;
   // The program's name, as its replays record it; without one, games are not recorded.
   const char* program = nullptr;
+  // After a game the ranking step said was kept, with its whole replay (netplay sends it to
+  // the server, which checks the score by it).
+  void (*keptGameStep)(const Replay& replay) = nullptr;
 };
 extern EditionTraits Edition;

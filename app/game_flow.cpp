@@ -66,7 +66,9 @@ void PlayOneGame() {
   const bool ranked = Edition.rankingStep && Edition.rankingStep(Counters.gameMode, Counters.stageNumber);
   if (!recording) return;
   recording->End({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds}, ranked);
-  if (!recording->cutShort) SaveReplay(recording->replay, kReplayFolder, std::time(nullptr));
+  if (recording->cutShort) return;
+  SaveReplay(recording->replay, kReplayFolder, std::time(nullptr));
+  if (ranked && Edition.keptGameStep) Edition.keptGameStep(recording->replay);
 }
 
 void GameMain() {

@@ -3,15 +3,18 @@
 #include "app/program.h"
 #include "platform/game_folder.h"
 #include "ranking/ranking_exchange.h"
+#include "ranking/replay_upload.h"
 
 namespace {
 // The exchange reads the mode and the stage from the game counters, where the flow keeps them.
 bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) { return RunRankingExchange(); }
+// A kept score's game goes to the same server, which checks the score by it.
+void UploadKeptGame(const Replay& replay) { UploadReplayOfSubmission(replay, kRankingServerAddress, kRankingPort); }
 }  // namespace
 
 // Longest name 9 bytes; the music goes on after the window is closed; the server's ranking;
-// games recorded as netplay's.
-EditionTraits Edition{9, true, true, RankOnline, "netplay"};
+// games recorded as netplay's, and a kept score's game sent to the server.
+EditionTraits Edition{9, true, true, RankOnline, "netplay", UploadKeptGame};
 
 int main(int argc, char** argv) {
   return RunGameProgram("netplay", argc, argv, [] { platform::EnterGameFolder(); });

@@ -18,7 +18,8 @@ namespace {
 
 // The result of the game being ranked, fixed before connecting.
 ScoreSubmission submission;
-bool submitted = false;  // the result went to the server
+bool submitted = false;                         // the result went to the server
+uint8_t sentSubmission[kScoreSubmissionBytes];  // as it went
 
 void AnswerThreshold(uint32_t threshold) {
   uint8_t out[kScoreSubmissionBytes];
@@ -29,6 +30,7 @@ void AnswerThreshold(uint32_t threshold) {
     std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);
     submitted = RankingConnection.SendBytes(out, kScoreSubmissionBytes) == 1;
+    std::memcpy(sentSubmission, out, kScoreSubmissionBytes);
   } else {
     EncodeRankDecline(out);
     RankingConnection.SendBytes(out, kRankDeclineBytes);
@@ -50,6 +52,11 @@ void PollServer(RankingClient& client) {
 }
 
 }  // namespace
+
+bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]) {
+  if (submitted) std::memcpy(out, sentSubmission, kScoreSubmissionBytes);
+  return submitted;
+}
 
 bool RunRankingExchange(const char* address, uint16_t port) {
   submission = ScoreSubmission{};

@@ -18,3 +18,5 @@ inline constexpr uint32_t kReceiveWaitStepMs = 5;
 // Programs use the fixed server; tests give their own.
 // True when the result was submitted (it beat the server's score to beat).
 bool RunRankingExchange(const char* address = kRankingServerAddress, uint16_t port = kRankingPort);
+// The submission this game's exchange sent, byte for byte; false when it sent none.
+bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]);

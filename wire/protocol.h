@@ -65,3 +65,11 @@ uint32_t DecodeRankTextHeader(const uint8_t in[kRankTextHeaderBytes]);
 // (score mod 10, unsigned) * stage * 24151 + (bestCombo * 100) / 9 (signed, truncated
 // toward zero) - playSeconds + 350927.
 int32_t CheckCode(uint32_t score, int32_t stage, int32_t bestCombo, uint32_t playSeconds);
+
+// A kept score's game, sent by netplay after its exchange on a connection of its own: the
+// type byte 3, the 124-byte submission as it was sent, the replay's length (4 bytes,
+// little-endian), the replay's bytes. The exchange itself never uses the type.
+inline constexpr uint8_t kReplayUploadType = 3;
+inline constexpr size_t kReplayUploadHeadBytes = 1 + kScoreSubmissionBytes + 4;
+// The longest replay taken; a longer length is refused before anything is read or allocated.
+inline constexpr uint32_t kReplayMostBytes = 1u << 20;

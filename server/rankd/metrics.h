@@ -44,7 +44,7 @@ struct Metrics {
   std::atomic<uint64_t> refusedPerAddress{0};
   Histogram commitSeconds;
   std::atomic<uint64_t> commitsFailed{0};
-  // Scores checked against a replay of their game; nothing checks them yet, so both stay 0.
+  // Scores checked against a replay of their game.
   std::atomic<uint64_t> scoresVerified{0};
   std::atomic<uint64_t> scoresSuspect{0};
 };

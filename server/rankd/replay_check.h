@@ -14,10 +14,6 @@
 
 namespace rankd {
 
-inline constexpr uint8_t kReplayUploadType = 3;
-inline constexpr size_t kReplayUploadHeadBytes = 1 + kScoreSubmissionBytes + 4;
-// The longest replay taken; a longer length is refused before anything is read or allocated.
-inline constexpr uint32_t kReplayMostBytes = 1u << 20;
 // With --require-verified, how long a kept score waits unlisted for its replay before it is
 // marked suspect (and stays unlisted).
 inline constexpr int kReplayWaitSeconds = 60;

@@ -73,6 +73,16 @@ read -r name score stage <<<"$row"
   e2e_fail "the stored name is $name"
 (( score > 0 && stage == 1 )) || e2e_fail "stored: score $score, stage $stage"
 
+# The game's replay went after the exchange on a connection of its own, and the server,
+# playing it again, found the very score: verified (1), not suspect (2).
+checked=
+for _ in $(seq 300); do
+  checked=$(sqlite3 "$work/rankd.sqlite" "SELECT checked FROM scores WHERE mode = 0")
+  [[ "$checked" == 1 ]] && break
+  sleep 0.1
+done
+[[ "$checked" == 1 ]] || e2e_fail "the score was not verified by its replay (checked: $checked)"
+
 # The listing the server gives now, fetched with a decline of our own.
 python3 - "$work/listing.bin" <<'PY'
 import socket, struct, sys
@@ -118,4 +128,4 @@ cmp -s "$work/shown.rgb" "$work/expected.rgb" ||
 dark=$(convert "$work/ranking.png" -crop "$box+$((gx + 41))+$((gy + 66))" +repage -threshold 30% \
   -negate -format "%[fx:mean*w*h]" info:)
 awk -v d="$dark" 'BEGIN { exit !(d > 2000) }' || e2e_fail "the ranking dialog's text box is nearly empty ($dark dark pixels)"
-echo "netplay with rankd end to end: ABCDEFGHI stored with $score points, and shown in the listing"
+echo "netplay with rankd end to end: ABCDEFGHI stored with $score points, verified by its replay, and shown in the listing"

@@ -3,7 +3,9 @@
 
 Serves one exchange per connection on 127.0.0.1: reads the 2-byte request, answers with
 the given threshold, reads the submission (124 bytes) or the decline (2 bytes), sends the
-text of TEXT_FILE with its header, and waits for the client to close. Every message it
+text of TEXT_FILE with its header, and waits for the client to close; a connection that
+starts with another message (netplay's replay of a kept score) is closed unanswered, as a
+server that does not know it does. Every message it
 receives is appended to RECORD_FILE as one line: "<name> <hex bytes>". READY_FILE is
 written once it listens.
 
@@ -31,7 +33,13 @@ def record(path, name, data):
 
 def serve(conn, threshold, text, record_path):
     conn.settimeout(60)
-    record(record_path, "request", receive_exactly(conn, 2))
+    kind = receive_exactly(conn, 1)
+    if kind != b"\x00":
+        # Not a ranking request (netplay sends a kept score's replay after the exchange):
+        # closed unanswered, as a server that does not know the message closes it.
+        record(record_path, "other", kind)
+        return
+    record(record_path, "request", kind + receive_exactly(conn, 1))
     conn.sendall(b"\x00" * 52 + struct.pack("<I", threshold))
     first = receive_exactly(conn, 1)
     if first == b"\x02":

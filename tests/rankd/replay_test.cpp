@@ -15,7 +15,7 @@ namespace {
 
 // The upload: 3, the submission's 124 bytes, the length as told, the replay's bytes.
 std::vector<uint8_t> Upload(const ScoreSubmission& s, const std::vector<uint8_t>& replay, uint32_t length) {
-  std::vector<uint8_t> bytes = {rankd::kReplayUploadType};
+  std::vector<uint8_t> bytes = {kReplayUploadType};
   const std::vector<uint8_t> submission = SubmissionBytes(s);
   bytes.insert(bytes.end(), submission.begin(), submission.end());
   uint8_t told[4];
@@ -90,7 +90,7 @@ TEST_P(RankdReplays, ARecordedGameVerifiesItsOwnScoreAndShowsAForgedOneSuspect) 
   // A length over the limit is refused at once: the server neither waits for the bytes
   // nor holds room for them.
   Client huge(server_.port());
-  ASSERT_TRUE(huge.Send(Upload(real_, {}, rankd::kReplayMostBytes + 1)));
+  ASSERT_TRUE(huge.Send(Upload(real_, {}, kReplayMostBytes + 1)));
   EXPECT_TRUE(huge.ClosedByServer(5s));
   EXPECT_TRUE(server_.LogShows("refused: longer than 1 MiB"));
 

@@ -1,0 +1,15 @@
+#pragma once
+// netplay's last step of a game whose score the server kept: the game's replay goes to the
+// same server on a connection of its own, in the background, so the server can play it again
+// and mark the score verified or suspect. The player's game never waits for it.
+#include <cstdint>
+
+#include "replay/replay.h"
+#include "wire/protocol.h"
+
+// How long the background send may take in all; then it gives up, unseen.
+inline constexpr uint32_t kReplayUploadLimitMs = 5000;
+
+// Sends the replay with the submission the exchange sent for it, when this game's result was
+// submitted; does nothing otherwise, or for a replay too long to send. Returns at once.
+void UploadReplayOfSubmission(const Replay& replay, const char* address, uint16_t port);
