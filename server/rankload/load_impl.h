@@ -5,6 +5,7 @@
 #include <asio/experimental/as_tuple.hpp>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ class Load {
     std::string listing;
   };
 
-  awaitable<bool> Connect(tcp::socket& s);
+  bool Connect(tcp::socket& s);
   // The request, the reply, and the answer; false on any failure.
   awaitable<bool> Begin(tcp::socket& s, int mode, uint32_t& threshold);
   // Sends the answer and reads the header and the listing, in as few reads as they came in;
@@ -82,7 +83,9 @@ class Load {
   // Open loop: exchange i starts at begun_ + i / rate whatever the answers, each on a
   // connection of its own, and its latency counts from that scheduled time.
   awaitable<void> Schedule();
-  awaitable<void> Scheduled(Clock::time_point due);
+  awaitable<void> Scheduled(Clock::time_point due, ClientState& slot);
+  // Closes the connection of every exchange past its time limit, ten times a second.
+  awaitable<void> Sweep();
 
   // Connects, takes the score to beat, waits until the clients are done, then declines.
   awaitable<void> Idle();
@@ -130,7 +133,10 @@ class Load {
   long waited_ = 0;  // found max-in-flight exchanges under way at their time
   long inFlight_ = 0;
   long mostInFlight_ = 0;
-  asio::steady_timer slot_{io_};
+  asio::steady_timer slot_{io_};  // woken when a connection comes free
+  std::deque<ClientState> slots_;    // the open loop's connections, kept in place
+  std::vector<ClientState*> free_;
+  bool scheduled_ = false;
   long idleHeld_ = 0;
   long idleAnswered_ = 0;
   long idleFailed_ = 0;

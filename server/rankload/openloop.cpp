@@ -10,6 +10,14 @@
 namespace rankload {
 
 awaitable<void> Load::Schedule() {
+  // The pool of connections is bounded only so that the open files are. Each slot's time
+  // limit is kept by one sweep over them all, not by a timer an exchange.
+  for (int i = 0; i < o_.maxInFlight; ++i) {
+    ClientState& slot = slots_.emplace_back(io_);
+    slot.deadline = Clock::time_point::max();
+    free_.push_back(&slot);
+  }
+  asio::co_spawn(io_, Sweep(), asio::detached);
   asio::steady_timer timer(io_);
   const long total = std::max(1L, std::lround(o_.seconds * o_.rate));
   for (long i = 0; i < total; ++i) {
@@ -19,33 +27,56 @@ awaitable<void> Load::Schedule() {
       timer.expires_at(due);
       co_await timer.async_wait(kTuple);
     }
-    // The pool of connections is bounded only so that the open files are; an exchange that
-    // waits here for a free one is late, and its wait counts in its latency.
-    if (inFlight_ >= o_.maxInFlight) ++waited_;
-    while (inFlight_ >= o_.maxInFlight) {
+    // An exchange that waits here for a free connection is late, and its wait counts in
+    // its latency.
+    if (free_.empty()) ++waited_;
+    while (free_.empty()) {
       slot_.expires_at(Clock::time_point::max());
       co_await slot_.async_wait(kTuple);
     }
+    ClientState& slot = *free_.back();
+    free_.pop_back();
     ++offered_;
     ++running_;
     mostInFlight_ = std::max(mostInFlight_, ++inFlight_);
-    asio::co_spawn(io_, Scheduled(due), asio::detached);
+    asio::co_spawn(io_, Scheduled(due, slot), asio::detached);
   }
+  scheduled_ = true;
   Done();
 }
 
-awaitable<void> Load::Scheduled(Clock::time_point due) {
+awaitable<void> Load::Scheduled(Clock::time_point due, ClientState& slot) {
   const Clock::duration late = Clock::now() - due;
   if (late > std::chrono::milliseconds(1)) ++late_;
   latest_ = std::max(latest_, late);
   const int mode = static_cast<int>(random_() % 3);
   const bool submit = static_cast<int>(random_() % 100) < o_.submitPercent;
   Exchange result;
-  co_await Play(mode, submit, result, false);
+  slot.deadline = Clock::now() + std::chrono::seconds(10);
+  co_await PlayOn(slot.socket, mode, submit, result, false);
+  slot.deadline = Clock::time_point::max();
+  asio::error_code ignored;
+  slot.socket.close(ignored);
   Record(result, submit, due);
+  free_.push_back(&slot);
   --inFlight_;
   slot_.cancel();
   Done();
+}
+
+awaitable<void> Load::Sweep() {
+  asio::steady_timer timer(io_);
+  while (!scheduled_ || inFlight_ > 0) {
+    timer.expires_after(std::chrono::milliseconds(100));
+    co_await timer.async_wait(kTuple);
+    const Clock::time_point now = Clock::now();
+    for (ClientState& slot : slots_) {
+      if (slot.deadline > now) continue;
+      asio::error_code ignored;
+      slot.socket.close(ignored);  // its exchange fails with the error of a closed socket
+      slot.deadline = Clock::time_point::max();
+    }
+  }
 }
 
 }  // namespace rankload
