@@ -48,7 +48,7 @@ class LogSink {
 
 // One client's connection. Its time limit is one timer: when the deadline passes, what the
 // exchange waits for is cancelled. (A timer raced against each read costs two coroutines
-// per read; this costs a timer wait per deadline.)
+// per read; this costs about one timer wait an exchange.)
 struct Connection {
   Connection(tcp::socket s, std::string a)
       : socket(std::move(s)), limit(socket.get_executor()), wake(socket.get_executor()), address(std::move(a)) {}

@@ -9,20 +9,30 @@
 namespace rankd {
 namespace {
 
-// Sets the connection's deadline (kept when it is the one already set).
+void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec);
+
+// Sets the connection's deadline. The timer is only ever brought forward: a later deadline
+// (the usual case, phase after phase) is looked at when the timer fires, so an exchange
+// costs one timer wait rather than one a phase.
 void Arm(const std::shared_ptr<Connection>& c, Clock::time_point deadline) {
-  if (c->armed && c->deadline == deadline) return;
-  c->armed = true;
   c->deadline = deadline;
+  if (c->armed && c->limit.expiry() <= deadline) return;
+  c->armed = true;
   c->limit.expires_at(deadline);
-  c->limit.async_wait([weak = std::weak_ptr<Connection>(c)](const asio::error_code& ec) {
-    const auto conn = weak.lock();
-    // A wait that expired just before the deadline moved on is not the deadline.
-    if (ec || !conn || Clock::now() < conn->deadline) return;
-    conn->timedOut = true;
-    asio::error_code ignored;
-    conn->socket.cancel(ignored);
-  });
+  c->limit.async_wait([weak = std::weak_ptr<Connection>(c)](const asio::error_code& ec) { Expired(weak, ec); });
+}
+
+void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec) {
+  const auto conn = weak.lock();
+  if (ec || !conn) return;  // brought forward, or the exchange is over
+  if (Clock::now() < conn->deadline) {
+    conn->limit.expires_at(conn->deadline);
+    conn->limit.async_wait([weak](const asio::error_code& e) { Expired(weak, e); });
+    return;
+  }
+  conn->timedOut = true;
+  asio::error_code ignored;
+  conn->socket.cancel(ignored);
 }
 
 long long MillisecondsSince(Clock::time_point from) {
