@@ -23,23 +23,42 @@ enum class Done { Ok, NotFound, Failed };
 class AdminDb {
  public:
   virtual ~AdminDb() = default;
+  // Opens the database and brings its tables up to date (idempotent), as rankd does.
+  virtual bool Open(const std::string& where) = 0;
   // The best `count` rows of a mode in ranking order, listed or not.
   virtual bool List(int mode, int count, std::vector<AdminRow>& rows) = 0;
   // Hides or restores one row; `what` says which row it was.
-  virtual Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what) = 0;
+  Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what);
   // Bans a name (code page 949), or lifts its ban: NotFound when it was not banned.
-  virtual Done SetBanned(const std::string& name, bool banned, const std::string& action) = 0;
+  Done SetBanned(const std::string& name, bool banned, const std::string& action);
   // A consistent copy of the database into `file`; NotFound when the engine has none.
   virtual Done Backup(const std::string& file) = 0;
 
   const std::string& Error() const { return error_; }
 
  protected:
+  // An engine's steps of a change; SetHidden and SetBanned put them in one transaction.
+  virtual bool Begin() = 0;
+  // Sets the row's hidden mark; `row` gets its mode, name and score.
+  virtual Done UpdateHidden(long long id, bool hidden, rankd::Score& row) = 0;
+  // Adds the name to the bans (no fault when it is there), or takes it out.
+  virtual Done UpdateBans(const std::string& name, bool banned) = 0;
+  // Writes the audit line, tells running servers, and commits.
+  virtual bool Commit(const std::string& line) = 0;
+  // Undoes the open transaction; what failed before stays in Error().
+  virtual void Rollback() = 0;
+
   std::string error_;
+
+ private:
+  Done Finish(Done done, const std::string& line);
 };
 
-std::unique_ptr<AdminDb> OpenSqliteAdmin(const std::string& path, std::string& error);
-std::unique_ptr<AdminDb> OpenPostgresAdmin(const std::string& uri, std::string& error);
+// The administration of a SQLite file or a postgresql:// URI; null (and why) when it
+// cannot be opened.
+std::unique_ptr<AdminDb> OpenAdminDb(const std::string& where, std::string& error);
+std::unique_ptr<AdminDb> NewSqliteAdmin();
+std::unique_ptr<AdminDb> NewPostgresAdmin();
 
 // rankctl's command line and its exit status.
 int RankctlMain(int argc, const char* const* argv);

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "server/rankctl/admin.h"
-#include "server/rankctl/describe.h"
 #include "server/rankd/schema.h"
 
 namespace rankctl {
@@ -15,7 +14,7 @@ class PostgresAdmin final : public AdminDb {
  public:
   ~PostgresAdmin() override { PQfinish(conn_); }
 
-  bool Open(const std::string& uri) {
+  bool Open(const std::string& uri) override {
     conn_ = PQconnectdb(uri.c_str());
     if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
     PQsetNoticeProcessor(
@@ -50,32 +49,32 @@ class PostgresAdmin final : public AdminDb {
     return true;
   }
 
-  Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what) override {
-    if (!Ok(PQexec(conn_, "BEGIN"), "cannot begin")) return Done::Failed;
+  Done Backup(const std::string&) override { return Done::NotFound; }
+
+ protected:
+  bool Begin() override { return Ok(PQexec(conn_, "BEGIN"), "cannot begin"); }
+
+  Done UpdateHidden(long long id, bool hidden, rankd::Score& row) override {
     const std::string idText = std::to_string(id);
     const char* values[] = {hidden ? "true" : "false", idText.c_str()};
     PGresult* r =
         PQexecParams(conn_, "UPDATE scores SET hidden = $1::boolean WHERE id = $2::bigint RETURNING mode, name, score",
                      2, nullptr, values, nullptr, nullptr, 1);
-    Done done = Done::Failed;
-    if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-      done = PQntuples(r) == 1 ? Done::Ok : Done::NotFound;
-      if (done == Done::Ok) {
-        rankd::Score row;
-        row.mode = static_cast<int>(Int(r, 0, 0));
-        row.name.assign(PQgetvalue(r, 0, 1), static_cast<size_t>(PQgetlength(r, 0, 1)));
-        row.score = static_cast<uint32_t>(Int(r, 0, 2));
-        what = action + " (" + DescribeRow(row) + ")";
-      }
-      PQclear(r);
-    } else {
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
       Ok(r, "cannot change the row");
+      return Done::Failed;
     }
-    return Finish(done, what);
+    const Done done = PQntuples(r) == 1 ? Done::Ok : Done::NotFound;
+    if (done == Done::Ok) {
+      row.mode = static_cast<int>(Int(r, 0, 0));
+      row.name.assign(PQgetvalue(r, 0, 1), static_cast<size_t>(PQgetlength(r, 0, 1)));
+      row.score = static_cast<uint32_t>(Int(r, 0, 2));
+    }
+    PQclear(r);
+    return done;
   }
 
-  Done SetBanned(const std::string& name, bool banned, const std::string& action) override {
-    if (!Ok(PQexec(conn_, "BEGIN"), "cannot begin")) return Done::Failed;
+  Done UpdateBans(const std::string& name, bool banned) override {
     const char* values[] = {name.data()};
     const int lengths[] = {static_cast<int>(name.size())};
     const int formats[] = {1};
@@ -83,34 +82,28 @@ class PostgresAdmin final : public AdminDb {
                                banned ? "INSERT INTO bans (name) VALUES ($1::bytea) ON CONFLICT DO NOTHING"
                                       : "DELETE FROM bans WHERE name = $1::bytea",
                                1, nullptr, values, lengths, formats, 0);
-    Done done = Done::Failed;
-    if (PQresultStatus(r) == PGRES_COMMAND_OK) {
-      // Banning a banned name again is no fault; lifting a ban that is not there is.
-      done = banned || std::atoi(PQcmdTuples(r)) > 0 ? Done::Ok : Done::NotFound;
-      PQclear(r);
-    } else {
+    if (PQresultStatus(r) != PGRES_COMMAND_OK) {
       Ok(r, "cannot change the bans");
+      return Done::Failed;
     }
-    return Finish(done, action);
-  }
-
-  Done Backup(const std::string&) override { return Done::NotFound; }
-
- private:
-  Done Finish(Done done, const std::string& line) {
-    if (done == Done::Ok) {
-      const char* values[] = {line.c_str(), rankd::kChangeChannel};
-      PGresult* r = PQexecParams(conn_,
-                                 "WITH logged AS (INSERT INTO audit (action) VALUES ($1::text) RETURNING 1)"
-                                 " SELECT pg_notify($2::text, '') FROM logged",
-                                 2, nullptr, values, nullptr, nullptr, 0);
-      if (Ok(r, "cannot write the audit line") && Ok(PQexec(conn_, "COMMIT"), "cannot commit")) return Done::Ok;
-      done = Done::Failed;
-    }
-    PQclear(PQexec(conn_, "ROLLBACK"));
+    // Banning a banned name again is no fault; lifting a ban that is not there is.
+    const Done done = banned || std::atoi(PQcmdTuples(r)) > 0 ? Done::Ok : Done::NotFound;
+    PQclear(r);
     return done;
   }
 
+  bool Commit(const std::string& line) override {
+    const char* values[] = {line.c_str(), rankd::kChangeChannel};
+    PGresult* r = PQexecParams(conn_,
+                               "WITH logged AS (INSERT INTO audit (action) VALUES ($1::text) RETURNING 1)"
+                               " SELECT pg_notify($2::text, '') FROM logged",
+                               2, nullptr, values, nullptr, nullptr, 0);
+    return Ok(r, "cannot write the audit line") && Ok(PQexec(conn_, "COMMIT"), "cannot commit");
+  }
+
+  void Rollback() override { PQclear(PQexec(conn_, "ROLLBACK")); }
+
+ private:
   static long long Int(PGresult* r, int row, int column) {
     // Binary results: integers in network order, of their column's width.
     const auto* bytes = reinterpret_cast<const unsigned char*>(PQgetvalue(r, row, column));
@@ -139,13 +132,6 @@ class PostgresAdmin final : public AdminDb {
 
 }  // namespace
 
-std::unique_ptr<AdminDb> OpenPostgresAdmin(const std::string& uri, std::string& error) {
-  auto db = std::make_unique<PostgresAdmin>();
-  if (!db->Open(uri)) {
-    error = db->Error();
-    return nullptr;
-  }
-  return db;
-}
+std::unique_ptr<AdminDb> NewPostgresAdmin() { return std::make_unique<PostgresAdmin>(); }
 
 }  // namespace rankctl

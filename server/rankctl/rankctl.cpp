@@ -91,8 +91,7 @@ int RankctlMain(int argc, const char* const* argv) {
 
   std::string error;
   // Opening brings the tables up to date (idempotent), as rankd does.
-  std::unique_ptr<AdminDb> db = rankd::IsPostgresUri(where) ? OpenPostgresAdmin(where, error)
-                                                            : OpenSqliteAdmin(where, error);
+  std::unique_ptr<AdminDb> db = OpenAdminDb(where, error);
   if (!db) {
     std::fprintf(stderr, "rankctl: cannot open the database: %s\n", error.c_str());
     return kDatabaseError;

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "server/rankctl/admin.h"
-#include "server/rankctl/describe.h"
 #include "server/rankd/schema.h"
 
 namespace rankctl {
@@ -16,7 +15,7 @@ class SqliteAdmin final : public AdminDb {
  public:
   ~SqliteAdmin() override { sqlite3_close_v2(db_); }
 
-  bool Open(const std::string& path) {
+  bool Open(const std::string& path) override {
     // An administrator names an existing database: a mistyped path is not made anew.
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
       return Fail("cannot open " + path);
@@ -52,50 +51,6 @@ class SqliteAdmin final : public AdminDb {
     return rc == SQLITE_DONE || Fail("cannot read the rankings");
   }
 
-  Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what) override {
-    if (!Exec("BEGIN IMMEDIATE")) return Done::Failed;
-    sqlite3_stmt* s = Prepare("UPDATE scores SET hidden = ? WHERE id = ? RETURNING mode, name, score");
-    Done done = s != nullptr ? Done::Ok : Done::Failed;
-    if (s != nullptr) {
-      sqlite3_bind_int(s, 1, hidden ? 1 : 0);
-      sqlite3_bind_int64(s, 2, id);
-      const int rc = sqlite3_step(s);
-      if (rc == SQLITE_ROW) {
-        rankd::Score row;
-        row.mode = sqlite3_column_int(s, 0);
-        const void* name = sqlite3_column_blob(s, 1);
-        if (name != nullptr) row.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
-        row.score = static_cast<uint32_t>(sqlite3_column_int64(s, 2));
-        what = action + " (" + DescribeRow(row) + ")";
-        if (sqlite3_step(s) != SQLITE_DONE) done = Done::Failed;
-      } else {
-        done = rc == SQLITE_DONE ? Done::NotFound : Done::Failed;
-      }
-      if (done == Done::Failed) Fail("cannot change the row");
-      sqlite3_finalize(s);
-    }
-    return Finish(done, what);
-  }
-
-  Done SetBanned(const std::string& name, bool banned, const std::string& action) override {
-    if (!Exec("BEGIN IMMEDIATE")) return Done::Failed;
-    sqlite3_stmt* s = Prepare(banned ? "INSERT OR IGNORE INTO bans (name) VALUES (?)"
-                                     : "DELETE FROM bans WHERE name = ?");
-    Done done = Done::Failed;
-    if (s != nullptr) {
-      sqlite3_bind_blob(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-      if (sqlite3_step(s) == SQLITE_DONE) {
-        // Banning a banned name again changes nothing and is no fault; lifting a ban that
-        // is not there is "not found".
-        done = banned || sqlite3_changes(db_) > 0 ? Done::Ok : Done::NotFound;
-      } else {
-        Fail("cannot change the bans");
-      }
-      sqlite3_finalize(s);
-    }
-    return Finish(done, action);
-  }
-
   Done Backup(const std::string& file) override {
     // Written under a temporary name and renamed, so FILE is never a half-made copy.
     const std::string temporary = file + ".part" + std::to_string(::getpid());
@@ -121,22 +76,58 @@ class SqliteAdmin final : public AdminDb {
     return done;
   }
 
- private:
-  // Ends the change's transaction: kept with its audit line when done, undone otherwise.
-  Done Finish(Done done, const std::string& line) {
-    if (done == Done::Ok) {
-      sqlite3_stmt* s = Prepare("INSERT INTO audit (action) VALUES (?)");
-      if (s != nullptr) sqlite3_bind_text(s, 1, line.c_str(), -1, SQLITE_TRANSIENT);
-      const bool logged = s != nullptr && sqlite3_step(s) == SQLITE_DONE;
-      sqlite3_finalize(s);
-      if (logged && Exec("COMMIT")) return Done::Ok;
-      if (!logged) Fail("cannot write the audit line");
-      done = Done::Failed;
+ protected:
+  bool Begin() override { return Exec("BEGIN IMMEDIATE"); }
+
+  Done UpdateHidden(long long id, bool hidden, rankd::Score& row) override {
+    sqlite3_stmt* s = Prepare("UPDATE scores SET hidden = ? WHERE id = ? RETURNING mode, name, score");
+    if (s == nullptr) return Done::Failed;
+    sqlite3_bind_int(s, 1, hidden ? 1 : 0);
+    sqlite3_bind_int64(s, 2, id);
+    const int rc = sqlite3_step(s);
+    Done done = rc == SQLITE_DONE ? Done::NotFound : Done::Failed;
+    if (rc == SQLITE_ROW) {
+      row.mode = sqlite3_column_int(s, 0);
+      const void* name = sqlite3_column_blob(s, 1);
+      if (name != nullptr) row.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
+      row.score = static_cast<uint32_t>(sqlite3_column_int64(s, 2));
+      done = sqlite3_step(s) == SQLITE_DONE ? Done::Ok : Done::Failed;
     }
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (done == Done::Failed) Fail("cannot change the row");
+    sqlite3_finalize(s);
     return done;
   }
 
+  Done UpdateBans(const std::string& name, bool banned) override {
+    sqlite3_stmt* s = Prepare(banned ? "INSERT OR IGNORE INTO bans (name) VALUES (?)"
+                                     : "DELETE FROM bans WHERE name = ?");
+    if (s == nullptr) return Done::Failed;
+    sqlite3_bind_blob(s, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    Done done = Done::Failed;
+    if (sqlite3_step(s) == SQLITE_DONE) {
+      // Banning a banned name again changes nothing and is no fault; lifting a ban that
+      // is not there is "not found".
+      done = banned || sqlite3_changes(db_) > 0 ? Done::Ok : Done::NotFound;
+    } else {
+      Fail("cannot change the bans");
+    }
+    sqlite3_finalize(s);
+    return done;
+  }
+
+  // The audit line is the commit's only news: the server sees the file's data version move.
+  bool Commit(const std::string& line) override {
+    sqlite3_stmt* s = Prepare("INSERT INTO audit (action) VALUES (?)");
+    if (s != nullptr) sqlite3_bind_text(s, 1, line.c_str(), -1, SQLITE_TRANSIENT);
+    const bool logged = s != nullptr && sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_finalize(s);
+    if (!logged) return Fail("cannot write the audit line");
+    return Exec("COMMIT");
+  }
+
+  void Rollback() override { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
+
+ private:
   sqlite3_stmt* Prepare(const char* sql) {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) Fail(sql);
@@ -153,13 +144,6 @@ class SqliteAdmin final : public AdminDb {
 
 }  // namespace
 
-std::unique_ptr<AdminDb> OpenSqliteAdmin(const std::string& path, std::string& error) {
-  auto db = std::make_unique<SqliteAdmin>();
-  if (!db->Open(path)) {
-    error = db->Error();
-    return nullptr;
-  }
-  return db;
-}
+std::unique_ptr<AdminDb> NewSqliteAdmin() { return std::make_unique<SqliteAdmin>(); }
 
 }  // namespace rankctl

@@ -89,20 +89,17 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
       hasValue = true;
     }
     if (name == "--help" || name == "-h") return ParseResult::Help;
-    if (name == "--require-verified") {
+    // The switches, which take no value.
+    if (name == "--require-verified" || name == "--quiet") {
       if (hasValue) {
-        error = "--require-verified takes no value";
+        error = name + " takes no value";
         return ParseResult::Bad;
       }
-      options.requireVerified = true;
-      continue;
-    }
-    if (name == "--quiet") {
-      if (hasValue) {
-        error = "--quiet takes no value";
-        return ParseResult::Bad;
+      if (name == "--quiet") {
+        options.log = false;
+      } else {
+        options.requireVerified = true;
       }
-      options.log = false;
       continue;
     }
     const bool known = name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||

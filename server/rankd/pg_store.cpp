@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <string>
 
 #include "server/rankd/schema.h"
@@ -67,6 +68,40 @@ constexpr const char* kExpire =
     " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
 // Rows per INSERT statement (six parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
+
+// A statement's parameters as libpq takes them: numbers as text, a name as raw bytes
+// (bytea, unescaped). A name added must outlive Run.
+class Params {
+ public:
+  void AddNumber(long long value) { Add(text_.emplace_back(std::to_string(value)).c_str(), 0, 0); }
+  void AddBytes(const std::string& bytes) { Add(bytes.data(), static_cast<int>(bytes.size()), 1); }
+  // $n to $n+5: mode, name, stage, score, best_combo, play_seconds, the table's order.
+  void AddScore(const Score& s) {
+    AddNumber(s.mode);
+    AddBytes(s.name);
+    AddNumber(s.stage);
+    AddNumber(s.score);
+    AddNumber(s.bestCombo);
+    AddNumber(s.playSeconds);
+  }
+  size_t size() const { return values_.size(); }
+  PGresult* Run(PGconn* conn, const char* sql) const {
+    return PQexecParams(conn, sql, static_cast<int>(size()), nullptr, values_.data(), lengths_.data(), formats_.data(),
+                        0);
+  }
+
+ private:
+  void Add(const char* value, int length, int format) {
+    values_.push_back(value);
+    lengths_.push_back(length);
+    formats_.push_back(format);
+  }
+
+  std::deque<std::string> text_;  // a deque: adding a text never moves the ones before
+  std::vector<const char*> values_;
+  std::vector<int> lengths_;
+  std::vector<int> formats_;
+};
 
 class PostgresStore final : public RankStore {
  public:
@@ -135,14 +170,10 @@ class PostgresStore final : public RankStore {
   bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
     found = false;
     if (!Connected()) return false;
-    const std::string text[] = {std::to_string(s.mode),        std::to_string(s.stage),
-                                std::to_string(s.score),       std::to_string(s.bestCombo),
-                                std::to_string(s.playSeconds), std::to_string(static_cast<int>(mark))};
-    const char* values[] = {text[0].c_str(), s.name.data(),   text[1].c_str(), text[2].c_str(),
-                            text[3].c_str(), text[4].c_str(), text[5].c_str()};
-    const int lengths[] = {0, static_cast<int>(s.name.size()), 0, 0, 0, 0, 0};
-    const int formats[] = {0, 1, 0, 0, 0, 0, 0};  // the name goes as raw bytes
-    return Count(PQexecParams(conn_, kMark, 7, nullptr, values, lengths, formats, 0), found);
+    Params params;
+    params.AddScore(s);
+    params.AddNumber(static_cast<int>(mark));
+    return Count(params.Run(conn_, kMark), found);
   }
 
   bool ExpireUnmarked(int seconds, int& marked) override {
@@ -201,37 +232,20 @@ class PostgresStore final : public RankStore {
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
         " SELECT * FROM (VALUES ";
-    std::vector<std::string> text;
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    std::vector<int> formats;
-    text.reserve((to - from) * 5);
+    Params params;
     for (size_t i = from; i < to; ++i) {
-      const Score& s = scores[i];
-      const size_t p = (i - from) * 6;
+      const size_t p = params.size();
       if (i > from) sql += ", ";
       sql += "($" + std::to_string(p + 1) + "::smallint, $" + std::to_string(p + 2) + "::bytea, $" +
              std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" + std::to_string(p + 5) +
              "::integer, $" + std::to_string(p + 6) + "::bigint)";
-      for (long long v :
-           {static_cast<long long>(s.mode), static_cast<long long>(s.stage), static_cast<long long>(s.score),
-            static_cast<long long>(s.bestCombo), static_cast<long long>(s.playSeconds)}) {
-        text.push_back(std::to_string(v));
-      }
-    }
-    for (size_t i = from; i < to; ++i) {
-      const std::string* t = &text[(i - from) * 5];
-      const std::string& name = scores[i].name;
-      values.insert(values.end(), {t[0].c_str(), name.data(), t[1].c_str(), t[2].c_str(), t[3].c_str(), t[4].c_str()});
-      lengths.insert(lengths.end(), {0, static_cast<int>(name.size()), 0, 0, 0, 0});
-      formats.insert(formats.end(), {0, 1, 0, 0, 0, 0});  // the name goes as raw bytes
+      params.AddScore(scores[i]);
     }
     sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
     sql += " RETURNING 1) SELECT pg_notify('";
     sql += kChannel;
     sql += "', '')";
-    PGresult* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
-                                    lengths.data(), formats.data(), 0);
+    PGresult* result = params.Run(conn_, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     PQclear(result);
     return ok || Fail("cannot store scores");

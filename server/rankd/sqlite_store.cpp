@@ -92,12 +92,7 @@ class SqliteStore final : public RankStore {
   bool Store(const std::vector<Score>& scores) override {
     if (!Exec("BEGIN IMMEDIATE")) return false;
     for (const Score& s : scores) {
-      sqlite3_bind_int(insert_, 1, s.mode);
-      sqlite3_bind_blob(insert_, 2, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
-      sqlite3_bind_int(insert_, 3, s.stage);
-      sqlite3_bind_int64(insert_, 4, s.score);
-      sqlite3_bind_int(insert_, 5, s.bestCombo);
-      sqlite3_bind_int64(insert_, 6, s.playSeconds);
+      BindScore(insert_, s);
       const int rc = sqlite3_step(insert_);
       sqlite3_reset(insert_);
       sqlite3_clear_bindings(insert_);
@@ -156,12 +151,7 @@ class SqliteStore final : public RankStore {
   }
 
   bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
-    sqlite3_bind_int(mark_, 1, s.mode);
-    sqlite3_bind_blob(mark_, 2, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
-    sqlite3_bind_int(mark_, 3, s.stage);
-    sqlite3_bind_int64(mark_, 4, s.score);
-    sqlite3_bind_int(mark_, 5, s.bestCombo);
-    sqlite3_bind_int64(mark_, 6, s.playSeconds);
+    BindScore(mark_, s);
     sqlite3_bind_int(mark_, 7, static_cast<int>(mark));
     const int rc = sqlite3_step(mark_);
     sqlite3_reset(mark_);
@@ -193,6 +183,17 @@ class SqliteStore final : public RankStore {
   }
 
  private:
+  // A score's six fields as parameters ?1 to ?6, in the order of kColumns (Read's order).
+  // The name is bound without a copy: the score must outlive the statement's step.
+  static void BindScore(sqlite3_stmt* statement, const Score& s) {
+    sqlite3_bind_int(statement, 1, s.mode);
+    sqlite3_bind_blob(statement, 2, s.name.data(), static_cast<int>(s.name.size()), SQLITE_STATIC);
+    sqlite3_bind_int(statement, 3, s.stage);
+    sqlite3_bind_int64(statement, 4, s.score);
+    sqlite3_bind_int(statement, 5, s.bestCombo);
+    sqlite3_bind_int64(statement, 6, s.playSeconds);
+  }
+
   static Score Read(sqlite3_stmt* row) {
     Score s;
     s.mode = sqlite3_column_int(row, 0);

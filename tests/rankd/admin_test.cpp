@@ -1,6 +1,9 @@
 // rankctl against a running rankd on both engines: hiding, restoring and banning reach the
 // server's listing and score to beat; list prints the rows as kept; backup copies a
 // SQLite database that is being written.
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -32,6 +35,32 @@ class RankctlAdmin : public EngineTest {
     RecordProperty(what, std::to_string(ms) + " ms");
     std::printf("%s: seen after %lld ms\n", what, static_cast<long long>(ms));
     return seen;
+  }
+  // The audit table's lines, oldest first, read straight from the database.
+  std::vector<std::string> AuditLines() {
+    std::vector<std::string> lines;
+    const char* sql = "SELECT action FROM audit ORDER BY id";
+    if (rankd::IsPostgresUri(db_.where())) {
+      PGconn* conn = PQconnectdb(db_.where().c_str());
+      PGresult* result = PQexec(conn, sql);
+      for (int i = 0; PQresultStatus(result) == PGRES_TUPLES_OK && i < PQntuples(result); ++i) {
+        lines.emplace_back(PQgetvalue(result, i, 0));
+      }
+      PQclear(result);
+      PQfinish(conn);
+      return lines;
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(db_.where().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(
+        db, sql,
+        [](void* out, int, char** values, char**) {
+          static_cast<std::vector<std::string>*>(out)->emplace_back(values[0] != nullptr ? values[0] : "");
+          return 0;
+        },
+        &lines, nullptr);
+    sqlite3_close_v2(db);
+    return lines;
   }
 };
 
@@ -105,6 +134,11 @@ TEST_P(RankctlAdmin, HideRestoreBanAndUnbanReachTheRunningServer) {
   EXPECT_EQ(Rankctl({"hide", "twelve"}, out), 2) << out;
   EXPECT_EQ(Rankctl({"ban", "abcdefghij"}, out), 2) << out;
   EXPECT_EQ(Rankctl({"list", "medium"}, out), 2) << out;
+
+  // Each change that was made left its line; the ones that found nothing left none.
+  const std::string which = " (easy, p18, 1180)";
+  EXPECT_EQ(AuditLines(), (std::vector<std::string>{"hide " + ids[1] + which, "restore " + ids[1] + which, "ban 닭다리",
+                                                    "unban 닭다리"}));
 }
 
 TEST_P(RankctlAdmin, BackupCopiesTheDatabaseWhileTheServerWrites) {

@@ -255,6 +255,7 @@ TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
       {"--max-connections", "0"},
       {"--db", ""},
       {"--quiet=yes"},
+      {"--require-verified=1"},
       {"20"},
   };
   for (const auto& args : bad) {
