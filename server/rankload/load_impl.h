@@ -133,8 +133,8 @@ class Load {
   long waited_ = 0;  // found max-in-flight exchanges under way at their time
   long inFlight_ = 0;
   long mostInFlight_ = 0;
-  asio::steady_timer slot_{io_};  // woken when a connection comes free
-  std::deque<ClientState> slots_;    // the open loop's connections, kept in place
+  asio::steady_timer slot_{io_};   // woken when a connection comes free
+  std::deque<ClientState> slots_;  // the open loop's connections, kept in place
   std::vector<ClientState*> free_;
   bool scheduled_ = false;
   long idleHeld_ = 0;
