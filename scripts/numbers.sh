@@ -165,10 +165,11 @@ rankd_engine() {
     row "Ranking server on $name, open loop" "—" "not measured: $(tail -n 1 "$open")" "**not met**"
     return
   fi
-  local errors behind=
+  local errors behind= paused
   errors=$(sed -n 's/^errors: \([0-9]*\) exchanges.*/\1/p' "$open")
+  paused=$(sed -n 's/^machine: .* woke up to \([0-9.]*\) ms late, \([0-9]*\) times over \([0-9]*\) ms.*/the machine paused \2 times over \3 ms, the longest \1 ms/p' "$open")
   grep -q '^schedule: BEHIND' "$open" && behind="; **rankload behind its schedule**"
-  row "Ranking server on $name, open loop: latency p99 from the scheduled start, $rank_rate a second offered, 2000 idle (achieved $achieved a second; p50 $(figure "$open" p50), p90 $(figure "$open" p90), p99.9 $(figure "$open" p99.9), max $(figure "$open" max) ms; $errors errors; $late started over 1 ms late$behind; result $result; load average $load_open)" \
+  row "Ranking server on $name, open loop: latency p99 from the scheduled start, $rank_rate a second offered, 2000 idle (achieved $achieved a second; p50 $(figure "$open" p50), p90 $(figure "$open" p90), p99.9 $(figure "$open" p99.9), max $(figure "$open" max) ms; $errors errors; $late started over 1 ms late$behind; ${paused:-no pause watch}; result $result; load average $load_open)" \
     "≤ 10 ms" "$p99 ms" "$(verdict "$p99" "<=" 10)"
 }
 

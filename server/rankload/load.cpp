@@ -50,6 +50,7 @@ awaitable<void> Load::Main() {
   co_await WaitForAll();
   hwmBefore_ = o_.pid > 0 ? StatusKb(o_.pid, "VmHWM") : -1;
 
+  pauses_.Start();
   begun_ = Clock::now();
   end_ = begun_ + std::chrono::microseconds(std::llround(o_.seconds * 1e6));
   if (o_.rate > 0) {
@@ -61,6 +62,7 @@ awaitable<void> Load::Main() {
   }
   co_await WaitForAll();
   elapsed_ = std::chrono::duration<double>(Clock::now() - begun_).count();
+  pauses_.Stop();
 
   running_ = idleHeld_;
   release_.cancel();

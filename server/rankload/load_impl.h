@@ -3,11 +3,13 @@
 // C++20 coroutines). Not for use outside server/rankload/.
 #include <asio.hpp>
 #include <asio/experimental/as_tuple.hpp>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/rankd/exchange.h"
@@ -39,6 +41,27 @@ struct Options {
 };
 
 bool ParseArgs(int argc, const char* const* argv, Options& o);
+
+// A thread that only sleeps, a millisecond at a time, and notes how late it wakes. The two
+// busy programs of a load hold it up a few milliseconds at most; a longer pause is the
+// machine's own (a virtual machine's host taking its cores away a while), and every exchange
+// under way then waits as long, whatever the server does.
+class PauseWatch {
+ public:
+  static constexpr auto kLong = std::chrono::milliseconds(20);
+  ~PauseWatch() { Stop(); }
+  void Start();
+  void Stop();
+  // Read after Stop.
+  Clock::duration longest() const { return longest_; }
+  long longPauses() const { return long_; }
+
+ private:
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  Clock::duration longest_{};
+  long long_ = 0;
+};
 
 long StatusKb(long pid, const char* field);
 
@@ -141,6 +164,7 @@ class Load {
   long idleAnswered_ = 0;
   long idleFailed_ = 0;
   long hwmBefore_ = -1;
+  PauseWatch pauses_;
   std::vector<rankd::Score> acked_;
   std::vector<rankd::Score> unacked_;
   bool listingsOk_ = false;

@@ -74,6 +74,11 @@ int Load::Report() {
       percentile(latencyUs_, 0.50), percentile(latencyUs_, 0.90), percentile(latencyUs_, 0.99),
       percentile(latencyUs_, 0.999), latencyUs_.empty() ? 0.0 : latencyUs_.back() / 1000.0, percentile(declineUs_, 0.5),
       percentile(declineUs_, 0.99), percentile(submitUs_, 0.5), percentile(submitUs_, 0.99));
+  std::printf("machine: a thread sleeping 1 ms at a time woke up to %.1f ms late, %ld times over %lld ms late%s\n",
+              std::chrono::duration<double, std::milli>(pauses_.longest()).count(), pauses_.longPauses(),
+              static_cast<long long>(PauseWatch::kLong.count()),
+              pauses_.longPauses() > 0 ? " (pauses of the whole machine, which every exchange under way waited out)"
+                                       : "");
   std::printf("errors: %ld exchanges; idle connections: %ld held, %ld answered at the end, %ld failed\n", errors_,
               idleHeld_, idleAnswered_, idleFailed_);
   if (o_.pid > 0)

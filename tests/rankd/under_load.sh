@@ -58,6 +58,7 @@ expect '^exchanges: 1000 complete \([0-9]+ declines, [0-9]+ submissions\) in [0-
 expect '^schedule: 1000 exchanges started, [0-9]+ of them late by more than 1 ms \(the latest [0-9.]+ ms\)'
 num='[0-9]+\.[0-9]{2}'
 expect "^latency: p50 $num ms, p90 $num ms, p99 $num ms, p99\.9 $num ms, max $num ms"
+expect "^machine: a thread sleeping 1 ms at a time woke up to [0-9.]+ ms late, [0-9]+ times over 20 ms late"
 expect '^errors: 0 exchanges; idle connections: 50 held, 50 answered at the end, 0 failed$'
 expect '^check of the database: [0-9]+ rows of this run kept; of [0-9]+ acknowledged: 0 missing, 0 different, 0 kept twice$'
 [[ $server_status -eq 0 ]] || { echo "FAIL: rankd ended with status $server_status"; exit 1; }
