@@ -184,7 +184,10 @@ void InputMethodWindowFocus(bool gained) {
 }
 
 bool InputMethodPump() {
-  if (!client) return false;
+  // Called on every idle look at the queue: without a focused edit nothing is asked of the
+  // bus. What the input method sends meanwhile waits in the connection and is read with the
+  // answer to the next focus.
+  if (!client || !focused) return false;
   return client->Pump();
 }
 
