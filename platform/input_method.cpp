@@ -17,6 +17,7 @@ namespace platform {
 namespace {
 
 std::unique_ptr<InputMethodClient> client;
+InputMethodClient* (*connector)() = nullptr;
 bool focused = false;
 SDL_Rect caret{-1, -1, 0, 0};
 // The keys pressed while the client served the edit. A key held since before (Escape that
@@ -134,7 +135,11 @@ bool InputMethodFocus(bool focus) {
     focused = false;
     return false;
   }
-  if (!client && DisplayHasInputMethod()) client.reset(Connect());
+  if (!client && connector) {
+    client.reset(connector());
+  } else if (!client && DisplayHasInputMethod()) {
+    client.reset(Connect());
+  }
   if (!client) return false;
   if (!client->Focus(true)) {
     Drop();
@@ -192,6 +197,8 @@ bool InputMethodPump() {
 }
 
 void InputMethodClose() { Drop(); }
+
+void SetInputMethodConnector(InputMethodClient* (*connect)()) { connector = connect; }
 
 bool KeyFromKeysym(uint32_t keysym, uint32_t state, bool release, SDL_KeyboardEvent& out) {
   SDL_Scancode sc = SDL_SCANCODE_UNKNOWN;
