@@ -2,8 +2,7 @@
 // What tells the two programs apart. Each program defines `Edition` in its own main file,
 // so the choice is made when the program is linked; nothing else differs between them.
 #include <cstdint>
-
-struct Replay;
+#include <vector>
 
 struct EditionTraits {
   // The longest name the name-entry dialog reads back, in bytes (11 soloplay, 9 netplay).
@@ -18,8 +17,8 @@ struct EditionTraits {
   bool (*rankingStep)(int32_t mode, int32_t stage) = nullptr;
   // The program's name, as its replays record it; without one, games are not recorded.
   const char* program = nullptr;
-  // After a game the ranking step said was kept, with its whole replay (netplay sends it to
-  // the server, which checks the score by it).
-  void (*keptGameStep)(const Replay& replay) = nullptr;
+  // After a game the ranking step said was kept, with its whole replay as its file holds it
+  // (netplay sends it to the server, which checks the score by it).
+  void (*keptGameStep)(const std::vector<uint8_t>& encodedReplay) = nullptr;
 };
 extern EditionTraits Edition;

@@ -2,6 +2,7 @@
 #include "app/game_flow.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "app/edition.h"
 #include "app/music.h"
@@ -67,8 +68,10 @@ void PlayOneGame() {
   if (!recording) return;
   recording->End({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds}, ranked);
   if (recording->cutShort) return;
-  SaveReplay(recording->replay, kReplayFolder, std::time(nullptr));
-  if (ranked && Edition.keptGameStep) Edition.keptGameStep(recording->replay);
+  // Encoded once: the file and, for a kept score, what netplay sends are the same bytes.
+  const std::vector<uint8_t> encoded = EncodeReplay(recording->replay);
+  SaveReplay(encoded, recording->replay.mode, kReplayFolder, std::time(nullptr));
+  if (ranked && Edition.keptGameStep) Edition.keptGameStep(encoded);
 }
 
 void GameMain() {

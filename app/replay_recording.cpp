@@ -82,20 +82,20 @@ bool ReadWhole(const fs::path& path, std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-bool SaveReplay(const Replay& replay, const char* folder, std::time_t when, std::string* savedAs) {
+bool SaveReplay(const std::vector<uint8_t>& encoded, int32_t mode, const char* folder, std::time_t when,
+                std::string* savedAs) {
   int error = 0;
   if (!platform::MakeFolders(folder, &error)) {
     std::fprintf(stderr, "brakkel: the replay is not kept: cannot make %s (%s)\n", folder, std::strerror(error));
     return false;
   }
-  const std::string name = ReplayFileName(when, replay.mode);
+  const std::string name = ReplayFileName(when, mode);
   const std::string stem = name.substr(0, name.size() - std::strlen(".replay"));
   std::string path = std::string(folder) + "/" + name;
   std::error_code ec;
   for (int n = 2; fs::exists(fs::symlink_status(path, ec)) && n < 1000; ++n)
     path = std::string(folder) + "/" + stem + "-" + std::to_string(n) + ".replay";
-  const std::vector<uint8_t> bytes = EncodeReplay(replay);
-  if (!platform::ReplaceFileContents(path.c_str(), bytes.data(), bytes.size(), &error)) {
+  if (!platform::ReplaceFileContents(path.c_str(), encoded.data(), encoded.size(), &error)) {
     std::fprintf(stderr, "brakkel: the replay is not kept: cannot write %s (%s)\n", path.c_str(), std::strerror(error));
     return false;
   }

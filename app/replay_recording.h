@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "game/stage_input.h"
 #include "replay/replay.h"
@@ -36,11 +37,13 @@ inline constexpr size_t kKeptUnrankedReplays = 50;
 
 // "YYYYMMDD-HHMMSS-<mode>.replay" for the local time `when`.
 std::string ReplayFileName(std::time_t when, int32_t mode);
-// Writes the replay to `folder` (made when missing) under its name for `when` ("-2", "-3"...
-// before ".replay" when the name is taken), through the synced save, then removes the
-// replays beyond what is kept. False, with one line on standard error, when it could not be
-// written; nothing else depends on it.
-bool SaveReplay(const Replay& replay, const char* folder, std::time_t when, std::string* savedAs = nullptr);
+// Writes a replay, its file's bytes as EncodeReplay made them (`encoded`, of a game of `mode`),
+// to `folder` (made when missing) under its name for `when` ("-2", "-3"... before ".replay"
+// when the name is taken), through the synced save, then removes the replays beyond what is
+// kept. False, with one line on standard error, when it could not be written; nothing else
+// depends on it.
+bool SaveReplay(const std::vector<uint8_t>& encoded, int32_t mode, const char* folder, std::time_t when,
+                std::string* savedAs = nullptr);
 // Keeps every replay in `folder` that entered a ranking and the newest `keepOthers` others,
 // oldest first by their names' date and time; removes the rest. Files that do not read as
 // replays are left alone. Returns how many were removed.

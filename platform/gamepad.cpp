@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include "platform/display_parts.h"
+#include "platform/input_method.h"
 #include "platform/internal.h"
 
 namespace platform {
@@ -37,7 +38,9 @@ enum Source {
 // The arrow key of each direction, in the order of Source.
 constexpr uint8_t kArrows[] = {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT};
 
-enum class Pressed : uint8_t { Nothing, Key, Button };
+// Typed: a key that goes the keyboard's way, through the input method first (Return at an
+// edit the input method serves).
+enum class Pressed : uint8_t { Nothing, Key, Typed, Button };
 struct Hold {
   Pressed what = Pressed::Nothing;
   uint8_t vk = 0;
@@ -93,6 +96,19 @@ char KeyCharacter(uint8_t vk) {
   return 0;
 }
 
+// A key pressed or released as the keyboard's own: the input method sees it first, so a
+// syllable still being composed is committed before the dialog reads its edit; what the input
+// method gives, or the key itself when it does not take it, is delivered ahead of this
+// event's other messages.
+void TypeKey(SDL_Scancode scancode, bool down) {
+  SDL_KeyboardEvent key{};
+  key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  key.keysym.scancode = scancode;
+  key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+  if (!InputMethodKey(key)) DeliverKey(key);
+}
+
 void MovePointer(bool down, PadMessages& out) {
   int chosen = down ? 0 : pointCount - 1;
   if (down) {
@@ -123,6 +139,7 @@ void Press(Pad& pad, Source source, PadMessages& out) {
         hold = Hold{Pressed::Button, 0};
       } else {
         hold.vk = DialogsShown() ? VK_RETURN : VK_SPACE;  // in a dialog it confirms, as Return
+        if (hold.vk == VK_RETURN && InputMethodActive()) hold.what = Pressed::Typed;
       }
       break;
     case kStart:
@@ -136,6 +153,10 @@ void Press(Pad& pad, Source source, PadMessages& out) {
     Add(out, WM_LBUTTONDOWN, 1, Pointer());
     return;
   }
+  if (hold.what == Pressed::Typed) {
+    TypeKey(SDL_SCANCODE_RETURN, true);
+    return;
+  }
   Add(out, WM_KEYDOWN, hold.vk, 0);
   if (const char c = KeyCharacter(hold.vk)) Add(out, WM_CHAR, static_cast<uint8_t>(c), 0, c);
 }
@@ -146,6 +167,8 @@ void Release(Pad& pad, Source source, PadMessages& out) {
   if (was.what == Pressed::Nothing || AnyHolds(was)) return;
   if (was.what == Pressed::Button) {
     Add(out, WM_LBUTTONUP, 1, Pointer());
+  } else if (was.what == Pressed::Typed) {
+    TypeKey(SDL_SCANCODE_RETURN, false);
   } else {
     Add(out, WM_KEYUP, was.vk, 0);
   }

@@ -17,6 +17,7 @@ namespace platform {
 namespace {
 
 std::unique_ptr<InputMethodClient> client;
+InputMethodClient* (*connector)() = nullptr;
 bool focused = false;
 SDL_Rect caret{-1, -1, 0, 0};
 // The keys pressed while the client served the edit. A key held since before (Escape that
@@ -134,7 +135,11 @@ bool InputMethodFocus(bool focus) {
     focused = false;
     return false;
   }
-  if (!client && DisplayHasInputMethod()) client.reset(Connect());
+  if (!client && connector) {
+    client.reset(connector());
+  } else if (!client && DisplayHasInputMethod()) {
+    client.reset(Connect());
+  }
   if (!client) return false;
   if (!client->Focus(true)) {
     Drop();
@@ -184,11 +189,16 @@ void InputMethodWindowFocus(bool gained) {
 }
 
 bool InputMethodPump() {
-  if (!client) return false;
+  // Called on every idle look at the queue: without a focused edit nothing is asked of the
+  // bus. What the input method sends meanwhile waits in the connection and is read with the
+  // answer to the next focus.
+  if (!client || !focused) return false;
   return client->Pump();
 }
 
 void InputMethodClose() { Drop(); }
+
+void SetInputMethodConnector(InputMethodClient* (*connect)()) { connector = connect; }
 
 bool KeyFromKeysym(uint32_t keysym, uint32_t state, bool release, SDL_KeyboardEvent& out) {
   SDL_Scancode sc = SDL_SCANCODE_UNKNOWN;

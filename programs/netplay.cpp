@@ -9,7 +9,9 @@ namespace {
 // The exchange reads the mode and the stage from the game counters, where the flow keeps them.
 bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) { return RunRankingExchange(); }
 // A kept score's game goes to the same server, which checks the score by it.
-void UploadKeptGame(const Replay& replay) { UploadReplayOfSubmission(replay, kRankingServerAddress, kRankingPort); }
+void UploadKeptGame(const std::vector<uint8_t>& encodedReplay) {
+  UploadReplayOfSubmission(encodedReplay, kRankingServerAddress, kRankingPort);
+}
 }  // namespace
 
 // Longest name 9 bytes; the music goes on after the window is closed; the server's ranking;

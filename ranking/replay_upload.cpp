@@ -65,8 +65,7 @@ void Send(const std::string& address, uint16_t port, const std::string& message)
 }
 
 // The message as it goes out (empty for a replay longer than the server takes).
-std::string ReplayUploadMessage(const uint8_t (&submission)[kScoreSubmissionBytes], const Replay& replay) {
-  const std::vector<uint8_t> bytes = EncodeReplay(replay);
+std::string ReplayUploadMessage(const uint8_t (&submission)[kScoreSubmissionBytes], const std::vector<uint8_t>& bytes) {
   if (bytes.size() > kReplayMostBytes) return {};
   std::string message(1, static_cast<char>(kReplayUploadType));
   message.append(reinterpret_cast<const char*>(submission), kScoreSubmissionBytes);
@@ -78,10 +77,10 @@ std::string ReplayUploadMessage(const uint8_t (&submission)[kScoreSubmissionByte
 
 }  // namespace
 
-void UploadReplayOfSubmission(const Replay& replay, const char* address, uint16_t port) {
+void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const char* address, uint16_t port) {
   uint8_t submission[kScoreSubmissionBytes];
   if (!LastSubmission(submission)) return;
-  std::string message = ReplayUploadMessage(submission, replay);
+  std::string message = ReplayUploadMessage(submission, encodedReplay);
   if (message.empty()) return;
   // Left to run on its own: it ends within its limit, and a program that ends first takes it along.
   std::thread(Send, std::string(address), port, std::move(message)).detach();

@@ -3,6 +3,7 @@
 // same server on a connection of its own, in the background, so the server can play it again
 // and mark the score verified or suspect. The player's game never waits for it.
 #include <cstdint>
+#include <vector>
 
 #include "replay/replay.h"
 #include "wire/protocol.h"
@@ -10,6 +11,7 @@
 // How long the background send may take in all; then it gives up, unseen.
 inline constexpr uint32_t kReplayUploadLimitMs = 5000;
 
-// Sends the replay with the submission the exchange sent for it, when this game's result was
-// submitted; does nothing otherwise, or for a replay too long to send. Returns at once.
-void UploadReplayOfSubmission(const Replay& replay, const char* address, uint16_t port);
+// Sends the replay (its file's bytes, as EncodeReplay made them) with the submission the
+// exchange sent for it, when this game's result was submitted; does nothing otherwise, or for
+// a replay too long to send. Returns at once.
+void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const char* address, uint16_t port);

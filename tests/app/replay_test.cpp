@@ -233,7 +233,8 @@ TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
     const std::time_t when = start + i / 2;
     const bool rankedGame = i == 1 || i == 4 || i == 9;
     std::string saved;
-    ASSERT_TRUE(SaveReplay(SmallReplay(rankedGame), replays.c_str(), when, &saved));
+    const Replay replay = SmallReplay(rankedGame);
+    ASSERT_TRUE(SaveReplay(EncodeReplay(replay), replay.mode, replays.c_str(), when, &saved));
     if (rankedGame) {
       rankedNames.insert(saved);
     } else {
@@ -251,7 +252,7 @@ TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
 
   // Something that is not a folder stands where the replays go: the replay alone is lost.
   std::ofstream(folder.path() / "blocked") << "x";
-  EXPECT_FALSE(SaveReplay(SmallReplay(false), (folder.path() / "blocked").c_str(), start));
+  EXPECT_FALSE(SaveReplay(EncodeReplay(SmallReplay(false)), 0, (folder.path() / "blocked").c_str(), start));
 }
 
 }  // namespace

@@ -28,11 +28,10 @@ source "$here/lib.sh"
 
 session_script=$here/../../scripts/ime-session.sh
 work=$(mktemp -d /tmp/brakkel-ime-e2e.XXXXXX)
-game=
 cleanup() {
   local status=$?
   set +e
-  [[ -n "$game" ]] && kill "$game" 2>/dev/null && wait "$game" 2>/dev/null
+  e2e_stop_game
   e2e_show_logs "$status" "$work"/*.log
   BRAKKEL_IME_SESSION=$work/session "$session_script" stop
   if ((status == 0 || status == 77)); then
@@ -62,8 +61,7 @@ session=$("$session_script" start "$im" "$mode" "$work/session") || {
   exit "$status"
 }
 eval "$session"
-unset SDL_VIDEODRIVER SDL_IM_MODULE
-export SDL_AUDIODRIVER=dummy
+unset SDL_IM_MODULE
 
 if [[ $mode == hangul ]]; then
   long=닭다리 short=닭
@@ -76,13 +74,12 @@ fi
 # must be $want (UTF-8). Run in a subshell of its own, whose failure ends only this game.
 play_and_name() {
   local started stored
-  trap '[[ -n "$game" ]] && kill "$game" 2>/dev/null && wait "$game"' EXIT
+  trap e2e_stop_game EXIT
   export XDG_DATA_HOME=$work/$label
   local folder=$XDG_DATA_HOME/brakkel
   mkdir -p "$work/$label-play"
-  (cd "$work/$label-play" && exec "$bin/soloplay") >"$work/$label.log" 2>&1 &
-  game=$!
-  wid=$(e2e_window 'Brakkel!!' 40 "$game")
+  e2e_start_game "$bin/soloplay" "$work/$label-play" "$work/$label.log"
+  wid=$E2E_WID
   xdotool windowfocus --sync "$wid"
   xdotool key a # a typed character ends the logo
   e2e_choose_easy "$wid"
@@ -99,8 +96,7 @@ play_and_name() {
   done
   e2e_wait_dialog "$wid" # the ranking, confirmed; then the window closed
   xdotool key Return
-  e2e_close_and_wait "$wid" "$game"
-  game=
+  e2e_close_and_wait "$wid" "$E2E_GAME_PID"
 
   # The program has ended: both files are written.
   wanted=$(printf '%s' "$want" | iconv -f utf-8 -t cp949)

@@ -1,5 +1,5 @@
-# Shared steps of the end-to-end tests: a private X server, the game's window, input, and
-# the closing of the window. Source it from a test script run with bash.
+# Shared steps of the end-to-end tests: a private X server, the game's start and window,
+# input, and the closing of the window. Source it from a test script run with bash.
 
 # Starts a private Xvfb (screen $1, default 800x600x24) and exports DISPLAY. Xvfb picks a
 # free display itself and tells which (-displayfd), so a server of someone else's is never
@@ -48,6 +48,26 @@ e2e_window() {
   done
   echo "e2e: no window named '$name' after $limit s" >&2
   return 1
+}
+
+# Starts the game program $1 as a player does, in folder $2, on the X server of DISPLAY, its
+# output into file $3: SDL finds the display itself (SDL_VIDEODRIVER unset), the sound goes to
+# the dummy driver, the player's folders are what XDG_DATA_HOME and XDG_CONFIG_HOME say.
+# E2E_GAME_PID holds its process id at once (for e2e_stop_game); waits up to $4 seconds
+# (default 40) for its window, whose id it leaves in E2E_WID. Fails the test without one.
+e2e_start_game() {
+  unset SDL_VIDEODRIVER
+  export SDL_AUDIODRIVER=dummy
+  (cd "$2" && exec "$1") >"$3" 2>&1 &
+  E2E_GAME_PID=$!
+  E2E_WID=$(e2e_window 'Brakkel!!' "${4:-40}" "$E2E_GAME_PID") || e2e_fail "no game window"
+}
+
+# Ends the game that e2e_start_game started, when it still runs.
+e2e_stop_game() {
+  [[ -n "${E2E_GAME_PID:-}" ]] && kill "$E2E_GAME_PID" 2>/dev/null && wait "$E2E_GAME_PID" 2>/dev/null
+  E2E_GAME_PID=
+  return 0
 }
 
 # How many pixels of colour $2 (#RRGGBB) window $1 shows inside the rectangle $3
@@ -148,6 +168,7 @@ e2e_close_and_wait() {
   for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && e2e_fail "the program did not end after its window was closed"
   wait "$pid" || status=$?
+  [[ "${E2E_GAME_PID:-}" == "$pid" ]] && E2E_GAME_PID=
   [[ $status -eq 0 ]] || e2e_fail "the program ended with status $status"
 }
 
@@ -181,6 +202,26 @@ e2e_attack_until_scored() {
   done
   xdotool keyup Up keyup Down keyup space
   e2e_fail "no mob was killed in 90 seconds of attacks"
+}
+
+# At the script's end, however it ends: stops what the shared steps started (the game,
+# openbox, the X server), shows the log files $2... when the test failed, and removes the
+# test's folder $1.
+e2e_clean_up_at_exit() {
+  E2E_WORK=$1
+  shift
+  E2E_LOGS=("$@")
+  trap e2e_clean_up EXIT
+}
+
+e2e_clean_up() {
+  local status=$?
+  set +e
+  e2e_stop_game
+  e2e_show_logs "$status" "${E2E_LOGS[@]}"
+  e2e_stop_openbox
+  e2e_stop_x
+  rm -rf "$E2E_WORK"
 }
 
 # When the test is failing (status $1), prints each of the given log files that has

@@ -11,43 +11,23 @@ source "$here/lib.sh"
 command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
 
 work=$(mktemp -d)
-game=
-wm=
-cleanup() {
-  local status=$?
-  set +e
-  [[ -n "$game" ]] && kill "$game" 2>/dev/null
-  [[ -n "$wm" ]] && kill "$wm" 2>/dev/null
-  e2e_show_logs "$status" "$work/soloplay.log" "$work/openbox.log"
-  e2e_stop_x
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
 e2e_start_x
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm=$!
-for _ in $(seq 400); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || e2e_fail "openbox did not start"
+e2e_start_openbox "$work/openbox.log"
 
 # The game as installed beside its data, whose foot sprites are damaged.
 mkdir -p "$work/bin" "$work/data" "$work/play"
 cp "$1" "$work/bin/soloplay"
 cp "$(dirname "$1")/../data/"* "$work/data/"
 head -c 64 /dev/zero >"$work/data/foot.ani"
-export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
-unset SDL_VIDEODRIVER
-cd "$work/play"
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
 
 # Starts the game, waits for its box to have the keyboard, presses key $1 as the player
 # would (to whatever has the focus), and checks that the box is gone and the game goes on.
 answer_box_with() {
   local key=$1 wid box=
-  "$work/bin/soloplay" >"$work/soloplay.log" 2>&1 &
-  game=$!
-  wid=$(e2e_window 'Brakkel!!' 40 "$game")
+  e2e_start_game "$work/bin/soloplay" "$work/play" "$work/soloplay.log"
+  wid=$E2E_WID
   for _ in $(seq 400); do
     box=$(xdotool getwindowfocus 2>/dev/null || true)
     if [[ -n "$box" && "$box" != "$wid" ]] &&
@@ -55,7 +35,7 @@ answer_box_with() {
       break
     fi
     box=
-    kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its box showed"
+    kill -0 "$E2E_GAME_PID" 2>/dev/null || e2e_fail "the game ended before its box showed"
     sleep 0.1
   done
   [[ -n "$box" ]] || e2e_fail "no box of the game window got the keyboard in 40 s"
@@ -68,10 +48,9 @@ answer_box_with() {
   done
   [[ "$(xdotool getwindowfocus)" == "$wid" ]] || e2e_fail "$key did not close the box"
   xwininfo -id "$box" 2>/dev/null | grep -q IsViewable && e2e_fail "the box still shows after $key"
-  kill -0 "$game" 2>/dev/null || e2e_fail "the game ended after the box"
+  kill -0 "$E2E_GAME_PID" 2>/dev/null || e2e_fail "the game ended after the box"
   xdotool key x  # on to the menu, without the logo
-  e2e_close_and_wait "$wid" "$game"
-  game=
+  e2e_close_and_wait "$wid" "$E2E_GAME_PID"
   echo "$key pressed the box's OK"
 }
 answer_box_with Return

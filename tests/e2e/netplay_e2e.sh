@@ -20,12 +20,11 @@ source "$here/lib.sh"
 
 work=$(mktemp -d /tmp/netplay-e2e-XXXXXX)
 server_pid=
-game_pid=
 cleanup() {
   local status=$?
   set +e
   e2e_show_logs "$status" "$work/netplay.log" "$work/server.log"
-  [[ -n "$game_pid" ]] && kill "$game_pid" 2>/dev/null && wait "$game_pid" 2>/dev/null
+  e2e_stop_game
   [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   e2e_stop_x
   [[ -n "$keep" ]] && mkdir -p "$keep" && cp "$work"/*.png "$work"/*.txt "$work"/*.log "$keep"/ 2>/dev/null
@@ -64,11 +63,9 @@ done
 [[ -e "$work/ready" ]] || e2e_fail "the scripted server did not start: $(cat "$work/server.log")"
 
 e2e_start_x
-unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-(cd "$work" && exec "$netplay") > "$work/netplay.log" 2>&1 &
-game_pid=$!
-id=$(e2e_window "Brakkel!!" 60 "$game_pid") || e2e_fail "no game window"
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+e2e_start_game "$netplay" "$work" "$work/netplay.log" 60
+id=$E2E_WID
 eval "$(xdotool getwindowgeometry --shell "$id")"  # X, Y of the window
 wx=$X
 wy=$Y
@@ -103,8 +100,7 @@ e2e_wait_dialog "$id"
 shot ranking
 xdotool key Return
 shot after
-e2e_close_and_wait "$id" "$game_pid"
-game_pid=
+e2e_close_and_wait "$id" "$E2E_GAME_PID"
 
 # What the server received, checked here byte by byte; and the ranking text in the
 # screenshot: inside the dialog's text box, at its 12-pixel line pitch, every line of the

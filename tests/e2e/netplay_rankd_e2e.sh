@@ -17,13 +17,13 @@ source "$here/lib.sh"
 
 work=$(mktemp -d /tmp/netplay-rankd-e2e-XXXXXX)
 rankd_pid=
-game_pid=
 view_pid=
 cleanup() {
   local status=$?
   set +e
   e2e_show_logs "$status" "$work/netplay.log" "$work/rankd.log" "$work/view.log"
-  for p in "$game_pid" "$view_pid" "$rankd_pid"; do
+  e2e_stop_game
+  for p in "$view_pid" "$rankd_pid"; do
     [[ -n "$p" ]] && kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
   done
   e2e_stop_x
@@ -46,11 +46,9 @@ if ! grep -q "listening on" "$work/rankd.log"; then
 fi
 
 e2e_start_x
-unset SDL_VIDEODRIVER
-export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-(cd "$work" && exec "$E2E_BIN/netplay") >"$work/netplay.log" 2>&1 &
-game_pid=$!
-id=$(e2e_window "Brakkel!!" 40 "$game_pid") || e2e_fail "no game window"
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+e2e_start_game "$E2E_BIN/netplay" "$work" "$work/netplay.log"
+id=$E2E_WID
 e2e_choose_easy "$id"
 e2e_attack_until_scored "$id" "$work"
 e2e_escape "$id"                            # until the name dialog shows (the threshold is 0)
@@ -63,8 +61,7 @@ eval "$(xdotool getwindowgeometry --shell "$id")"
 import -window root "$work/ranking.png"
 xdotool key Return                          # the ranking dialog's OK
 sleep 0.5
-e2e_close_and_wait "$id" "$game_pid"
-game_pid=
+e2e_close_and_wait "$id" "$E2E_GAME_PID"
 
 # The result in the database, under the name cut to 9 bytes.
 row=$(sqlite3 "$work/rankd.sqlite" "SELECT hex(name) || ' ' || score || ' ' || stage FROM scores WHERE mode = 0")

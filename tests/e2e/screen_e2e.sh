@@ -12,29 +12,16 @@ source "$here/lib.sh"
 command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
 
 work=$(mktemp -d)
-game=
-cleanup() {
-  local status=$?
-  set +e
-  [[ -n "$game" ]] && kill "$game" 2>/dev/null
-  e2e_show_logs "$status" "$work/soloplay.log" "$work/openbox.log"
-  e2e_stop_openbox
-  e2e_stop_x
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
-unset SDL_VIDEODRIVER
-cd "$work"
+e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
 
 # On a screen of $2 (WxH) under openbox, starts the game $1 and waits for its window to open
 # at $3 (WxH); leaves its id in wid and the logo ended by a typed character.
 open_on_screen() {
   e2e_start_x "$2x24"
   e2e_start_openbox "$work/openbox.log"
-  "$1" >"$work/soloplay.log" 2>&1 &
-  game=$!
-  wid=$(e2e_window 'Brakkel!!' 40 "$game")
+  e2e_start_game "$1" "$work" "$work/soloplay.log"
+  wid=$E2E_WID
   e2e_wait_size "$wid" "$3"
   echo "$2: the window opened at $3"
   xdotool windowfocus --sync "$wid"
@@ -68,11 +55,9 @@ echo "F11 filled 1920x1080 with the picture centred"
 xdotool key F11
 e2e_wait_size "$wid" 1280x960
 echo "F11 again gave the 1280x960 window back"
-e2e_close_and_wait "$wid" "$game"
-game=
+e2e_close_and_wait "$wid" "$E2E_GAME_PID"
 e2e_stop_openbox
 e2e_stop_x
 
 open_on_screen "$1" 3840x2160 2560x1920
-e2e_close_and_wait "$wid" "$game"
-game=
+e2e_close_and_wait "$wid" "$E2E_GAME_PID"

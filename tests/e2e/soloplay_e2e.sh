@@ -11,24 +11,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
 work=$(mktemp -d)
-game=
-cleanup() {
-  local status=$?
-  set +e
-  [[ -n "$game" ]] && kill "$game" 2>/dev/null
-  e2e_show_logs "$status" "$work/soloplay.log"
-  e2e_stop_x
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_clean_up_at_exit "$work" "$work/soloplay.log"
 e2e_start_x
 
-export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config SDL_AUDIODRIVER=dummy
-unset SDL_VIDEODRIVER
-cd "$work"  # a folder without game data: the game moves into the player's own
-"$bin/soloplay" >"$work/soloplay.log" 2>&1 &
-game=$!
-wid=$(e2e_window 'Brakkel!!' 40 "$game")
+export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
+# In a folder without game data: the game moves into the player's own.
+e2e_start_game "$bin/soloplay" "$work" "$work/soloplay.log"
+wid=$E2E_WID
 xdotool windowfocus --sync "$wid"
 folder=$XDG_DATA_HOME/brakkel
 [[ -f "$folder/logo.pcx" ]] || e2e_fail "the game folder did not get its data"
@@ -44,9 +33,8 @@ for _ in $(seq 600); do grep -q ChickenRunn "$folder/순위.txt" 2>/dev/null && 
 grep -q ChickenRunn "$folder/순위.txt" || e2e_fail "no listing with the name after 60 s"
 e2e_wait_dialog "$wid"
 xdotool key Return                             # the ranking dialog's OK
-kill -0 "$game" 2>/dev/null || e2e_fail "the game ended before its window was closed"
-e2e_close_and_wait "$wid" "$game"
-game=
+kill -0 "$E2E_GAME_PID" 2>/dev/null || e2e_fail "the game ended before its window was closed"
+e2e_close_and_wait "$wid" "$E2E_GAME_PID"
 
 dat=$folder/easy.dat
 [[ -f "$dat" ]] || e2e_fail "no easy.dat"

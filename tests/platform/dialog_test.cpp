@@ -9,7 +9,9 @@
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
+#include "platform/input_method.h"
 #include "platform/testing/input.h"
+#include "platform/testing/pad.h"
 #include "platform/testing/readback.h"
 #include "platform/text.h"
 #include "support/cp949_text.h"
@@ -32,6 +34,7 @@ const DialogTemplate kTemplate = {200,       "Test", 9,
                                   kControls, 3};
 
 std::vector<uint32_t> commands;
+std::string textAtCommand;  // the edit's text as the latest command came
 std::vector<uint32_t> passedOn;
 
 intptr_t Procedure(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t) {
@@ -39,8 +42,11 @@ intptr_t Procedure(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t) {
     SetDialogItemText(dialog, kEdit, Cp949("a가b").c_str());
     return 1;
   }
-  if (message == WM_COMMAND) commands.push_back(wParam);
-  return message == WM_COMMAND ? 1 : 0;
+  if (message != WM_COMMAND) return 0;
+  commands.push_back(wParam);
+  char text[64];
+  textAtCommand.assign(text, GetDialogItemText(dialog, kEdit, text, sizeof text));
+  return 1;
 }
 
 class DialogModule : public ::testing::Test {
@@ -264,6 +270,82 @@ TEST_F(DialogModule, TheCaretBlinksAndALongTextScrollsToKeepItInView) {
   EXPECT_GT(CaretColumns()[0], edit.width - 6);
   Press(VK_HOME);
   EXPECT_EQ(CaretColumns(), std::vector<int>{2});
+}
+
+}  // namespace
+
+namespace {
+
+// An input method client that acts as ibus-hangul does in Hangul mode: a letter key composes
+// (here at once the whole syllable 닭), Return commits what is being composed and hands the
+// Return back. It counts how often the game asks it for news.
+class ComposingInputMethod : public InputMethodClient {
+ public:
+  static inline std::string composing;
+  static inline int pumps = 0;
+  bool Focus(bool) override { return true; }
+  int Key(uint32_t keysym, uint32_t, uint32_t state, bool release) override {
+    if (release) return 0;
+    if (keysym >= 'a' && keysym <= 'z') {
+      composing = "닭";
+      DeliverComposition(composing.c_str(), 1);
+      return 1;
+    }
+    if (keysym != 0xFF0D) return 0;
+    if (!composing.empty()) DeliverText(composing.c_str());
+    composing.clear();
+    DeliverComposition("", 0);
+    SDL_KeyboardEvent handedBack;
+    if (KeyFromKeysym(keysym, state, false, handedBack)) DeliverKey(handedBack);
+    return 1;
+  }
+  void Caret(int, int, int, int) override {}
+  bool Pump() override {
+    ++pumps;
+    return false;
+  }
+};
+
+// A game controller's A confirms the edit as the keyboard's Return does, through the input
+// method first: the syllable still being composed is in the text when the command comes.
+// Once no edit has the focus, nothing asks the input method for news.
+TEST_F(DialogModule, ThePadsSouthButtonCommitsTheCompositionAndAnUnfocusedInputMethodIsLeftAlone) {
+  struct Connected {
+    Connected() {
+      ComposingInputMethod::composing.clear();
+      ComposingInputMethod::pumps = 0;
+      SetInputMethodConnector([]() -> InputMethodClient* { return new ComposingInputMethod; });
+    }
+    ~Connected() {
+      InputMethodClose();
+      SetInputMethodConnector(nullptr);
+    }
+  } connected;
+  // The dialog again, now that the input method answers: its edit takes the focus.
+  EndDialog(dialog, 0);
+  dialog = CreateDialogFromTemplate(kTemplate, Procedure);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(PlugInVirtualPad());
+  Drain();
+  ASSERT_TRUE(InputMethodActive());
+  Press('E');
+  EXPECT_EQ(std::string(DialogComposition(dialog, kEdit)), Cp949("닭"));
+  PressPadButton(PadButton::South, true);
+  Drain();
+  PressPadButton(PadButton::South, false);
+  Drain();
+  UnplugVirtualPad();
+  EXPECT_EQ(commands, std::vector<uint32_t>{IDOK});
+  EXPECT_EQ(textAtCommand, Cp949("닭"));
+  EXPECT_EQ(std::string(DialogComposition(dialog, kEdit)), "");
+
+  const int pumpsWhileFocused = ComposingInputMethod::pumps;
+  EXPECT_GT(pumpsWhileFocused, 0);  // each idle look at the queue asked
+  Press(VK_TAB);                    // onto OK: no edit has the focus
+  ASSERT_FALSE(InputMethodActive());
+  const int pumpsAtFocusOut = ComposingInputMethod::pumps;
+  for (int i = 0; i < 20; ++i) Drain();
+  EXPECT_EQ(ComposingInputMethod::pumps, pumpsAtFocusOut);
 }
 
 }  // namespace
