@@ -14,10 +14,11 @@
 
 namespace platform {
 
+InputMethodClient* (*inputMethodConnector)() = nullptr;
+
 namespace {
 
 std::unique_ptr<InputMethodClient> client;
-InputMethodClient* (*connector)() = nullptr;
 bool focused = false;
 SDL_Rect caret{-1, -1, 0, 0};
 // The keys pressed while the client served the edit. A key held since before (Escape that
@@ -135,8 +136,8 @@ bool InputMethodFocus(bool focus) {
     focused = false;
     return false;
   }
-  if (!client && connector) {
-    client.reset(connector());
+  if (!client && inputMethodConnector) {
+    client.reset(inputMethodConnector());
   } else if (!client && DisplayHasInputMethod()) {
     client.reset(Connect());
   }
@@ -197,8 +198,6 @@ bool InputMethodPump() {
 }
 
 void InputMethodClose() { Drop(); }
-
-void SetInputMethodConnector(InputMethodClient* (*connect)()) { connector = connect; }
 
 bool KeyFromKeysym(uint32_t keysym, uint32_t state, bool release, SDL_KeyboardEvent& out) {
   SDL_Scancode sc = SDL_SCANCODE_UNKNOWN;

@@ -11,8 +11,6 @@
 
 namespace platform {
 
-class InputMethodClient;
-
 // An edit took the focus (true) or none has it any more (false). On taking the focus the
 // client connects when it is not connected yet; false then means no input method answered,
 // and SDL's text input serves the edit.
@@ -30,10 +28,6 @@ void InputMethodWindowFocus(bool focused);
 bool InputMethodPump();
 // Lets go of the input method (the window goes).
 void InputMethodClose();
-// Where the next connection comes from: `connect` instead of the desktop's input method, on
-// any display (tests give a client of their own); null gives the desktop's back. Takes
-// effect when no client is connected.
-void SetInputMethodConnector(InputMethodClient* (*connect)());
 
 // What the input method's output becomes (display_events.cpp): typed text, the composition
 // in progress (empty: it ended; `cursor` in characters), and a key handed back.

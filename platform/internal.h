@@ -62,4 +62,9 @@ void ComposeDialogs(uint32_t* pixels, int pitch);
 bool DialogsShown();
 void ForgetDialogs();
 
+class InputMethodClient;
+// Set by the tests' library (UseInputMethod): where the next input method client comes from
+// instead of the desktop's.
+extern InputMethodClient* (*inputMethodConnector)();
+
 }  // namespace platform

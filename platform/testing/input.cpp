@@ -116,4 +116,6 @@ void ResizeWindow(int width, int height) {
 }
 void PushClose() { PushWindowEvent(SDL_WINDOWEVENT_CLOSE); }
 
+void UseInputMethod(InputMethodClient* (*connect)()) { inputMethodConnector = connect; }
+
 }  // namespace platform

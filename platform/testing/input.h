@@ -32,4 +32,10 @@ void PushPaint();
 void ResizeWindow(int width, int height);
 void PushClose();
 
+class InputMethodClient;
+// Where the edits' next input method connection comes from: `connect` instead of the
+// desktop's, on any display (a test's own client); null gives the desktop's back. Takes
+// effect when no client is connected.
+void UseInputMethod(InputMethodClient* (*connect)());
+
 }  // namespace platform

@@ -314,11 +314,11 @@ TEST_F(DialogModule, ThePadsSouthButtonCommitsTheCompositionAndAnUnfocusedInputM
     Connected() {
       ComposingInputMethod::composing.clear();
       ComposingInputMethod::pumps = 0;
-      SetInputMethodConnector([]() -> InputMethodClient* { return new ComposingInputMethod; });
+      UseInputMethod([]() -> InputMethodClient* { return new ComposingInputMethod; });
     }
     ~Connected() {
       InputMethodClose();
-      SetInputMethodConnector(nullptr);
+      UseInputMethod(nullptr);
     }
   } connected;
   // The dialog again, now that the input method answers: its edit takes the focus.
