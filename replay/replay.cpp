@@ -156,6 +156,7 @@ std::vector<uint8_t> EncodeReplay(const Replay& r) {
   Writer p{payload};
   p.Text(r.program);
   p.Text(r.version);
+  p.U32(r.rules);
   p.I32(r.mode);
   p.U32(r.seed);
   p.U32(r.startClock);
@@ -189,9 +190,9 @@ ReplayRead DecodeReplay(std::span<const uint8_t> bytes, Replay& r, std::string& 
   const uint16_t version = header.U16();
   const uint16_t flags = header.U16();
   const uint32_t payloadSize = header.U32();
-  if (version != kReplayFormatVersion) {
-    error = "replay format version " + std::to_string(version) + ", which this program does not read (it reads " +
-            std::to_string(kReplayFormatVersion) + ")";
+  if (version != 1 && version != 2) {
+    error = "replay format version " + std::to_string(version) +
+            ", which this program does not read (it reads 1 and 2)";
     return ReplayRead::UnknownVersion;
   }
   if (bytes.size() - kReplayHeaderBytes - kChecksumBytes != payloadSize) {
@@ -208,6 +209,7 @@ ReplayRead DecodeReplay(std::span<const uint8_t> bytes, Replay& r, std::string& 
 
   Reader in{bytes.subspan(kReplayHeaderBytes, payloadSize)};
   const bool names = in.Text(r.program) && in.Text(r.version);
+  if (version >= 2) r.rules = in.U32();  // format 1 has no such field: its games keep rules 1
   r.mode = in.I32();
   r.seed = in.U32();
   r.startClock = in.U32();
@@ -222,6 +224,10 @@ ReplayRead DecodeReplay(std::span<const uint8_t> bytes, Replay& r, std::string& 
   if (!names || in.short_ || r.mode < 0 || r.mode > 2 || r.result.stage < 1 || frames == 0 ||
       frames > kReplayMostFrames || bodySize > largestBody || packedSize != in.in.size() - in.at) {
     error = "damaged replay: a value in its header is out of range";
+    return ReplayRead::Damaged;
+  }
+  if (r.rules == 0) {
+    error = "damaged replay: its rules version is 0 (rules versions start at 1)";
     return ReplayRead::Damaged;
   }
   std::vector<uint8_t> body(bodySize);

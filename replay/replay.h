@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-inline constexpr uint32_t kReplayFormatVersion = 1;
+// The format this program writes; it reads this one and format 1.
+inline constexpr uint32_t kReplayFormatVersion = 2;
 inline constexpr size_t kReplayHeaderBytes = 16;
 // The mob records a game keeps (the game's pool); a file holds their state at the start.
 inline constexpr size_t kReplayPoolSize = 5000;
@@ -57,6 +58,8 @@ struct ReplayResult {
 struct Replay {
   std::string program;  // "soloplay" or "netplay"
   std::string version;
+  // The version of the game's rules the game was played under (1 for every file of format 1).
+  uint32_t rules = 1;
   int32_t mode = 0;  // 0 easy, 1 normal, 2 hardcore
   uint32_t seed = 0;
   uint32_t startClock = 0;  // the clock the game's seconds count from

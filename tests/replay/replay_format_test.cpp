@@ -9,11 +9,16 @@
 
 namespace {
 
+// Where SecondGame's rules version and mode lie in its file: after the header and the two names.
+constexpr size_t kRulesAt = 16 + 1 + 7 + 1 + 5;
+constexpr size_t kModeAt = kRulesAt + 4;
+
 // A second game of a run: the pool holds mobs left walking, the clock steps unevenly.
 Replay SecondGame() {
   Replay r;
   r.program = "netplay";
   r.version = "1.0.0";
+  r.rules = 3;
   r.mode = 2;
   r.seed = 0xdeadbeef;
   r.startClock = 0xfffff000;  // the clock wraps during the game
@@ -39,6 +44,7 @@ Replay SecondGame() {
 void ExpectSame(const Replay& a, const Replay& b) {
   EXPECT_EQ(a.program, b.program);
   EXPECT_EQ(a.version, b.version);
+  EXPECT_EQ(a.rules, b.rules);
   EXPECT_EQ(a.mode, b.mode);
   EXPECT_EQ(a.seed, b.seed);
   EXPECT_EQ(a.startClock, b.startClock);
@@ -60,16 +66,20 @@ void ExpectSame(const Replay& a, const Replay& b) {
   EXPECT_EQ(a.result, b.result);
 }
 
+void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
 void Reseal(std::vector<uint8_t>& bytes) {
   const size_t end = bytes.size() - 4;
-  const uint32_t crc = static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(end)));
-  for (int i = 0; i < 4; ++i) bytes[end + i] = static_cast<uint8_t>(crc >> (8 * i));
+  PutU32(bytes, end, static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(end))));
 }
 
 TEST(ReplayFormat, ReadsBackWhatWasWrittenInAFewKilobytes) {
   const Replay written = SecondGame();
   const std::vector<uint8_t> bytes = EncodeReplay(written);
-  EXPECT_LT(bytes.size(), 8000u);  // 3000 frames and a used pool
+  EXPECT_LT(bytes.size(), 8000u);          // 3000 frames and a used pool
+  EXPECT_EQ(bytes[8] | bytes[9] << 8, 2);  // the format written now
   Replay read;
   std::string error;
   ASSERT_EQ(DecodeReplay(bytes, read, error), ReplayRead::Ok) << error;
@@ -102,7 +112,7 @@ TEST(ReplayFormat, OtherVersionsAndSealedNonsenseAreRefusedWithTheirReason) {
   const std::vector<uint8_t> good = EncodeReplay(SecondGame());
   Replay read;
   std::string error;
-  for (uint16_t version : {uint16_t{0}, uint16_t{2}, uint16_t{0xffff}}) {
+  for (uint16_t version : {uint16_t{0}, uint16_t{3}, uint16_t{0xffff}}) {
     std::vector<uint8_t> other = good;
     other[8] = static_cast<uint8_t>(version);
     other[9] = static_cast<uint8_t>(version >> 8);
@@ -112,14 +122,47 @@ TEST(ReplayFormat, OtherVersionsAndSealedNonsenseAreRefusedWithTheirReason) {
   }
   // A well-sealed file that claims four billion frames, or a mode beyond hardcore, is damaged
   // and is refused before anything of that size is made.
-  const size_t frameCount = 16 + 1 + 7 + 1 + 5 + 3 * 4 + 4 * 4;
-  for (size_t field : {frameCount, size_t{16 + 1 + 7 + 1 + 5}}) {
+  const size_t frameCount = kModeAt + 3 * 4 + 4 * 4;
+  for (size_t field : {frameCount, kModeAt}) {
     std::vector<uint8_t> forged = good;
     for (int i = 0; i < 4; ++i) forged[field + i] = 0xff;
     Reseal(forged);
     EXPECT_EQ(DecodeReplay(forged, read, error), ReplayRead::Damaged);
     EXPECT_NE(error.find("damaged"), std::string::npos);
   }
+}
+
+// Files of format 1 were all played under rules 1 and have no field for it: they read as rules
+// 1 whatever a format 2 file would hold there. In format 2 a rules version of 0 is damage, but
+// any other is read, since only the re-player knows which rules exist.
+TEST(ReplayFormat, FormatOneReadsAsRulesOneAndFormatTwoRefusesOnlyRulesZero) {
+  const Replay written = SecondGame();
+  const std::vector<uint8_t> good = EncodeReplay(written);
+  Replay read;
+  std::string error;
+
+  // The same game in format 1: the rules version left out, the length and version mended.
+  std::vector<uint8_t> formatOne = good;
+  formatOne.erase(formatOne.begin() + kRulesAt, formatOne.begin() + kRulesAt + 4);
+  formatOne[8] = 1;
+  PutU32(formatOne, 12, static_cast<uint32_t>(formatOne.size() - 16 - 4));
+  Reseal(formatOne);
+  ASSERT_EQ(DecodeReplay(formatOne, read, error), ReplayRead::Ok) << error;
+  Replay expected = written;
+  expected.rules = 1;
+  ExpectSame(expected, read);
+
+  std::vector<uint8_t> rulesZero = good;
+  PutU32(rulesZero, kRulesAt, 0);
+  Reseal(rulesZero);
+  EXPECT_EQ(DecodeReplay(rulesZero, read, error), ReplayRead::Damaged);
+  EXPECT_NE(error.find("rules version is 0"), std::string::npos) << error;
+
+  std::vector<uint8_t> rulesLast = good;
+  PutU32(rulesLast, kRulesAt, 0xffffffff);
+  Reseal(rulesLast);
+  ASSERT_EQ(DecodeReplay(rulesLast, read, error), ReplayRead::Ok) << error;
+  EXPECT_EQ(read.rules, 0xffffffffu);
 }
 
 }  // namespace
