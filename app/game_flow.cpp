@@ -11,9 +11,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/random.h"
-#include "game/stage.h"
+#include "game/course.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -27,46 +25,38 @@ namespace {
 // The game being recorded; kept from game to game so its buffers are grown once.
 GameRecording Recording;
 
-// The play time of the game as the ranking steps count it, whole seconds.
-uint32_t PlaySecondsNow() { return (platform::Ticks() - Counters.gameStartTime) / 1000u; }
-
 }  // namespace
+
+PlayedGame& CurrentGame() {
+  static PlayedGame game;
+  return game;
+}
 
 void PlayOneGame() {
   const uint32_t seed = platform::Ticks();
-  GameSrand(seed);
-  Counters.gameOver = 0;
-  Counters.score = 0;
-  Counters.escapedMobs = 0;
-  Counters.bestCombo = 0;
-  // Both editions keep the stage number among the game counters, where the ranking
-  // steps read it.
-  Counters.stageNumber = 1;
-
   const int32_t mode = RunModeMenu();
   if (InputState.quit == 1) return;  // closed during the menu: no game
-  Counters.gameMode = static_cast<GameMode>(mode);
-  if (mode == GameModeNormal) Counters.lives = kNormalLives;
-  if (mode == GameModeHardcore) Counters.lives = kHardcoreLives;
+  World& world = CurrentGame().world;
+  FieldView& view = CurrentGame().view;
+  BeginGame(world, RuleBook{}, mode, seed);
   LoadPicture("back.pcx");
   BuildSpritePalette();
-  Counters.gameStartTime = platform::Ticks();
+  view.startClock = platform::Ticks();
   GameRecording* recording = nullptr;
   if (Edition.program) {
     recording = &Recording;
-    recording->Begin(Edition.program, BRAKKEL_VERSION, mode, seed, Counters.gameStartTime);
+    recording->Begin(Edition.program, BRAKKEL_VERSION, seed, world, view);
   }
 
   // Stages until one is not cleared; the stage number is then that stage's.
-  while (PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber),
-                   recording) == 1) {
-    ++Counters.stageNumber;
+  while (PlayStage(world, view, recording)) {
   }
+  GameCounters& counters = world.counters;
   // The seconds as the game ended; a ranking step that reads the clock itself puts its own.
-  Counters.playSeconds = PlaySecondsNow();
-  const bool ranked = Edition.rankingStep && Edition.rankingStep(Counters.gameMode, Counters.stageNumber);
+  counters.playSeconds = PlaySeconds(view.startClock, platform::Ticks());
+  const bool ranked = Edition.rankingStep && Edition.rankingStep(counters.gameMode, counters.stageNumber);
   if (!recording) return;
-  recording->End({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds}, ranked);
+  recording->End({counters.stageNumber, counters.score, counters.bestCombo, counters.playSeconds}, ranked);
   if (recording->cutShort) return;
   // Encoded once: the file and, for a kept score, what netplay sends are the same bytes.
   const std::vector<uint8_t> encoded = EncodeReplay(recording->replay);

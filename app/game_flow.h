@@ -2,9 +2,18 @@
 // The whole run: start-up, the title logo once, game after game, shutdown.
 #include <cstdint>
 
-// Lives at the start of a normal and of a hardcore game; easy leaves them as they were.
-inline constexpr int32_t kNormalLives = 10;
-inline constexpr int32_t kHardcoreLives = 1;
+#include "game/stage.h"
+#include "game/world.h"
+
+// The player's games: one world, kept from game to game while the program runs (a game takes
+// over the chicken, the mobs still walking and the lives from the one before), and what the
+// window shows of it.
+struct PlayedGame {
+  World world;
+  FieldView view;
+};
+// The program's one PlayedGame; the game flow plays in it and the ranking steps read it.
+PlayedGame& CurrentGame();
 
 // Loads the sprites, starts the music, shows the logo, then plays games (menu, stages,
 // the edition's ranking step) until the window is closed; frees the sprites and stops

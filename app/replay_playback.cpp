@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -10,6 +11,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
+#include "game/draw.h"
 #include "game/replay_run.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
@@ -56,7 +58,8 @@ void EnterDataFolder() {
 void ShowReplay(const Replay& replay) {
   LoadPicture("back.pcx");
   BuildSpritePalette();
-  ReplayRun game;
+  auto run = std::make_unique<ReplayRun>();
+  ReplayRun& game = *run;
   game.Start(replay);
   int32_t prepared = game.run.stage;
   PrepareStageTexts(prepared);
@@ -66,9 +69,9 @@ void ShowReplay(const Replay& replay) {
   for (;;) {
     if (TakePlaybackKeys(speed)) return;
     if (!finished && game.Step()) {
-      game.run.Draw();
+      DrawWorld(game.world, game.view.drawnScroll);
       if (game.run.stage != prepared) PrepareStageTexts(prepared = game.run.stage);
-      ShowStageFrame(game.run);
+      ShowStageFrame(game.world, game.view, game.run);
     } else {
       // The game is over: its last picture stays, shown again when the window asks.
       finished = true;

@@ -17,19 +17,21 @@
 
 namespace fs = std::filesystem;
 
-void GameRecording::Begin(const char* program, const char* version, int32_t mode, uint32_t seed, uint32_t startClock) {
+void GameRecording::Begin(const char* program, const char* version, uint32_t seed, const World& world,
+                          const FieldView& view) {
   on = true;
   cutShort = false;
   replay.program = program;
   replay.version = version;
-  replay.mode = mode;
+  replay.rules = world.rules.version;
+  replay.mode = world.counters.gameMode;
   replay.seed = seed;
-  replay.startClock = startClock;
+  replay.startClock = view.startClock;
   replay.ranked = false;
   replay.result = {};
   replay.inputs.clear();
   replay.clocks.clear();
-  CaptureGameStart(replay.start);
+  CaptureGameStart(world, view, replay.start);
 }
 
 void GameRecording::ReadyStage() {

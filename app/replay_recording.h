@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "game/stage.h"
 #include "game/stage_input.h"
+#include "game/world.h"
 #include "replay/replay.h"
 
 // A stage cannot last longer than this many frames: a mob enters at most 15900 pixels to the
@@ -19,9 +21,10 @@ struct GameRecording {
   bool on = false;        // between Begin and End
   bool cutShort = false;  // the frames outgrew what was made ready: the game is not kept
 
-  // Starts a game's recording: the program, the seed and mode, the clock its seconds count
-  // from, and the world it takes over from the games before it.
-  void Begin(const char* program, const char* version, int32_t mode, uint32_t seed, uint32_t startClock);
+  // Starts a game's recording as the game has begun in `world` from `seed`: the program, the
+  // rules' version, the mode, the clock its seconds count from, and the world it takes over
+  // from the games before it.
+  void Begin(const char* program, const char* version, uint32_t seed, const World& world, const FieldView& view);
   // Before a stage's first frame: room for the longest stage, so no frame takes memory.
   void ReadyStage();
   // One stage frame's input and clock.

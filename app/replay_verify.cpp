@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/replay_run.h"
+#include "game/rule_book.h"
 #include "platform/files.h"
 #include "replay/replay.h"
 
@@ -46,7 +47,12 @@ bool ReadReplayFile(const char* path, std::vector<uint8_t>& bytes, std::string& 
 
 bool LoadReplayFile(const char* path, Replay& replay, std::string& error) {
   std::vector<uint8_t> bytes;
-  return ReadReplayFile(path, bytes, error) && DecodeReplay(bytes, replay, error) == ReplayRead::Ok;
+  if (!ReadReplayFile(path, bytes, error) || DecodeReplay(bytes, replay, error) != ReplayRead::Ok) return false;
+  // A game of newer rules than this program's cannot be played again here.
+  RuleBook rules;
+  if (RulesOfVersion(replay.rules, rules)) return true;
+  error = UnknownRulesReason(replay.rules);
+  return false;
 }
 
 int VerifyReplayFile(const char* path) {

@@ -6,7 +6,7 @@
 struct Replay;
 
 // Reads and decodes the replay file at `path`; false with a one-line reason in `error` when
-// it cannot be read or is no replay, of an unknown version or damaged.
+// it cannot be read or is no replay, of an unknown format or rules version, or damaged.
 bool LoadReplayFile(const char* path, Replay& replay, std::string& error);
 
 // Reads the replay FILE and plays it again by the rules. Prints the played result as one

@@ -6,6 +6,8 @@
 #include "app/replay_recording.h"
 #include "app/window.h"
 #include "game/counters.h"
+#include "game/course.h"
+#include "game/draw.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -56,9 +58,23 @@ void PrepareStageTexts(int32_t stage) {
   }
 }
 
-void ShowStageFrame(const StageRun& run) {
+void FormatHudLines(HudLines& out, const GameCounters& counters, const StageRun& run, uint32_t startClock) {
+  const uint32_t seconds = (run.clock - startClock) / 1000;
+  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(counters.gameMode), counters.score,
+                static_cast<int>(seconds));
+  std::snprintf(out.line[1], kHudLineBytes, kHudMobFormat, counters.stageKills, run.mobs, run.remaining,
+                counters.escapedMobs);
+  std::snprintf(out.line[2], kHudLineBytes, kHudStageFormat, run.stage, KillRatio(counters.stageKills, run.mobs),
+                run.target);
+  std::snprintf(out.line[3], kHudLineBytes, kHudComboFormat, counters.combo, counters.bestCombo);
+}
+
+void ShowStageFrame(const World& world, const FieldView& view, const StageRun& run) {
   CopyFrameToOffscreen();
-  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, run.hud.line[i]);
+  // Made only for a frame that is shown: the rules themselves never make a text.
+  HudLines hud;
+  FormatHudLines(hud, world.counters, run, view.startClock);
+  for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, hud.line[i]);
   if (const int32_t size = run.StageBannerSize(); size >= 0) DrawStageBanner(run.stage, size);
   if (const int32_t size = run.EndBannerSize(); size >= 0) DrawEndBanner(size, run.cleared);
   PresentOffscreen();
@@ -78,12 +94,17 @@ StageInput TakeStageInput() {
   return input;
 }
 
+void StageScreen::Start() {
+  const int32_t stage = world.counters.stageNumber;
+  Start(stage, StageMobCount(stage), StageTarget(stage));
+}
+
 void StageScreen::Start(int32_t stage, int32_t count, int32_t target) {
   // Before the clock is read: the first stage of a run opens the banner fonts here.
   PrepareStageTexts(stage);
   if (recording) recording->ReadyStage();
   lastFrameTime = platform::Ticks();
-  run.Start(stage, count, target);
+  run.Start(world, stage, count, target);
 }
 
 void StageScreen::Frame() {
@@ -91,17 +112,19 @@ void StageScreen::Frame() {
   const StageInput input = TakeStageInput();
   const uint32_t now = platform::Ticks();
   if (recording) recording->Frame(input, now);
-  run.Frame(input, now);
-  ShowStageFrame(run);
+  run.Play(world, input, now);
+  view.Step();
+  DrawWorld(world, view.drawnScroll);
+  ShowStageFrame(world, view, run);
   InputState.repaint = 0;
   // At least 50 ms between frames; a slow frame is not made up for.
   lastFrameTime = platform::WaitUntilElapsed(lastFrameTime, kStageFrameMs);
 }
 
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target, GameRecording* recording) {
-  StageScreen screen;
+bool PlayStage(World& world, FieldView& view, GameRecording* recording) {
+  StageScreen screen{world, view};
   screen.recording = recording;
-  screen.Start(stage, count, target);
-  while (!screen.run.Over()) screen.Frame();
-  return screen.run.Result();
+  screen.Start();
+  while (!screen.run.Over(world)) screen.Frame();
+  return NextStage(world, screen.run);
 }

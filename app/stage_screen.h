@@ -5,24 +5,41 @@
 #include <cstdint>
 
 #include "game/stage.h"
+#include "game/world.h"
 
 struct GameRecording;
 
+// The HUD's four lines, code page 949, one per 24-pixel text row from the top.
+inline constexpr int kHudLineCount = 4;
+inline constexpr int kHudLineBytes = 128;
+struct HudLines {
+  char line[kHudLineCount][kHudLineBytes];
+};
+// Formats the HUD from the world's counters and the stage as its last frame left it; the game
+// time counts from `startClock` to the clock that frame read.
+void FormatHudLines(HudLines& out, const GameCounters& counters, const StageRun& run, uint32_t startClock);
+
 struct StageScreen {
+  StageScreen(World& playedIn, FieldView& shownIn) : world(playedIn), view(shownIn) {}
+  World& world;
+  FieldView& view;
   StageRun run;
   uint32_t lastFrameTime = 0;
   GameRecording* recording = nullptr;  // takes each frame's input and clock when set
 
-  // Makes the stage's texts ready, then starts the rules' stage and the frame clock.
+  // Makes the stage's texts ready, then starts the stage the counters stand at (or one of
+  // `count` mobs and `target` percent) and the frame clock.
+  void Start();
   void Start(int32_t stage, int32_t count, int32_t target);
   void Frame();
 };
 
-// Plays one stage of `count` mobs; 1 when the kill ratio reached `target` at its end.
-int32_t PlayStage(int32_t stage, int32_t count, int32_t target, GameRecording* recording = nullptr);
-// Shows the frame `run` has composed: the field, with the HUD and the banners over it in the
-// game's font, presented in the window.
-void ShowStageFrame(const StageRun& run);
+// Plays the stage the world's counters stand at: true when it was cleared and the counters
+// stand at the next one, false when the game ended with it.
+bool PlayStage(World& world, FieldView& view, GameRecording* recording = nullptr);
+// Shows the frame the FrameBuffer holds (the field as `run` left it) with the HUD and the
+// banners over it in the game's font, presented in the window.
+void ShowStageFrame(const World& world, const FieldView& view, const StageRun& run);
 // The keys a stage frame reads, from the input state after the pump. Escape is taken:
 // the next screen must not see it.
 StageInput TakeStageInput();

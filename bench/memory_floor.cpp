@@ -19,9 +19,9 @@ uint32_t windowPixels[kFramePixels];
 
 void BM_MemoryFloor(benchmark::State& state) {
   // The finished frame is one of the heaviest stage's.
-  StageScreen screen;
-  if (!OpenHeaviestStage(state, screen)) return;
-  screen.Frame();
+  HeaviestStage stage;
+  if (!OpenHeaviestStage(state, stage)) return;
+  stage.screen.Frame();
   std::memcpy(finished, FrameBuffer, sizeof finished);
   CloseScene();
   for (auto _ : state) {

@@ -5,10 +5,6 @@
 #include <string>
 
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
-#include "game/random.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -39,28 +35,28 @@ bool OpenScene() {
   return true;
 }
 
-void StartHeaviestStage(StageScreen& screen) {
+void StartHeaviestStage(HeaviestStage& stage) {
   platform::UseFakeClock(1000);
-  GameSrand(1);
-  Counters = GameCounters{};
-  Counters.gameMode = GameModeNormal;
-  Counters.lives = 10;
-  Player = PlayerRecord{};
-  screen.Start(50, kMobPoolSize, 100);
+  World& world = stage.world;
+  world = World{};
+  world.random.Seed(1);
+  world.counters.gameMode = GameModeNormal;
+  world.counters.lives = 10;
+  stage.screen.Start(50, kMobPoolSize, 100);
   for (int32_t i = 0; i < kMobPoolSize; ++i) {
-    Mob& mob = MobPool[i];
+    Mob& mob = world.mobs[i];
     mob.x = i < 250 ? -140 + (i * 780) / 250 : 700 + (i % 150) * 100;
     mob.frame = static_cast<uint8_t>(i % 8);
   }
   InputState.keyDown[platform::VK_SPACE] = 1;
 }
 
-bool OpenHeaviestStage(benchmark::State& state, StageScreen& screen) {
+bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage) {
   if (!OpenScene()) {
     state.SkipWithError("no window, font or game data");
     return false;
   }
-  StartHeaviestStage(screen);
+  StartHeaviestStage(stage);
   return true;
 }
 

@@ -5,6 +5,15 @@
 #include <cstdint>
 
 #include "app/stage_screen.h"
+#include "game/stage.h"
+#include "game/world.h"
+
+// A stage on the screen in a world of its own.
+struct HeaviestStage {
+  World world;
+  FieldView view;
+  StageScreen screen{world, view};
+};
 
 // Opens the window (SDL's dummy drivers unless others are set) and the font, and loads the
 // sprite files and the stage background from BRAKKEL_DATA_DIR, else from the build's data
@@ -12,9 +21,9 @@
 bool OpenScene();
 // The heaviest stage: all 5000 mob records active, 250 of them spread over the screen and
 // the rest walking in from the right, the chicken attacking, under the fake clock.
-void StartHeaviestStage(StageScreen& screen);
+void StartHeaviestStage(HeaviestStage& stage);
 // OpenScene and then StartHeaviestStage; false, with the benchmark skipped, when the scene
 // cannot be opened.
-bool OpenHeaviestStage(benchmark::State& state, StageScreen& screen);
+bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage);
 // Releases the sprite frames (so the next benchmark can load them again) and the fake clock.
 void CloseScene();

@@ -21,8 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "game/mob.h"
-#include "game/player.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -39,20 +38,21 @@ struct SpriteDraw {
 };
 
 // The draws of one heaviest stage frame, in the game's order: the mobs, then the chicken.
-std::vector<SpriteDraw> HeaviestFrameDraws() {
+std::vector<SpriteDraw> HeaviestFrameDraws(const World& world) {
+  const PlayerRecord& chicken = world.chicken;
   std::vector<SpriteDraw> draws;
-  for (const Mob& mob : MobPool) {
+  for (const Mob& mob : world.mobs.Front()) {
     if (mob.active == 1 && mob.x < kFrameWidth) {
       draws.push_back({kMobBank, mob.frame, true, kMobTintIndex, mob.tint, mob.x, mob.y});
     }
   }
-  const int32_t row = Player.animCounter / 5;
+  const int32_t row = chicken.animCounter / 5;
   const FootOffset& feet = FootOffsets[row];
-  draws.push_back({kFootBank, Player.footPhaseA, false, 0, 0, Player.x + feet.dxA - kFootOriginX,
-                   Player.y + feet.dyA - kFootOriginY});
-  draws.push_back({kChickenBank, row, false, 0, 0, Player.x, Player.y});
-  draws.push_back({kFootBank, Player.footPhaseB, false, 0, 0, Player.x + feet.dxB - kFootOriginX,
-                   Player.y + feet.dyB - kFootOriginY});
+  draws.push_back({kFootBank, chicken.footPhaseA, false, 0, 0, chicken.x + feet.dxA - kFootOriginX,
+                   chicken.y + feet.dyA - kFootOriginY});
+  draws.push_back({kChickenBank, row, false, 0, 0, chicken.x, chicken.y});
+  draws.push_back({kFootBank, chicken.footPhaseB, false, 0, 0, chicken.x + feet.dxB - kFootOriginX,
+                   chicken.y + feet.dyB - kFootOriginY});
   return draws;
 }
 
@@ -162,9 +162,9 @@ void CheckSamePixels(SdlScene& sdl, SdlWay way, const std::vector<SpriteDraw>& d
 }
 
 void BM_SpritesOurs(benchmark::State& state) {
-  StageScreen screen;
-  if (!OpenHeaviestStage(state, screen)) return;
-  const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
+  HeaviestStage stage;
+  if (!OpenHeaviestStage(state, stage)) return;
+  const std::vector<SpriteDraw> draws = HeaviestFrameDraws(stage.world);
   for (auto _ : state) {
     DrawOurs(draws);
     benchmark::ClobberMemory();
@@ -175,9 +175,9 @@ void BM_SpritesOurs(benchmark::State& state) {
 BENCHMARK(BM_SpritesOurs)->Unit(benchmark::kMillisecond);
 
 void SdlSprites(benchmark::State& state, SdlWay way) {
-  StageScreen screen;
-  if (!OpenHeaviestStage(state, screen)) return;
-  const std::vector<SpriteDraw> draws = HeaviestFrameDraws();
+  HeaviestStage stage;
+  if (!OpenHeaviestStage(state, stage)) return;
+  const std::vector<SpriteDraw> draws = HeaviestFrameDraws(stage.world);
   {
     auto sdl = std::make_unique<SdlScene>(way);
     CheckSamePixels(*sdl, way, draws);

@@ -5,24 +5,23 @@
 
 #include <array>
 
-#include "game/counters.h"
-#include "game/mob.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "scene.h"
 
 namespace {
 
 void BM_StageFrameFullPool(benchmark::State& state) {
-  StageScreen screen;
-  if (!OpenHeaviestStage(state, screen)) return;
-  const std::array<Mob, kMobPoolSize> placed = MobPool;
+  HeaviestStage stage;
+  if (!OpenHeaviestStage(state, stage)) return;
+  const MobPool placed = stage.world.mobs;
   for (auto _ : state) {
     state.PauseTiming();
-    MobPool = placed;
-    Counters.lives = 10;
-    screen.run.stageBannerTicks = 49;  // drawn at size 50
+    stage.world.mobs = placed;
+    stage.world.counters.lives = 10;
+    stage.screen.run.stageBannerTicks = 49;  // drawn at size 50
     state.ResumeTiming();
-    screen.Frame();
+    stage.screen.Frame();
   }
   benchmark::DoNotOptimize(FrameBuffer[0]);
   state.counters["onScreen"] = 250;

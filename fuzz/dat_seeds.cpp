@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/random.h"
 #include "ranking/local_ranking.h"
 #include "wire/cp949.h"
 
@@ -15,7 +14,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: dat_seeds <existing folder>\n");
     return 1;
   }
-  GameSrand(1);
   char drumstick[16], chicken[16];  // Korean names, in code page 949 as the game keeps them
   Utf8ToCp949("닭다리", std::strlen("닭다리"), drumstick, sizeof drumstick);
   Utf8ToCp949("닭", std::strlen("닭"), chicken, sizeof chicken);

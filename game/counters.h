@@ -1,5 +1,5 @@
 #pragma once
-// The game's counters: score, kills, lives and the other values the screens share.
+// The game's counters: score, kills, lives and the other values the rules keep for a game.
 #include <cstdint>
 
 enum GameMode : int32_t { GameModeEasy = 0, GameModeNormal = 1, GameModeHardcore = 2 };
@@ -12,13 +12,10 @@ struct GameCounters {
   int32_t bestCombo = 0;
   int32_t lives = 0;     // normal and hardcore only
   int32_t gameOver = 0;  // 1 once the lives ran out
-  uint32_t gameStartTime = 0;
-  int32_t scrollOffset = 0;  // 0..639, column of the background at the left edge
   GameMode gameMode = GameModeEasy;
   int32_t stageNumber = 1;
   uint32_t playSeconds = 0;  // the play time the ranking step used, whole seconds
 };
-extern GameCounters Counters;
 
 // a + b on 32-bit counters and coordinates, wrapping instead of overflowing.
 inline int32_t WrapAdd(int32_t a, int32_t b) {

@@ -2,26 +2,22 @@
 
 #include <algorithm>
 
-#include "game/counters.h"
-#include "game/player.h"
-#include "game/random.h"
+#include "game/world.h"
 
-std::array<Mob, kMobPoolSize> MobPool;
-
-void Mob::Spawn() {
+void Mob::Spawn(GameRandom& random) {
   active = 1;
-  x = 1000 + 100 * (GameRand() % 150);
-  y = 330 + GameRand() % 120;
+  x = 1000 + 100 * (random.Next() % 150);
+  y = 330 + random.Next() % 120;
   frame = 0;
-  tint = static_cast<uint8_t>(GameRand() % 255);
+  tint = static_cast<uint8_t>(random.Next() % 255);
 }
 
-void Mob::Kill() {
-  frameDelay = static_cast<uint8_t>(GameRand() % 8);
+void Mob::Kill(GameRandom& random) {
+  frameDelay = static_cast<uint8_t>(random.Next() % 8);
   active = 0;
 }
 
-void Mob::Update() {
+void Mob::Update(GameCounters& counters) {
   if (active == 0) return;
   ++frameDelay;
   x = WrapAdd(x, -kMobStep);
@@ -32,17 +28,38 @@ void Mob::Update() {
   }
   if (x < kMobEscapeX) {
     active = 0;
-    Counters.escapedMobs = WrapAdd(Counters.escapedMobs, 1);
-    if (Counters.gameMode > GameModeEasy) {
-      Counters.lives = WrapAdd(Counters.lives, -1);
-      if (Counters.lives <= 0) Counters.gameOver = 1;
+    counters.escapedMobs = WrapAdd(counters.escapedMobs, 1);
+    if (counters.gameMode > GameModeEasy) {
+      counters.lives = WrapAdd(counters.lives, -1);
+      if (counters.lives <= 0) counters.gameOver = 1;
     }
   }
 }
 
-int32_t CountActiveMobs() {
+void MobPool::Spawn(int32_t count, GameRandom& random) {
+  count = std::clamp(count, 0, kMobPoolSize);
+  for (int32_t i = 0; i < count; ++i) records[i].Spawn(random);
+  reach = std::max(reach, count);
+}
+
+int32_t MobPool::Update(GameCounters& counters) {
+  int32_t inPlay = 0;
+  int32_t end = 0;
+  for (int32_t i = 0; i < reach; ++i) {
+    Mob& mob = records[i];
+    mob.Update(counters);
+    if (mob.active == 1) {
+      ++inPlay;
+      end = i + 1;
+    }
+  }
+  reach = end;
+  return inPlay;
+}
+
+int32_t MobPool::CountActive() const {
   int32_t count = 0;
-  for (const Mob& mob : MobPool) count += mob.active == 1 ? 1 : 0;
+  for (const Mob& mob : Front()) count += mob.active == 1 ? 1 : 0;
   return count;
 }
 
@@ -55,28 +72,30 @@ int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t
   return 1;
 }
 
-void ResolveAttack() {
-  const int32_t px1 = WrapAdd(Player.x, kPlayerHitLeft);
-  const int32_t py1 = WrapAdd(Player.y, kPlayerHitTop);
-  const int32_t px2 = WrapAdd(Player.x, kPlayerHitRight);
-  const int32_t py2 = WrapAdd(Player.y, kPlayerHitBottom);
+void ResolveAttack(World& world) {
+  const PlayerRecord& chicken = world.chicken;
+  GameCounters& counters = world.counters;
+  const int32_t px1 = WrapAdd(chicken.x, kPlayerHitLeft);
+  const int32_t py1 = WrapAdd(chicken.y, kPlayerHitTop);
+  const int32_t px2 = WrapAdd(chicken.x, kPlayerHitRight);
+  const int32_t py2 = WrapAdd(chicken.y, kPlayerHitBottom);
   bool hit = false;
-  for (Mob& mob : MobPool) {
+  for (Mob& mob : world.mobs.Front()) {
     if (mob.active != 1) continue;
     if (RectsOverlap(px1, py1, px2, py2, WrapAdd(mob.x, kMobHitLeft), WrapAdd(mob.y, kMobHitTop),
                      WrapAdd(mob.x, kMobHitRight), WrapAdd(mob.y, kMobHitBottom)) == 0) {
       continue;
     }
-    mob.Kill();
-    Counters.stageKills = WrapAdd(Counters.stageKills, 1);
+    mob.Kill(world.random);
+    counters.stageKills = WrapAdd(counters.stageKills, 1);
     // The score may pass 2^31 in an endless game: it wraps instead of overflowing.
-    Counters.score = WrapAdd(Counters.score, GameRand() % 200);
+    counters.score = WrapAdd(counters.score, world.random.Next() % 200);
     hit = true;
   }
   if (!hit) {
-    Counters.combo = 0;
+    counters.combo = 0;
   } else {
-    Counters.combo = WrapAdd(Counters.combo, 1);
-    if (Counters.bestCombo < Counters.combo) Counters.bestCombo = Counters.combo;
+    counters.combo = WrapAdd(counters.combo, 1);
+    if (counters.bestCombo < counters.combo) counters.bestCombo = counters.combo;
   }
 }

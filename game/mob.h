@@ -3,6 +3,12 @@
 // kills those under the chicken's hit box.
 #include <array>
 #include <cstdint>
+#include <span>
+
+#include "game/counters.h"
+#include "game/random.h"
+
+struct World;
 
 inline constexpr int32_t kMobPoolSize = 5000;
 // Palette index of a mob frame that takes the mob's own colour.
@@ -25,19 +31,33 @@ struct Mob {
   uint8_t tint = 0;  // palette index drawn in place of 146
 
   // Puts the record into play at a random place and colour (three random numbers).
-  void Spawn();
+  void Spawn(GameRandom& random);
   // Takes the record out of play after a hit (one random number).
-  void Kill();
-  // One frame: walk, animate, escape.
-  void Update();
-  void Draw() const;  // in game/draw.cpp, the game's library
+  void Kill(GameRandom& random);
+  // One frame: walk, animate, escape (counted, and a life lost outside easy).
+  void Update(GameCounters& counters);
 };
-// All mob records; never cleared as a whole.
-extern std::array<Mob, kMobPoolSize> MobPool;
 
-int32_t CountActiveMobs();
+// All mob records; never cleared as a whole. The records from `reach` on are all out of play,
+// so a frame walks only the front of the pool that a stage has used.
+struct MobPool {
+  std::array<Mob, kMobPoolSize> records{};
+  int32_t reach = kMobPoolSize;  // set anew by each frame; a record put into play raises it
+
+  Mob& operator[](size_t i) { return records[i]; }
+  const Mob& operator[](size_t i) const { return records[i]; }
+  // The records that may be in play, in pool order.
+  std::span<Mob> Front() { return {records.data(), static_cast<size_t>(reach)}; }
+  std::span<const Mob> Front() const { return {records.data(), static_cast<size_t>(reach)}; }
+  // Puts the first `count` records into play, in order.
+  void Spawn(int32_t count, GameRandom& random);
+  // One frame of every record in play; returns how many are still in play after it.
+  int32_t Update(GameCounters& counters);
+  int32_t CountActive() const;
+};
+
 // 1 when the two rectangles, given by opposite corners and including their edges, meet.
 int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
                      int32_t by2);
 // Kills every active mob under the chicken's hit box, scores the kills, keeps the combo.
-void ResolveAttack();
+void ResolveAttack(World& world);

@@ -3,8 +3,6 @@
 #include "game/counters.h"
 #include "game/mob.h"
 
-PlayerRecord Player;
-
 namespace {
 
 // One step of a foot: 0..7 and back, resting one step at each turn.
@@ -26,14 +24,14 @@ void StepFoot(int32_t& phase, int32_t& direction) {
 
 }  // namespace
 
-void PlayerRecord::Update(const StageInput& input) {
+void PlayerRecord::Update(World& world, const StageInput& input) {
   if (attacking == 1) {
     ++animCounter;
     if (animCounter > 19) {
       animCounter = 0;
       attacking = 0;
       // Resolved where the chicken stood at the end of the previous frame.
-      ResolveAttack();
+      ResolveAttack(world);
     }
   }
   Move(input);

@@ -4,6 +4,8 @@
 
 #include "game/stage_input.h"
 
+struct World;
+
 // Offsets of the rear foot (dxA, dyA) and the front foot (dxB, dyB), by body frame
 // (animCounter / 5). A foot is drawn at (x + dx - 100, y + dy - 90).
 struct FootOffset {
@@ -39,11 +41,8 @@ struct PlayerRecord {
   int32_t animCounter = 0;  // 0..9 walking, 10..19 attacking; / 5 is the body frame
   uint8_t attacking = 0;
 
-  // One frame: finishes a running attack (resolving it), then moves by the input.
-  void Update(const StageInput& input);
+  // One frame: finishes a running attack (resolving it in `world`), then moves by the input.
+  void Update(World& world, const StageInput& input);
   void Move(const StageInput& input);
   void Animate();
-  void Draw() const;  // in game/draw.cpp, the game's library
 };
-// The one chicken; set up once at program start and never reset.
-extern PlayerRecord Player;

@@ -1,19 +1,10 @@
 #include "game/replay_run.h"
 
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
-#include "game/random.h"
+#include <memory>
+
+#include "game/course.h"
 
 static_assert(kReplayPoolSize == kMobPoolSize, "a replay holds the whole mob pool");
-
-namespace {
-
-// The game's start values of a mode (the flow's): lives for normal and hardcore; easy
-// leaves them as they were, which the start state holds.
-constexpr int32_t kLivesOfMode[3] = {0, 10, 1};
-
-}  // namespace
 
 uint8_t PackStageInput(const StageInput& input) {
   return static_cast<uint8_t>((input.up ? kReplayUp : 0) | (input.down ? kReplayDown : 0) |
@@ -34,97 +25,104 @@ StageInput UnpackStageInput(uint8_t bits) {
   return input;
 }
 
-void CaptureGameStart(ReplayStart& start) {
-  start.player = {Player.x,        Player.y,        Player.footTick,    Player.footPhaseA, Player.footPhaseB,
-                  Player.footDirA, Player.footDirB, Player.animCounter, Player.attacking};
-  start.scrollOffset = Counters.scrollOffset;
-  start.lives = Counters.lives;
-  // An untouched pool (the run's first game) is written as none.
+void CaptureGameStart(const World& world, const FieldView& view, ReplayStart& start) {
+  const PlayerRecord& c = world.chicken;
+  start.player = {c.x, c.y, c.footTick, c.footPhaseA, c.footPhaseB, c.footDirA, c.footDirB, c.animCounter, c.attacking};
+  start.scrollOffset = view.scroll;
+  start.lives = world.counters.lives;
+  // An untouched pool (the run's first game) is written as none. A record out of play keeps
+  // the frame delay its kill drew, which its next spawn does not reset: the whole pool counts.
   bool used = false;
-  for (const Mob& mob : MobPool) used = used || mob.active != 0 || mob.frameDelay != 0;
+  for (const Mob& mob : world.mobs.records) used = used || mob.active != 0 || mob.frameDelay != 0;
   start.mobs.clear();
   if (!used) return;
-  start.mobs.resize(MobPool.size());
-  for (size_t i = 0; i < MobPool.size(); ++i) {
-    const Mob& mob = MobPool[i];
+  start.mobs.resize(kMobPoolSize);
+  for (size_t i = 0; i < start.mobs.size(); ++i) {
+    const Mob& mob = world.mobs[i];
     start.mobs[i] = {mob.active, mob.frameDelay, mob.frame, mob.tint, mob.x, mob.y};
   }
 }
 
-void RestoreGameStart(const ReplayStart& start) {
+void RestoreGameStart(const ReplayStart& start, World& world, FieldView& view) {
   const auto& p = start.player;
-  Player = PlayerRecord{};
-  Player.x = p[0];
-  Player.y = p[1];
-  Player.footTick = p[2];
-  Player.footPhaseA = p[3];
-  Player.footPhaseB = p[4];
-  Player.footDirA = p[5];
-  Player.footDirB = p[6];
-  Player.animCounter = p[7];
-  Player.attacking = static_cast<uint8_t>(p[8]);
+  PlayerRecord& c = world.chicken;
+  c = PlayerRecord{};
+  c.x = p[0];
+  c.y = p[1];
+  c.footTick = p[2];
+  c.footPhaseA = p[3];
+  c.footPhaseB = p[4];
+  c.footDirA = p[5];
+  c.footDirB = p[6];
+  c.animCounter = p[7];
+  c.attacking = static_cast<uint8_t>(p[8]);
   // The scroll offset indexes the field's columns: keep it within them whatever a file says.
-  Counters.scrollOffset = start.scrollOffset >= 0 && start.scrollOffset < 640 ? start.scrollOffset : 0;
-  Counters.lives = start.lives;
-  MobPool = {};
-  for (size_t i = 0; i < start.mobs.size() && i < MobPool.size(); ++i) {
+  view.scroll = start.scrollOffset >= 0 && start.scrollOffset < kFieldWidth ? start.scrollOffset : 0;
+  world.counters.lives = start.lives;
+  world.mobs = MobPool{};
+  world.mobs.reach = 0;
+  for (size_t i = 0; i < start.mobs.size() && i < kMobPoolSize; ++i) {
     const ReplayMob& m = start.mobs[i];
-    MobPool[i] = Mob{m.x, m.y, m.frame, m.frameDelay, m.active, m.tint};
+    world.mobs[i] = Mob{m.x, m.y, m.frame, m.frameDelay, m.active, m.tint};
+    if (m.active == 1) world.mobs.reach = static_cast<int32_t>(i + 1);
   }
 }
 
-void ReplayRun::Start(const Replay& recorded) {
+bool ReplayRun::Start(const Replay& recorded) {
   replay = &recorded;
   frame = 0;
   stageOver = false;
   gameEnded = false;
-  // As the game flow starts a game: the seed, fresh counters, the mode's lives, the clock.
-  GameSrand(recorded.seed);
-  Counters.gameOver = 0;
-  Counters.score = 0;
-  Counters.escapedMobs = 0;
-  Counters.bestCombo = 0;
-  Counters.stageNumber = 1;
-  RestoreGameStart(recorded.start);
-  Counters.gameMode = static_cast<GameMode>(recorded.mode >= 0 && recorded.mode < 3 ? recorded.mode : 0);
-  if (Counters.gameMode != GameModeEasy) Counters.lives = kLivesOfMode[Counters.gameMode];
-  Counters.gameStartTime = recorded.startClock;
-  Counters.playSeconds = recorded.result.playSeconds;
-  run.Start(1, StageMobCount(1), StageTarget(1));
+  RuleBook rules;
+  if (!RulesOfVersion(recorded.rules, rules)) {
+    gameEnded = true;
+    return false;
+  }
+  RestoreGameStart(recorded.start, world, view);
+  BeginGame(world, rules, recorded.mode, recorded.seed);
+  view.startClock = recorded.startClock;
+  world.counters.playSeconds = recorded.result.playSeconds;
+  StartStage(world, run);
+  return true;
 }
 
 bool ReplayRun::Step() {
   if (gameEnded || replay == nullptr) return false;
   if (stageOver) {
-    if (run.Result() != 1) {
+    if (!NextStage(world, run)) {
       gameEnded = true;
       return false;
     }
-    // Mob counts stop growing long before the stage number could wrap.
-    Counters.stageNumber = WrapAdd(Counters.stageNumber, 1);
-    run.Start(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber));
+    StartStage(world, run);
     stageOver = false;
   }
   if (frame >= replay->inputs.size()) return false;
   const StageInput input = UnpackStageInput(replay->inputs[frame]);
   const uint32_t now = replay->clocks[frame];
   ++frame;
-  run.Play(input, now);
-  stageOver = run.Over();
-  if (stageOver && run.Result() != 1) gameEnded = true;
+  run.Play(world, input, now);
+  view.Step();
+  stageOver = run.Over(world);
+  if (stageOver && run.Result(world) != 1) gameEnded = true;
   return true;
 }
 
 ReplayResult ReplayRun::Result() const {
-  return {Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds};
+  const GameCounters& c = world.counters;
+  return {c.stageNumber, c.score, c.bestCombo, c.playSeconds};
 }
 
 bool VerifyReplay(const Replay& recorded, ReplayResult& replayed, std::string& difference) {
-  ReplayRun replay;
-  replay.Start(recorded);
-  while (replay.Step()) {
+  // A world of its own: about 60 KB, kept off the stack of a checking thread.
+  auto replay = std::make_unique<ReplayRun>();
+  if (!replay->Start(recorded)) {
+    replayed = {};
+    difference = UnknownRulesReason(recorded.rules);
+    return false;
   }
-  replayed = replay.Result();
+  while (replay->Step()) {
+  }
+  replayed = replay->Result();
   const size_t frames = recorded.inputs.size();
   const ReplayResult& want = recorded.result;
   auto differs = [&](const char* what, int64_t was, int64_t is) {
@@ -135,11 +133,11 @@ bool VerifyReplay(const Replay& recorded, ReplayResult& replayed, std::string& d
   if (replayed.stage != want.stage) return differs("stage", want.stage, replayed.stage);
   if (replayed.score != want.score) return differs("score", want.score, replayed.score);
   if (replayed.bestCombo != want.bestCombo) return differs("combo", want.bestCombo, replayed.bestCombo);
-  if (!replay.gameEnded) {
+  if (!replay->gameEnded) {
     difference = "frames differ: the " + std::to_string(frames) + " recorded frames ran out before the game ended";
     return false;
   }
-  if (replay.frame != frames)
-    return differs("frames", static_cast<int64_t>(frames), static_cast<int64_t>(replay.frame));
+  if (replay->frame != frames)
+    return differs("frames", static_cast<int64_t>(frames), static_cast<int64_t>(replay->frame));
   return true;
 }

@@ -8,7 +8,7 @@
 #include <initializer_list>
 
 #include "app/edition.h"
-#include "game/random.h"
+#include "app/game_flow.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
@@ -77,7 +77,8 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
       platform::SetDialogItemText(dialog, kDialogEditId, rankTextBuffer);
       // netplay's title is drawn here, before the dialog is first shown, so the template's
       // caption never shows.
-      if (Edition.onlineRanking) platform::SetDialogCaption(dialog, kRankTitles[GameRand() % 10]);
+      if (Edition.onlineRanking)
+        platform::SetDialogCaption(dialog, kRankTitles[CurrentGame().world.random.Next() % 10]);
       return 1;
     case WM_SETFOCUS: return 1;
     case WM_COMMAND:

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "game/counters.h"
-#include "game/random.h"
+#include "app/game_flow.h"
+#include "game/course.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/game_folder.h"
@@ -25,7 +25,7 @@ void TellNotWritten(const char* name, int error) {
 // write attempted, so the game's random sequence does not depend on the disk.
 int32_t WriteScoreFile(const char* name) {
   uint8_t bytes[kScoreFileBytes];
-  std::memcpy(bytes, kScoreFileHeaders[GameRand() % kScoreHeaderCount], kScoreHeaderBytes);
+  std::memcpy(bytes, kScoreFileHeaders[CurrentGame().world.random.Next() % kScoreHeaderCount], kScoreHeaderBytes);
   ScoreTableToBytes(LocalScoreTable, bytes + kScoreHeaderBytes);
   int error = 0;
   // Written beside the old file and renamed over it: a full disk or a crash keeps the old.
@@ -56,7 +56,7 @@ int32_t EnsureScoreFile(int32_t mode) {
     // starts from an empty table rather than from the one played before.
     // The header it would have been written with is still drawn, as for any write that
     // fails, so the game's random sequence does not depend on what lies in the folder.
-    GameRand();
+    CurrentGame().world.random.Next();
     std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is left as it is\n", name);
     return 0;
   }
@@ -91,9 +91,11 @@ int32_t LoadScoreTable(int32_t mode) {
 int32_t FindRankSlot(uint32_t score) { return FindRankSlot(LocalScoreTable, score); }
 
 void InsertScore(int32_t place, int32_t stage) {
-  const uint32_t seconds = (platform::Ticks() - Counters.gameStartTime) / 1000u;
-  Counters.playSeconds = seconds;  // what the game's replay records as ranked
-  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(Counters.score), Counters.bestCombo,
+  PlayedGame& game = CurrentGame();
+  GameCounters& counters = game.world.counters;
+  const uint32_t seconds = PlaySeconds(game.view.startClock, platform::Ticks());
+  counters.playSeconds = seconds;  // what the game's replay records as ranked
+  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(counters.score), counters.bestCombo,
                  seconds);
 }
 
@@ -102,7 +104,7 @@ int32_t SaveScoreTable(int32_t mode) {
   platform::FileProbe probe;
   if (std::FILE* file = platform::OpenDataFile(name, probe)) std::fclose(file);
   if (probe == platform::FileProbe::Unreadable) {
-    GameRand();  // the header draw of the write that is not made
+    CurrentGame().world.random.Next();  // the header draw of the write that is not made
     // What the game could not read it must not replace: it may be someone's ranking.
     std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is not replaced\n", name);
     return 0;

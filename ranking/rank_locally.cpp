@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "game/counters.h"
+#include "app/game_flow.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 
@@ -28,7 +28,7 @@ void PrepareUnsavedText() {
 bool RankLocally(int32_t mode, int32_t stage) {
   EnsureScoreFile(mode);
   LoadScoreTable(mode);
-  const int32_t place = FindRankSlot(static_cast<uint32_t>(Counters.score));
+  const int32_t place = FindRankSlot(static_cast<uint32_t>(CurrentGame().world.counters.score));
   bool saved = true;
   if (place < kScoreRows) {
     ShowNameDialog();

@@ -3,8 +3,9 @@
 
 #include <cstring>
 
+#include "app/game_flow.h"
 #include "app/window.h"
-#include "game/counters.h"
+#include "game/course.h"
 #include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "ranking/dialogs.h"
@@ -61,11 +62,13 @@ bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]) {
 bool RunRankingExchange(const char* address, uint16_t port) {
   submission = ScoreSubmission{};
   submitted = false;
-  submission.stage = Counters.stageNumber;
-  submission.score = static_cast<uint32_t>(Counters.score);
-  submission.bestCombo = Counters.bestCombo;
-  submission.playSeconds = (platform::Ticks() - Counters.gameStartTime) / 1000;
-  Counters.playSeconds = submission.playSeconds;
+  PlayedGame& game = CurrentGame();
+  GameCounters& counters = game.world.counters;
+  submission.stage = counters.stageNumber;
+  submission.score = static_cast<uint32_t>(counters.score);
+  submission.bestCombo = counters.bestCombo;
+  submission.playSeconds = PlaySeconds(game.view.startClock, platform::Ticks());
+  counters.playSeconds = submission.playSeconds;
 
   RankingClient& client = RankingConnection;
   if (client.Startup() != 1) {
@@ -78,7 +81,7 @@ bool RunRankingExchange(const char* address, uint16_t port) {
     return false;
   }
   uint8_t request[kRankRequestBytes];
-  EncodeRankRequest(RankRequest{static_cast<uint8_t>(Counters.gameMode)}, request);
+  EncodeRankRequest(RankRequest{static_cast<uint8_t>(counters.gameMode)}, request);
   client.SendBytes(request, sizeof request);
 
   ServerReply reply;

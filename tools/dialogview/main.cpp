@@ -10,13 +10,12 @@
 #include <filesystem>
 
 #include "app/edition.h"
+#include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
-#include "game/random.h"
+#include "game/draw.h"
 #include "game/stage.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -34,18 +33,25 @@ void DrawGameFrame() {
   LoadPicture("back.pcx");
   BuildSpritePalette();
   ShowPicture();
-  GameSrand(7);
+  World world;
+  world.random.Seed(7);
   for (int i = 0; i < 12; ++i) {
-    MobPool[i].Spawn();
-    MobPool[i].x = 250 + (i % 6) * 65;
+    world.mobs[i].Spawn(world.random);
+    world.mobs[i].x = 250 + (i % 6) * 65;
   }
-  for (int i = 0; i < 12; ++i) MobPool[i].Draw();
-  Player.Draw();
+  for (int i = 0; i < 12; ++i) DrawMob(world.mobs[i]);
+  DrawChicken(world.chicken);
   CopyFrameToOffscreen();
-  Counters.score = 48213;
-  Counters.bestCombo = 17;
+  world.counters.score = 48213;
+  world.counters.bestCombo = 17;
+  StageRun run;
+  run.stage = 7;
+  run.mobs = 700;
+  run.remaining = 212;
+  run.target = 60;
+  run.clock = platform::Ticks();
   HudLines hud;
-  FormatHudLines(hud, 7, 700, 212, 60, platform::Ticks());
+  FormatHudLines(hud, world.counters, run, run.clock);
   for (int i = 0; i < kHudLineCount; ++i) DrawOutlinedText(0, kTextFontHeight * i, hud.line[i]);
   PresentOffscreen();
 }

@@ -12,10 +12,8 @@
 #include "app/edition.h"
 #include "app/game_flow.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
 #include "game/stage.h"
+#include "game/world.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
@@ -39,12 +37,13 @@ Held up, down, attack;
 // walk in, or -1 when none does.
 int32_t RowToMeet() {
   int32_t best = -1, bestCount = 0;
-  for (const Mob& mob : MobPool) {
+  const World& world = CurrentGame().world;
+  for (const Mob& mob : world.mobs.Front()) {
     if (mob.active != 1) continue;
-    const int32_t ahead = mob.x + kMobHitLeft - 50 - (Player.x + kPlayerHitRight);
+    const int32_t ahead = mob.x + kMobHitLeft - 50 - (world.chicken.x + kPlayerHitRight);
     if (ahead < -60 || ahead > 10) continue;
     int32_t count = 0;
-    for (const Mob& other : MobPool)
+    for (const Mob& other : world.mobs.Front())
       count += other.active == 1 && other.x > mob.x - 30 && other.x < mob.x + 30 && other.y > mob.y - 12 &&
                        other.y < mob.y + 12
                    ? 1
@@ -78,20 +77,22 @@ int main(int argc, char** argv) {
   PushMouseMove(100, mode == 0 ? 100 : mode == 1 ? 250 : 400);
   PushMouseButton(true);
   SetWaitHook([&](uint32_t now) {
-    if (Counters.gameStartTime == 0 || InputState.quit) return;
-    const uint32_t frame = (now - Counters.gameStartTime) / kStageFrameMs;
+    const PlayedGame& game = CurrentGame();
+    if (game.view.startClock == 0 || InputState.quit) return;
+    const uint32_t frame = (now - game.view.startClock) / kStageFrameMs;
+    const int32_t chickenY = game.world.chicken.y;
     if (bot == "hunt") {
       const int32_t row = RowToMeet();
-      const int32_t target = row < 0 ? Player.y : row + kMobHitTop - kPlayerHitTop;
-      up.Want(target < Player.y - 2, VK_UP);
-      down.Want(target > Player.y + 2, VK_DOWN);
+      const int32_t target = row < 0 ? chickenY : row + kMobHitTop - kPlayerHitTop;
+      up.Want(target < chickenY - 2, VK_UP);
+      down.Want(target > chickenY + 2, VK_DOWN);
       attack.Want(true, VK_SPACE);
       return;
     }
     up.Want(frame / 23 % 2 == 0, VK_UP);
     down.Want(frame / 23 % 2 == 1, VK_DOWN);
     attack.Want(frame % 40 < 30, VK_SPACE);
-    if (bot == "close" && (Counters.stageNumber >= 3 || frame == 600)) PushClose();
+    if (bot == "close" && (game.world.counters.stageNumber >= 3 || frame == 600)) PushClose();
   });
   GameMain();
   return 0;

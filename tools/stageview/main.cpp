@@ -9,9 +9,9 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/random.h"
+#include "game/course.h"
 #include "game/stage.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -29,16 +29,13 @@ int WatchStages(int32_t firstStage) {
   LoadPicture("back.pcx");
   BuildSpritePalette();
 
-  GameSrand(platform::Ticks());
-  Counters = GameCounters{};
-  Counters.gameMode = GameModeNormal;
-  Counters.lives = kNormalLives;
-  Counters.gameStartTime = platform::Ticks();
-  Counters.stageNumber = firstStage;
+  World world;
+  FieldView view;
+  BeginGame(world, RuleBook{}, GameModeNormal, platform::Ticks());
+  view.startClock = platform::Ticks();
+  world.counters.stageNumber = firstStage;
   // The game's series of stages, from the stage given on.
-  while (InputState.quit == 0 &&
-         PlayStage(Counters.stageNumber, StageMobCount(Counters.stageNumber), StageTarget(Counters.stageNumber)) == 1) {
-    ++Counters.stageNumber;
+  while (InputState.quit == 0 && PlayStage(world, view)) {
   }
   FreeSpriteBanks();
   platform::CloseDisplay();
