@@ -17,11 +17,12 @@ inline constexpr uint32_t kRulesVersion = 1;
 // the test build that tries the switches plays it.
 inline constexpr uint32_t kEmptyFieldAtGameStart = 2;
 
+// The rules as they stand, unless set to a version's by RulesOfVersion.
 struct RuleBook {
   uint32_t version = kRulesVersion;
   // A new game starts with no mob in play, instead of with the ones the game before left
   // walking (which can cost a hardcore game its only life before the player has killed one).
-  bool emptyFieldAtGameStart = false;
+  bool emptyFieldAtGameStart = kRulesVersion >= kEmptyFieldAtGameStart;
 };
 
 // The rules of `version`, or false for a version this program does not know (0, or newer

@@ -3,8 +3,9 @@
 #   0. every C++ source laid out as .clang-format says;
 #   1. a build with warnings as errors, all tests and a short run of each benchmark;
 #   2. a build with AddressSanitizer and UndefinedBehaviorSanitizer, all tests again;
-#   3. the ranking server alone, built and tested with every SDL package hidden;
-#   4. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan).
+#   3. recorded games checked side by side on threads under ThreadSanitizer;
+#   4. the ranking server alone, built and tested with every SDL package hidden;
+#   5. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -36,6 +37,12 @@ cmake --build "$root/build-asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+echo "== recorded games checked on four threads at once, under ThreadSanitizer"
+cmake -S "$root" -B "$root/build-tsan" -DBRAKKEL_WERROR=ON -DBRAKKEL_TSAN=ON -DBRAKKEL_GAME=OFF \
+  -DBRAKKEL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$root/build-tsan" -j "$jobs" --target rules_test
+TSAN_OPTIONS=halt_on_error=1 "$root/build-tsan/bin/rules_test"
 
 echo "== the ranking server alone, without SDL"
 "$root/scripts/server-alone.sh" "$root/build-server" || [[ $? -eq 77 ]]

@@ -6,9 +6,10 @@
 namespace {
 
 TEST(GameRandomTest, SeedOneGivesTheClassicSequence) {
-  GameSrand(1);
+  GameRandom random;
+  random.Seed(1);
   const int32_t expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
-  for (int32_t value : expected) EXPECT_EQ(GameRand(), value);
+  for (int32_t value : expected) EXPECT_EQ(random.Next(), value);
 }
 
 }  // namespace
