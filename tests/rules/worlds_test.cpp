@@ -1,9 +1,6 @@
 // Recorded games checked side by side, each in a world of its own, and the rules' versions.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,19 +8,14 @@
 #include "game/replay_run.h"
 #include "game/rule_book.h"
 #include "replay/replay.h"
+#include "support/kept_games.h"
 
 namespace {
 
 // Every kept game, and each again with a score one higher: a forgery whose check must fail.
 std::vector<Replay> KeptGamesAndForgeries() {
   std::vector<Replay> games;
-  for (const auto& entry : std::filesystem::directory_iterator(REPLAYS_DIR)) {
-    if (entry.path().extension() != ".replay") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Replay replay;
-    std::string error;
-    EXPECT_EQ(DecodeReplay(bytes, replay, error), ReplayRead::Ok) << entry.path() << ": " << error;
+  for (auto& [path, replay] : KeptGames()) {
     games.push_back(replay);
     replay.result.score += 1;
     games.push_back(replay);

@@ -3,9 +3,6 @@
 // again exactly as they were played, and a new game records version 2 and plays by it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +11,7 @@
 #include "game/rule_book.h"
 #include "game/world.h"
 #include "replay/replay.h"
+#include "support/kept_games.h"
 
 static_assert(kRulesVersion == 2, "the trial build plays the rules of version 2");
 
@@ -70,15 +68,10 @@ bool Verifies(const Replay& replay, std::string& difference) {
 
 TEST(RuleSwitch, KeptGamesOfVersionOnePlayAsRecordedUnderTheNewerProgram) {
   int games = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(REPLAYS_DIR)) {
-    if (entry.path().extension() != ".replay") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Replay replay;
+  for (const auto& [path, replay] : KeptGames()) {
     std::string error;
-    ASSERT_EQ(DecodeReplay(bytes, replay, error), ReplayRead::Ok) << entry.path() << ": " << error;
-    EXPECT_EQ(replay.rules, 1u) << entry.path() << " (format 1: rules of version 1)";
-    EXPECT_TRUE(Verifies(replay, error)) << entry.path() << ": " << error;
+    EXPECT_EQ(replay.rules, 1u) << path << " (format 1: rules of version 1)";
+    EXPECT_TRUE(Verifies(replay, error)) << path << ": " << error;
     ++games;
   }
   EXPECT_GE(games, 6);
