@@ -17,10 +17,8 @@
 #include "app/music.h"
 #include "app/program.h"
 #include "app/settings.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
 #include "game/random.h"
+#include "game/world.h"
 #include "gfx/sprite.h"
 #include "platform/game_folder.h"
 #include "platform/music.h"
@@ -65,9 +63,7 @@ class FlowTest : public ScreenTest {
       currentTest->OnRanking(mode, stage);
       return false;
     };
-    Counters = GameCounters{};
-    MobPool = {};
-    Player = PlayerRecord{};
+    CurrentGame() = PlayedGame{};
     FreeSpriteBanks();
     SpriteBankTable = {};
     script = [this](uint32_t) { Watch(); };
@@ -88,28 +84,33 @@ class FlowTest : public ScreenTest {
   void Watch() {
     if (WindowOpen() && WindowLooksBlack()) (rankings.empty() ? blackBefore : blackAfter) += 1;
     if (atWait) atWait(waits);
-    if (Counters.gameStartTime == 0) return;  // not in a stage
-    if (stages.empty() || Counters.gameStartTime != stageGame || Counters.stageNumber != stages.back().stage) {
-      stageGame = Counters.gameStartTime;
-      stages.push_back({Counters.stageNumber, 0, CountActiveMobs(), Counters});
+    if (view.startClock == 0) return;  // not in a stage
+    if (stages.empty() || view.startClock != stageGame || world.counters.stageNumber != stages.back().stage) {
+      stageGame = view.startClock;
+      stages.push_back({world.counters.stageNumber, 0, world.mobs.CountActive(), world.counters});
     }
     ++stages.back().frames;
     if (onStageFrame) onStageFrame(stages.back().stage, stages.back().frames);
   }
 
   void OnRanking(int32_t mode, int32_t stage) {
-    rankings.push_back({mode, stage, Ticks(), MobPool[0].tint});
-    Counters.gameStartTime = 0;  // the next stage seen belongs to the next game
+    rankings.push_back({mode, stage, Ticks(), world.mobs[0].tint});
+    view.startClock = 0;  // the next stage seen belongs to the next game
     if (onRanking) onRanking(static_cast<int>(rankings.size()));
   }
 
   // The colour mob 0 gets first after seeding the game's generator with `seed`.
   static uint8_t FirstTint(uint32_t seed) {
-    GameSrand(seed);
-    GameRand();
-    GameRand();
-    return static_cast<uint8_t>(GameRand() % 255);
+    GameRandom random;
+    random.Seed(seed);
+    random.Next();
+    random.Next();
+    return static_cast<uint8_t>(random.Next() % 255);
   }
+
+  // The player's game, which the flow plays in and the ranking step reads.
+  World& world = CurrentGame().world;
+  FieldView& view = CurrentGame().view;
 
   std::vector<Ranking> rankings;
   std::vector<StageSeen> stages;
@@ -122,18 +123,18 @@ class FlowTest : public ScreenTest {
 };
 
 TEST_F(FlowTest, TwoGamesEachFromFreshCountersWithItsOwnSeedAndOneLogo) {
-  Counters.lives = 42;
+  world.counters.lives = 42;
   ClickBeforeTheLogo(100, 100);  // easy
   onStageFrame = [](int32_t, int frame) {
     if (frame == 1) PushKey(VK_ESCAPE, true);
   };
-  onRanking = [](int ranking) {
+  onRanking = [this](int ranking) {
     if (ranking == 1) {
       // What the first game leaves behind must not reach the second.
-      Counters.score = 999;
-      Counters.escapedMobs = 5;
-      Counters.bestCombo = 7;
-      Counters.gameOver = 1;
+      world.counters.score = 999;
+      world.counters.escapedMobs = 5;
+      world.counters.bestCombo = 7;
+      world.counters.gameOver = 1;
       PushMouseMove(150, 400);  // hardcore, the button still down
     } else {
       PushClose();
@@ -168,7 +169,7 @@ TEST_F(FlowTest, TwoGamesEachFromFreshCountersWithItsOwnSeedAndOneLogo) {
   EXPECT_EQ(blackAfter, 0);
   // Closed during the third game's menu: no third game, and the run has shut down.
   EXPECT_EQ(InputState.quit, 1);
-  EXPECT_EQ(Counters.gameStartTime, 0u);
+  EXPECT_EQ(view.startClock, 0u);
   EXPECT_EQ(MusicLoop.playTag, 0u);
   EXPECT_EQ(SpriteBankTable[kChickenBank].pixels[0], nullptr);
   PushMouseButton(false);
@@ -176,13 +177,13 @@ TEST_F(FlowTest, TwoGamesEachFromFreshCountersWithItsOwnSeedAndOneLogo) {
 
 TEST_F(FlowTest, StagesGrowUntilOneIsNotClearedAndThatStageIsRanked) {
   ClickBeforeTheLogo(100, 250);  // normal
-  onStageFrame = [](int32_t stage, int frame) {
+  onStageFrame = [this](int32_t stage, int frame) {
     const int32_t count = 100 * stage;
     const int32_t target = std::min(30 + 5 * (stage - 1), 100);
     const int32_t needed = (target * count + 99) / 100;  // kills that reach the target
     if (stage < 4) {
-      if (frame == 1) Counters.stageKills = needed - 1;
-      if (frame == 2) Counters.stageKills = needed;
+      if (frame == 1) world.counters.stageKills = needed - 1;
+      if (frame == 2) world.counters.stageKills = needed;
     } else if (frame == 1) {
       PushKey(VK_ESCAPE, true);
     }
@@ -226,12 +227,12 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   LocalScoreTable = ScoreTable{};
   std::strcpy(playerName, "Confirmed");
   ClickBeforeTheLogo(100, 100);
-  onStageFrame = [](int32_t, int frame) {
+  onStageFrame = [this](int32_t, int frame) {
     if (frame == 1) {
       // Five mobs walk into the chicken's reach just as the attack begun now lands.
       for (int i = 0; i < 5; ++i) {
-        MobPool[i].x = Player.x + 240 + 5 * 10;
-        MobPool[i].y = Player.y + 210;
+        world.mobs[i].x = world.chicken.x + 240 + 5 * 10;
+        world.mobs[i].y = world.chicken.y + 210;
       }
       PushKey(VK_SPACE, true);
     }
@@ -239,7 +240,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   };
   GameMain();
   EXPECT_EQ(InputState.quit, 1);
-  EXPECT_GE(Counters.stageKills, 5);
+  EXPECT_GE(world.counters.stageKills, 5);
   std::FILE* file = std::fopen("easy.dat", "rb");
   ASSERT_NE(file, nullptr);
   uint8_t bytes[kScoreFileBytes + 1];
@@ -249,7 +250,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   ScoreTable saved;
   ScoreTableFromBytes(bytes + kScoreHeaderBytes, saved);
   EXPECT_STREQ(saved.row[0].name, "Confirmed");
-  EXPECT_EQ(saved.row[0].score, static_cast<uint32_t>(Counters.score));
+  EXPECT_EQ(saved.row[0].score, static_cast<uint32_t>(world.counters.score));
   EXPECT_GT(saved.row[0].score, 0u);
   EXPECT_EQ(saved.row[0].stage, 1);
   EXPECT_TRUE(fs::exists(kRankTextFileName));
@@ -258,9 +259,9 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
 
 TEST_F(FlowTest, ClosedOnTheFrameThatClearsAStageTheNextStageEndsAfterOneFrame) {
   ClickBeforeTheLogo(100, 100);
-  onStageFrame = [](int32_t stage, int frame) {
+  onStageFrame = [this](int32_t stage, int frame) {
     if (stage == 1 && frame == 2) {
-      Counters.stageKills = 30;
+      world.counters.stageKills = 30;
       PushClose();
     }
   };

@@ -15,9 +15,6 @@
 #include "app/replay_playback.h"
 #include "app/replay_recording.h"
 #include "app/start_up.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
 #include "game/replay_run.h"
 #include "gfx/sprite.h"
 #include "platform/game_folder.h"
@@ -59,9 +56,7 @@ class Replays : public ScreenTest {
  protected:
   void SetUp() override {
     ScreenTest::SetUp();
-    Counters = GameCounters{};
-    MobPool = {};
-    Player = PlayerRecord{};
+    CurrentGame() = PlayedGame{};
     FreeSpriteBanks();
     SpriteBankTable = {};
     ranked.clear();
@@ -81,7 +76,8 @@ TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
   folder.Enter();
   Edition.program = "soloplay";
   Edition.rankingStep = [](int32_t, int32_t) {
-    ranked.push_back({Counters.stageNumber, Counters.score, Counters.bestCombo, Counters.playSeconds});
+    const GameCounters& counters = CurrentGame().world.counters;
+    ranked.push_back({counters.stageNumber, counters.score, counters.bestCombo, counters.playSeconds});
     if (ranked.size() == 2) PushClose();
     return ranked.size() == 1;  // the first one entered the ranking
   };
@@ -92,9 +88,10 @@ TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
     if (held != want) PushKey(key, want);
     held = want;
   };
+  const uint32_t& startClock = CurrentGame().view.startClock;
   script = [&](uint32_t now) {
-    if (Counters.gameStartTime == 0 || ranked.size() == 2) return;
-    const uint32_t frame = (now - Counters.gameStartTime) / kStageFrameMs;
+    if (startClock == 0 || ranked.size() == 2) return;
+    const uint32_t frame = (now - startClock) / kStageFrameMs;
     hold(up, frame / 23 % 2 == 0, VK_UP);
     hold(right, frame / 97 % 3 == 1, VK_RIGHT);
     hold(attack, frame % 40 < 35, VK_SPACE);
@@ -170,10 +167,11 @@ TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
     if (held != want) PushKey(key, want);
     held = want;
   };
+  const uint32_t& startClock = CurrentGame().view.startClock;
   script = [&](uint32_t now) {
-    if (Counters.gameStartTime == 0 || InputState.quit) return;
+    if (startClock == 0 || InputState.quit) return;
     played.push_back(ShownHash());
-    const uint32_t frame = (now - Counters.gameStartTime) / kStageFrameMs;
+    const uint32_t frame = (now - startClock) / kStageFrameMs;
     hold(up, frame / 17 % 2 == 0, VK_UP);
     hold(attack, frame % 30 < 20, VK_SPACE);
     if (frame == 160) TypeKey(VK_ESCAPE, nullptr);

@@ -6,10 +6,8 @@
 
 #include "app/stage_screen.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
-#include "game/random.h"
+#include "game/stage.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
@@ -28,7 +26,7 @@ class StageScreenTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     InitOffscreen();
-    FreshStage(kClockStart, 2024);
+    FreshStage(world, view, kClockStart, 2024);
     platform::UseFakeClock(kClockStart);
     frames = 0;
     platform::SetWaitHook([this](uint32_t) {
@@ -38,6 +36,8 @@ class StageScreenTest : public ::testing::Test {
   }
   void TearDown() override { platform::UseRealClock(); }
 
+  World world;  // the stage's own: stage 1 of a fresh game
+  FieldView view;
   int frames = 0;                   // waits so far: one per stage frame
   std::function<void(int)> script;  // runs after the wait of each frame
 };
@@ -46,7 +46,7 @@ TEST_F(StageScreenTest, EscapeEndsTheStageAtItsFramesPaceAndIsTakenFromTheNextSc
   script = [](int frame) {
     if (frame == 20) platform::PushKey(platform::VK_ESCAPE, true);
   };
-  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_FALSE(PlayStage(world, view));
   EXPECT_EQ(frames, 21);                                           // the frame that saw Escape ran to its end
   EXPECT_EQ(InputState.keyDown[platform::VK_ESCAPE], 0);           // cleared for the next screen
   EXPECT_EQ(platform::Ticks(), kClockStart + 21 * kStageFrameMs);  // 50 ms a frame
@@ -59,7 +59,7 @@ TEST_F(StageScreenTest, RepaintIsLoweredAfterEachPresentedFrame) {
     if (frame == 2) repaintSeen = InputState.repaint;
     if (frame == 2) platform::PushKey(platform::VK_ESCAPE, true);
   };
-  PlayStage(1, 100, 30);
+  PlayStage(world, view);
   EXPECT_EQ(repaintSeen, 0);
   EXPECT_EQ(frames, 3);
 }
@@ -68,7 +68,7 @@ TEST_F(StageScreenTest, ClosingTheWindowEndsTheStageAtTheEndOfTheFrame) {
   script = [](int frame) {
     if (frame == 2) platform::PushClose();
   };
-  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_FALSE(PlayStage(world, view));
   EXPECT_EQ(frames, 3);
   EXPECT_EQ(InputState.quit, 1);
 }
@@ -89,16 +89,17 @@ TEST_F(StageScreenTest, FailedBannerRunsItsHundredFrames) {
   int anyWhiteAt101 = -1;
   script = [&](int frame) {
     if (frame == 1) {
-      for (int i = 0; i < 100; ++i) MobPool[i].x = -150;  // all escape on frame 2
+      for (int i = 0; i < 100; ++i) world.mobs[i].x = -150;  // all escape on frame 2
     }
     // Size 50: the text is wider than the window and cut at both sides.
     if (frame == 50) edgeWhiteAt50 = whiteIn(0, 60, 180, 300) + whiteIn(580, 640, 180, 300);
     if (frame == 100) centreWhiteAt100 = whiteIn(300, 420, 230, 260);  // size 0 at (320, 240)
     if (frame == 101) anyWhiteAt101 = whiteIn(0, 640, 0, 480);
   };
-  EXPECT_EQ(PlayStage(1, 100, 30), 0);
+  EXPECT_FALSE(PlayStage(world, view));
   EXPECT_EQ(frames, 101);
-  EXPECT_EQ(Counters.escapedMobs, 100);
+  EXPECT_EQ(world.counters.escapedMobs, 100);
+  EXPECT_EQ(world.counters.stageNumber, 1);  // not cleared: the counters stay at the stage
   EXPECT_GT(edgeWhiteAt50, 0);
   EXPECT_GT(centreWhiteAt100, 0);
   EXPECT_EQ(anyWhiteAt101, 0);  // neither banner is drawn any more

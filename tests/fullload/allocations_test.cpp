@@ -16,7 +16,7 @@ TEST_F(FullLoad, AThousandStageFramesAllocateNothing) {
   InputState.keyDown[platform::VK_SPACE] = 1;
   // The game is recorded, as every game of the programs is.
   GameRecording recording;
-  recording.Begin("soloplay", "test", GameModeNormal, 7, kClockStart);
+  recording.Begin("soloplay", "test", 7, world, view);
   screen.recording = &recording;
 
   // Stages 1 to 5 as the game plays them, 100 mobs more each time, all of them on the screen
@@ -29,9 +29,9 @@ TEST_F(FullLoad, AThousandStageFramesAllocateNothing) {
   for (int32_t stage = 1; frames < 1000; ++stage) {
     StartFullStage(stage, 100 * stage);
     ++stages;
-    for (int f = 1; !screen.run.Over() && frames < 1000; ++f, ++frames) {
+    for (int f = 1; !screen.run.Over(world) && frames < 1000; ++f, ++frames) {
       if (f == 120) {
-        for (Mob& mob : MobPool) mob.active = 0;
+        for (Mob& mob : world.mobs.records) mob.active = 0;
       }
       StartCounting();
       screen.Frame();

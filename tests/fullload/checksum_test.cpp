@@ -26,17 +26,17 @@ TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
   uint64_t shown = kFnvStart;
   platform::Dialog* dialog = nullptr;
   int frame = 0;
-  while (!screen.run.Over() && frame < 240) {
+  while (!screen.run.Over(world) && frame < 240) {
     ++frame;
     // The chicken wanders across and past every edge.
-    Player.x = -260 + (frame * 37) % 1000;
-    Player.y = -200 + (frame * 29) % 760;
+    world.chicken.x = -260 + (frame * 37) % 1000;
+    world.chicken.y = -200 + (frame * 29) % 760;
     if (frame == 40) dialog = platform::CreateDialogFromTemplate(NameDialogTemplate, IgnoreAll);
     if (frame == 46) platform::EndDialog(dialog, 0);
     if (frame == 50) platform::PushPaint();
     if (frame == 100) {
       // The last mobs go: the failed banner runs its hundred frames.
-      for (Mob& mob : MobPool) mob.active = 0;
+      for (Mob& mob : world.mobs.records) mob.active = 0;
     }
     screen.Frame();
     composed = Fnv1a(composed, FrameBuffer, sizeof FrameBuffer);

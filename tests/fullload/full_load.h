@@ -10,11 +10,8 @@
 
 #include "app/stage_screen.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/mob.h"
-#include "game/player.h"
-#include "game/random.h"
 #include "game/stage.h"
+#include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
@@ -89,14 +86,12 @@ class FullLoad : public ::testing::Test {
     }
     for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
     RebuildScreenPalette();
-    Counters = GameCounters{};
-    Counters.gameMode = GameModeNormal;
-    Counters.lives = 1000000;
-    Counters.scrollOffset = 0;
-    Counters.gameStartTime = kClockStart;
-    MobPool = {};
-    Player = PlayerRecord{};
-    GameSrand(7);
+    world = World{};
+    world.counters.gameMode = GameModeNormal;
+    world.counters.lives = 1000000;
+    world.random.Seed(7);
+    view = FieldView{};
+    view.startClock = kClockStart;
     platform::UseFakeClock(kClockStart);
     platform::SetWaitHook(nullptr);
   }
@@ -111,7 +106,7 @@ class FullLoad : public ::testing::Test {
   void StartFullStage(int32_t stage, int32_t count = kMobPoolSize) {
     screen.Start(stage, count, 100);
     for (int32_t i = 0; i < count; ++i) {
-      Mob& mob = MobPool[i];
+      Mob& mob = world.mobs[i];
       if (i < kOnScreen) {
         mob.x = -140 + (i * 780) / kOnScreen;
         mob.y = -60 + (i * 53) % 560;
@@ -121,7 +116,9 @@ class FullLoad : public ::testing::Test {
     }
   }
 
-  StageScreen screen;
+  World world;
+  FieldView view;
+  StageScreen screen{world, view};
 };
 
 // FNV-1a over bytes, continued from `hash`.

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/edition.h"
+#include "app/game_flow.h"
 #include "app/window.h"
-#include "game/random.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
@@ -481,9 +481,10 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
   Edition.onlineRanking = true;
   std::set<int> seen;
   for (uint32_t seed = 1; seed <= 30; ++seed) {
-    GameSrand(seed);
-    const int expected = GameRand() % 10;
-    GameSrand(seed);
+    GameRandom& random = CurrentGame().world.random;
+    random.Seed(seed);
+    const int expected = random.Next() % 10;
+    random.Seed(seed);
     std::strcpy(rankTextBuffer, "from the server\r\n");
     const uint32_t pictures = PresentedPictures();
     Play(ShowRankDialog, {[&] {

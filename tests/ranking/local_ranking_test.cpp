@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "game/counters.h"
-#include "game/random.h"
+#include "app/game_flow.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "ranking/dialogs.h"
@@ -70,9 +69,9 @@ class LocalRanking : public ::testing::Test {
     folder_.emplace("brakkel-rank");
     folder_->Enter();
     LocalScoreTable = ScoreTable{};
-    Counters = GameCounters{};
+    CurrentGame() = PlayedGame{};
     std::memset(playerName, 0, sizeof playerName);
-    GameSrand(7);
+    generator.Seed(7);
     platform::UseFakeClock(5000);
   }
   void TearDown() override {
@@ -82,19 +81,23 @@ class LocalRanking : public ::testing::Test {
   // Plays one result into the table as a game of `seconds` would.
   void Result(const char* name, int32_t score, int32_t stage, int32_t combo, uint32_t seconds) {
     std::strcpy(playerName, name);
-    Counters.score = score;
-    Counters.bestCombo = combo;
-    Counters.gameStartTime = platform::Ticks() - seconds * 1000 - 999;
+    counters.score = score;
+    counters.bestCombo = combo;
+    view.startClock = platform::Ticks() - seconds * 1000 - 999;
     InsertScore(FindRankSlot(static_cast<uint32_t>(score)), stage);
   }
   std::optional<TempFolder> folder_;
+  // The ranking steps read the player's game: its counters, its clock and its generator.
+  GameCounters& counters = CurrentGame().world.counters;
+  FieldView& view = CurrentGame().view;
+  GameRandom& generator = CurrentGame().world.random;
 };
 
 TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   LocalScoreTable.row[3].score = 77;  // left from a game of another difficulty
-  GameRandomState before = GameRandom;
-  const int expectedHeader = GameRand() % 10;
-  GameRandom = before;
+  GameRandom before = generator;
+  const int expectedHeader = generator.Next() % 10;
+  generator = before;
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
   const std::string file = ReadAll("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
@@ -105,13 +108,13 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   EXPECT_FALSE(fs::exists("hardcore.dat"));
 
   LocalScoreTable.row[0].score = 5;
-  before = GameRandom;
+  before = generator;
   const ino_t inode = Inode("normal.dat");
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
   EXPECT_EQ(Inode("normal.dat"), inode);
   EXPECT_EQ(ReadAll("normal.dat"), file);
   EXPECT_EQ(LocalScoreTable.row[0].score, 5u);  // an existing file does not empty the table
-  EXPECT_EQ(GameRandom.state, before.state);    // and draws nothing
+  EXPECT_EQ(generator.state, before.state);     // and draws nothing
 
   EXPECT_STREQ(ScoreFileName(GameModeHardcore), "hardcore.dat");
   EXPECT_STREQ(ScoreFileName(3), "easy.dat");
@@ -146,8 +149,8 @@ TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
 
   // The clock wraps between the start and the end of a game; an unterminated name is cut.
   platform::UseFakeClock(0x1000);
-  Counters.gameStartTime = 0xFFFFF000u;
-  Counters.score = 100000;
+  view.startClock = 0xFFFFF000u;
+  counters.score = 100000;
   std::memset(playerName, 'x', sizeof playerName);
   InsertScore(0, 1);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 8u);
@@ -311,11 +314,11 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   ASSERT_EQ(mkfifo("hardcore.dat", 0600), 0);
   LocalScoreTable.row[0].score = 9;
   testing::internal::CaptureStderr();
-  GameRandomState oneDraw = GameRandom;
-  GameRand();
-  std::swap(oneDraw, GameRandom);
+  GameRandom oneDraw = generator;
+  generator.Next();
+  std::swap(oneDraw, generator);
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
-  EXPECT_EQ(GameRandom.state, oneDraw.state);   // its header is drawn as for any write
+  EXPECT_EQ(generator.state, oneDraw.state);    // its header is drawn as for any write
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);  // not the table played before
   EXPECT_EQ(LoadScoreTable(GameModeNormal), 0);
   Result("Kim", 10, 1, 0, 0);

@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "app/edition.h"
+#include "app/game_flow.h"
 #include "app/window.h"
-#include "game/counters.h"
-#include "game/random.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
@@ -46,11 +45,11 @@ class RankLocallyTest : public DialogScriptTest {
     folder_->Enter();
     Edition = EditionTraits{};
     LocalScoreTable = ScoreTable{};
-    Counters = GameCounters{};
+    CurrentGame() = PlayedGame{};
     std::memset(playerName, 0, sizeof playerName);
-    GameSrand(11);
+    CurrentGame().world.random.Seed(11);
     UseFakeClock(50000);
-    Counters.gameStartTime = 20000;  // 30 s of play when the step begins
+    CurrentGame().view.startClock = 20000;  // 30 s of play when the step begins
     SetWaitHook([this](uint32_t) { OnWait(); });
   }
   void TearDown() override {
@@ -62,11 +61,12 @@ class RankLocallyTest : public DialogScriptTest {
   }
 
   std::optional<TempFolder> folder_;
+  GameCounters& counters = CurrentGame().world.counters;  // the game the step ranks
 };
 
 TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
-  Counters.score = 4321;
-  Counters.bestCombo = 6;
+  counters.score = 4321;
+  counters.bestCombo = 6;
   std::string shownName, shownListing;
   steps_ = {
       [&] {
@@ -103,7 +103,7 @@ TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTh
   ASSERT_EQ(SaveScoreTable(GameModeEasy), 1);
   const std::string before = ReadAll("easy.dat");
   LocalScoreTable = ScoreTable{};
-  Counters.score = 4981;  // the 20th row's score: no place
+  counters.score = 4981;  // the 20th row's score: no place
   bool nameAsked = false;
   steps_ = {[&] {
     nameAsked = nameDialogHandle != nullptr;
@@ -117,7 +117,7 @@ TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTh
 
 TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierName) {
   std::strcpy(playerName, "Earlier");
-  Counters.score = 77;
+  counters.score = 77;
   steps_ = {[] { PushClose(); }};
   RankLocally(GameModeHardcore, 1);
   EXPECT_EQ(InputState.quit, 1);
@@ -130,7 +130,7 @@ TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierNa
 
 TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
   fs::create_directory(kRankTextFileName);  // nothing can replace a folder of that name
-  Counters.score = 900;
+  counters.score = 900;
   std::string shown;
   steps_ = {[] { Press(VK_RETURN); },
             [&] {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/edition.h"
+#include "app/game_flow.h"
 #include "app/window.h"
-#include "game/counters.h"
 #include "platform/clock.h"
 #include "platform/dialog.h"
 #include "platform/display.h"
@@ -47,12 +47,12 @@ class ExchangeTest : public ::testing::Test {
     SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
     UseFakeClock(kClockStart);
     SetWaitHook([this](uint32_t now) { OnWait(now); });
-    Counters = GameCounters{};
-    Counters.gameStartTime = kClockStart - 61500;  // 61 seconds of play
-    Counters.stageNumber = 3;
-    Counters.bestCombo = 12;
-    Counters.score = 1;
-    Counters.gameMode = GameModeNormal;
+    CurrentGame() = PlayedGame{};
+    CurrentGame().view.startClock = kClockStart - 61500;  // 61 seconds of play
+    counters.stageNumber = 3;
+    counters.bestCombo = 12;
+    counters.score = 1;
+    counters.gameMode = GameModeNormal;
     std::memset(playerName, 'Z', sizeof playerName - 1);  // a long earlier name
     std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
   }
@@ -117,10 +117,11 @@ class ExchangeTest : public ::testing::Test {
   int missedMoves = 0;
   uint32_t start_ = 0;
   ScriptedServer* server_ = nullptr;
+  GameCounters& counters = CurrentGame().world.counters;  // the game the exchange sends
 };
 
 TEST_F(ExchangeTest, AThresholdEqualToTheScoreIsDeclinedAndNoNameIsAsked) {
-  Counters.score = 500;
+  counters.score = 500;
   ScriptedServer server(
       {Receive(2), Send(ThresholdReplyBytes(500)), Receive(2), Send(RankTextBytes(2, Text("ok"))), Hold()});
   Run(server);
@@ -147,10 +148,10 @@ TEST_F(ExchangeTest, AScoreAboveTheThresholdIsSubmittedWithItsCheckCode) {
     shown.clear();
     nameAnswered = rankAnswered = false;
     nameOpenedAt = 0;
-    Counters.score = static_cast<int32_t>(c.score);
-    Counters.stageNumber = c.stage;
-    Counters.bestCombo = c.combo;
-    Counters.gameStartTime = Ticks() - 61999;
+    counters.score = static_cast<int32_t>(c.score);
+    counters.stageNumber = c.stage;
+    counters.bestCombo = c.combo;
+    CurrentGame().view.startClock = Ticks() - 61999;
     ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(0)), Receive(124), CloseConnection()});
     Run(server);
     ASSERT_TRUE(server.WaitUntilDone());
@@ -188,7 +189,7 @@ TEST_F(ExchangeTest, ReplyHeaderAndTextInOnePieceShowTheNameThenTheRanking) {
 }
 
 TEST_F(ExchangeTest, AnEmptyTextOrACloseRightAfterTheTextIsStillShown) {
-  Counters.score = 0;
+  counters.score = 0;
   {
     ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(0)), Receive(2), Send(RankTextBytes(0, {})), Hold()});
     Run(server);
@@ -204,7 +205,7 @@ TEST_F(ExchangeTest, AnEmptyTextOrACloseRightAfterTheTextIsStillShown) {
 
 TEST_F(ExchangeTest, ClosingTheWindowDuringAGameStillSendsTheRequestThenLeaves) {
   InputState.quit = 1;
-  Counters.gameMode = GameModeHardcore;
+  counters.gameMode = GameModeHardcore;
   ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(0)), Hold()});
   Run(server);
   EXPECT_TRUE(server.WaitUntilDone());  // the client hung up
@@ -237,7 +238,7 @@ TEST_F(ExchangeTest, AConnectThatHangsGetsTheSameBoxAfterFiveSeconds) {
 }
 
 TEST_F(ExchangeTest, ThirtySecondsOfSilenceEndTheExchangeAsAClose) {
-  Counters.score = 10;
+  counters.score = 10;
   ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(10)), Receive(2), Hold()});
   Run(server);
   const uint32_t waited = Ticks() - start_;
@@ -265,7 +266,7 @@ TEST_F(ExchangeTest, TheNameDialogsTimeNeitherCountsAsSilenceNorAsPlay) {
 // Replies that are not what the exchange expects end it without harm: nothing is shown,
 // the program goes on, and the window was served all along.
 TEST_F(ExchangeTest, HostileRepliesEndTheExchangeWithoutHarm) {
-  Counters.score = 0;  // no threshold can be below it: no name is asked
+  counters.score = 0;  // no threshold can be below it: no name is asked
   Bytes noise(3000);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
   const std::vector<std::vector<ScriptStep>> scripts = {
