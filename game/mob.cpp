@@ -48,10 +48,8 @@ int32_t MobPool::Update(GameCounters& counters) {
   for (int32_t i = 0; i < reach; ++i) {
     Mob& mob = records[i];
     mob.Update(counters);
-    if (mob.active == 1) {
-      ++inPlay;
-      end = i + 1;
-    }
+    if (mob.active != 0) end = i + 1;  // any record Update would still move
+    if (mob.active == 1) ++inPlay;
   }
   reach = end;
   return inPlay;

@@ -64,7 +64,7 @@ void RestoreGameStart(const ReplayStart& start, World& world, FieldView& view) {
   for (size_t i = 0; i < start.mobs.size() && i < kMobPoolSize; ++i) {
     const ReplayMob& m = start.mobs[i];
     world.mobs[i] = Mob{m.x, m.y, m.frame, m.frameDelay, m.active, m.tint};
-    if (m.active == 1) world.mobs.reach = static_cast<int32_t>(i + 1);
+    if (m.active != 0) world.mobs.reach = static_cast<int32_t>(i + 1);
   }
 }
 
