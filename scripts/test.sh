@@ -55,7 +55,7 @@ for fuzzer in "$root"/build-fuzz/bin/*_fuzz; do
   name=$(basename "$fuzzer" _fuzz)
   corpus="$root/build-fuzz/corpus/$name"
   mkdir -p "$corpus"
-  cp "$root"/build/data/*."$name" "$root"/build-fuzz/seeds/"$name"/* "$corpus"/ 2>/dev/null || true
+  cp "$root"/build/data/*."$name" "$root"/tests/replays/*."$name" "$root"/build-fuzz/seeds/"$name"/* "$corpus"/ 2>/dev/null || true
   "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=4096 -print_final_stats=0 "$corpus" \
     2> "$root/build-fuzz/$name.log" || { tail -n 60 "$root/build-fuzz/$name.log"; exit 1; }
   echo "$name: $(grep -c . "$corpus"/* /dev/null | wc -l) inputs in corpus, no fault"
