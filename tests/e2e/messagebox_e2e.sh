@@ -8,7 +8,6 @@ set -euo pipefail
 E2E_BIN=$(cd "$(dirname "$2")" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
 
 work=$(mktemp -d)
 e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
