@@ -173,13 +173,13 @@ e2e_attack_until_scored() {
   e2e_fail "no mob was killed in 90 seconds of attacks"
 }
 
-# At the script's end, however it ends: stops what the shared steps started (the game,
-# openbox, the X server), shows the log files $2... when the test failed, and removes the
-# test's folder $1.
-e2e_clean_up_at_exit() {
-  E2E_WORK=$1
-  shift
-  E2E_LOGS=("$@")
+# Makes the test's own folder, named in `work`; at the script's end, however it ends, stops
+# what the shared steps started (the game, openbox, the X server), shows the log files of
+# that folder named $1... when the test failed, and removes the folder.
+e2e_work_folder() {
+  work=$(mktemp -d)
+  E2E_WORK=$work
+  E2E_LOGS=("${@/#/$work/}")
   trap e2e_clean_up EXIT
 }
 

@@ -9,8 +9,7 @@ E2E_BIN=$(cd "$(dirname "$2")" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
-work=$(mktemp -d)
-e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
+e2e_work_folder soloplay.log openbox.log
 e2e_start_x
 e2e_start_openbox "$work/openbox.log"
 

@@ -10,8 +10,7 @@ E2E_BIN=$(cd "$(dirname "$2")" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
-work=$(mktemp -d)
-e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
+e2e_work_folder soloplay.log openbox.log
 export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
 
 # On a screen of $2 (WxH) under openbox, starts the game $1 and waits for its window to open
