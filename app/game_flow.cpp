@@ -1,7 +1,6 @@
 // The run of a program from start-up to shutdown, and the sequence of one game.
 #include "app/game_flow.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "app/edition.h"
@@ -16,9 +15,6 @@
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
-#include "platform/display.h"
-#include "platform/music.h"
-#include "platform/text.h"
 
 namespace {
 
@@ -74,17 +70,8 @@ void GameMain() {
 }
 
 int RunProgram() {
-  if (CreateGameWindow() != 1) {
-    std::fprintf(stderr,
-                 "Brakkel!!: no game window could be opened (is there a display?) or no Korean "
-                 "font (NanumGothicCoding) was found\n");
-    platform::CloseGameFont();
-    platform::CloseDisplay();
-    return 1;
-  }
+  if (!OpenGameWindowOrSay("Brakkel!!", " (NanumGothicCoding) was found")) return 1;
   GameMain();
-  platform::CloseMusic();
-  platform::CloseGameFont();
-  platform::CloseDisplay();
+  CloseGameWindow();
   return 0;
 }

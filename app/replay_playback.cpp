@@ -19,7 +19,6 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/game_folder.h"
-#include "platform/text.h"
 #include "replay/replay.h"
 
 namespace {
@@ -94,16 +93,10 @@ int PlayReplayFile(const char* program, const GameOptions& options) {
   const Settings settings = SettingsForRun(settingsFile.empty() ? Settings{} : LoadSettings(settingsFile), options);
   platform::ChooseWindow({settings.scale, settings.fullscreen});
   EnterDataFolder();
-  if (CreateGameWindow() != 1) {
-    std::fprintf(stderr, "%s: no game window could be opened (is there a display?) or no Korean font\n", program);
-    platform::CloseGameFont();
-    platform::CloseDisplay();
-    return 1;
-  }
+  if (!OpenGameWindowOrSay(program, "")) return 1;
   PrepareScreenAndSprites();
   ShowReplay(replay);
   FreeSpriteBanks();
-  platform::CloseGameFont();
-  platform::CloseDisplay();
+  CloseGameWindow();
   return 0;
 }

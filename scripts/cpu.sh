@@ -17,6 +17,7 @@
 # for instance, after a game of the soloplay scene has ended).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib/x_session.sh"
 build=${BRAKKEL_BUILD_DIR:-$root/build}
 bin=$build/bin
 seconds=${BRAKKEL_CPU_SECONDS:-6}
@@ -42,39 +43,21 @@ work=$(mktemp -d)
 started=()
 cleanup() {
   for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+  openbox_stop
+  xvfb_stop
   wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-xserver=
-wm=
 # Starts Xvfb with a screen of size $1 (WxH) on the display, in place of the one before.
-# -noreset: the server would otherwise reset when the check below leaves, and drop the
-# game if it connected meanwhile.
 start_x() {
-  stop_x
-  Xvfb ":$display" -screen 0 "$1x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  xserver=$!
-  started+=("$xserver")
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  xdpyinfo >/dev/null 2>&1 || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }
-}
-stop_x() {
-  [[ -n $wm ]] && { kill "$wm" 2>/dev/null || true; wait "$wm" 2>/dev/null || true; }
-  [[ -n $xserver ]] && { kill "$xserver" 2>/dev/null || true; wait "$xserver" 2>/dev/null || true; }
-  wm= xserver=
-  for _ in $(seq 50); do [[ -e /tmp/.X$display-lock ]] || break; sleep 0.1; done
+  openbox_stop
+  xvfb_stop
+  xvfb_start "$1x24" "$work/xvfb.log" "$display" || { echo "cpu.sh: Xvfb :$display did not start" >&2; exit 1; }
 }
 # A window manager carries out fullscreen; without openbox the figures that need it are left out.
-start_wm() {
-  command -v openbox >/dev/null || return 1
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  wm=$!
-  started+=("$wm")
-  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0; sleep 0.1; done
-  return 1
-}
+start_wm() { openbox_start "$work/openbox.log" 10; }
 
 # The game's per-user folder for this measurement: the data, nothing else. soloplay moves
 # there itself (and brings the data up to date); stageview runs in it.

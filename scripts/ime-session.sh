@@ -14,6 +14,7 @@
 # Exits 77 when the input method's programs are not installed.
 # The README shows a session in use.
 set -euo pipefail
+source "$(dirname "$0")/lib/x_session.sh"
 
 # Ends the processes whose ids the session's folder lists, last started first.
 stop_session() {
@@ -28,16 +29,6 @@ stop_session() {
   rm -f "$dir/pids"
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local limit=$1 started=$SECONDS
-  shift
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS - started < limit)) || return 1
-    sleep 0.1
-  done
-}
-
 fail() {
   echo "ime-session: $*" >&2
   stop_session "$dir"
@@ -45,12 +36,9 @@ fail() {
 }
 
 start_x() {
-  local told=$dir/display
-  Xvfb -displayfd 3 -screen 0 "${BRAKKEL_IME_SCREEN:-1024x768}x24" -nolisten tcp -noreset 3>"$told" >"$dir/xvfb.log" 2>&1 &
-  echo $! >>"$dir/pids"
-  wait_for 20 grep -q '^[0-9]' "$told" || fail "no X server could be started (see $dir/xvfb.log)"
-  export DISPLAY=":$(head -n 1 "$told" | tr -dc 0-9)"
-  wait_for 20 xdpyinfo || fail "the X server on $DISPLAY does not answer"
+  xvfb_start "${BRAKKEL_IME_SCREEN:-1024x768}x24" "$dir/xvfb.log" ||
+    fail "no X server could be started or it does not answer (see $dir/xvfb.log)"
+  echo "$XVFB_PID" >>"$dir/pids"
 }
 
 start_bus() {
@@ -74,7 +62,7 @@ start_ibus() {
   # As a daemon of its own: ibus-daemon ends when the process that started it ends. Its
   # process id is in the address file it writes for its clients.
   ibus-daemon --daemonize --replace --xim --panel=disable >"$dir/ibus.log" 2>&1 </dev/null
-  wait_for 30 ibus list-engine || fail "ibus-daemon does not answer (see $dir/ibus.log)"
+  wait_until 30 ibus list-engine || fail "ibus-daemon does not answer (see $dir/ibus.log)"
   sed -n 's/^IBUS_DAEMON_PID=//p' "$XDG_CONFIG_HOME"/ibus/bus/* >>"$dir/pids"
   ibus engine hangul || fail "IBus has no Hangul engine (ibus-hangul missing?)"
   echo "export XMODIFIERS=@im=ibus GTK_IM_MODULE=ibus QT_IM_MODULE=ibus"
@@ -110,7 +98,7 @@ EOF
   fcitx5 --disable=classicui,kimpanel,notificationitem,notifications,clipboard,emoji,quickphrase,spell,unicode,wayland,waylandim \
     >"$dir/fcitx5.log" 2>&1 &
   echo $! >>"$dir/pids"
-  wait_for 30 dbus-send --session --print-reply --dest=org.fcitx.Fcitx5 /controller \
+  wait_until 30 dbus-send --session --print-reply --dest=org.fcitx.Fcitx5 /controller \
     org.fcitx.Fcitx.Controller1.CurrentInputMethod ||
     fail "fcitx5 does not answer on the bus (see $dir/fcitx5.log)"
   echo "export XMODIFIERS=@im=fcitx GTK_IM_MODULE=fcitx QT_IM_MODULE=fcitx"

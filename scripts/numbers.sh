@@ -18,6 +18,7 @@
 # Prints a Markdown table on standard output; progress goes to standard error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib/rankd.sh"
 build=${BRAKKEL_NUMBERS_DIR:-$root/build-numbers}
 reps=${BRAKKEL_NUMBERS_REPS:-10}
 display=${1:-}
@@ -29,6 +30,7 @@ done
 work=$(mktemp -d)
 pg_started=
 cleanup() {
+  rankd_stop 2>/dev/null || true
   [[ -n $pg_started ]] && "$root/scripts/pg-test-server.sh" stop || true
   rm -rf "$work"
 }
@@ -126,28 +128,18 @@ done <"$work/cpu.txt"
 # scheduled start); then rankd is stopped. Each figure carries the 1-minute load average at
 # its start. rankd_engine NAME DATABASE
 rankd_engine() {
-  local name=$1 db=$2 log=$work/rankd-$1.log closed=$work/closed-$1.txt open=$work/open-$1.txt pid port=
+  local name=$1 db=$2 log=$work/rankd-$1.log closed=$work/closed-$1.txt open=$work/open-$1.txt
   say "rankd on $name: rankload for $rank_seconds s closed, $rank_seconds s at $rank_rate a second"
-  "$build/bin/rankd" --port 0 --db "$db" 2>"$log" &
-  pid=$!
-  for _ in $(seq 100); do
-    port=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$log" | head -n 1)
-    [[ -n $port ]] && break
-    sleep 0.1
-  done
-  if [[ -z $port ]]; then
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+  if ! rankd_start "$build/bin/rankd" "$log" --port 0 --db "$db"; then
     row "Ranking server on $name" "—" "not measured: rankd did not start ($(tail -n 1 "$log"))" "**not met**"
     return
   fi
   local load_closed load_open
   load_closed=$(cut -d' ' -f1 /proc/loadavg)
-  "$build/bin/rankload" --port "$port" --seconds "$rank_seconds" --pid "$pid" --db "$db" >"$closed" 2>&1 || true
+  "$build/bin/rankload" --port "$RANKD_PORT" --seconds "$rank_seconds" --pid "$RANKD_PID" --db "$db" >"$closed" 2>&1 || true
   load_open=$(cut -d' ' -f1 /proc/loadavg)
-  "$build/bin/rankload" --port "$port" --seconds "$rank_seconds" --rate "$rank_rate" --db "$db" >"$open" 2>&1 || true
-  kill -TERM "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  "$build/bin/rankload" --port "$RANKD_PORT" --seconds "$rank_seconds" --rate "$rank_rate" --db "$db" >"$open" 2>&1 || true
+  rankd_stop 2>/dev/null || true
   # figure FILE 'p50': the number after that word on the latency line.
   figure() { sed -n "s/^latency:.*[ (]$2 \([0-9.]*\) ms.*/\1/p" "$1"; }
   local rate hwm result

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,6 @@
 #include "game/random.h"
 #include "game/world.h"
 #include "gfx/sprite.h"
-#include "platform/game_folder.h"
 #include "platform/music.h"
 #include "platform/testing/input.h"
 #include "platform/text.h"
@@ -29,6 +27,7 @@
 #include "ranking/rank_locally.h"
 #include "screen_fixture.h"
 #include "support/cp949_text.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -221,8 +220,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillRanksTheGame) {
 
 TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheLastName) {
   TempFolder folder("brakkel_closed");
-  for (const char* name : platform::kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
-  folder.Enter();
+  EnterCopyOfGameData(folder);
   Edition.rankingStep = RankLocally;
   LocalScoreTable = ScoreTable{};
   std::strcpy(playerName, "Confirmed");
@@ -241,14 +239,10 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   GameMain();
   EXPECT_EQ(InputState.quit, 1);
   EXPECT_GE(world.counters.stageKills, 5);
-  std::FILE* file = std::fopen("easy.dat", "rb");
-  ASSERT_NE(file, nullptr);
-  uint8_t bytes[kScoreFileBytes + 1];
-  const size_t got = std::fread(bytes, 1, sizeof bytes, file);
-  std::fclose(file);
-  ASSERT_EQ(got, kScoreFileBytes);
+  const std::vector<uint8_t> bytes = ReadFileBytes("easy.dat");
+  ASSERT_EQ(bytes.size(), kScoreFileBytes);
   ScoreTable saved;
-  ScoreTableFromBytes(bytes + kScoreHeaderBytes, saved);
+  ScoreTableFromBytes(bytes.data() + kScoreHeaderBytes, saved);
   EXPECT_STREQ(saved.row[0].name, "Confirmed");
   EXPECT_EQ(saved.row[0].score, static_cast<uint32_t>(world.counters.score));
   EXPECT_GT(saved.row[0].score, 0u);
@@ -314,11 +308,6 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   const fs::path file = config.path() / "brakkel/settings.ini";
   fs::create_directories(file.parent_path());
-  const auto fileText = [&] {
-    std::ostringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
-  };
   const char* const fullscreen[] = {"soloplay", "--fullscreen"};
   const char* const plain[] = {"soloplay"};
   WindowChoice seenWindow;
@@ -353,7 +342,7 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   EXPECT_EQ(RunGameProgram("soloplay", 1, plain, [] {}), 0);
   EXPECT_EQ(seenWindow.scale, 3);
   EXPECT_FALSE(seenWindow.fullscreen);
-  EXPECT_EQ(fileText(), handWritten);
+  EXPECT_EQ(ReadFileText(file), handWritten);
 
   // Without a file, and nothing changed in play, no file is made.
   fs::remove_all(config.path() / "brakkel");

@@ -40,7 +40,7 @@ class MusicTest : public ::testing::Test {
   // "bgm.mp3" in the working folder: the first `bytes` of the game's own piece, a short
   // but real MP3 file.
   void WriteShortPiece(size_t bytes) {
-    std::vector<uint8_t> piece = ReadBytes(DataPath("bgm.mp3"));
+    std::vector<uint8_t> piece = ReadFileBytes(DataPath("bgm.mp3"));
     ASSERT_GT(piece.size(), bytes);
     std::FILE* file = std::fopen("bgm.mp3", "wb");
     ASSERT_NE(file, nullptr);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,21 +16,16 @@
 #include "app/start_up.h"
 #include "game/replay_run.h"
 #include "gfx/sprite.h"
-#include "platform/game_folder.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "screen_fixture.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace platform;
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<fs::path> ReplaysIn(const fs::path& folder) {
   std::vector<fs::path> found;
@@ -72,8 +66,7 @@ class Replays : public ScreenTest {
 // first one's mobs still walking. Both replays play again to the very result that was ranked.
 TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
   TempFolder folder("brakkel_replays");
-  for (const char* name : kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
-  folder.Enter();
+  EnterCopyOfGameData(folder);
   Edition.program = "soloplay";
   Edition.rankingStep = [](int32_t, int32_t) {
     const GameCounters& counters = CurrentGame().world.counters;
@@ -110,7 +103,7 @@ TEST_F(Replays, RecordedGamesPlayAgainToTheResultThatWasRanked) {
                 files[game].filename().string().ends_with("-easy-2.replay"));
     Replay replay;
     std::string error;
-    ASSERT_EQ(DecodeReplay(ReadBytes(files[game]), replay, error), ReplayRead::Ok) << error;
+    ASSERT_EQ(DecodeReplay(ReadFileBytes(files[game]), replay, error), ReplayRead::Ok) << error;
     EXPECT_EQ(replay.program, "soloplay");
     EXPECT_EQ(replay.ranked, game == 0);
     EXPECT_EQ(replay.result, ranked[game]);
@@ -152,8 +145,7 @@ std::set<std::string> FilesUnder(const fs::path& folder) {
 // file behind.
 TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
   TempFolder folder("brakkel_playback");
-  for (const char* name : kGameDataFiles) fs::copy_file(DataPath(name), folder.path() / name);
-  folder.Enter();
+  EnterCopyOfGameData(folder);
   Edition.program = "soloplay";
   Edition.rankingStep = [](int32_t, int32_t) {
     PushClose();
@@ -182,7 +174,7 @@ TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
   ASSERT_EQ(files.size(), 1u);
   Replay replay;
   std::string error;
-  ASSERT_EQ(DecodeReplay(ReadBytes(files[0]), replay, error), ReplayRead::Ok) << error;
+  ASSERT_EQ(DecodeReplay(ReadFileBytes(files[0]), replay, error), ReplayRead::Ok) << error;
   ASSERT_EQ(played.size(), replay.inputs.size());
 
   ASSERT_TRUE(GameWindowReady());

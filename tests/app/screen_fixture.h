@@ -15,10 +15,12 @@
 #include "data/data_files.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/game_folder.h"
 #include "platform/messagebox.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "support/game_window.h"
+#include "support/temp_folder.h"
 
 class ScreenTest : public ::testing::Test {
  protected:
@@ -56,6 +58,13 @@ class ScreenTest : public ::testing::Test {
   }
 
   static uint32_t Elapsed() { return platform::Ticks() - kClockStart; }
+
+  // Fills `folder` with a copy of the build's game data and makes it the working directory:
+  // a game whose files (rankings, replays) go into a folder of the test's own.
+  static void EnterCopyOfGameData(TempFolder& folder) {
+    for (const char* name : platform::kGameDataFiles) std::filesystem::copy_file(DataPath(name), folder.path() / name);
+    folder.Enter();
+  }
 
   // Pushes a key press that types `text` (as the keyboard would) and its release.
   static void TypeKey(uint32_t virtualKey, const char* text) {

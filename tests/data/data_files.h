@@ -1,5 +1,5 @@
 #pragma once
-// Where the build put the game data, and reading it.
+// Where the build put the game data, and reading it (ReadFileBytes of support/files.h).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 // The build's data folder: as CTest sets it, else the data folder beside the folder
 // that holds this test program.
@@ -20,17 +22,6 @@ inline std::string DataDir() {
 }
 
 inline std::string DataPath(const std::string& name) { return DataDir() + "/" + name; }
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(file);
-  return bytes;
-}
 
 inline int Le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | (b[at + 1] << 8); }
 inline int32_t Le32(const std::vector<uint8_t>& b, size_t at) {

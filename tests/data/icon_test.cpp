@@ -45,7 +45,7 @@ TEST(DataIcon, EverySizeShowsTheHenOnAnOpaqueTile) {
   for (int size : datagen::kIconSizes) {
     SCOPED_TRACE(size);
     Rgba icon;
-    ASSERT_TRUE(ReadPng(ReadBytes(IconPath(size)), icon)) << IconPath(size);
+    ASSERT_TRUE(ReadPng(ReadFileBytes(IconPath(size)), icon)) << IconPath(size);
     ASSERT_EQ(icon.width, size);
     ASSERT_EQ(icon.height, size);
     for (int corner = 0; corner < 4; ++corner)

@@ -77,7 +77,7 @@ double TaggedSeconds(const Mp3Info& info) {
 // A constant bit rate of at least 96 kbit/s throughout, and a LAME tag that gives the
 // exact length: 40 to 90 seconds.
 TEST(DataMusic, Mp3WithItsLengthInTheTag) {
-  std::vector<uint8_t> bytes = ReadBytes(DataPath("bgm.mp3"));
+  std::vector<uint8_t> bytes = ReadFileBytes(DataPath("bgm.mp3"));
   Mp3Info info = ReadMp3(bytes);
   ASSERT_TRUE(info.ok) << "stopped after " << info.frames << " frames";
   EXPECT_EQ(info.encoder, "LAME");
@@ -93,7 +93,7 @@ TEST(DataMusic, Mp3WithItsLengthInTheTag) {
 // The game's audio library plays it for the tagged length; it starts and ends in
 // silence, so restarting it at its end gives no click, and in between there is music.
 TEST(DataMusic, DecodesWithTheGamesAudioLibraryAndLoopsQuietly) {
-  const double tagged = TaggedSeconds(ReadMp3(ReadBytes(DataPath("bgm.mp3"))));
+  const double tagged = TaggedSeconds(ReadMp3(ReadFileBytes(DataPath("bgm.mp3"))));
   ASSERT_TRUE(kDummyAudio);
   platform::DecodedAudio audio;
   ASSERT_TRUE(platform::DecodeAudioFile(DataPath("bgm.mp3").c_str(), audio));
@@ -184,16 +184,16 @@ TEST(DataGenerator, SecondRunGivesTheSameBytes) {
                 ("'" + generator.string() + "' '" + again.string() + "' --icons '" + icons.string() + "'").c_str()),
             0);
   for (const char* name : {"logo.pcx", "level.pcx", "back.pcx", "chicken.ani", "foot.ani", "mop.ani", "bgm.mp3"}) {
-    std::vector<uint8_t> built = ReadBytes(DataPath(name));
+    std::vector<uint8_t> built = ReadFileBytes(DataPath(name));
     EXPECT_FALSE(built.empty()) << name;
-    EXPECT_TRUE(built == ReadBytes((again / name).string())) << name;
+    EXPECT_TRUE(built == ReadFileBytes(again / name)) << name;
   }
   const fs::path builtIcons = fs::path(DataDir()).parent_path() / "icons";
   for (const char* size : {"48x48", "64x64", "128x128", "256x256"}) {
     const fs::path file = fs::path("hicolor") / size / "apps" / "brakkel.png";
-    std::vector<uint8_t> built = ReadBytes((builtIcons / file).string());
+    std::vector<uint8_t> built = ReadFileBytes(builtIcons / file);
     EXPECT_FALSE(built.empty()) << file;
-    EXPECT_TRUE(built == ReadBytes((icons / file).string())) << file;
+    EXPECT_TRUE(built == ReadFileBytes(icons / file)) << file;
   }
 }
 

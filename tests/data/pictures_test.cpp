@@ -52,7 +52,7 @@ double ColourDistance(const std::vector<uint8_t>& palette, uint8_t a, uint8_t b)
 TEST(DataPictures, ProperPcxFilesThatTheGameReads) {
   for (const char* name : kPictures) {
     SCOPED_TRACE(name);
-    std::vector<uint8_t> bytes = ReadBytes(DataPath(name));
+    std::vector<uint8_t> bytes = ReadFileBytes(DataPath(name));
     ASSERT_GT(bytes.size(), kPcxHeaderBytes + 1 + kPcxPaletteBytes);
     EXPECT_EQ(bytes[0], kPcxManufacturer);
     EXPECT_EQ(bytes[1], kPcxVersion);

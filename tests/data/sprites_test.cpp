@@ -29,7 +29,7 @@ class DataSprites : public ::testing::Test {
     for (auto& bank : SpriteBankTable) bank = SpriteBank{};
     const char* names[3] = {"chicken.ani", "foot.ani", "mop.ani"};
     for (int bank = 0; bank < 3; ++bank) {
-      bytes_[bank] = ReadBytes(DataPath(names[bank]));
+      bytes_[bank] = ReadFileBytes(DataPath(names[bank]));
       ASSERT_FALSE(bytes_[bank].empty()) << names[bank];
       ASSERT_EQ(LoadSpriteFromMemory(bank, bytes_[bank].data(), bytes_[bank].size()), 1) << names[bank];
     }

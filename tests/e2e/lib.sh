@@ -1,36 +1,15 @@
 # Shared steps of the end-to-end tests: a private X server, the game's start and window,
-# input, and the closing of the window. Source it from a test script run with bash.
+# input, and the closing of the window. Source it from a test script run with bash. The X
+# server and openbox are those of scripts/lib/x_session.sh.
 
-# Starts a private Xvfb (screen $1, default 800x600x24) and exports DISPLAY. Xvfb picks a
-# free display itself and tells which (-displayfd), so a server of someone else's is never
-# mistaken for ours.
-# -noreset: an X server resets itself when its last client leaves (the check below, each
-# xdotool call) and drops whoever connects meanwhile, so the game would at times find no
-# display.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/x_session.sh"
+
+# Starts a private Xvfb (screen $1, default 800x600x24) on a display it picks itself, and
+# exports DISPLAY (xvfb_start of scripts/lib/x_session.sh; xvfb_stop ends it).
 e2e_start_x() {
-  local told i
-  told=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "${1:-800x600x24}" -nolisten tcp -noreset 3>"$told" >/dev/null 2>&1 &
-  E2E_XVFB_PID=$!
-  for i in $(seq 200); do
-    if [[ -s "$told" ]] && grep -q '^[0-9]' "$told"; then
-      export DISPLAY=":$(head -n 1 "$told" | tr -dc 0-9)"
-      rm -f "$told"
-      xdpyinfo >/dev/null 2>&1 && return 0
-      break
-    fi
-    kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
-    sleep 0.05
-  done
-  rm -f "$told"
+  xvfb_start "${1:-800x600x24}" /dev/null && return 0
   echo "e2e: no X server could be started" >&2
   return 1
-}
-
-e2e_stop_x() {
-  [[ -n "${E2E_XVFB_PID:-}" ]] && kill "$E2E_XVFB_PID" 2>/dev/null && wait "$E2E_XVFB_PID" 2>/dev/null
-  E2E_XVFB_PID=
-  return 0
 }
 
 # Waits (up to $2 seconds, default 60) for a window titled $1 and prints its id. With a
@@ -123,21 +102,11 @@ e2e_choose_at() {
 }
 
 # Starts openbox on the X server and waits (up to 40 s) until it manages the screen; its
-# output goes to file $1.
+# output goes to file $1. Skips the test (status 77) without openbox; fails it when openbox
+# does not start (openbox_stop ends it).
 e2e_start_openbox() {
-  openbox --sm-disable >"$1" 2>&1 &
-  E2E_WM_PID=$!
-  for _ in $(seq 400); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
-  done
-  e2e_fail "openbox did not start"
-}
-
-e2e_stop_openbox() {
-  [[ -n "${E2E_WM_PID:-}" ]] && kill "$E2E_WM_PID" 2>/dev/null && wait "$E2E_WM_PID" 2>/dev/null
-  E2E_WM_PID=
-  return 0
+  command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
+  openbox_start "$1" 40 || e2e_fail "openbox did not start"
 }
 
 # Waits (up to $3 seconds, default 30) until window $1 is $2 (WxH) in size.
@@ -204,13 +173,13 @@ e2e_attack_until_scored() {
   e2e_fail "no mob was killed in 90 seconds of attacks"
 }
 
-# At the script's end, however it ends: stops what the shared steps started (the game,
-# openbox, the X server), shows the log files $2... when the test failed, and removes the
-# test's folder $1.
-e2e_clean_up_at_exit() {
-  E2E_WORK=$1
-  shift
-  E2E_LOGS=("$@")
+# Makes the test's own folder, named in `work`; at the script's end, however it ends, stops
+# what the shared steps started (the game, openbox, the X server), shows the log files of
+# that folder named $1... when the test failed, and removes the folder.
+e2e_work_folder() {
+  work=$(mktemp -d)
+  E2E_WORK=$work
+  E2E_LOGS=("${@/#/$work/}")
   trap e2e_clean_up EXIT
 }
 
@@ -219,8 +188,8 @@ e2e_clean_up() {
   set +e
   e2e_stop_game
   e2e_show_logs "$status" "${E2E_LOGS[@]}"
-  e2e_stop_openbox
-  e2e_stop_x
+  openbox_stop
+  xvfb_stop
   rm -rf "$E2E_WORK"
 }
 

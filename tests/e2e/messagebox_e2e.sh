@@ -8,10 +8,8 @@ set -euo pipefail
 E2E_BIN=$(cd "$(dirname "$2")" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
 
-work=$(mktemp -d)
-e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
+e2e_work_folder soloplay.log openbox.log
 e2e_start_x
 e2e_start_openbox "$work/openbox.log"
 

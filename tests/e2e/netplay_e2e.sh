@@ -26,7 +26,7 @@ cleanup() {
   e2e_show_logs "$status" "$work/netplay.log" "$work/server.log"
   e2e_stop_game
   [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  e2e_stop_x
+  xvfb_stop
   [[ -n "$keep" ]] && mkdir -p "$keep" && cp "$work"/*.png "$work"/*.txt "$work"/*.log "$keep"/ 2>/dev/null
   rm -rf "$work"
   return 0

@@ -14,32 +14,24 @@ if [[ -z "${E2E_NETNS:-}" ]] && command -v ip >/dev/null && unshare -n true 2>/d
   exec env E2E_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
 fi
 source "$here/lib.sh"
+source "$here/../../scripts/lib/rankd.sh"
 
 work=$(mktemp -d /tmp/netplay-rankd-e2e-XXXXXX)
-rankd_pid=
 view_pid=
 cleanup() {
   local status=$?
   set +e
   e2e_show_logs "$status" "$work/netplay.log" "$work/rankd.log" "$work/view.log"
   e2e_stop_game
-  for p in "$view_pid" "$rankd_pid"; do
-    [[ -n "$p" ]] && kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
-  done
-  e2e_stop_x
+  [[ -n "$view_pid" ]] && kill "$view_pid" 2>/dev/null && wait "$view_pid" 2>/dev/null
+  rankd_stop
+  xvfb_stop
   rm -rf "$work"
   return 0
 }
 trap cleanup EXIT
 
-"$E2E_BIN/rankd" --port 20 --db "$work/rankd.sqlite" 2>"$work/rankd.log" &
-rankd_pid=$!
-for _ in $(seq 100); do
-  grep -q "listening on" "$work/rankd.log" && break
-  kill -0 "$rankd_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if ! grep -q "listening on" "$work/rankd.log"; then
+if ! rankd_start "$E2E_BIN/rankd" "$work/rankd.log" --port 20 --db "$work/rankd.sqlite"; then
   grep -qi "permission\|denied\|not permitted" "$work/rankd.log" &&
     { echo "SKIP: port 20 cannot be listened on here (not root)"; exit 77; }
   e2e_fail "rankd did not start: $(cat "$work/rankd.log")"

@@ -9,10 +9,8 @@ set -euo pipefail
 E2E_BIN=$(cd "$(dirname "$2")" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-command -v openbox >/dev/null || { echo "e2e: no openbox, skipped"; exit 77; }
 
-work=$(mktemp -d)
-e2e_clean_up_at_exit "$work" "$work/soloplay.log" "$work/openbox.log"
+e2e_work_folder soloplay.log openbox.log
 export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config
 
 # On a screen of $2 (WxH) under openbox, starts the game $1 and waits for its window to open
@@ -56,8 +54,8 @@ xdotool key F11
 e2e_wait_size "$wid" 1280x960
 echo "F11 again gave the 1280x960 window back"
 e2e_close_and_wait "$wid" "$E2E_GAME_PID"
-e2e_stop_openbox
-e2e_stop_x
+openbox_stop
+xvfb_stop
 
 open_on_screen "$1" 3840x2160 2560x1920
 e2e_close_and_wait "$wid" "$E2E_GAME_PID"

@@ -10,8 +10,7 @@ E2E_BIN=$bin
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
-work=$(mktemp -d)
-e2e_clean_up_at_exit "$work" "$work/soloplay.log"
+e2e_work_folder soloplay.log
 e2e_start_x
 
 export XDG_DATA_HOME=$work/xdg XDG_CONFIG_HOME=$work/config

@@ -143,29 +143,18 @@ TEST_F(SpriteTest, DamagedFilesAreRefusedAndLeaveTheBankAsItWas) {
     b[31] = 0x7F;
     cases.push_back({"absurd frame count", b});
   }
-  {
+  // One frame whose header says width x height, followed by `pixels` bytes.
+  const auto oneFrame = [](int32_t width, int32_t height, size_t pixels) {
     std::vector<uint8_t> b = AniBytes({});
     b[28] = 1;
-    PutInt32(b, -4);
-    PutInt32(b, -4);
-    b.insert(b.end(), 16, 1);
-    cases.push_back({"negative size", b});
-  }
-  {
-    std::vector<uint8_t> b = AniBytes({});
-    b[28] = 1;
-    PutInt32(b, 5000);
-    PutInt32(b, 1);
-    b.insert(b.end(), 5000, 1);
-    cases.push_back({"wider than 4096", b});
-  }
-  {
-    std::vector<uint8_t> b = AniBytes({});
-    b[28] = 1;
-    PutInt32(b, 65536);
-    PutInt32(b, 65536);
-    cases.push_back({"size whose product overflows 32 bits", b});
-  }
+    PutInt32(b, width);
+    PutInt32(b, height);
+    b.insert(b.end(), pixels, 1);
+    return b;
+  };
+  cases.push_back({"negative size", oneFrame(-4, -4, 16)});
+  cases.push_back({"wider than 4096", oneFrame(5000, 1, 5000)});
+  cases.push_back({"size whose product overflows 32 bits", oneFrame(65536, 65536, 0)});
   cases.push_back({"empty", {}});
 
   for (const auto& [what, bytes] : cases) {

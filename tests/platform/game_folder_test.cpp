@@ -10,22 +10,15 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "platform/game_folder.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void Put(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -108,7 +101,7 @@ TEST_F(GameFolder, ThePlayersFolderIsMadeThenRefreshedAroundTheRankings) {
   std::set<std::string> expected(std::begin(platform::kGameDataFiles), std::end(platform::kGameDataFiles));
   EXPECT_EQ(Names(game), expected);
   for (const char* name : platform::kGameDataFiles) {
-    EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
+    EXPECT_EQ(ReadFileText(game / name), ReadFileText(share / name)) << name;
     EXPECT_EQ(fs::status(game / name).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   }
@@ -131,8 +124,9 @@ TEST_F(GameFolder, ThePlayersFolderIsMadeThenRefreshedAroundTheRankings) {
   EXPECT_EQ(fs::current_path(), game);
   EXPECT_FALSE(fs::is_symlink(game / "foot.ani"));
   ASSERT_TRUE(fs::is_regular_file(game / "mop.ani"));  // else reading it below would wait
-  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), Slurp(share / name)) << name;
-  EXPECT_EQ(Slurp(root_ / "elsewhere.txt"), "not game data");
+  for (const char* name : platform::kGameDataFiles)
+    EXPECT_EQ(ReadFileText(game / name), ReadFileText(share / name)) << name;
+  EXPECT_EQ(ReadFileText(root_ / "elsewhere.txt"), "not game data");
   struct stat after;
   ASSERT_EQ(stat((game / "back.pcx").c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, backBefore.st_ino);
@@ -140,7 +134,7 @@ TEST_F(GameFolder, ThePlayersFolderIsMadeThenRefreshedAroundTheRankings) {
     ASSERT_EQ(stat((game / kept[i]).c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before[i].st_ino) << kept[i];
     EXPECT_EQ(after.st_mtim.tv_nsec, before[i].st_mtim.tv_nsec) << kept[i];
-    EXPECT_EQ(Slurp(game / kept[i]), std::string("player's ") + kept[i]);
+    EXPECT_EQ(ReadFileText(game / kept[i]), std::string("player's ") + kept[i]);
   }
   EXPECT_EQ(Names(game).size(), 7u + 5u);  // no temporary file is left
 }
@@ -158,7 +152,7 @@ TEST_F(GameFolder, FailuresAreReportedAndTheGamePlaysOn) {
   std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("mop.ani"), std::string::npos) << said;
   EXPECT_EQ(fs::current_path(), game);
-  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(Slurp(game / name), std::string(name) + " v1");
+  for (const char* name : platform::kGameDataFiles) EXPECT_EQ(ReadFileText(game / name), std::string(name) + " v1");
 
   fs::current_path(start_);
   platform::EnterGameFolder("", (root_ / "new").string());  // no shipped data known
@@ -228,14 +222,15 @@ TEST_F(GameFolder, AnInstalledProgramPlaysInAFolderOfDataOrInThePlayersFolder) {
   EXPECT_EQ(run(own, "XDG_DATA_HOME='" + (root_ / "unused").string() + "'", out), 0) << out;
   EXPECT_EQ(out, own.string() + "\n");
   EXPECT_EQ(Names(own), std::set<std::string>{"logo.pcx"});
-  EXPECT_EQ(Slurp(own / "logo.pcx"), "the player's own title picture");
+  EXPECT_EQ(ReadFileText(own / "logo.pcx"), "the player's own title picture");
   EXPECT_FALSE(fs::exists(root_ / "unused"));
 
   EXPECT_EQ(run("/", xdg, out), 0) << out;
   EXPECT_EQ(out, (root_ / "xdg" / "brakkel").string() + "\n");
   for (const char* name : platform::kGameDataFiles)
-    EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / name), Slurp(prefix / "share" / "brakkel" / name)) << name;
-  EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
+    EXPECT_EQ(ReadFileText(root_ / "xdg" / "brakkel" / name), ReadFileText(prefix / "share" / "brakkel" / name))
+        << name;
+  EXPECT_EQ(ReadFileText(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
 
   EXPECT_EQ(run("/", "env -u XDG_DATA_HOME HOME='" + (root_ / "home").string() + "'", out), 0) << out;
   EXPECT_EQ(out, (root_ / "home" / ".local" / "share" / "brakkel").string() + "\n");
@@ -246,7 +241,7 @@ TEST_F(GameFolder, AnInstalledProgramPlaysInAFolderOfDataOrInThePlayersFolder) {
   EXPECT_NE(out.find("game data was not found"), std::string::npos) << out;
   EXPECT_NE(out.find((root_ / "xdg" / "brakkel").string() + "\n"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(root_ / "xdg" / "brakkel" / "mop.ani"));
-  EXPECT_EQ(Slurp(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
+  EXPECT_EQ(ReadFileText(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");
   // A folder of the player's own data needs no shipped data: not a word about it.
   EXPECT_EQ(run(own, xdg, out), 0) << out;
   EXPECT_EQ(out, own.string() + "\n");

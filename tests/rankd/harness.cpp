@@ -17,7 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+
+#include "support/files.h"
 
 namespace rankd {
 
@@ -31,13 +32,6 @@ void PrintTo(const Score& score, std::ostream* out) {
 namespace rankd_test {
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 std::vector<char*> Argv(std::vector<std::string>& args) {
   std::vector<char*> argv;
@@ -72,14 +66,14 @@ bool RankdProcess::Spawn(const std::vector<std::string>& command, const std::str
 }
 
 bool RankdProcess::Start(const std::vector<std::string>& options, const std::string& logPath) {
-  const size_t from = ReadFile(logPath).size();
+  const size_t from = ReadFileText(logPath).size();
   std::vector<std::string> args = {RANKD_BINARY, "--port", "0"};
   args.insert(args.end(), options.begin(), options.end());
   if (!Spawn(args, logPath)) return false;
   port_ = 0;
   const bool up = WaitFor(
       [&] {
-        const std::string all = ReadFile(logPath);
+        const std::string all = ReadFileText(logPath);
         const std::string log = all.substr(std::min(from, all.size()));
         const size_t at = log.find("listening on ");
         const size_t colon = at == std::string::npos ? at : log.find(':', at);
@@ -128,7 +122,7 @@ void RankdProcess::Kill() {
   pid_ = -1;
 }
 
-std::string RankdProcess::Log() const { return ReadFile(logPath_); }
+std::string RankdProcess::Log() const { return ReadFileText(logPath_); }
 
 bool RankdProcess::LogShows(const std::string& text, std::chrono::milliseconds patience) const {
   return WaitFor([&] { return Log().find(text) != std::string::npos; }, patience);

@@ -11,23 +11,14 @@ if [[ -z "$browser" ]]; then
   exit 77
 fi
 command -v sqlite3 >/dev/null || { echo "SKIP: no sqlite3 to put the names in the database"; exit 77; }
+source "$(dirname "$0")/../../scripts/lib/rankd.sh"
 work=$(mktemp -d)
-server=
-cleanup() {
-  [[ -n "$server" ]] && kill "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+rankd_clean_up_at_exit "$work"
 
-"$bin/rankd" --port 0 --http 127.0.0.1:0 --db "$work/rankd.sqlite" 2>"$work/rankd.log" &
-server=$!
+# The page's address is told before the listening line.
 url=
-for _ in $(seq 1 200); do
+rankd_start "$bin/rankd" "$work/rankd.log" --port 0 --http 127.0.0.1:0 --db "$work/rankd.sqlite" &&
   url=$(sed -n 's|^web page on \(http://[^ ]*\)$|\1|p' "$work/rankd.log")
-  [[ -n "$url" ]] && break
-  kill -0 "$server" 2>/dev/null || break
-  sleep 0.1
-done
 [[ -n "$url" ]] || { echo "FAIL: rankd did not serve its page"; cat "$work/rankd.log"; exit 1; }
 
 # The names as the game keeps them: code page 949 bytes.

@@ -3,11 +3,9 @@
 // a replay for no kept score, and --require-verified keeping unproven scores out.
 #include <httplib.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "replay/replay.h"
 #include "server/rankd/replay_check.h"
+#include "support/files.h"
 #include "tests/rankd/engine_fixture.h"
 
 namespace rankd_test {
@@ -30,8 +28,7 @@ class RankdReplays : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    std::ifstream file(std::string(REPLAYS_DIR) + "/netplay-normal.replay", std::ios::binary);
-    game_.assign(std::istreambuf_iterator<char>(file), {});
+    game_ = ReadFileBytes(std::string(REPLAYS_DIR) + "/netplay-normal.replay");
     Replay replay;
     std::string error;
     ASSERT_EQ(DecodeReplay(game_, replay, error), ReplayRead::Ok) << error;

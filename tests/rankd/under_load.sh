@@ -9,13 +9,9 @@
 set -euo pipefail
 bin=$1
 engine=$2
+source "$(dirname "$0")/../../scripts/lib/rankd.sh"
 work=$(mktemp -d)
-server=
-cleanup() {
-  [[ -n "$server" ]] && kill "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+rankd_clean_up_at_exit "$work"
 
 if [[ $engine == postgresql ]]; then
   if [[ -z "${BRAKKEL_TEST_PG_URI:-}" ]]; then
@@ -29,23 +25,18 @@ else
   db=$work/rankd.sqlite
 fi
 
-"$bin/rankd" --port 0 --db "$db" 2>"$work/rankd.log" &
-server=$!
-for _ in $(seq 600); do grep -q "listening on" "$work/rankd.log" && break; sleep 0.1; done
-port=$(grep -o "listening on [0-9.]*:[0-9]*" "$work/rankd.log" | head -n 1 | sed 's/.*://')
-[[ -n "$port" ]] || { cat "$work/rankd.log"; echo "FAIL: rankd did not start"; exit 1; }
+rankd_start "$bin/rankd" "$work/rankd.log" --port 0 --db "$db" ||
+  { cat "$work/rankd.log"; echo "FAIL: rankd did not start"; exit 1; }
 
 status=0
-"$bin/rankload" --port "$port" --seconds 3 --clients 50 --idle 200 --pid "$server" --db "$db" || status=$?
+"$bin/rankload" --port "$RANKD_PORT" --seconds 3 --clients 50 --idle 200 --pid "$RANKD_PID" --db "$db" || status=$?
 # 1000 exchanges due over two seconds; however late the machine lets them start, each must be
 # started, answered and counted once.
 open_status=0
-"$bin/rankload" --port "$port" --seconds 2 --rate 500 --idle 50 --db "$db" >"$work/open.txt" || open_status=$?
+"$bin/rankload" --port "$RANKD_PORT" --seconds 2 --rate 500 --idle 50 --db "$db" >"$work/open.txt" || open_status=$?
 cat "$work/open.txt"
-kill -TERM "$server"
 server_status=0
-wait "$server" || server_status=$?
-server=
+rankd_stop || server_status=$?
 if [[ $engine == postgresql ]]; then
   psql -q "$BRAKKEL_TEST_PG_URI/postgres" -c "DROP DATABASE $name" || true
 fi

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -23,6 +22,7 @@
 #include "platform/files.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
 #include "wire/cp949.h"
@@ -30,11 +30,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteAll(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
 
@@ -99,7 +94,7 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   const int expectedHeader = generator.Next() % 10;
   generator = before;
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
-  const std::string file = ReadAll("normal.dat");
+  const std::string file = ReadFileText("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_EQ(HeaderOf(file), expectedHeader);
   EXPECT_EQ(file.substr(kScoreHeaderBytes), std::string(kScoreTableBytes, '\0'));
@@ -112,7 +107,7 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   const ino_t inode = Inode("normal.dat");
   EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
   EXPECT_EQ(Inode("normal.dat"), inode);
-  EXPECT_EQ(ReadAll("normal.dat"), file);
+  EXPECT_EQ(ReadFileText("normal.dat"), file);
   EXPECT_EQ(LocalScoreTable.row[0].score, 5u);  // an existing file does not empty the table
   EXPECT_EQ(generator.state, before.state);     // and draws nothing
 
@@ -165,7 +160,7 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
   char emptyRow[kRankLineCap];
   Utf8ToCp949(emptyUtf8, std::strlen(emptyUtf8), emptyRow, sizeof emptyRow);
   ASSERT_EQ(std::strlen(emptyRow), 57u);
-  const std::string listing = ReadAll(kRankTextFileName);
+  const std::string listing = ReadFileText(kRankTextFileName);
   EXPECT_EQ(listing.substr(59 * 2, 59), std::string(emptyRow) + "\r\n");
   EXPECT_EQ(listing, Listing(ScoreTable{}));
 
@@ -173,11 +168,11 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
   const ScoreTable played = LocalScoreTable;
   EXPECT_EQ(SaveScoreTable(GameModeHardcore), 1);
   EXPECT_EQ(WriteRankText(), 1);
-  const std::string file = ReadAll("hardcore.dat");
+  const std::string file = ReadFileText("hardcore.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_GE(HeaderOf(file), 0);
   EXPECT_EQ(file.substr(kScoreHeaderBytes), TableBytes(played));
-  EXPECT_EQ(ReadAll(kRankTextFileName), Listing(played));
+  EXPECT_EQ(ReadFileText(kRankTextFileName), Listing(played));
   LocalScoreTable = ScoreTable{};
   EXPECT_EQ(LoadScoreTable(GameModeHardcore), 1);
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
@@ -187,7 +182,7 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
   EXPECT_EQ(FindRankSlot(0u), 20);
   EXPECT_EQ(WriteRankText(), 1);
   EXPECT_EQ(Inode("hardcore.dat"), inode);
-  EXPECT_EQ(ReadAll("hardcore.dat"), file);
+  EXPECT_EQ(ReadFileText("hardcore.dat"), file);
 }
 
 TEST_F(LocalRanking, DifficultiesKeepTheirOwnFiles) {
@@ -201,7 +196,7 @@ TEST_F(LocalRanking, DifficultiesKeepTheirOwnFiles) {
   Result("Hard", 50, 1, 0, 3);
   SaveScoreTable(GameModeHardcore);
   WriteRankText();
-  EXPECT_EQ(ReadAll(kRankTextFileName), Listing(LocalScoreTable));
+  EXPECT_EQ(ReadFileText(kRankTextFileName), Listing(LocalScoreTable));
   EnsureScoreFile(GameModeEasy);
   LoadScoreTable(GameModeEasy);
   EXPECT_STREQ(LocalScoreTable.row[0].name, "Easy");
@@ -238,7 +233,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
 
   // The listing stays 22 lines of at most 99 bytes; the odd bytes show as stored.
   ASSERT_EQ(WriteRankText(), 1);
-  const std::string listing = ReadAll(kRankTextFileName);
+  const std::string listing = ReadFileText(kRankTextFileName);
   size_t lines = 0, start = 0;
   for (size_t at; (at = listing.find("\r\n", start)) != std::string::npos; start = at + 2, ++lines) {
     EXPECT_LE(at - start, 99u);
@@ -259,8 +254,8 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   Result("Before", 700, 5, 2, 30);
   ASSERT_EQ(SaveScoreTable(GameModeNormal), 1);
   ASSERT_EQ(WriteRankText(), 1);
-  const std::string file = ReadAll("normal.dat");
-  const std::string listing = ReadAll(kRankTextFileName);
+  const std::string file = ReadFileText("normal.dat");
+  const std::string listing = ReadFileText(kRankTextFileName);
   Result("After", 800, 6, 3, 40);
   const ScoreTable played = LocalScoreTable;
 
@@ -279,8 +274,8 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_EQ(saved, 0);
   EXPECT_EQ(listed, 0);
-  EXPECT_EQ(ReadAll("normal.dat"), file);
-  EXPECT_EQ(ReadAll(kRankTextFileName), listing);
+  EXPECT_EQ(ReadFileText("normal.dat"), file);
+  EXPECT_EQ(ReadFileText(kRankTextFileName), listing);
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
   EXPECT_NE(told.find("normal.dat"), std::string::npos);
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2);  // told once per file
@@ -288,7 +283,7 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(".")) ++entries;
   EXPECT_EQ(entries, 2);                         // no temporary file is left behind
   EXPECT_EQ(SaveScoreTable(GameModeNormal), 1);  // once there is room again
-  EXPECT_EQ(ReadAll("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
+  EXPECT_EQ(ReadFileText("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
 
   // No folder to write into, or a file where the folder should be.
   int error = 0;
@@ -346,7 +341,7 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   ASSERT_TRUE(platform::ReplaceFileContents("fresh.dat", "x", 1));
   stat("fresh.dat", &st);
   EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // a new one gets what the umask allows
-  EXPECT_EQ(ReadAll("kept/easy.dat").substr(kScoreHeaderBytes), TableBytes(LocalScoreTable));
+  EXPECT_EQ(ReadFileText("kept/easy.dat").substr(kScoreHeaderBytes), TableBytes(LocalScoreTable));
 }
 
 // A child process that saves `table` one step at a time: for each byte the parent sends ('f'
@@ -450,8 +445,8 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
     std::uniform_int_distribution<int64_t> delay(0, stepMicros[step] * 3 / 2);
     usleep(static_cast<useconds_t>(delay(random)));
     saver.Kill();
-    const std::string file = ReadAll("easy.dat");
-    const std::string listing = ReadAll(kRankTextFileName);
+    const std::string file = ReadFileText("easy.dat");
+    const std::string listing = ReadFileText(kRankTextFileName);
     ASSERT_EQ(file.size(), kScoreFileBytes) << "kill " << kill;
     ASSERT_GE(HeaderOf(file), 0) << "kill " << kill;
     const std::string table = file.substr(kScoreHeaderBytes);
@@ -475,8 +470,8 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
       ASSERT_TRUE(saver.AwaitDone());
     }
     saver.Kill();
-    EXPECT_EQ(ReadAll("easy.dat").substr(kScoreHeaderBytes), tableB);
-    EXPECT_EQ(ReadAll(kRankTextFileName), listB);
+    EXPECT_EQ(ReadFileText("easy.dat").substr(kScoreHeaderBytes), tableB);
+    EXPECT_EQ(ReadFileText(kRankTextFileName), listB);
   }
 
   // What the kills left are hidden temporary files; the next start removes those of them
@@ -507,7 +502,7 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
   EXPECT_TRUE(fs::exists(".easy.dat.Fresh1"));
   for (const char* name : keep) EXPECT_TRUE(fs::exists(name)) << name;
   EXPECT_TRUE(fs::is_directory(".hardcore.dat.Dir123"));
-  EXPECT_EQ(ReadAll(kRankTextFileName), listB);
+  EXPECT_EQ(ReadFileText(kRankTextFileName), listB);
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
 #include "res/dialog_templates.h"
+#include "support/files.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
@@ -30,11 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace platform;
-
-std::string ReadAll(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class RankLocallyTest : public DialogScriptTest {
  protected:
@@ -89,10 +83,10 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
   EXPECT_STREQ(playerName, "ChickenRunn");
   EXPECT_EQ(dialogOpen, 0);
 
-  const std::string file = ReadAll("normal.dat");
+  const std::string file = ReadFileText("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_FALSE(fs::exists("easy.dat"));
-  const std::string listing = ReadAll(kRankTextFileName);
+  const std::string listing = ReadFileText(kRankTextFileName);
   EXPECT_EQ(shownListing, listing);
   EXPECT_NE(listing.find(Cp949("     1등ChickenRunn      4321점   4판   6콤보         34초")), std::string::npos);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 34u);
@@ -101,7 +95,7 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
 TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTheListing) {
   for (int i = 0; i < kScoreRows; ++i) LocalScoreTable.row[i].score = 5000u - static_cast<uint32_t>(i);
   ASSERT_EQ(SaveScoreTable(GameModeEasy), 1);
-  const std::string before = ReadAll("easy.dat");
+  const std::string before = ReadFileText("easy.dat");
   LocalScoreTable = ScoreTable{};
   counters.score = 4981;  // the 20th row's score: no place
   bool nameAsked = false;
@@ -111,8 +105,8 @@ TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTh
   }};
   RankLocally(GameModeEasy, 2);
   EXPECT_FALSE(nameAsked);
-  EXPECT_EQ(ReadAll("easy.dat"), before);
-  EXPECT_EQ(ReadAll(kRankTextFileName).size(), 2u * 59 + 20u * 59);
+  EXPECT_EQ(ReadFileText("easy.dat"), before);
+  EXPECT_EQ(ReadFileText(kRankTextFileName).size(), 2u * 59 + 20u * 59);
 }
 
 TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierName) {
@@ -122,10 +116,10 @@ TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierNa
   RankLocally(GameModeHardcore, 1);
   EXPECT_EQ(InputState.quit, 1);
   EXPECT_STREQ(LocalScoreTable.row[0].name, "Earlier");
-  const std::string file = ReadAll("hardcore.dat");
+  const std::string file = ReadFileText("hardcore.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_EQ(file.compare(kScoreHeaderBytes, 8, std::string("Earlier\0", 8)), 0);
-  EXPECT_NE(ReadAll(kRankTextFileName).find("Earlier"), std::string::npos);
+  EXPECT_NE(ReadFileText(kRankTextFileName).find("Earlier"), std::string::npos);
 }
 
 TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
@@ -142,8 +136,8 @@ TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
   EXPECT_TRUE(fs::is_directory(kRankTextFileName));
   EXPECT_NE(shown.find(Cp949("PlommX")), std::string::npos);
   EXPECT_NE(shown.find(kRankNotSavedNotice), std::string::npos);
-  EXPECT_EQ(ReadAll("easy.dat").size(), kScoreFileBytes);  // the ranking file itself was saved
-  EXPECT_EQ(rankTextPrepared, 0);                          // the next dialog loads the file again
+  EXPECT_EQ(ReadFileText("easy.dat").size(), kScoreFileBytes);  // the ranking file itself was saved
+  EXPECT_EQ(rankTextPrepared, 0);                               // the next dialog loads the file again
 }
 
 }  // namespace

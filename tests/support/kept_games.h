@@ -4,23 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "replay/replay.h"
+#include "support/files.h"
 
 inline std::vector<std::pair<std::filesystem::path, Replay>> KeptGames() {
   std::vector<std::pair<std::filesystem::path, Replay>> games;
   for (const auto& entry : std::filesystem::directory_iterator(REPLAYS_DIR)) {
     if (entry.path().extension() != ".replay") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     Replay replay;
     std::string error;
-    EXPECT_EQ(DecodeReplay(bytes, replay, error), ReplayRead::Ok) << entry.path() << ": " << error;
+    EXPECT_EQ(DecodeReplay(ReadFileBytes(entry.path()), replay, error), ReplayRead::Ok)
+        << entry.path() << ": " << error;
     games.emplace_back(entry.path(), std::move(replay));
   }
   return games;
