@@ -34,7 +34,7 @@ void PlayOneGame() {
   if (InputState.quit == 1) return;  // closed during the menu: no game
   World& world = CurrentGame().world;
   FieldView& view = CurrentGame().view;
-  BeginGame(world, RuleBook{}, mode, seed);
+  BeginGame(world, RuleBook{}, GameModeOf(mode), seed);
   LoadPicture("back.pcx");
   BuildSpritePalette();
   view.startClock = platform::Ticks();
@@ -50,7 +50,7 @@ void PlayOneGame() {
   GameCounters& counters = world.counters;
   // The seconds as the game ended; a ranking step that reads the clock itself puts its own.
   counters.playSeconds = PlaySeconds(view.startClock, platform::Ticks());
-  const bool ranked = Edition.rankingStep && Edition.rankingStep(counters.gameMode, counters.stageNumber);
+  const bool ranked = Edition.rankingStep && Edition.rankingStep(ModeNumber(counters.gameMode), counters.stageNumber);
   if (!recording) return;
   recording->End({counters.stageNumber, counters.score, counters.bestCombo, counters.playSeconds}, ranked);
   if (recording->cutShort) return;

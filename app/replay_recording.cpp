@@ -24,7 +24,7 @@ void GameRecording::Begin(const char* program, const char* version, uint32_t see
   replay.program = program;
   replay.version = version;
   replay.rules = world.rules.version;
-  replay.mode = world.counters.gameMode;
+  replay.mode = ModeNumber(world.counters.gameMode);
   replay.seed = seed;
   replay.startClock = view.startClock;
   replay.ranked = false;

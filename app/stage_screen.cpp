@@ -60,7 +60,7 @@ void PrepareStageTexts(int32_t stage) {
 
 void FormatHudLines(HudLines& out, const GameCounters& counters, const StageRun& run, uint32_t startClock) {
   const uint32_t seconds = (run.clock - startClock) / 1000;
-  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(counters.gameMode), counters.score,
+  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(ModeNumber(counters.gameMode)), counters.score,
                 static_cast<int>(seconds));
   std::snprintf(out.line[1], kHudLineBytes, kHudMobFormat, counters.stageKills, run.mobs, run.remaining,
                 counters.escapedMobs);

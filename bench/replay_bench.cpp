@@ -44,7 +44,7 @@ StageInput Steer(const World& world) {
 Replay RecordLongGame() {
   World world;
   FieldView view;
-  BeginGame(world, RuleBook{}, GameModeEasy, kStartClock);
+  BeginGame(world, RuleBook{}, GameMode::Easy, kStartClock);
   view.startClock = kStartClock;
   GameRecording recording;
   recording.Begin("soloplay", "bench", kStartClock, world, view);

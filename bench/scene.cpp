@@ -40,7 +40,7 @@ void StartHeaviestStage(HeaviestStage& stage) {
   World& world = stage.world;
   world = World{};
   world.random.Seed(1);
-  world.counters.gameMode = GameModeNormal;
+  world.counters.gameMode = GameMode::Normal;
   world.counters.lives = 10;
   stage.screen.Start(50, kMobPoolSize, 100);
   for (int32_t i = 0; i < kMobPoolSize; ++i) {

@@ -34,7 +34,7 @@ void ReadStream(const std::vector<uint8_t>& stream, size_t piece) {
   ServerReply reply;
   const ReplyHandlers handlers{Answer, Show};
   answers = shows = 0;
-  std::memset(rankTextBuffer, 0x55, sizeof rankTextBuffer);
+  std::memset(RankTextBuffer, 0x55, sizeof RankTextBuffer);
   bool done = false;
   for (size_t at = 0; at < stream.size() && !done; at += piece) {
     const size_t n = piece < stream.size() - at ? piece : stream.size() - at;
@@ -46,11 +46,11 @@ void ReadStream(const std::vector<uint8_t>& stream, size_t piece) {
   if (answers > 1 || shows > 1 || done != (shows == 1)) __builtin_trap();
   if (answers == 0 && stream.size() >= kThresholdReplyBytes) __builtin_trap();
   if (done) {
-    const size_t shown = strnlen(rankTextBuffer, sizeof rankTextBuffer);
-    if (shown >= sizeof rankTextBuffer) __builtin_trap();
+    const size_t shown = strnlen(RankTextBuffer, sizeof RankTextBuffer);
+    if (shown >= sizeof RankTextBuffer) __builtin_trap();
     const uint32_t length = GetLe32(stream.data() + kThresholdReplyBytes + 4);
     if (kTextAt + length > stream.size()) __builtin_trap();
-    if (shown > length || std::memcmp(rankTextBuffer, stream.data() + kTextAt, shown) != 0) __builtin_trap();
+    if (shown > length || std::memcmp(RankTextBuffer, stream.data() + kTextAt, shown) != 0) __builtin_trap();
   }
   client.Cleanup();
 }

@@ -2,7 +2,13 @@
 // The game's counters: score, kills, lives and the other values the rules keep for a game.
 #include <cstdint>
 
-enum GameMode : int32_t { GameModeEasy = 0, GameModeNormal = 1, GameModeHardcore = 2 };
+// The three difficulties, numbered as files, the protocol and the menu number them.
+enum class GameMode : int32_t { Easy = 0, Normal = 1, Hardcore = 2 };
+// The mode of a number from outside (the menu, a replay file): an unknown one plays as easy.
+inline GameMode GameModeOf(int32_t mode) {
+  return mode >= 0 && mode < 3 ? static_cast<GameMode>(mode) : GameMode::Easy;
+}
+inline int32_t ModeNumber(GameMode mode) { return static_cast<int32_t>(mode); }
 
 struct GameCounters {
   int32_t score = 0;        // + 0..199 per kill; wraps (never undefined) in an endless game
@@ -12,7 +18,7 @@ struct GameCounters {
   int32_t bestCombo = 0;
   int32_t lives = 0;     // normal and hardcore only
   int32_t gameOver = 0;  // 1 once the lives ran out
-  GameMode gameMode = GameModeEasy;
+  GameMode gameMode = GameMode::Easy;
   int32_t stageNumber = 1;
   uint32_t playSeconds = 0;  // the play time the ranking step used, whole seconds
 };

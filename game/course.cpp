@@ -2,15 +2,15 @@
 
 #include "game/world.h"
 
-void BeginGame(World& world, const RuleBook& rules, int32_t mode, uint32_t seed) {
+void BeginGame(World& world, const RuleBook& rules, GameMode mode, uint32_t seed) {
   world.rules = rules;
   world.random.Seed(seed);
   const int32_t lives = world.counters.lives;
   world.counters = GameCounters{};
-  world.counters.gameMode = static_cast<GameMode>(mode >= 0 && mode < 3 ? mode : GameModeEasy);
+  world.counters.gameMode = mode;
   world.counters.lives = lives;
-  if (world.counters.gameMode == GameModeNormal) world.counters.lives = kNormalLives;
-  if (world.counters.gameMode == GameModeHardcore) world.counters.lives = kHardcoreLives;
+  if (world.counters.gameMode == GameMode::Normal) world.counters.lives = kNormalLives;
+  if (world.counters.gameMode == GameMode::Hardcore) world.counters.lives = kHardcoreLives;
   if (rules.emptyFieldAtGameStart) {
     for (Mob& mob : world.mobs.Front()) mob.active = 0;
   }

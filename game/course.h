@@ -5,6 +5,7 @@
 // ends, and the seconds that are ranked.
 #include <cstdint>
 
+#include "game/counters.h"
 #include "game/rule_book.h"
 #include "game/stage.h"
 
@@ -14,10 +15,10 @@ struct World;
 inline constexpr int32_t kNormalLives = 10;
 inline constexpr int32_t kHardcoreLives = 1;
 
-// Starts a game of `mode` (an unknown mode plays as easy) in `world` under `rules`: the
+// Starts a game of `mode` in `world` under `rules`: the
 // generator seeded, the counters of a fresh game at stage 1, the mode's lives. The chicken and
 // the mobs still walking stay as the games before left them, unless the rules say otherwise.
-void BeginGame(World& world, const RuleBook& rules, int32_t mode, uint32_t seed);
+void BeginGame(World& world, const RuleBook& rules, GameMode mode, uint32_t seed);
 // Starts the stage the counters stand at: its mobs and its target.
 void StartStage(World& world, StageRun& run);
 // After a stage is over: true, with the counters at the next stage, when it was cleared; false

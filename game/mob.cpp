@@ -29,7 +29,7 @@ void Mob::Update(GameCounters& counters) {
   if (x < kMobEscapeX) {
     active = 0;
     counters.escapedMobs = WrapAdd(counters.escapedMobs, 1);
-    if (counters.gameMode > GameModeEasy) {
+    if (counters.gameMode != GameMode::Easy) {
       counters.lives = WrapAdd(counters.lives, -1);
       if (counters.lives <= 0) counters.gameOver = 1;
     }

@@ -79,7 +79,7 @@ bool ReplayRun::Start(const Replay& recorded) {
     return false;
   }
   RestoreGameStart(recorded.start, world, view);
-  BeginGame(world, rules, recorded.mode, recorded.seed);
+  BeginGame(world, rules, GameModeOf(recorded.mode), recorded.seed);
   view.startClock = recorded.startClock;
   world.counters.playSeconds = recorded.result.playSeconds;
   StartStage(world, run);

@@ -16,7 +16,12 @@ void UploadKeptGame(const std::vector<uint8_t>& encodedReplay) {
 
 // Longest name 9 bytes; the music goes on after the window is closed; the server's ranking;
 // games recorded as netplay's, and a kept score's game sent to the server.
-EditionTraits Edition{9, true, true, RankOnline, "netplay", UploadKeptGame};
+EditionTraits Edition{.longestName = 9,
+                      .musicAfterQuit = true,
+                      .onlineRanking = true,
+                      .rankingStep = RankOnline,
+                      .program = "netplay",
+                      .keptGameStep = UploadKeptGame};
 
 int main(int argc, char** argv) {
   return RunGameProgram("netplay", argc, argv, [] { platform::EnterGameFolder(); });

@@ -7,7 +7,7 @@
 
 // Longest name 11 bytes; the music is left alone once the window is closed; local ranking;
 // games recorded as soloplay's.
-EditionTraits Edition{11, false, false, RankLocally, "soloplay"};
+EditionTraits Edition{.longestName = 11, .rankingStep = RankLocally, .program = "soloplay"};
 
 int main(int argc, char** argv) {
   return RunGameProgram("soloplay", argc, argv, [] {

@@ -30,12 +30,12 @@ using platform::WM_SETFOCUS;
 // Between pumps the wait sleeps until the next event, looking up this often at the latest.
 constexpr uint32_t kDialogWaitMs = 50;
 
-// Reads the edit into playerName: at most the edition's longest name, never half a
+// Reads the edit into PlayerName: at most the edition's longest name, never half a
 // double-byte character, always zero-terminated.
 void ReadPlayerName(Dialog* dialog) {
   const size_t longest = static_cast<size_t>(
       std::clamp(Edition.longestName, 0, static_cast<int32_t>(kPlayerNameBytes) - 1));
-  platform::GetDialogItemText(dialog, kDialogEditId, playerName, longest + 1);
+  platform::GetDialogItemText(dialog, kDialogEditId, PlayerName, longest + 1);
 }
 
 intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
@@ -45,9 +45,9 @@ intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
     case WM_COMMAND:
       if ((wParam & 0xFFFF) == IDOK) {
         ReadPlayerName(dialog);
-        platform::EndDialog(nameDialogHandle, 1);
-        nameDialogHandle = nullptr;
-        dialogOpen = 0;
+        platform::EndDialog(NameDialogHandle, 1);
+        NameDialogHandle = nullptr;
+        DialogOpen = 0;
       }
       return 1;  // anything else (Escape) leaves the dialog open
     default: return 0;
@@ -56,25 +56,25 @@ intptr_t NameDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
 
 // soloplay: the listing file's bytes, unchanged (carriage returns included).
 void LoadRankText() {
-  std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
+  std::memset(RankTextBuffer, 0, sizeof RankTextBuffer);
   platform::FileProbe probe;
   std::FILE* file = platform::OpenDataFile(kRankTextFileName, probe);
   if (!file) return;
   // Mended: a file longer than the buffer's 9999 bytes of text is cut there, at a character
   // boundary, instead of running past the buffer.
-  const size_t got = std::fread(rankTextBuffer, 1, sizeof rankTextBuffer, file);
+  const size_t got = std::fread(RankTextBuffer, 1, sizeof RankTextBuffer, file);
   std::fclose(file);
-  const size_t keep = Cp949FitLength(rankTextBuffer, got, sizeof rankTextBuffer - 1);
-  std::memset(rankTextBuffer + keep, 0, sizeof rankTextBuffer - keep);
+  const size_t keep = Cp949FitLength(RankTextBuffer, got, sizeof RankTextBuffer - 1);
+  std::memset(RankTextBuffer + keep, 0, sizeof RankTextBuffer - keep);
 }
 
 intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32_t /*lParam*/) {
   switch (message) {
     case WM_INITDIALOG:
-      if (!Edition.onlineRanking && rankTextPrepared == 0) LoadRankText();
-      rankTextPrepared = 0;
-      rankTextBuffer[sizeof rankTextBuffer - 1] = 0;  // the buffer's last byte is its terminator
-      platform::SetDialogItemText(dialog, kDialogEditId, rankTextBuffer);
+      if (!Edition.onlineRanking && RankTextPrepared == 0) LoadRankText();
+      RankTextPrepared = 0;
+      RankTextBuffer[sizeof RankTextBuffer - 1] = 0;  // the buffer's last byte is its terminator
+      platform::SetDialogItemText(dialog, kDialogEditId, RankTextBuffer);
       // netplay's title is drawn here, before the dialog is first shown, so the template's
       // caption never shows.
       if (Edition.onlineRanking)
@@ -83,9 +83,9 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
     case WM_SETFOCUS: return 1;
     case WM_COMMAND:
       if ((wParam & 0xFFFF) == IDOK) {
-        platform::EndDialog(rankDialogHandle, 1);
-        rankDialogHandle = nullptr;
-        dialogOpen = 0;
+        platform::EndDialog(RankDialogHandle, 1);
+        RankDialogHandle = nullptr;
+        DialogOpen = 0;
       }
       return 1;
     default: return 0;
@@ -95,7 +95,7 @@ intptr_t RankDialogProc(Dialog* dialog, uint32_t message, uint32_t wParam, int32
 // A dialog that the quit left open ends when the next one opens, so that only one dialog
 // ever shows and no handle outlives its dialog.
 void EndLeftoverDialogs() {
-  for (DialogHandle* handle : {&nameDialogHandle, &rankDialogHandle}) {
+  for (DialogHandle* handle : {&NameDialogHandle, &RankDialogHandle}) {
     platform::EndDialog(*handle, 0);
     *handle = nullptr;
   }
@@ -106,16 +106,16 @@ void EndLeftoverDialogs() {
 void WaitForDialog(DialogHandle& handle) {
   // A dialog that could not be made cannot be confirmed: the game goes on without it.
   if (!handle) {
-    dialogOpen = 0;
+    DialogOpen = 0;
     return;
   }
-  while (dialogOpen == 1 && InputState.quit == 0) {
+  while (DialogOpen == 1 && InputState.quit == 0) {
     PumpMessages(&handle);
     if (InputState.repaint) {
       PresentOffscreen();
       InputState.repaint = 0;
     }
-    if (dialogOpen != 1 || InputState.quit != 0) break;
+    if (DialogOpen != 1 || InputState.quit != 0) break;
     platform::WaitForMessage(std::min(kDialogWaitMs, platform::UpdateDialogs()));
   }
 }
@@ -124,14 +124,14 @@ void WaitForDialog(DialogHandle& handle) {
 
 void ShowNameDialog() {
   EndLeftoverDialogs();
-  dialogOpen = 1;
-  nameDialogHandle = platform::CreateDialogFromTemplate(NameDialogTemplate, NameDialogProc);
-  WaitForDialog(nameDialogHandle);
+  DialogOpen = 1;
+  NameDialogHandle = platform::CreateDialogFromTemplate(NameDialogTemplate, NameDialogProc);
+  WaitForDialog(NameDialogHandle);
 }
 
 void ShowRankDialog() {
   EndLeftoverDialogs();
-  dialogOpen = 1;
-  rankDialogHandle = platform::CreateDialogFromTemplate(RankDialogTemplate, RankDialogProc);
-  WaitForDialog(rankDialogHandle);
+  DialogOpen = 1;
+  RankDialogHandle = platform::CreateDialogFromTemplate(RankDialogTemplate, RankDialogProc);
+  WaitForDialog(RankDialogHandle);
 }

@@ -11,17 +11,17 @@ inline constexpr size_t kPlayerNameBytes = 100;
 inline constexpr size_t kRankTextBufferBytes = 10000;
 
 // The name confirmed last (code page 949, zero-terminated); empty at start, kept between games.
-extern char playerName[kPlayerNameBytes];
+extern char PlayerName[kPlayerNameBytes];
 // The text the ranking dialog shows: at most 9999 bytes and a terminating zero.
-extern char rankTextBuffer[kRankTextBufferBytes];
-// soloplay: 1 when the ranking step has already put the text to show into rankTextBuffer
+extern char RankTextBuffer[kRankTextBufferBytes];
+// soloplay: 1 when the ranking step has already put the text to show into RankTextBuffer
 // (the listing file could not be written); the ranking dialog then shows it instead of
 // loading the file, and lowers the flag.
-extern int32_t rankTextPrepared;
+extern int32_t RankTextPrepared;
 // 1 while a caller waits for a dialog; the dialog's OK clears it.
-extern int32_t dialogOpen;
-extern DialogHandle nameDialogHandle;
-extern DialogHandle rankDialogHandle;
+extern int32_t DialogOpen;
+extern DialogHandle NameDialogHandle;
+extern DialogHandle RankDialogHandle;
 
 void ShowNameDialog();
 void ShowRankDialog();

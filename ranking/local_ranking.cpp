@@ -95,7 +95,7 @@ void InsertScore(int32_t place, int32_t stage) {
   GameCounters& counters = game.world.counters;
   const uint32_t seconds = PlaySeconds(game.view.startClock, platform::Ticks());
   counters.playSeconds = seconds;  // what the game's replay records as ranked
-  InsertScoreRow(LocalScoreTable, place, playerName, stage, static_cast<uint32_t>(counters.score), counters.bestCombo,
+  InsertScoreRow(LocalScoreTable, place, PlayerName, stage, static_cast<uint32_t>(counters.score), counters.bestCombo,
                  seconds);
 }
 

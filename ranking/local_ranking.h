@@ -30,7 +30,7 @@ void LoadScoreTableFromStream(std::FILE* file);
 // The place the score earns in the table: 0..19, or 20 for none.
 int32_t FindRankSlot(uint32_t score);
 
-// Puts this game's result in at `place` (0..19): the name from playerName, the score and
+// Puts this game's result in at `place` (0..19): the name from PlayerName, the score and
 // best combo from the counters, the given stage, and the seconds since the game began.
 void InsertScore(int32_t place, int32_t stage);
 

@@ -16,11 +16,11 @@ void PrepareUnsavedText() {
   char text[kRankTextCap];
   const size_t len = FormatRankText(LocalScoreTable, text);
   const size_t notice = std::strlen(kRankNotSavedNotice);
-  std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
-  std::memcpy(rankTextBuffer, text, len);
-  std::memcpy(rankTextBuffer + len, "\r\n", 2);
-  std::memcpy(rankTextBuffer + len + 2, kRankNotSavedNotice, notice);
-  rankTextPrepared = 1;
+  std::memset(RankTextBuffer, 0, sizeof RankTextBuffer);
+  std::memcpy(RankTextBuffer, text, len);
+  std::memcpy(RankTextBuffer + len, "\r\n", 2);
+  std::memcpy(RankTextBuffer + len + 2, kRankNotSavedNotice, notice);
+  RankTextPrepared = 1;
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ void AnswerThreshold(uint32_t threshold) {
     ShowNameDialog();
     submission.checkCode = CheckCode(submission.score, submission.stage, submission.bestCombo, submission.playSeconds);
     // The name field starts all zero for every game: no byte of an earlier name goes along.
-    std::memcpy(submission.name, playerName, strnlen(playerName, kPlayerNameBytes - 1));
+    std::memcpy(submission.name, PlayerName, strnlen(PlayerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);
     submitted = RankingConnection.SendBytes(out, kScoreSubmissionBytes) == 1;
     std::memcpy(sentSubmission, out, kScoreSubmissionBytes);
@@ -81,7 +81,7 @@ bool RunRankingExchange(const char* address, uint16_t port) {
     return false;
   }
   uint8_t request[kRankRequestBytes];
-  EncodeRankRequest(RankRequest{static_cast<uint8_t>(counters.gameMode)}, request);
+  EncodeRankRequest(RankRequest{static_cast<uint8_t>(ModeNumber(counters.gameMode))}, request);
   client.SendBytes(request, sizeof request);
 
   ServerReply reply;

@@ -14,7 +14,7 @@ inline constexpr uint32_t kServerSilenceLimitMs = 30000;
 inline constexpr uint32_t kReceiveWaitStepMs = 5;
 
 // One whole exchange for the game that just ended, from the game counters, the input
-// state and playerName. Shows "연결이 않됩니다.." once when the server cannot be reached.
+// state and PlayerName. Shows "연결이 않됩니다.." once when the server cannot be reached.
 // Programs use the fixed server; tests give their own.
 // True when the result was submitted (it beat the server's score to beat).
 bool RunRankingExchange(const char* address = kRankingServerAddress, uint16_t port = kRankingPort);

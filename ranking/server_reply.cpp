@@ -10,30 +10,30 @@
 ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text, size_t textCap) {
   const size_t shown = textCap - 1;  // the most text bytes the buffer takes
   switch (reply.phase) {
-    case ServerReply::kAwaitThreshold:
+    case ServerReply::Phase::AwaitThreshold:
       if (held < kThresholdReplyBytes) return {};
       reply.threshold = DecodeThresholdReply(bytes);
-      reply.phase = ServerReply::kAwaitText;
-      return {static_cast<uint32_t>(kThresholdReplyBytes), ReplyEvent::kThreshold};
+      reply.phase = ServerReply::Phase::AwaitText;
+      return {static_cast<uint32_t>(kThresholdReplyBytes), ReplyEvent::Threshold};
 
-    case ServerReply::kAwaitText: {
+    case ServerReply::Phase::AwaitText: {
       if (held < kRankTextHeaderBytes) return {};
       const uint32_t length = DecodeRankTextHeader(bytes);
       if (length > shown) {
         // Too long to show whole; a length near 4 GiB must not wrap into a short one.
         reply.textLength = length;
-        reply.phase = ServerReply::kLongTextStart;
-        return {static_cast<uint32_t>(kRankTextHeaderBytes), ReplyEvent::kProgress};
+        reply.phase = ServerReply::Phase::LongTextStart;
+        return {static_cast<uint32_t>(kRankTextHeaderBytes), ReplyEvent::Progress};
       }
       if (held - kRankTextHeaderBytes < length) return {};
       std::memcpy(text, bytes + kRankTextHeaderBytes, length);
       text[length] = 0;
       reply.textLength = length;
-      reply.phase = ServerReply::kDone;
-      return {static_cast<uint32_t>(kRankTextHeaderBytes + length), ReplyEvent::kTextComplete};
+      reply.phase = ServerReply::Phase::Done;
+      return {static_cast<uint32_t>(kRankTextHeaderBytes + length), ReplyEvent::TextComplete};
     }
 
-    case ServerReply::kLongTextStart: {
+    case ServerReply::Phase::LongTextStart: {
       // One byte beyond what is shown tells whether the last one begins a double-byte
       // character that would be cut in half.
       if (held < shown + 1) return {};
@@ -41,37 +41,36 @@ ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t hel
       std::memcpy(text, bytes, keep);
       text[keep] = 0;
       reply.dropLeft = reply.textLength - static_cast<uint32_t>(shown + 1);
-      reply.phase = reply.dropLeft == 0 ? ServerReply::kDone : ServerReply::kDroppingText;
-      return {static_cast<uint32_t>(shown + 1),
-              reply.dropLeft == 0 ? ReplyEvent::kTextComplete : ReplyEvent::kProgress};
+      reply.phase = reply.dropLeft == 0 ? ServerReply::Phase::Done : ServerReply::Phase::DroppingText;
+      return {static_cast<uint32_t>(shown + 1), reply.dropLeft == 0 ? ReplyEvent::TextComplete : ReplyEvent::Progress};
     }
 
-    case ServerReply::kDroppingText: {
+    case ServerReply::Phase::DroppingText: {
       if (held == 0) return {};
       const uint32_t take = held < reply.dropLeft ? held : reply.dropLeft;
       reply.dropLeft -= take;
-      if (reply.dropLeft > 0) return {take, ReplyEvent::kNeedMore};
-      reply.phase = ServerReply::kDone;
-      return {take, ReplyEvent::kTextComplete};
+      if (reply.dropLeft > 0) return {take, ReplyEvent::NeedMore};
+      reply.phase = ServerReply::Phase::Done;
+      return {take, ReplyEvent::TextComplete};
     }
 
-    case ServerReply::kDone: break;
+    case ServerReply::Phase::Done: break;
   }
   return {};
 }
 
 bool TakeServerBytes(RankingClient& client, ServerReply& reply, const ReplyHandlers& handlers) {
   for (;;) {
-    const ReplyStep step = ReadServerBytes(reply, client.receiveBuffer, client.fillLevel, rankTextBuffer,
-                                           sizeof rankTextBuffer);
+    const ReplyStep step = ReadServerBytes(reply, client.receiveBuffer, client.fillLevel, RankTextBuffer,
+                                           sizeof RankTextBuffer);
     client.Consume(step.consume);
     switch (step.event) {
-      case ReplyEvent::kNeedMore: return false;
-      case ReplyEvent::kThreshold:
+      case ReplyEvent::NeedMore: return false;
+      case ReplyEvent::Threshold:
         if (handlers.answer) handlers.answer(reply.threshold);
         break;
-      case ReplyEvent::kProgress: break;
-      case ReplyEvent::kTextComplete:
+      case ReplyEvent::Progress: break;
+      case ReplyEvent::TextComplete:
         if (handlers.showText) handlers.showText();
         return true;
     }

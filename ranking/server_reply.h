@@ -8,29 +8,29 @@
 #include "ranking/ranking_client.h"
 
 struct ServerReply {
-  enum Phase : uint8_t {
-    kAwaitThreshold,  // the 56-byte reply
-    kAwaitText,       // the header and, for a text that fits, the whole text
-    kLongTextStart,   // a text too long to show: its first part
-    kDroppingText,    // the rest of a long text, dropped as it arrives
-    kDone,            // the text is complete; nothing more is read
+  enum class Phase : uint8_t {
+    AwaitThreshold,  // the 56-byte reply
+    AwaitText,       // the header and, for a text that fits, the whole text
+    LongTextStart,   // a text too long to show: its first part
+    DroppingText,    // the rest of a long text, dropped as it arrives
+    Done,            // the text is complete; nothing more is read
   };
-  Phase phase = kAwaitThreshold;
+  Phase phase = Phase::AwaitThreshold;
   uint32_t threshold = 0;
   uint32_t textLength = 0;  // as the header says, up to 4 GiB - 1
   uint32_t dropLeft = 0;
 };
 
 enum class ReplyEvent {
-  kNeedMore,      // wait for more bytes
-  kThreshold,     // the reply arrived: answer it now
-  kProgress,      // bytes were taken; look again
-  kTextComplete,  // the whole text arrived: show it
+  NeedMore,      // wait for more bytes
+  Threshold,     // the reply arrived: answer it now
+  Progress,      // bytes were taken; look again
+  TextComplete,  // the whole text arrived: show it
 };
 
 struct ReplyStep {
   uint32_t consume = 0;  // bytes to take off the front of the buffer
-  ReplyEvent event = ReplyEvent::kNeedMore;
+  ReplyEvent event = ReplyEvent::NeedMore;
 };
 
 // One step over the `held` bytes at the front: what they complete, and how many to take.
@@ -42,7 +42,7 @@ ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t hel
 // What the exchange does when the server's bytes complete something.
 struct ReplyHandlers {
   void (*answer)(uint32_t threshold) = nullptr;  // ask the name if it beats it; send
-  void (*showText)() = nullptr;                  // the text is in rankTextBuffer
+  void (*showText)() = nullptr;                  // the text is in RankTextBuffer
 };
 
 // Takes every complete piece off the front of the client's buffer, in order, calling the

@@ -19,15 +19,13 @@ inline constexpr size_t kReplayMostFrames = 6 * 3600 * 20;
 inline constexpr size_t kReplayLongestName = 32;  // program name and version, in bytes
 
 // The bits of one frame's input byte.
-enum ReplayInputBit : uint8_t {
-  kReplayUp = 1,
-  kReplayDown = 2,
-  kReplayLeft = 4,
-  kReplayRight = 8,
-  kReplayAttack = 16,
-  kReplayLeave = 32,
-  kReplayQuit = 64,
-};
+inline constexpr uint8_t kReplayUp = 1;
+inline constexpr uint8_t kReplayDown = 2;
+inline constexpr uint8_t kReplayLeft = 4;
+inline constexpr uint8_t kReplayRight = 8;
+inline constexpr uint8_t kReplayAttack = 16;
+inline constexpr uint8_t kReplayLeave = 32;
+inline constexpr uint8_t kReplayQuit = 64;
 
 // One mob record as the game starts; frame, tint and place count only for an active one.
 struct ReplayMob {
@@ -65,7 +63,7 @@ struct Replay {
   uint32_t startClock = 0;  // the clock the game's seconds count from
   bool ranked = false;      // the result entered the ranking
   ReplayStart start;
-  std::vector<uint8_t> inputs;   // one byte of ReplayInputBit per stage frame
+  std::vector<uint8_t> inputs;   // one byte of the kReplay* bits per stage frame
   std::vector<uint32_t> clocks;  // the clock each stage frame read, as many as inputs
   ReplayResult result;
 };

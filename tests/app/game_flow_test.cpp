@@ -142,9 +142,9 @@ TEST_F(FlowTest, TwoGamesEachFromFreshCountersWithItsOwnSeedAndOneLogo) {
   GameMain();
 
   ASSERT_EQ(rankings.size(), 2u);
-  EXPECT_EQ(rankings[0].mode, GameModeEasy);
+  EXPECT_EQ(rankings[0].mode, ModeNumber(GameMode::Easy));
   EXPECT_EQ(rankings[0].stage, 1);
-  EXPECT_EQ(rankings[1].mode, GameModeHardcore);
+  EXPECT_EQ(rankings[1].mode, ModeNumber(GameMode::Hardcore));
   EXPECT_EQ(rankings[1].stage, 1);
   ASSERT_EQ(stages.size(), 2u);
   for (const StageSeen& seen : stages) {
@@ -191,7 +191,7 @@ TEST_F(FlowTest, StagesGrowUntilOneIsNotClearedAndThatStageIsRanked) {
   GameMain();
 
   ASSERT_EQ(rankings.size(), 1u);
-  EXPECT_EQ(rankings[0].mode, GameModeNormal);
+  EXPECT_EQ(rankings[0].mode, ModeNumber(GameMode::Normal));
   EXPECT_EQ(rankings[0].stage, 4);
   ASSERT_EQ(stages.size(), 4u);
   for (int i = 0; i < 4; ++i) {
@@ -211,7 +211,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillRanksTheGame) {
   };
   GameMain();
   ASSERT_EQ(rankings.size(), 1u);
-  EXPECT_EQ(rankings[0].mode, GameModeEasy);
+  EXPECT_EQ(rankings[0].mode, ModeNumber(GameMode::Easy));
   EXPECT_EQ(rankings[0].stage, 1);
   ASSERT_EQ(stages.size(), 1u);
   EXPECT_EQ(stages[0].frames, 4);  // the frame that saw the close ran to its end
@@ -223,7 +223,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   EnterCopyOfGameData(folder);
   Edition.rankingStep = RankLocally;
   LocalScoreTable = ScoreTable{};
-  std::strcpy(playerName, "Confirmed");
+  std::strcpy(PlayerName, "Confirmed");
   ClickBeforeTheLogo(100, 100);
   onStageFrame = [this](int32_t, int frame) {
     if (frame == 1) {

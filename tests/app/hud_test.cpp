@@ -20,7 +20,7 @@ StageRun Stage(int32_t stage, int32_t count, int32_t remaining, int32_t target, 
 
 TEST(HudTest, FourLinesInTheirExactFormats) {
   GameCounters counters;
-  counters.gameMode = GameModeNormal;
+  counters.gameMode = GameMode::Normal;
   counters.score = 1234;
   counters.stageKills = 29;
   counters.escapedMobs = 1;
@@ -34,13 +34,13 @@ TEST(HudTest, FourLinesInTheirExactFormats) {
   EXPECT_EQ(std::string(hud.line[3]), Cp949("어텍콤보 2 최고 5"));
   EXPECT_NE(std::string(hud.line[2]).find(" 29%/ 30%"), std::string::npos);
 
-  counters.gameMode = GameModeHardcore;
+  counters.gameMode = GameMode::Hardcore;
   counters.stageKills = 69;
   // The clock wrapped since the game started.
   FormatHudLines(hud, counters, Stage(2, 200, 0, 35, 0x00000100u + 1000), 0xFFFFFF00u);
   EXPECT_EQ(std::string(hud.line[0]), Cp949("하드코어게임 1234점 게임 시간 :   1초"));
   EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지2 목표 34%/ 35%"));
-  counters.gameMode = GameModeEasy;
+  counters.gameMode = GameMode::Easy;
   FormatHudLines(hud, counters, Stage(2, 200, 0, 100, 0), 0);
   EXPECT_EQ(std::string(hud.line[0]).substr(0, 8), Cp949("쉬운게임"));
   EXPECT_EQ(std::string(hud.line[2]), Cp949("스테이지2 목표 34%/100%"));

@@ -87,7 +87,7 @@ class FullLoad : public ::testing::Test {
     for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
     RebuildScreenPalette();
     world = World{};
-    world.counters.gameMode = GameModeNormal;
+    world.counters.gameMode = GameMode::Normal;
     world.counters.lives = 1000000;
     world.random.Seed(7);
     view = FieldView{};

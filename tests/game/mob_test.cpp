@@ -174,7 +174,7 @@ TEST_F(MobTest, ScoreWrapsInsteadOfOverflowing) {
 }
 
 TEST_F(MobTest, EscapesInEasyModeNeverCostALife) {
-  world.counters.gameMode = GameModeEasy;
+  world.counters.gameMode = GameMode::Easy;
   world.counters.lives = 3;
   for (int i = 0; i < 100; ++i) PlaceMob(i, -150, 400);
   for (Mob& mob : world.mobs.records) mob.Update(world.counters);
@@ -185,7 +185,7 @@ TEST_F(MobTest, EscapesInEasyModeNeverCostALife) {
 }
 
 TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
-  world.counters.gameMode = GameModeNormal;
+  world.counters.gameMode = GameMode::Normal;
   world.counters.lives = 1;
   PlaceMob(0, -150, 400);
   PlaceMob(1, -148, 400);
@@ -194,7 +194,7 @@ TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
   EXPECT_EQ(world.counters.gameOver, 1);
 
   world.counters = GameCounters{};
-  world.counters.gameMode = GameModeNormal;
+  world.counters.gameMode = GameMode::Normal;
   world.counters.lives = 10;
   for (int i = 0; i < 9; ++i) PlaceMob(i, -150, 400);
   for (Mob& mob : world.mobs.records) mob.Update(world.counters);
@@ -205,7 +205,7 @@ TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
   EXPECT_EQ(world.counters.gameOver, 1);
 
   world.counters = GameCounters{};
-  world.counters.gameMode = GameModeHardcore;
+  world.counters.gameMode = GameMode::Hardcore;
   world.counters.lives = 1;
   PlaceMob(0, -150, 400);
   world.mobs[0].Update(world.counters);

@@ -87,7 +87,7 @@ TEST_F(StageTest, TwentyNineKillsAreNotEnoughAndLeavingEndsTheStage) {
 }
 
 TEST_F(StageTest, LosingTheLastLifeEndsTheStage) {
-  world.counters.gameMode = GameModeHardcore;
+  world.counters.gameMode = GameMode::Hardcore;
   world.counters.lives = 1;
   script = [this](int frame) {
     if (frame == 3) {

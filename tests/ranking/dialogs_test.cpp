@@ -52,8 +52,8 @@ class DialogTest : public DialogScriptTest {
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     Edition = EditionTraits{};
-    std::strcpy(playerName, "Earlier");
-    dialogOpen = 0;
+    std::strcpy(PlayerName, "Earlier");
+    DialogOpen = 0;
     UseFakeClock(1000);
     SetWaitHook([this](uint32_t) { OnWait(); });
     for (int i = 0; i < kFramePixels; ++i) FrameBuffer[i] = GamePixel(i);
@@ -92,21 +92,21 @@ class DialogTest : public DialogScriptTest {
 TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
   Play(ShowNameDialog, {
                            [] {
-                             EXPECT_EQ(dialogOpen, 1);
-                             EXPECT_EQ(std::string(DialogCaption(nameDialogHandle)),
+                             EXPECT_EQ(DialogOpen, 1);
+                             EXPECT_EQ(std::string(DialogCaption(NameDialogHandle)),
                                        Cp949("이름을 입력하세요 -순위 진입-"));
-                             EXPECT_EQ(DialogFocusId(nameDialogHandle), kDialogEditId);
+                             EXPECT_EQ(DialogFocusId(NameDialogHandle), kDialogEditId);
                              EXPECT_TRUE(TextInputOn());  // the name goes through the input method
-                             EXPECT_EQ(DialogText(nameDialogHandle), "PlommX");
+                             EXPECT_EQ(DialogText(NameDialogHandle), "PlommX");
                              size_t start = 9, end = 9;
-                             ASSERT_TRUE(GetDialogItemSelection(nameDialogHandle, kDialogEditId, start, end));
+                             ASSERT_TRUE(GetDialogItemSelection(NameDialogHandle, kDialogEditId, start, end));
                              EXPECT_EQ(start, 0u);
                              EXPECT_EQ(end, 6u);
                              DialogRect edit;
-                             ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+                             ASSERT_TRUE(GetDialogItemRect(NameDialogHandle, kDialogEditId, edit));
                              EXPECT_GT(CountShown(edit, kSelectionColour), 100);  // the preset shows selected
                              // The caption ends inside its bar: its white glyphs stop short of the bar's end.
-                             const DialogRect box = DialogWindowRect(nameDialogHandle);
+                             const DialogRect box = DialogWindowRect(NameDialogHandle);
                              const int barRight = box.x + box.width - kDialogFrame;
                              int lastWhite = 0;
                              for (int y = box.y + kDialogFrame; y < box.y + kDialogFrame + kDialogCaptionHeight; ++y) {
@@ -120,14 +120,14 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
                              Press(VK_ESCAPE);
                            },
                            [] {
-                             EXPECT_EQ(dialogOpen, 1);
-                             EXPECT_TRUE(DialogAlive(nameDialogHandle));
+                             EXPECT_EQ(DialogOpen, 1);
+                             EXPECT_TRUE(DialogAlive(NameDialogHandle));
                              Press(VK_RETURN);
                            },
                        });
-  EXPECT_STREQ(playerName, "PlommX");
-  EXPECT_EQ(dialogOpen, 0);
-  EXPECT_EQ(nameDialogHandle, nullptr);
+  EXPECT_STREQ(PlayerName, "PlommX");
+  EXPECT_EQ(DialogOpen, 0);
+  EXPECT_EQ(NameDialogHandle, nullptr);
   EXPECT_FALSE(TextInputOn());  // the game after the dialog reads plain keys again
   EXPECT_EQ(InputState.quit, 0);
 }
@@ -135,16 +135,16 @@ TEST_F(DialogTest, NameEntryOffersPlommXSelectedIgnoresEscapeAndTakesEnter) {
 TEST_F(DialogTest, TypedLettersReplaceThePresetAndAreCutToTheEditionsLongestName) {
   for (int32_t longest : {11, 9}) {
     Edition.longestName = longest;
-    std::memset(playerName, 'x', sizeof playerName);
+    std::memset(PlayerName, 'x', sizeof PlayerName);
     Play(ShowNameDialog, {
                              [] { Type("ABCDEFGHIJKLMNO"); },
                              [] {
-                               EXPECT_EQ(DialogText(nameDialogHandle),
+                               EXPECT_EQ(DialogText(NameDialogHandle),
                                          "ABCDEFGHIJKLMNO");  // the edit itself has no limit
                                Press(VK_RETURN);
                              },
                          });
-    EXPECT_EQ(std::string(playerName), std::string("ABCDEFGHIJKLMNO", static_cast<size_t>(longest)));
+    EXPECT_EQ(std::string(PlayerName), std::string("ABCDEFGHIJKLMNO", static_cast<size_t>(longest)));
     SetUp();
   }
 }
@@ -164,16 +164,16 @@ TEST_F(DialogTest, KoreanIsStoredAsCodePage949AndALimitNeverSplitsASyllable) {
   for (const Case& c : cases) {
     Edition.longestName = c.longest;
     Play(ShowNameDialog, {[&] { Type(c.typed); }, [] { Press(VK_RETURN); }});
-    EXPECT_EQ(std::string(playerName), Cp949(c.stored)) << c.typed << " with " << c.longest;
-    EXPECT_TRUE(Cp949Valid(playerName, std::strlen(playerName)));
+    EXPECT_EQ(std::string(PlayerName), Cp949(c.stored)) << c.typed << " with " << c.longest;
+    EXPECT_TRUE(Cp949Valid(PlayerName, std::strlen(PlayerName)));
     SetUp();
   }
 }
 
 TEST_F(DialogTest, BackspaceRemovesThePresetAndAnEmptyNameIsTaken) {
   Play(ShowNameDialog, {[] { Press(VK_BACK); }, [] { Press(VK_RETURN); }});
-  EXPECT_STREQ(playerName, "");
-  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_STREQ(PlayerName, "");
+  EXPECT_EQ(DialogOpen, 0);
 }
 
 TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
@@ -181,15 +181,15 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
   Play(ShowNameDialog, {
                            [] { PushComposition("ㄷ"); },
                            [&] {
-                             EXPECT_EQ(DialogText(nameDialogHandle),
+                             EXPECT_EQ(DialogText(NameDialogHandle),
                                        "");  // the composition replaced the selected preset
-                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
-                             ASSERT_TRUE(GetDialogItemRect(nameDialogHandle, kDialogEditId, edit));
+                             EXPECT_EQ(std::string(DialogComposition(NameDialogHandle, kDialogEditId)), Cp949("ㄷ"));
+                             ASSERT_TRUE(GetDialogItemRect(NameDialogHandle, kDialogEditId, edit));
                              EXPECT_GT(CountShown(edit, 0x000000), 10);  // drawn, though not yet in the text
                              PushComposition("닭");
                            },
                            [&] {
-                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), Cp949("닭"));
+                             EXPECT_EQ(std::string(DialogComposition(NameDialogHandle, kDialogEditId)), Cp949("닭"));
                              // Underlined on the row below the glyph's cell, not over its last row.
                              const int cellTop = edit.y + 1 + (edit.height - 2 - kDialogCellHeight) / 2;
                              const int below = CountShown({edit.x + 1, cellTop + kDialogCellHeight, 14, 1}, 0);
@@ -200,12 +200,12 @@ TEST_F(DialogTest, ACompositionShowsAtTheCaretUntilItsResultTakesItsPlace) {
                              PushComposition("");
                            },
                            [] {
-                             EXPECT_EQ(DialogText(nameDialogHandle), Cp949("닭"));
-                             EXPECT_EQ(std::string(DialogComposition(nameDialogHandle, kDialogEditId)), "");
+                             EXPECT_EQ(DialogText(NameDialogHandle), Cp949("닭"));
+                             EXPECT_EQ(std::string(DialogComposition(NameDialogHandle, kDialogEditId)), "");
                              Press(VK_RETURN);
                            },
                        });
-  EXPECT_EQ(std::string(playerName), Cp949("닭"));
+  EXPECT_EQ(std::string(PlayerName), Cp949("닭"));
 }
 
 TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
@@ -214,36 +214,36 @@ TEST_F(DialogTest, RankingTabGoesRoundTheTabStopsAndSpacePressesOK) {
   WriteListing("line one\r\nline two\r\n");
   Play(ShowRankDialog, {
                            [] {
-                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+                             EXPECT_EQ(DialogFocusId(RankDialogHandle), kOk);
                              EXPECT_FALSE(TextInputOn());
                              Press(VK_TAB);
                            },
                            [] {
-                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kDialogEditId);
+                             EXPECT_EQ(DialogFocusId(RankDialogHandle), kDialogEditId);
                              EXPECT_FALSE(TextInputOn());  // the listing takes no typing
                              size_t start = 9, end = 9;
-                             GetDialogItemSelection(rankDialogHandle, kDialogEditId, start, end);
+                             GetDialogItemSelection(RankDialogHandle, kDialogEditId, start, end);
                              EXPECT_EQ(start, 0u);
                              EXPECT_EQ(end, 20u);  // the whole listing selected
                              Press(VK_SPACE);      // read-only: nothing happens
                              Press(VK_RETURN);     // the listing keeps Enter
                            },
                            [] {
-                             EXPECT_EQ(dialogOpen, 1);
-                             EXPECT_EQ(DialogText(rankDialogHandle), "line one\r\nline two\r\n");
+                             EXPECT_EQ(DialogOpen, 1);
+                             EXPECT_EQ(DialogText(RankDialogHandle), "line one\r\nline two\r\n");
                              Press(VK_TAB);
                            },
                            [] {
-                             EXPECT_EQ(DialogFocusId(rankDialogHandle), kOk);
+                             EXPECT_EQ(DialogFocusId(RankDialogHandle), kOk);
                              PushKey(VK_SPACE, true);
                            },
                            [] {
-                             EXPECT_EQ(dialogOpen, 1);  // a button fires when Space comes up
+                             EXPECT_EQ(DialogOpen, 1);  // a button fires when Space comes up
                              PushKey(VK_SPACE, false);
                            },
                        });
-  EXPECT_EQ(dialogOpen, 0);
-  EXPECT_EQ(rankDialogHandle, nullptr);
+  EXPECT_EQ(DialogOpen, 0);
+  EXPECT_EQ(RankDialogHandle, nullptr);
 }
 
 TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
@@ -252,16 +252,16 @@ TEST_F(DialogTest, AClickOnOKConfirmsTheRanking) {
   Play(ShowRankDialog, {
                            [] {
                              DialogRect ok;
-                             ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kOk, ok));
+                             ASSERT_TRUE(GetDialogItemRect(RankDialogHandle, kOk, ok));
                              PushMouseMove(ok.x + ok.width / 2, ok.y + ok.height / 2);
                              PushMouseButton(true);
                            },
                            [] {
-                             EXPECT_EQ(dialogOpen, 1);
+                             EXPECT_EQ(DialogOpen, 1);
                              PushMouseButton(false);
                            },
                        });
-  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(DialogOpen, 0);
   EXPECT_EQ(InputState.leftButton, 0);  // the click was the dialog's
 }
 
@@ -274,10 +274,10 @@ TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
          PushClose();
        }});
   EXPECT_EQ(InputState.quit, 1);
-  EXPECT_EQ(dialogOpen, 1);
-  EXPECT_STREQ(playerName, "Earlier");
+  EXPECT_EQ(DialogOpen, 1);
+  EXPECT_STREQ(PlayerName, "Earlier");
   ShowRankDialog();  // the rest of the sequence still runs and returns at once
-  EXPECT_EQ(dialogOpen, 1);
+  EXPECT_EQ(DialogOpen, 1);
 
   // Quit set with the window still open (netplay's full receive buffer): the dialog stays
   // up until the next one replaces it.
@@ -285,16 +285,16 @@ TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
   InputState = InputStateRecord{};
   Play(ShowNameDialog, {[] { InputState.quit = 1; }});
   static Dialog* leftover = nullptr;
-  leftover = nameDialogHandle;
+  leftover = NameDialogHandle;
   EXPECT_TRUE(DialogAlive(leftover));
   InputState.quit = 0;  // as if a new wait began
   Play(ShowRankDialog, {[] {
-         EXPECT_EQ(nameDialogHandle, nullptr);
-         EXPECT_TRUE(DialogAlive(rankDialogHandle));
-         EXPECT_TRUE(leftover == rankDialogHandle || !DialogAlive(leftover));
+         EXPECT_EQ(NameDialogHandle, nullptr);
+         EXPECT_TRUE(DialogAlive(RankDialogHandle));
+         EXPECT_TRUE(leftover == RankDialogHandle || !DialogAlive(leftover));
          Press(VK_RETURN);
        }});
-  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(DialogOpen, 0);
   // Nothing of either dialog is left in the window.
   ::PresentOffscreen();
   const uint32_t* shown = ShownPixels();
@@ -307,7 +307,7 @@ TEST_F(DialogTest, APaintRequestShowsTheLastFrameAgainWithTheDialog) {
   DialogRect box;
   Play(ShowNameDialog, {
                            [&] {
-                             box = DialogWindowRect(nameDialogHandle);
+                             box = DialogWindowRect(NameDialogHandle);
                              PresentFrame(other);  // the window lost its picture
                              EXPECT_EQ(ShownPixels()[0], 0xFF0000u);
                              PushPaint();
@@ -348,7 +348,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           PushKey('M', false);
                         },
                         [&] {
-                          EXPECT_EQ(DialogText(nameDialogHandle), "m");
+                          EXPECT_EQ(DialogText(NameDialogHandle), "m");
                           EXPECT_EQ(MusicMuted(), muted);
                           testing::internal::CaptureStdout();
                           Press(VK_F1 + 11);
@@ -364,7 +364,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           ASSERT_TRUE(LoadPictureFile(file.c_str(), pixels, width, height));
                           ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenPixels));
                           const uint32_t* shown = ShownPixels();
-                          const DialogRect box = DialogWindowRect(nameDialogHandle);
+                          const DialogRect box = DialogWindowRect(NameDialogHandle);
                           int dialogPixels = 0;
                           for (int i = 0; i < kScreenPixels; ++i) {
                             ASSERT_EQ(pixels[i] & 0xFFFFFF, shown[i] & 0xFFFFFF) << "pixel " << i;
@@ -374,8 +374,8 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           EXPECT_GT(dialogPixels, box.width * box.height * 9 / 10);  // the dialog is in the picture
                           PressPadButton(PadButton::South, true);
                         }});
-  EXPECT_EQ(dialogOpen, 0);
-  EXPECT_STREQ(playerName, "m");
+  EXPECT_EQ(DialogOpen, 0);
+  EXPECT_STREQ(PlayerName, "m");
   PressPadButton(PadButton::South, false);
   PumpMessages();
   EXPECT_EQ(InputState.keyDown[VK_RETURN], 0);
@@ -398,13 +398,13 @@ TEST_F(DialogTest, KeysGoToTheDialogSoAKeyReleasedThereStaysDown) {
 TEST_F(DialogTest, AMissingListingShowsNothingAndCanBeConfirmed) {
   TempFolder folder("brakkel-ranking");
   folder.Enter();
-  std::memset(rankTextBuffer, 'z', sizeof rankTextBuffer);
+  std::memset(RankTextBuffer, 'z', sizeof RankTextBuffer);
   Play(ShowRankDialog, {[] {
-         EXPECT_EQ(DialogText(rankDialogHandle), "");
+         EXPECT_EQ(DialogText(RankDialogHandle), "");
          Press(VK_RETURN);
        }});
-  EXPECT_EQ(dialogOpen, 0);
-  for (char c : rankTextBuffer) ASSERT_EQ(c, 0);
+  EXPECT_EQ(DialogOpen, 0);
+  for (char c : RankTextBuffer) ASSERT_EQ(c, 0);
 }
 
 TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
@@ -420,16 +420,16 @@ TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
   const size_t length = FormatRankText(table, listing);
   WriteListing(std::string(listing, length));
   Play(ShowRankDialog, {[&] {
-         EXPECT_EQ(DialogText(rankDialogHandle), std::string(listing, length));
-         EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+         EXPECT_EQ(DialogText(RankDialogHandle), std::string(listing, length));
+         EXPECT_EQ(std::string(DialogCaption(RankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
          // Both dialogs lie inside the window.
-         const DialogRect box = DialogWindowRect(rankDialogHandle);
+         const DialogRect box = DialogWindowRect(RankDialogHandle);
          EXPECT_GE(box.x, 0);
          EXPECT_GE(box.y, 0);
          EXPECT_LE(box.x + box.width, kScreenWidth);
          EXPECT_LE(box.y + box.height, kScreenHeight);
          DialogRect edit;
-         ASSERT_TRUE(GetDialogItemRect(rankDialogHandle, kDialogEditId, edit));
+         ASSERT_TRUE(GetDialogItemRect(RankDialogHandle, kDialogEditId, edit));
          EXPECT_EQ(edit.width, 348);
          EXPECT_EQ(edit.height, 277);
          // 22 bands of 12 pixels, each with ink; the first and the rule reach across the
@@ -452,10 +452,10 @@ TEST_F(DialogTest, TheListingShowsWholeOneLineUnderAnother) {
          EXPECT_EQ(ink(top + 12 * kRankTextLines, edit.y + edit.height - 1, left, left + 342), 0);
          Press(VK_RETURN);
        }});
-  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_EQ(DialogOpen, 0);
 
   Play(ShowNameDialog, {[] {
-         const DialogRect box = DialogWindowRect(nameDialogHandle);
+         const DialogRect box = DialogWindowRect(NameDialogHandle);
          EXPECT_LE(box.x + box.width, kScreenWidth);
          EXPECT_LE(box.y + box.height, kScreenHeight);
          Press(VK_RETURN);
@@ -485,17 +485,17 @@ TEST_F(DialogTest, NetplayShowsTheServersTextUnderOneOfTheTenTitles) {
     random.Seed(seed);
     const int expected = random.Next() % 10;
     random.Seed(seed);
-    std::strcpy(rankTextBuffer, "from the server\r\n");
+    std::strcpy(RankTextBuffer, "from the server\r\n");
     const uint32_t pictures = PresentedPictures();
     Play(ShowRankDialog, {[&] {
            // One picture of the dialog so far, and it bears the title: the template's never showed.
            EXPECT_EQ(PresentedPictures() - pictures, 1u) << seed;
-           EXPECT_EQ(std::string(DialogCaption(rankDialogHandle)), Cp949(titles[expected])) << seed;
-           EXPECT_NE(std::string(DialogCaption(rankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
-           EXPECT_EQ(DialogText(rankDialogHandle), "from the server\r\n");
+           EXPECT_EQ(std::string(DialogCaption(RankDialogHandle)), Cp949(titles[expected])) << seed;
+           EXPECT_NE(std::string(DialogCaption(RankDialogHandle)), Cp949("닭은 삶아야 맛인가!!!"));
+           EXPECT_EQ(DialogText(RankDialogHandle), "from the server\r\n");
            Press(VK_RETURN);
          }});
-    EXPECT_EQ(dialogOpen, 0);
+    EXPECT_EQ(DialogOpen, 0);
     seen.insert(expected);
     SetUp();
     Edition.onlineRanking = true;
@@ -518,8 +518,8 @@ TEST_F(DialogTest, AnOversizedListingIsCutAtACharacterBoundary) {
   for (const Case& c : cases) {
     WriteListing(c.file);
     Play(ShowRankDialog, {[] { Press(VK_RETURN); }});
-    EXPECT_EQ(std::string(rankTextBuffer), c.file.substr(0, c.kept));
-    for (size_t i = c.kept; i < kRankTextBufferBytes; ++i) ASSERT_EQ(rankTextBuffer[i], 0) << i;
+    EXPECT_EQ(std::string(RankTextBuffer), c.file.substr(0, c.kept));
+    for (size_t i = c.kept; i < kRankTextBufferBytes; ++i) ASSERT_EQ(RankTextBuffer[i], 0) << i;
     SetUp();
   }
 }

@@ -65,7 +65,7 @@ class LocalRanking : public ::testing::Test {
     folder_->Enter();
     LocalScoreTable = ScoreTable{};
     CurrentGame() = PlayedGame{};
-    std::memset(playerName, 0, sizeof playerName);
+    std::memset(PlayerName, 0, sizeof PlayerName);
     generator.Seed(7);
     platform::UseFakeClock(5000);
   }
@@ -75,7 +75,7 @@ class LocalRanking : public ::testing::Test {
   }
   // Plays one result into the table as a game of `seconds` would.
   void Result(const char* name, int32_t score, int32_t stage, int32_t combo, uint32_t seconds) {
-    std::strcpy(playerName, name);
+    std::strcpy(PlayerName, name);
     counters.score = score;
     counters.bestCombo = combo;
     view.startClock = platform::Ticks() - seconds * 1000 - 999;
@@ -93,7 +93,7 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   GameRandom before = generator;
   const int expectedHeader = generator.Next() % 10;
   generator = before;
-  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
+  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 1);
   const std::string file = ReadFileText("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_EQ(HeaderOf(file), expectedHeader);
@@ -105,20 +105,20 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   LocalScoreTable.row[0].score = 5;
   before = generator;
   const ino_t inode = Inode("normal.dat");
-  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 1);
+  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 1);
   EXPECT_EQ(Inode("normal.dat"), inode);
   EXPECT_EQ(ReadFileText("normal.dat"), file);
   EXPECT_EQ(LocalScoreTable.row[0].score, 5u);  // an existing file does not empty the table
   EXPECT_EQ(generator.state, before.state);     // and draws nothing
 
-  EXPECT_STREQ(ScoreFileName(GameModeHardcore), "hardcore.dat");
+  EXPECT_STREQ(ScoreFileName(ModeNumber(GameMode::Hardcore)), "hardcore.dat");
   EXPECT_STREQ(ScoreFileName(3), "easy.dat");
   EXPECT_STREQ(ScoreFileName(-1), "easy.dat");
 }
 
 TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
-  ASSERT_EQ(EnsureScoreFile(GameModeEasy), 1);
-  ASSERT_EQ(LoadScoreTable(GameModeEasy), 1);
+  ASSERT_EQ(EnsureScoreFile(ModeNumber(GameMode::Easy)), 1);
+  ASSERT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
   EXPECT_EQ(FindRankSlot(0u), 20);  // 0 never enters, even an empty table
   Result("PlommX", 500, 3, 7, 65);
   const ScoreEntry& first = LocalScoreTable.row[0];
@@ -146,14 +146,14 @@ TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
   platform::UseFakeClock(0x1000);
   view.startClock = 0xFFFFF000u;
   counters.score = 100000;
-  std::memset(playerName, 'x', sizeof playerName);
+  std::memset(PlayerName, 'x', sizeof PlayerName);
   InsertScore(0, 1);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 8u);
   EXPECT_EQ(strnlen(LocalScoreTable.row[0].name, kScoreNameBytes), kScoreNameBytes - 1);
 }
 
 TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
-  ASSERT_EQ(EnsureScoreFile(GameModeHardcore), 1);
+  ASSERT_EQ(EnsureScoreFile(ModeNumber(GameMode::Hardcore)), 1);
   ASSERT_EQ(WriteRankText(), 1);
   // "     1등                   0점   0판   0콤보          0초", the empty row
   const char* emptyUtf8 = "     1등                   0점   0판   0콤보          0초";
@@ -166,7 +166,7 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
 
   Result("Kim", 1234, 4, 7, 95);
   const ScoreTable played = LocalScoreTable;
-  EXPECT_EQ(SaveScoreTable(GameModeHardcore), 1);
+  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Hardcore)), 1);
   EXPECT_EQ(WriteRankText(), 1);
   const std::string file = ReadFileText("hardcore.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
@@ -174,7 +174,7 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
   EXPECT_EQ(file.substr(kScoreHeaderBytes), TableBytes(played));
   EXPECT_EQ(ReadFileText(kRankTextFileName), Listing(played));
   LocalScoreTable = ScoreTable{};
-  EXPECT_EQ(LoadScoreTable(GameModeHardcore), 1);
+  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Hardcore)), 1);
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
 
   // A result that does not enter rewrites only the listing.
@@ -186,19 +186,19 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
 }
 
 TEST_F(LocalRanking, DifficultiesKeepTheirOwnFiles) {
-  EnsureScoreFile(GameModeEasy);
-  LoadScoreTable(GameModeEasy);
+  EnsureScoreFile(ModeNumber(GameMode::Easy));
+  LoadScoreTable(ModeNumber(GameMode::Easy));
   Result("Easy", 300, 2, 1, 10);
-  SaveScoreTable(GameModeEasy);
-  EnsureScoreFile(GameModeHardcore);  // created: the easy rows do not follow
-  LoadScoreTable(GameModeHardcore);
+  SaveScoreTable(ModeNumber(GameMode::Easy));
+  EnsureScoreFile(ModeNumber(GameMode::Hardcore));  // created: the easy rows do not follow
+  LoadScoreTable(ModeNumber(GameMode::Hardcore));
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
   Result("Hard", 50, 1, 0, 3);
-  SaveScoreTable(GameModeHardcore);
+  SaveScoreTable(ModeNumber(GameMode::Hardcore));
   WriteRankText();
   EXPECT_EQ(ReadFileText(kRankTextFileName), Listing(LocalScoreTable));
-  EnsureScoreFile(GameModeEasy);
-  LoadScoreTable(GameModeEasy);
+  EnsureScoreFile(ModeNumber(GameMode::Easy));
+  LoadScoreTable(ModeNumber(GameMode::Easy));
   EXPECT_STREQ(LocalScoreTable.row[0].name, "Easy");
   EXPECT_EQ(LocalScoreTable.row[1].score, 0u);
   EXPECT_FALSE(fs::exists("normal.dat"));
@@ -211,7 +211,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   }
   const ScoreTable before = LocalScoreTable;
   WriteAll("easy.dat", std::string(30, 'h'));  // not even a whole header
-  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(before));
 
   // Row 0 whole, with a name of 100 bytes and no terminator, Hangul and bytes that are
@@ -222,7 +222,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   ASSERT_EQ(name.size(), kScoreNameBytes);
   std::string row0 = name + std::string("\x05\0\0\0\xff\xff\xff\xff\x02\0\0\0\x10\0\0\0", 16);  // raw bytes: integers
   WriteAll("easy.dat", std::string(kScoreHeaderBytes, 'h') + row0 + std::string(50, 'M'));
-  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
   EXPECT_EQ(std::memcmp(LocalScoreTable.row[0].name, name.data(), kScoreNameBytes), 0);
   EXPECT_EQ(LocalScoreTable.row[0].score, 0xFFFFFFFFu);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 16u);
@@ -245,14 +245,14 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // raw bytes: U+FFFD in UTF-8
 
   WriteAll("easy.dat", std::string(kScoreFileBytes + 100, '\x01'));  // bytes past the table are ignored
-  EXPECT_EQ(LoadScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
   EXPECT_EQ(LocalScoreTable.row[19].playSeconds, 0x01010101u);
 }
 
 TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
-  EnsureScoreFile(GameModeNormal);
+  EnsureScoreFile(ModeNumber(GameMode::Normal));
   Result("Before", 700, 5, 2, 30);
-  ASSERT_EQ(SaveScoreTable(GameModeNormal), 1);
+  ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 1);
   ASSERT_EQ(WriteRankText(), 1);
   const std::string file = ReadFileText("normal.dat");
   const std::string listing = ReadFileText(kRankTextFileName);
@@ -267,7 +267,7 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   testing::internal::CaptureStderr();
-  const int32_t saved = SaveScoreTable(GameModeNormal);
+  const int32_t saved = SaveScoreTable(ModeNumber(GameMode::Normal));
   const int32_t listed = WriteRankText();
   const std::string told = testing::internal::GetCapturedStderr();
   setrlimit(RLIMIT_FSIZE, &old);
@@ -281,8 +281,8 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2);  // told once per file
   int entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(".")) ++entries;
-  EXPECT_EQ(entries, 2);                         // no temporary file is left behind
-  EXPECT_EQ(SaveScoreTable(GameModeNormal), 1);  // once there is room again
+  EXPECT_EQ(entries, 2);                                       // no temporary file is left behind
+  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 1);  // once there is room again
   EXPECT_EQ(ReadFileText("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
 
   // No folder to write into, or a file where the folder should be.
@@ -296,7 +296,7 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   fs::current_path("gone");
   fs::remove(folder_->path() / "gone");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
+  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 0);
   EXPECT_EQ(WriteRankText(), 0);
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
@@ -312,15 +312,15 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   GameRandom oneDraw = generator;
   generator.Next();
   std::swap(oneDraw, generator);
-  EXPECT_EQ(EnsureScoreFile(GameModeNormal), 0);
+  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 0);
   EXPECT_EQ(generator.state, oneDraw.state);    // its header is drawn as for any write
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);  // not the table played before
-  EXPECT_EQ(LoadScoreTable(GameModeNormal), 0);
+  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Normal)), 0);
   Result("Kim", 10, 1, 0, 0);
-  EXPECT_EQ(SaveScoreTable(GameModeNormal), 0);
+  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 0);
   EXPECT_EQ(WriteRankText(), 0);
-  EXPECT_EQ(EnsureScoreFile(GameModeHardcore), 0);  // a pipe: no wait for a writer
-  EXPECT_EQ(SaveScoreTable(GameModeHardcore), 0);
+  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Hardcore)), 0);  // a pipe: no wait for a writer
+  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Hardcore)), 0);
   testing::internal::GetCapturedStderr();
   EXPECT_TRUE(fs::is_directory("normal.dat"));
   EXPECT_TRUE(fs::is_directory(kRankTextFileName));
@@ -331,7 +331,7 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   WriteAll("kept/easy.dat", std::string(kScoreFileBytes, '\0'));
   fs::create_symlink("kept/easy.dat", "easy.dat");
   chmod("kept/easy.dat", 0640);
-  EXPECT_EQ(SaveScoreTable(GameModeEasy), 1);
+  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
   EXPECT_TRUE(fs::is_symlink("easy.dat"));
   struct stat st {};
   stat("kept/easy.dat", &st);
@@ -360,7 +360,7 @@ class Saver {
       LocalScoreTable = table;
       char step;
       while (read(toChild[0], &step, 1) == 1) {
-        if (step == 'f') SaveScoreTable(GameModeEasy);
+        if (step == 'f') SaveScoreTable(ModeNumber(GameMode::Easy));
         if (step == 'l') WriteRankText();
         if (write(toParent[1], &step, 1) != 1) break;
       }
@@ -411,7 +411,7 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
   const std::string listA = Listing(a), listB = Listing(b);
   auto saveOld = [&] {
     LocalScoreTable = a;
-    ASSERT_EQ(SaveScoreTable(GameModeEasy), 1);
+    ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
     ASSERT_EQ(WriteRankText(), 1);
   };
 

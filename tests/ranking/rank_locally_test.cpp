@@ -40,7 +40,7 @@ class RankLocallyTest : public DialogScriptTest {
     Edition = EditionTraits{};
     LocalScoreTable = ScoreTable{};
     CurrentGame() = PlayedGame{};
-    std::memset(playerName, 0, sizeof playerName);
+    std::memset(PlayerName, 0, sizeof PlayerName);
     CurrentGame().world.random.Seed(11);
     UseFakeClock(50000);
     CurrentGame().view.startClock = 20000;  // 30 s of play when the step begins
@@ -64,24 +64,24 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
   std::string shownName, shownListing;
   steps_ = {
       [&] {
-        ASSERT_NE(nameDialogHandle, nullptr);
-        EXPECT_EQ(rankDialogHandle, nullptr);
-        shownName = DialogText(nameDialogHandle);
+        ASSERT_NE(NameDialogHandle, nullptr);
+        EXPECT_EQ(RankDialogHandle, nullptr);
+        shownName = DialogText(NameDialogHandle);
         Type("ChickenRunner15");  // replaces the selected preset
         AdvanceFakeClock(4000);   // typing takes time, and it counts
         Press(VK_RETURN);
       },
       [&] {
-        ASSERT_NE(rankDialogHandle, nullptr);
-        shownListing = DialogText(rankDialogHandle);
+        ASSERT_NE(RankDialogHandle, nullptr);
+        shownListing = DialogText(RankDialogHandle);
         Press(VK_RETURN);
       },
   };
-  RankLocally(GameModeNormal, 4);
+  RankLocally(ModeNumber(GameMode::Normal), 4);
   EXPECT_EQ(next_, steps_.size());
   EXPECT_EQ(shownName, "PlommX");
-  EXPECT_STREQ(playerName, "ChickenRunn");
-  EXPECT_EQ(dialogOpen, 0);
+  EXPECT_STREQ(PlayerName, "ChickenRunn");
+  EXPECT_EQ(DialogOpen, 0);
 
   const std::string file = ReadFileText("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
@@ -94,26 +94,26 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
 
 TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTheListing) {
   for (int i = 0; i < kScoreRows; ++i) LocalScoreTable.row[i].score = 5000u - static_cast<uint32_t>(i);
-  ASSERT_EQ(SaveScoreTable(GameModeEasy), 1);
+  ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
   const std::string before = ReadFileText("easy.dat");
   LocalScoreTable = ScoreTable{};
   counters.score = 4981;  // the 20th row's score: no place
   bool nameAsked = false;
   steps_ = {[&] {
-    nameAsked = nameDialogHandle != nullptr;
+    nameAsked = NameDialogHandle != nullptr;
     Press(VK_RETURN);
   }};
-  RankLocally(GameModeEasy, 2);
+  RankLocally(ModeNumber(GameMode::Easy), 2);
   EXPECT_FALSE(nameAsked);
   EXPECT_EQ(ReadFileText("easy.dat"), before);
   EXPECT_EQ(ReadFileText(kRankTextFileName).size(), 2u * 59 + 20u * 59);
 }
 
 TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierName) {
-  std::strcpy(playerName, "Earlier");
+  std::strcpy(PlayerName, "Earlier");
   counters.score = 77;
   steps_ = {[] { PushClose(); }};
-  RankLocally(GameModeHardcore, 1);
+  RankLocally(ModeNumber(GameMode::Hardcore), 1);
   EXPECT_EQ(InputState.quit, 1);
   EXPECT_STREQ(LocalScoreTable.row[0].name, "Earlier");
   const std::string file = ReadFileText("hardcore.dat");
@@ -128,16 +128,16 @@ TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
   std::string shown;
   steps_ = {[] { Press(VK_RETURN); },
             [&] {
-              ASSERT_NE(rankDialogHandle, nullptr);
-              shown = DialogText(rankDialogHandle);
+              ASSERT_NE(RankDialogHandle, nullptr);
+              shown = DialogText(RankDialogHandle);
               Press(VK_RETURN);
             }};
-  RankLocally(GameModeEasy, 3);
+  RankLocally(ModeNumber(GameMode::Easy), 3);
   EXPECT_TRUE(fs::is_directory(kRankTextFileName));
   EXPECT_NE(shown.find(Cp949("PlommX")), std::string::npos);
   EXPECT_NE(shown.find(kRankNotSavedNotice), std::string::npos);
   EXPECT_EQ(ReadFileText("easy.dat").size(), kScoreFileBytes);  // the ranking file itself was saved
-  EXPECT_EQ(rankTextPrepared, 0);                               // the next dialog loads the file again
+  EXPECT_EQ(RankTextPrepared, 0);                               // the next dialog loads the file again
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ class ExchangeTest : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
-    Edition = EditionTraits{9, true, true, nullptr};
+    Edition = EditionTraits{.longestName = 9, .musicAfterQuit = true, .onlineRanking = true};
     SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
     UseFakeClock(kClockStart);
     SetWaitHook([this](uint32_t now) { OnWait(now); });
@@ -52,9 +52,9 @@ class ExchangeTest : public ::testing::Test {
     counters.stageNumber = 3;
     counters.bestCombo = 12;
     counters.score = 1;
-    counters.gameMode = GameModeNormal;
-    std::memset(playerName, 'Z', sizeof playerName - 1);  // a long earlier name
-    std::memset(rankTextBuffer, 0, sizeof rankTextBuffer);
+    counters.gameMode = GameMode::Normal;
+    std::memset(PlayerName, 'Z', sizeof PlayerName - 1);  // a long earlier name
+    std::memset(RankTextBuffer, 0, sizeof RankTextBuffer);
   }
   void TearDown() override {
     SetMessageBoxHook(nullptr);
@@ -75,12 +75,12 @@ class ExchangeTest : public ::testing::Test {
   // must have been taken in by the next wait. A test that would hang closes the window.
   void OnWait(uint32_t now) {
     if (server_) server_->WaitForClientsTurn();
-    if (pushedX >= 0 && InputState.mouseX != pushedX && !nameDialogHandle && !rankDialogHandle) {
+    if (pushedX >= 0 && InputState.mouseX != pushedX && !NameDialogHandle && !RankDialogHandle) {
       ++missedMoves;
     }
     pushedX = static_cast<int>(now % 640);
     PushMouseMove(pushedX, 470);  // below both dialogs
-    if (nameDialogHandle && !nameAnswered) {
+    if (NameDialogHandle && !nameAnswered) {
       if (nameOpenedAt == 0) nameOpenedAt = now;
       if (now - nameOpenedAt >= nameDelayMs) {
         for (const char* c = typedName; *c; ++c) PushText(std::string(1, *c).c_str());
@@ -90,11 +90,11 @@ class ExchangeTest : public ::testing::Test {
         shown.push_back("name");
       }
     }
-    if (rankDialogHandle && !rankAnswered) {
+    if (RankDialogHandle && !rankAnswered) {
       char text[kRankTextBufferBytes];
-      GetDialogItemText(rankDialogHandle, kDialogEditId, text, sizeof text);
+      GetDialogItemText(RankDialogHandle, kDialogEditId, text, sizeof text);
       shown.push_back("rank:" + std::string(text));
-      rankCaption = DialogCaption(rankDialogHandle);
+      rankCaption = DialogCaption(RankDialogHandle);
       PushKey(VK_RETURN, true);
       PushKey(VK_RETURN, false);
       rankAnswered = true;
@@ -169,7 +169,7 @@ TEST_F(ExchangeTest, AScoreAboveTheThresholdIsSubmittedWithItsCheckCode) {
     EXPECT_EQ(Le32(got, 2 + 116), 61u);
     EXPECT_EQ(Le32(got, 2 + 120), static_cast<uint32_t>(c.checkCode));
     EXPECT_EQ(shown, (std::vector<std::string>{"name"}));  // closed before any text
-    EXPECT_EQ(std::string(playerName), "ABCDEFGHI");
+    EXPECT_EQ(std::string(PlayerName), "ABCDEFGHI");
   }
 }
 
@@ -205,7 +205,7 @@ TEST_F(ExchangeTest, AnEmptyTextOrACloseRightAfterTheTextIsStillShown) {
 
 TEST_F(ExchangeTest, ClosingTheWindowDuringAGameStillSendsTheRequestThenLeaves) {
   InputState.quit = 1;
-  counters.gameMode = GameModeHardcore;
+  counters.gameMode = GameMode::Hardcore;
   ScriptedServer server({Receive(2), Send(ThresholdReplyBytes(0)), Hold()});
   Run(server);
   EXPECT_TRUE(server.WaitUntilDone());  // the client hung up

@@ -19,15 +19,15 @@ void RecordAnswer(uint32_t threshold) {
   events.push_back("answer");
   thresholds.push_back(threshold);
 }
-void RecordShow() { events.push_back("show:" + std::string(rankTextBuffer)); }
+void RecordShow() { events.push_back("show:" + std::string(RankTextBuffer)); }
 
 class ServerReplyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     events.clear();
     thresholds.clear();
-    std::memset(rankTextBuffer, 'Z', sizeof rankTextBuffer - 1);  // a long earlier text
-    rankTextBuffer[sizeof rankTextBuffer - 1] = 0;
+    std::memset(RankTextBuffer, 'Z', sizeof RankTextBuffer - 1);  // a long earlier text
+    RankTextBuffer[sizeof RankTextBuffer - 1] = 0;
     client.Startup();
   }
   // Delivers bytes in pieces of `piece` and takes what completes after each.
@@ -80,7 +80,7 @@ TEST_F(ServerReplyTest, AnEmptyTextShowsEmpty) {
 TEST_F(ServerReplyTest, TheLongestTextThatFitsIsShownWhole) {
   const Bytes text(9999, 'q');
   EXPECT_TRUE(Feed(Concat({ThresholdReplyBytes(5), RankTextBytes(9999, text)}), 1000));
-  EXPECT_EQ(std::strlen(rankTextBuffer), 9999u);
+  EXPECT_EQ(std::strlen(RankTextBuffer), 9999u);
 }
 
 TEST_F(ServerReplyTest, ALongerTextShowsItsFirst9999BytesCutBetweenCharacters) {
@@ -91,7 +91,7 @@ TEST_F(ServerReplyTest, ALongerTextShowsItsFirst9999BytesCutBetweenCharacters) {
   bool done = Feed(Concat({ThresholdReplyBytes(5), RankTextBytes(12000, text), {'!'}}), 777);
   EXPECT_TRUE(done);
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(std::strlen(rankTextBuffer), 9998u);
+  EXPECT_EQ(std::strlen(RankTextBuffer), 9998u);
   EXPECT_EQ(events[1], "show:" + std::string(9998, 'k'));
   EXPECT_EQ(client.fillLevel, 1u);  // the byte after the text
   EXPECT_EQ(client.receiveBuffer[0], '!');
@@ -100,14 +100,14 @@ TEST_F(ServerReplyTest, ALongerTextShowsItsFirst9999BytesCutBetweenCharacters) {
 TEST_F(ServerReplyTest, ALengthOf10000ShowsAllButTheLastByteOrCharacter) {
   Bytes text(10000, 'm');
   EXPECT_TRUE(Feed(Concat({ThresholdReplyBytes(5), RankTextBytes(10000, text)}), 333));
-  EXPECT_EQ(std::strlen(rankTextBuffer), 9999u);
+  EXPECT_EQ(std::strlen(RankTextBuffer), 9999u);
 
   SetUp();
   reply = ServerReply{};
   text[9998] = '\xB0';  // a double-byte character across the limit
   text[9999] = '\xA1';
   EXPECT_TRUE(Feed(Concat({ThresholdReplyBytes(5), RankTextBytes(10000, text)}), 10064));
-  EXPECT_EQ(std::strlen(rankTextBuffer), 9998u);
+  EXPECT_EQ(std::strlen(RankTextBuffer), 9998u);
 }
 
 TEST_F(ServerReplyTest, ALengthOf4GiBIsDroppedAsItArrivesAndNeverShown) {
@@ -120,17 +120,17 @@ TEST_F(ServerReplyTest, ALengthOf4GiBIsDroppedAsItArrivesAndNeverShown) {
     ASSERT_LT(client.fillLevel, 10000u);
   }
   EXPECT_EQ(events, (std::vector<std::string>{"answer"}));
-  EXPECT_EQ(reply.phase, ServerReply::kDroppingText);
+  EXPECT_EQ(reply.phase, ServerReply::Phase::DroppingText);
   EXPECT_EQ(reply.dropLeft, 0xFFFFFFFFu - 200000u);
   // Only whole characters were kept: 4999 of the 0xB0 0xB0 pairs.
-  EXPECT_EQ(std::strlen(rankTextBuffer), 9998u);
+  EXPECT_EQ(std::strlen(RankTextBuffer), 9998u);
 }
 
 TEST_F(ServerReplyTest, ANearly4GiBLengthDoesNotWrapIntoAShortOne) {
   // 0xFFFFFFF9 + 8 wraps to 1 in 32 bits; it must still wait for its (never coming) text.
   Feed(Concat({ThresholdReplyBytes(5), RankTextBytes(0xFFFFFFF9u, {'a', 'b'})}), 100);
   EXPECT_EQ(events, (std::vector<std::string>{"answer"}));
-  EXPECT_EQ(reply.phase, ServerReply::kLongTextStart);
+  EXPECT_EQ(reply.phase, ServerReply::Phase::LongTextStart);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ RuleBook Rules(uint32_t version) {
 // never attacking, and records it as the game flow does; ends at the first stage not cleared
 // or after `most` frames (a leave). A game that does not start at stage 1 cannot be played
 // again, but leaves its mobs walking all the same.
-Replay PlayAndRecord(World& world, FieldView& view, const RuleBook& rules, int32_t mode, size_t most,
+Replay PlayAndRecord(World& world, FieldView& view, const RuleBook& rules, GameMode mode, size_t most,
                      int32_t firstStage = 1) {
   BeginGame(world, rules, mode, kClock);
   world.counters.stageNumber = firstStage;
@@ -38,7 +38,7 @@ Replay PlayAndRecord(World& world, FieldView& view, const RuleBook& rules, int32
   replay.program = "soloplay";
   replay.version = "trial";
   replay.rules = world.rules.version;
-  replay.mode = mode;
+  replay.mode = ModeNumber(mode);
   replay.seed = kClock;
   replay.startClock = kClock;
   CaptureGameStart(world, view, replay.start);
@@ -82,13 +82,13 @@ TEST(RuleSwitch, EachVersionPlaysByItsOwnSwitchesAndANewGameRecordsTheNewest) {
   // game starts.
   World world;
   FieldView view;
-  PlayAndRecord(world, view, Rules(1), GameModeEasy, 200, 3);
+  PlayAndRecord(world, view, Rules(1), GameMode::Easy, 200, 3);
   const World afterFirst = world;
   const FieldView viewAfterFirst = view;
   ASSERT_GT(afterFirst.mobs.CountActive(), 150);
 
   // Under version 1 a hardcore game takes them over, and the first of them to escape ends it.
-  Replay old = PlayAndRecord(world, view, Rules(1), GameModeHardcore, 100000);
+  Replay old = PlayAndRecord(world, view, Rules(1), GameMode::Hardcore, 100000);
   EXPECT_EQ(old.rules, 1u);
   std::string difference;
   EXPECT_TRUE(Verifies(old, difference)) << difference;
@@ -102,12 +102,12 @@ TEST(RuleSwitch, EachVersionPlaysByItsOwnSwitchesAndANewGameRecordsTheNewest) {
   // mob in play; it lasts until the first of its own mobs escapes, so longer than the old one.
   world = afterFirst;
   view = viewAfterFirst;
-  Replay fresh = PlayAndRecord(world, view, RuleBook{}, GameModeHardcore, 100000);
+  Replay fresh = PlayAndRecord(world, view, RuleBook{}, GameMode::Hardcore, 100000);
   EXPECT_EQ(fresh.rules, 2u);
   EXPECT_TRUE(Verifies(fresh, difference)) << difference;
   EXPECT_GT(fresh.inputs.size(), old.inputs.size());
   World started = afterFirst;
-  BeginGame(started, RuleBook{}, GameModeHardcore, 1);
+  BeginGame(started, RuleBook{}, GameMode::Hardcore, 1);
   EXPECT_EQ(started.mobs.CountActive(), 0);
 }
 

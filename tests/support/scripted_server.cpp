@@ -76,7 +76,7 @@ bool ScriptedServer::ReadSome(size_t limit) {
     if (poll(&watch, 1, 2) <= 0) continue;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      state_ = kBusy;
+      state_ = State::Busy;
     }
     uint8_t chunk[4096];
     const ssize_t got = recv(connection_, chunk, limit < sizeof chunk ? limit : sizeof chunk, 0);
@@ -108,7 +108,7 @@ void ScriptedServer::Run(std::vector<ScriptStep> script) {
       while (open && Received().size() < want) {
         {
           std::lock_guard<std::mutex> lock(mutex_);
-          state_ = kReading;
+          state_ = State::Reading;
         }
         open = ReadSome(want - Received().size());
       }
@@ -119,17 +119,17 @@ void ScriptedServer::Run(std::vector<ScriptStep> script) {
       break;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    state_ = kBusy;
+    state_ = State::Busy;
   }
   if (connection_ >= 0) shutdown(connection_, SHUT_RDWR);
   std::lock_guard<std::mutex> lock(mutex_);
-  state_ = kDone;
+  state_ = State::Done;
 }
 
 bool ScriptedServer::ClientsTurn() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (state_ == kDone) return true;
-  if (state_ != kReading) return false;
+  if (state_ == State::Done) return true;
+  if (state_ != State::Reading) return false;
   int unread = 0;
   return ioctl(connection_, FIONREAD, &unread) == 0 && unread == 0;
 }
@@ -146,7 +146,7 @@ bool ScriptedServer::WaitUntilDone() {
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (state_ == kDone) return true;
+      if (state_ == State::Done) return true;
     }
     if (std::chrono::steady_clock::now() >= limit) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

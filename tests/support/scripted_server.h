@@ -42,7 +42,7 @@ class ScriptedServer {
   bool WaitUntilDone();
 
  private:
-  enum State { kBusy, kReading, kDone };
+  enum class State { Busy, Reading, Done };
   void Run(std::vector<ScriptStep> script);
   bool ReadSome(size_t limit);  // false when the client closed or the server stops
   bool ClientsTurn();
@@ -52,7 +52,7 @@ class ScriptedServer {
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
-  State state_ = kBusy;
+  State state_ = State::Busy;
   Bytes received_;
   std::thread thread_;
 };

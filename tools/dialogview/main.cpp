@@ -81,9 +81,9 @@ int ShowListingFile(const char* fileName) {
     std::fprintf(stderr, "dialogview: cannot read %s\n", fileName);
     return 1;
   }
-  const size_t got = std::fread(rankTextBuffer, 1, sizeof rankTextBuffer - 1, file);
+  const size_t got = std::fread(RankTextBuffer, 1, sizeof RankTextBuffer - 1, file);
   std::fclose(file);
-  rankTextBuffer[got] = 0;
+  RankTextBuffer[got] = 0;
   ShowRankDialog();
   return 0;
 }
@@ -108,15 +108,15 @@ int main(int argc, char** argv) {
 
   ShowNameDialog();
   char name[kPlayerNameBytes * 2];
-  Cp949ToUtf8(playerName, std::strlen(playerName), name, sizeof name);
-  std::printf("name: \"%s\" (%zu bytes)\n", name, std::strlen(playerName));
+  Cp949ToUtf8(PlayerName, std::strlen(PlayerName), name, sizeof name);
+  std::printf("name: \"%s\" (%zu bytes)\n", name, std::strlen(PlayerName));
 
   static char listing[kRankTextCap];
   MakeListing(listing);
   char folder[] = "/tmp/dialogview-XXXXXX";
   const std::filesystem::path home = std::filesystem::current_path();
   if (net) {
-    std::strcpy(rankTextBuffer, listing);
+    std::strcpy(RankTextBuffer, listing);
   } else if (mkdtemp(folder) && chdir(folder) == 0) {
     // soloplay reads the listing from the working directory.
     if (std::FILE* file = std::fopen(kRankTextFileName, "wb")) {

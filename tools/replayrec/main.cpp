@@ -18,7 +18,7 @@
 #include "platform/display.h"
 #include "platform/testing/input.h"
 
-EditionTraits Edition{11, false, false, nullptr, "soloplay"};
+EditionTraits Edition{.longestName = 11, .program = "soloplay"};
 
 namespace {
 

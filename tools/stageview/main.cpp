@@ -31,7 +31,7 @@ int WatchStages(int32_t firstStage) {
 
   World world;
   FieldView view;
-  BeginGame(world, RuleBook{}, GameModeNormal, platform::Ticks());
+  BeginGame(world, RuleBook{}, GameMode::Normal, platform::Ticks());
   view.startClock = platform::Ticks();
   world.counters.stageNumber = firstStage;
   // The game's series of stages, from the stage given on.
