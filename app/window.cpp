@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/text.h"
 
 InputStateRecord InputState;

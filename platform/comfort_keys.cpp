@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/music.h"
 
@@ -52,7 +51,7 @@ void SaveScreenshot() {
   } else {
     std::memset(shot, 0, sizeof shot);  // nothing shown yet: the window is black
   }
-  if (DialogsShown()) ComposeDialogs(shot, kScreenWidth);
+  if (AnyDialogShown()) ComposeShownDialogs(shot, kScreenWidth);
   std::error_code error;
   const std::string path = FreeName(error);
   if (path.empty()) {
@@ -79,8 +78,7 @@ void ActOnComfortKey(const SDL_KeyboardEvent& key) {
     return;
   }
   // M types while an edit of a dialog has the focus; with Ctrl or Alt it is another key.
-  if (key.keysym.scancode == SDL_SCANCODE_M && !(key.keysym.mod & (KMOD_CTRL | KMOD_ALT)) && !SDL_IsTextInputActive() &&
-      !InputMethodActive()) {
+  if (key.keysym.scancode == SDL_SCANCODE_M && !(key.keysym.mod & (KMOD_CTRL | KMOD_ALT)) && !Typing()) {
     MuteMusic(!MusicMuted());
   }
 }

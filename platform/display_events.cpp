@@ -8,9 +8,9 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/text.h"
+#include "platform/window_hooks.h"
 
 namespace platform {
 namespace {
@@ -253,7 +253,7 @@ void Translate(const SDL_Event& e) {
         WindowKeyPressed(e.key.keysym.scancode, e.key.keysym.mod, e.key.repeat != 0);
       }
       // An edit's keys go to the input method first; what it gives is delivered meanwhile.
-      if (!InputMethodKey(e.key)) TranslateKey(e.key);
+      if (!KeyTakenByInputMethod(e.key)) TranslateKey(e.key);
       return;
     case SDL_TEXTINPUT:
       // Letters typed with left Alt or Ctrl are no text: SDL types "a" for Alt+A.
@@ -291,9 +291,9 @@ void Translate(const SDL_Event& e) {
       // SDL lets go of the held keys when the window loses the keyboard (its key releases
       // came before this); whatever the game still holds is let go here, so that no key
       // stays down while the player is in another window.
-      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) InputMethodWindowFocus(true);
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) WindowFocusToInputMethod(true);
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        InputMethodWindowFocus(false);
+        WindowFocusToInputMethod(false);
         ReleaseHeldKeys();
         keyModifiers = KMOD_NONE;
         shiftKeysDown = false;
@@ -341,7 +341,7 @@ bool PollMessage(Message& out) {
     SDL_Event e;
     if (SDL_PollEvent(&e)) {
       Translate(e);
-    } else if (!InputMethodPump() || pendingCount == 0) {
+    } else if (!PumpInputMethod() || pendingCount == 0) {
       return false;  // neither SDL nor the input method has anything more
     }
   }

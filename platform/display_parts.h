@@ -2,7 +2,8 @@
 // Shared by the display's files only: the window's life (display.cpp), SDL's events turned
 // into messages (display_events.cpp), presentation (display_present.cpp), the window's
 // size with the picture's place in it (display_scale.cpp), the game controllers
-// (gamepad.cpp) and the keys of comfort (comfort_keys.cpp).
+// (gamepad.cpp), the keys of comfort (comfort_keys.cpp) and the hooks of the libraries
+// above (window_hooks.cpp).
 #include <cstdint>
 
 #include "platform/display.h"
@@ -13,8 +14,6 @@ struct SDL_KeyboardEvent;
 
 namespace platform {
 
-// True between StartVideo and CloseDisplay.
-bool VideoStarted();
 // Hides the game window and lets it go, with its dialogs and its surface.
 void DestroyGameWindow();
 
@@ -41,6 +40,21 @@ struct PadMessages {
   int count = 0;
 };
 bool TranslatePadEvent(const SDL_Event& e, PadMessages& out);
+
+// Through the hooks of the input method client (window_hooks.h); each does nothing and
+// answers false until the client set them.
+bool InputMethodServes();
+bool KeyTakenByInputMethod(const SDL_KeyboardEvent& key);
+void WindowFocusToInputMethod(bool gained);
+bool PumpInputMethod();
+void CloseInputMethod();
+// An edit takes typing: SDL's text input is on, or the input method serves the edit.
+bool Typing();
+// Through the hooks of the dialogs: whether one shows, drawing those shown over a 640x480
+// XRGB8888 picture, and letting them go with the window.
+bool AnyDialogShown();
+void ComposeShownDialogs(uint32_t* pixels, int pitch);
+void ForgetWindowDialogs();
 
 // M (mute the music) and F12 (save the picture shown), acted on as their keys go down.
 void ActOnComfortKey(const SDL_KeyboardEvent& key);

@@ -16,7 +16,7 @@
 #include "app/window.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/music.h"
 #include "platform/testing/input.h"
