@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/game_keys.h"
 #include "platform/dialog/dialog.h"
 #include "platform/text.h"
 
@@ -12,6 +13,7 @@ MusicNotification MusicNotice;
 
 int CreateGameWindow() {
   // "Brakkel!!" is both the window's caption and its class name.
+  UseGameKeys();
   bool window = platform::OpenWindow("Brakkel!!");
   bool font = platform::LoadGameFont();
   return window && font ? 1 : 0;

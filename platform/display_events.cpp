@@ -240,6 +240,21 @@ void DeliverComposition(const char* utf8, int cursor) {
 
 namespace {
 
+void (*keyPolicy)(const PressedKey& key) = nullptr;
+
+// The program's key policy hears of a key going down before its input method or its messages.
+void AskKeyPolicy(const SDL_Keysym& keysym) {
+  PressedKey press;
+  press.virtualKey = VirtualKeyFromScancode(keysym.scancode, (keysym.mod & KMOD_NUM) != 0);
+  if (!keyPolicy || press.virtualKey == 0) return;
+  if (keysym.mod & KMOD_SHIFT) press.modifiers |= kKeyShift;
+  if (keysym.mod & KMOD_CTRL) press.modifiers |= kKeyCtrl;
+  if (keysym.mod & KMOD_ALT) press.modifiers |= kKeyAlt;
+  if (keysym.mod & KMOD_GUI) press.modifiers |= kKeyGui;
+  press.typing = Typing();
+  keyPolicy(press);
+}
+
 void Translate(const SDL_Event& e) {
   PadMessages pad;
   const bool padAlone = TranslatePadEvent(e, pad);
@@ -248,10 +263,7 @@ void Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-      if (e.type == SDL_KEYDOWN) {
-        if (e.key.repeat == 0) ActOnComfortKey(e.key);
-        WindowKeyPressed(e.key.keysym.scancode, e.key.keysym.mod, e.key.repeat != 0);
-      }
+      if (e.type == SDL_KEYDOWN && e.key.repeat == 0) AskKeyPolicy(e.key.keysym);
       // An edit's keys go to the input method first; what it gives is delivered meanwhile.
       if (!KeyTakenByInputMethod(e.key)) TranslateKey(e.key);
       return;
@@ -329,6 +341,8 @@ void StartWindowInput() {
 }
 
 bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }
+
+void SetKeyPolicy(void (*policy)(const PressedKey& key)) { keyPolicy = policy; }
 
 bool PollMessage(Message& out) {
   for (;;) {

@@ -2,8 +2,8 @@
 // Shared by the display's files only: the window's life (display.cpp), SDL's events turned
 // into messages (display_events.cpp), presentation (display_present.cpp), the window's
 // size with the picture's place in it (display_scale.cpp), the game controllers
-// (gamepad.cpp), the keys of comfort (comfort_keys.cpp) and the hooks of the libraries
-// above (window_hooks.cpp).
+// (gamepad.cpp), the screenshot (screenshot.cpp) and the hooks of the libraries above
+// (window_hooks.cpp).
 #include <cstdint>
 
 #include "platform/display.h"
@@ -56,9 +56,6 @@ bool AnyDialogShown();
 void ComposeShownDialogs(uint32_t* pixels, int pitch);
 void ForgetWindowDialogs();
 
-// M (mute the music) and F12 (save the picture shown), acted on as their keys go down.
-void ActOnComfortKey(const SDL_KeyboardEvent& key);
-
 // The size and SDL window flags a new window opens with, from the player's choice and the
 // desktop's usable area.
 struct WindowOpening {
@@ -71,8 +68,6 @@ WindowOpening OpeningWindow();
 void WindowResized();
 // The picture's place in a window surface of the given size, for this presentation.
 const PictureRect& PlacePictureInSurface(int surfaceWidth, int surfaceHeight);
-// F11, or Alt with Enter, pressed: switches between the window and the whole screen.
-void WindowKeyPressed(int scancode, uint16_t modifiers, bool repeat);
 // A pointer position in the window's units mapped to the picture's pixel under it; false on
 // a bar or outside the window.
 bool PointerToClient(int x, int y, int& clientX, int& clientY);

@@ -351,7 +351,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           EXPECT_EQ(DialogText(nameDialogHandle), "m");
                           EXPECT_EQ(MusicMuted(), muted);
                           testing::internal::CaptureStdout();
-                          Press(VK_F1 + 11);
+                          Press(VK_F12);
                         },
                         [&] {
                           said = testing::internal::GetCapturedStdout();
