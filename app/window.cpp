@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-#include "platform/dialog.h"
+#include "app/game_keys.h"
+#include "platform/dialog/dialog.h"
 #include "platform/text.h"
 
 InputStateRecord InputState;
@@ -12,6 +13,7 @@ MusicNotification MusicNotice;
 
 int CreateGameWindow() {
   // "Brakkel!!" is both the window's caption and its class name.
+  UseGameKeys();
   bool window = platform::OpenWindow("Brakkel!!");
   bool font = platform::LoadGameFont();
   return window && font ? 1 : 0;

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/text.h"
 
@@ -75,7 +74,7 @@ bool WindowOpen() { return window != nullptr; }
 
 void CloseDisplay() {
   DestroyGameWindow();
-  InputMethodClose();
+  CloseInputMethod();
   if (closedWindow) SDL_DestroyWindow(closedWindow);
   closedWindow = nullptr;
   StopGamepads();
@@ -86,8 +85,9 @@ void CloseDisplay() {
 bool VideoStarted() { return videoStarted; }
 
 void DestroyGameWindow() {
-  // Dialogs belong to the game window and go with it.
-  ForgetDialogs();
+  // Dialogs belong to the game window and go with it, and so does typing into it.
+  ForgetWindowDialogs();
+  if (videoStarted && SDL_IsTextInputActive()) SDL_StopTextInput();
   // A closed window is hidden, and its X window kept until the display closes: SDL 2.26 may
   // still send a wake-up to the window a wait was told of, and that, for a window already
   // gone, is an X error that ends the program (seen at random when the window was closed).

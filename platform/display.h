@@ -46,6 +46,8 @@ inline constexpr uint32_t VK_NUMPAD0 = 0x60;
 inline constexpr uint32_t VK_DECIMAL = 0x6E;
 inline constexpr uint32_t VK_F1 = 0x70;
 inline constexpr uint32_t VK_F10 = 0x79;
+inline constexpr uint32_t VK_F11 = 0x7A;
+inline constexpr uint32_t VK_F12 = 0x7B;
 
 // Mouse messages (moves and left-button presses and releases) carry x | y << 16 in lParam.
 struct Message {
@@ -57,16 +59,20 @@ struct Message {
   char text[32] = {};
 };
 
-// How the window shows the 640x480 picture. Takes effect at the next OpenWindow; F11 and
-// Alt+Enter switch `fullscreen` while the window is open (the whole screen as the desktop
-// has it, the picture centred at its largest whole multiple). A window the player resizes
-// keeps the picture at the largest multiple that fits, with black bars; that is no choice.
+// How the window shows the 640x480 picture. Takes effect at the next OpenWindow;
+// SwitchFullscreen switches `fullscreen` while the window is open (the whole screen as the
+// desktop has it, the picture centred at its largest whole multiple). A window the player
+// resizes keeps the picture at the largest multiple that fits, with black bars; that is no
+// choice.
 struct WindowChoice {
   int scale = 0;  // each game pixel as a scale x scale block; 0: the largest that fits the desktop
   bool fullscreen = false;
 };
 void ChooseWindow(const WindowChoice& choice);
 WindowChoice ChosenWindow();
+// Switches the open window to the whole screen, or back to the window at the size it had,
+// and remembers that as the chosen `fullscreen`. Does nothing without a window.
+void SwitchFullscreen();
 
 // Opens the display and a resizable window showing the 640x480 picture at the chosen multiple
 // (each game pixel a square block), sends WM_CREATE through the queue. Mouse messages carry
@@ -82,6 +88,22 @@ void CloseDisplay();
 bool PollMessage(Message& out);
 // Sleeps until a message is pending or `ms` milliseconds have passed.
 void WaitForMessage(uint32_t ms);
+
+// A key going down (not its repeats), as the program's key policy sees it.
+inline constexpr uint32_t kKeyShift = 1;
+inline constexpr uint32_t kKeyCtrl = 2;
+inline constexpr uint32_t kKeyAlt = 4;  // either Alt (the right one types as AltGr on many layouts)
+inline constexpr uint32_t kKeyGui = 8;  // the Windows (or Super) key
+struct PressedKey {
+  uint32_t virtualKey = 0;
+  uint32_t modifiers = 0;  // the kKey bits held with it
+  bool typing = false;     // an edit of a dialog takes typing: the key types there
+};
+// What the program does with a key as it goes down, asked while the key is taken from the
+// queue and before it becomes messages, which it still becomes. The platform has no keys of
+// its own: without a policy a key only becomes messages. Set once by the program (app/'s
+// table of the game's keys); null takes the policy away.
+void SetKeyPolicy(void (*policy)(const PressedKey& key));
 
 // The 640x480 RGB555 off-screen surface, row-major, top row first.
 uint16_t* OffscreenPixels();

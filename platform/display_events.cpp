@@ -8,9 +8,9 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
 #include "platform/text.h"
+#include "platform/window_hooks.h"
 
 namespace platform {
 namespace {
@@ -240,6 +240,21 @@ void DeliverComposition(const char* utf8, int cursor) {
 
 namespace {
 
+void (*keyPolicy)(const PressedKey& key) = nullptr;
+
+// The program's key policy hears of a key going down before its input method or its messages.
+void AskKeyPolicy(const SDL_Keysym& keysym) {
+  PressedKey press;
+  press.virtualKey = VirtualKeyFromScancode(keysym.scancode, (keysym.mod & KMOD_NUM) != 0);
+  if (!keyPolicy || press.virtualKey == 0) return;
+  if (keysym.mod & KMOD_SHIFT) press.modifiers |= kKeyShift;
+  if (keysym.mod & KMOD_CTRL) press.modifiers |= kKeyCtrl;
+  if (keysym.mod & KMOD_ALT) press.modifiers |= kKeyAlt;
+  if (keysym.mod & KMOD_GUI) press.modifiers |= kKeyGui;
+  press.typing = Typing();
+  keyPolicy(press);
+}
+
 void Translate(const SDL_Event& e) {
   PadMessages pad;
   const bool padAlone = TranslatePadEvent(e, pad);
@@ -248,12 +263,9 @@ void Translate(const SDL_Event& e) {
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-      if (e.type == SDL_KEYDOWN) {
-        if (e.key.repeat == 0) ActOnComfortKey(e.key);
-        WindowKeyPressed(e.key.keysym.scancode, e.key.keysym.mod, e.key.repeat != 0);
-      }
+      if (e.type == SDL_KEYDOWN && e.key.repeat == 0) AskKeyPolicy(e.key.keysym);
       // An edit's keys go to the input method first; what it gives is delivered meanwhile.
-      if (!InputMethodKey(e.key)) TranslateKey(e.key);
+      if (!KeyTakenByInputMethod(e.key)) TranslateKey(e.key);
       return;
     case SDL_TEXTINPUT:
       // Letters typed with left Alt or Ctrl are no text: SDL types "a" for Alt+A.
@@ -291,9 +303,9 @@ void Translate(const SDL_Event& e) {
       // SDL lets go of the held keys when the window loses the keyboard (its key releases
       // came before this); whatever the game still holds is let go here, so that no key
       // stays down while the player is in another window.
-      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) InputMethodWindowFocus(true);
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) WindowFocusToInputMethod(true);
       if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        InputMethodWindowFocus(false);
+        WindowFocusToInputMethod(false);
         ReleaseHeldKeys();
         keyModifiers = KMOD_NONE;
         shiftKeysDown = false;
@@ -330,6 +342,8 @@ void StartWindowInput() {
 
 bool ShiftHeld() { return shiftKeysDown || shiftInEvent; }
 
+void SetKeyPolicy(void (*policy)(const PressedKey& key)) { keyPolicy = policy; }
+
 bool PollMessage(Message& out) {
   for (;;) {
     if (pendingNext < pendingCount) {
@@ -341,7 +355,7 @@ bool PollMessage(Message& out) {
     SDL_Event e;
     if (SDL_PollEvent(&e)) {
       Translate(e);
-    } else if (!InputMethodPump() || pendingCount == 0) {
+    } else if (!PumpInputMethod() || pendingCount == 0) {
       return false;  // neither SDL nor the input method has anything more
     }
   }

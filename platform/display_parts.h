@@ -2,7 +2,8 @@
 // Shared by the display's files only: the window's life (display.cpp), SDL's events turned
 // into messages (display_events.cpp), presentation (display_present.cpp), the window's
 // size with the picture's place in it (display_scale.cpp), the game controllers
-// (gamepad.cpp) and the keys of comfort (comfort_keys.cpp).
+// (gamepad.cpp), the screenshot (screenshot.cpp) and the hooks of the libraries above
+// (window_hooks.cpp).
 #include <cstdint>
 
 #include "platform/display.h"
@@ -13,8 +14,6 @@ struct SDL_KeyboardEvent;
 
 namespace platform {
 
-// True between StartVideo and CloseDisplay.
-bool VideoStarted();
 // Hides the game window and lets it go, with its dialogs and its surface.
 void DestroyGameWindow();
 
@@ -42,8 +41,20 @@ struct PadMessages {
 };
 bool TranslatePadEvent(const SDL_Event& e, PadMessages& out);
 
-// M (mute the music) and F12 (save the picture shown), acted on as their keys go down.
-void ActOnComfortKey(const SDL_KeyboardEvent& key);
+// Through the hooks of the input method client (window_hooks.h); each does nothing and
+// answers false until the client set them.
+bool InputMethodServes();
+bool KeyTakenByInputMethod(const SDL_KeyboardEvent& key);
+void WindowFocusToInputMethod(bool gained);
+bool PumpInputMethod();
+void CloseInputMethod();
+// An edit takes typing: SDL's text input is on, or the input method serves the edit.
+bool Typing();
+// Through the hooks of the dialogs: whether one shows, drawing those shown over a 640x480
+// XRGB8888 picture, and letting them go with the window.
+bool AnyDialogShown();
+void ComposeShownDialogs(uint32_t* pixels, int pitch);
+void ForgetWindowDialogs();
 
 // The size and SDL window flags a new window opens with, from the player's choice and the
 // desktop's usable area.
@@ -57,8 +68,6 @@ WindowOpening OpeningWindow();
 void WindowResized();
 // The picture's place in a window surface of the given size, for this presentation.
 const PictureRect& PlacePictureInSurface(int surfaceWidth, int surfaceHeight);
-// F11, or Alt with Enter, pressed: switches between the window and the whole screen.
-void WindowKeyPressed(int scancode, uint16_t modifiers, bool repeat);
 // A pointer position in the window's units mapped to the picture's pixel under it; false on
 // a bar or outside the window.
 bool PointerToClient(int x, int y, int& clientX, int& clientY);

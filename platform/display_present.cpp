@@ -157,13 +157,13 @@ void Present(const uint16_t* frame) {
   if (whole) SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
   const bool direct = surface->format->format == SDL_PIXELFORMAT_RGB888 && place.scale() > 0 &&
                       place.width <= kScreenWidth * kMaxScale;
-  if (direct && !DialogsShown()) {
+  if (direct && !AnyDialogShown()) {
     PresentScaled(frame, surface, place, whole);
     return;
   }
   WidenRgb555Frame(frame, converted);
   // Open dialogs lie over the game's picture in the window, never in the picture itself.
-  ComposeDialogs(converted, kScreenWidth);
+  ComposeShownDialogs(converted, kScreenWidth);
   if (direct) {
     PresentScaled(converted, surface, place, whole);
   } else {

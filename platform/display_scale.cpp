@@ -1,6 +1,6 @@
 // The window's size and the picture's place in it: the multiple a window opens at, the
-// player's switch between a window and the whole screen, and pointer positions mapped back
-// to the 640x480 picture.
+// switch between a window and the whole screen, and pointer positions mapped back to the
+// 640x480 picture.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -93,11 +93,9 @@ SDL_Rect ClientRectInWindow(const SDL_Rect& r) {
                   std::max(1, r.w * p.width / kScreenWidth), std::max(1, r.h * p.height / kScreenHeight)};
 }
 
-void WindowKeyPressed(int scancode, uint16_t modifiers, bool repeat) {
-  const bool altEnter = (scancode == SDL_SCANCODE_RETURN || scancode == SDL_SCANCODE_KP_ENTER) &&
-                        (modifiers & KMOD_ALT) && !(modifiers & (KMOD_CTRL | KMOD_SHIFT | KMOD_GUI));
+void SwitchFullscreen() {
   SDL_Window* window = GameWindow();
-  if (repeat || !window || (scancode != SDL_SCANCODE_F11 && !altEnter)) return;
+  if (!window) return;
   // The whole screen as the desktop has it: the display's mode never changes.
   chosen.fullscreen = !Fullscreen(window);
   if (chosen.fullscreen) {

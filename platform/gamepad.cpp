@@ -6,8 +6,8 @@
 #include <SDL.h>
 
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
+#include "platform/window_hooks.h"
 
 namespace platform {
 namespace {
@@ -106,7 +106,7 @@ void TypeKey(SDL_Scancode scancode, bool down) {
   key.state = down ? SDL_PRESSED : SDL_RELEASED;
   key.keysym.scancode = scancode;
   key.keysym.sym = SDL_GetKeyFromScancode(scancode);
-  if (!InputMethodKey(key)) DeliverKey(key);
+  if (!KeyTakenByInputMethod(key)) DeliverKey(key);
 }
 
 void MovePointer(bool down, PadMessages& out) {
@@ -138,8 +138,8 @@ void Press(Pad& pad, Source source, PadMessages& out) {
       if (pointCount > 0) {
         hold = Hold{Pressed::Button, 0};
       } else {
-        hold.vk = DialogsShown() ? VK_RETURN : VK_SPACE;  // in a dialog it confirms, as Return
-        if (hold.vk == VK_RETURN && InputMethodActive()) hold.what = Pressed::Typed;
+        hold.vk = AnyDialogShown() ? VK_RETURN : VK_SPACE;  // in a dialog it confirms, as Return
+        if (hold.vk == VK_RETURN && InputMethodServes()) hold.what = Pressed::Typed;
       }
       break;
     case kStart:

@@ -1,5 +1,6 @@
 #pragma once
-// Shared between the platform's own files only (its test-support library in testing/ too).
+// Shared between the platform's own libraries only: its core, and dialog/, ime/ and testing/
+// under it.
 #include <SDL_keyboard.h>
 #include <SDL_rect.h>
 #include <SDL_scancode.h>
@@ -17,6 +18,8 @@ SDL_Window* GameWindow();
 
 // Starts SDL's video and event subsystems once (no window). False when it cannot.
 bool StartVideo();
+// True between StartVideo and CloseDisplay.
+bool VideoStarted();
 // The registered SDL event type that carries "music finished" (0 until registered).
 uint32_t MusicEventType();
 // Shift is held, as of the latest key message taken from the queue.
@@ -54,17 +57,5 @@ struct Canvas {
 // Paints one glyph of the game face with its cell's top-left corner at (x, y), clipped to
 // the canvas, and returns its advance. A canvas without pixels only measures.
 int DrawGlyphOn(const Canvas& canvas, int cellHeight, int x, int y, uint32_t codepoint, uint32_t colour);
-
-// The dialog module's part in presentation: draws the open dialogs over a picture on its
-// way to the window, and forgets them all when the window goes.
-void ComposeDialogs(uint32_t* pixels, int pitch);
-// True while a dialog shows (so presentation must compose).
-bool DialogsShown();
-void ForgetDialogs();
-
-class InputMethodClient;
-// Set by the tests' library (UseInputMethod): where the next input method client comes from
-// instead of the desktop's.
-extern InputMethodClient* (*inputMethodConnector)();
 
 }  // namespace platform

@@ -11,7 +11,7 @@
 #include "app/game_flow.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "res/dialog_templates.h"

@@ -3,7 +3,7 @@
 // display (106).
 #include <cstdint>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 
 inline constexpr int32_t kNameDialogId = 101;
 inline constexpr int32_t kRankDialogId = 106;

@@ -1,40 +1,65 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when a file includes a folder its layer may not use. The layers run one way:
+# Fails when a file includes a library its layer may not use. The layers run one way:
 # wire (what the game and the server share) and replay (the replay files) at the bottom, then
 # platform, gfx, game, then app, res and ranking, then the programs; the server stands on
 # wire, replay and the game's rules alone; nothing includes the programs. The rules are
 # game/ without its pictures: only game/draw.cpp (the game's library) may use gfx/.
+# platform/ is a core with libraries of its own under it: the input method client
+# (platform/ime) on the core, the dialogs (platform/dialog) on both, and the testing library
+# (platform/testing) on the core and the client; the core includes none of them. Above the
+# platform, a layer that may use its core may use its dialogs and input method client too;
+# the testing library serves only the tools, tests, benchmarks and fuzzers.
+set(platform_libraries platform platform/dialog platform/ime)
 set(allowed_wire "")
 set(allowed_replay "")
 set(allowed_platform wire)
-set(allowed_gfx platform wire)
+set(allowed_platform/ime platform wire)
+set(allowed_platform/dialog platform/ime platform wire)
+set(allowed_platform/testing platform/ime platform wire)
+set(allowed_gfx ${platform_libraries} wire)
 set(allowed_game replay wire)
 set(allowed_game_draw gfx replay wire)
-set(allowed_app game gfx platform replay wire)
-set(allowed_res platform wire)
-set(allowed_ranking app res game gfx platform replay wire)
+set(allowed_app game gfx ${platform_libraries} replay wire)
+set(allowed_res ${platform_libraries} wire)
+set(allowed_ranking app res game gfx ${platform_libraries} replay wire)
 set(allowed_server game replay wire)
-set(allowed_programs app ranking res game gfx platform replay wire)
-set(ours wire replay platform gfx game app res ranking server programs tools tests bench fuzz)
+set(allowed_programs app ranking res game gfx ${platform_libraries} replay wire)
+# Tools, tests, benchmarks and fuzzers may use any library, never a program.
+set(allowed_anything wire replay ${platform_libraries} platform/testing gfx game app res ranking server tools tests)
+set(layers wire replay platform gfx game app res ranking server programs tools tests bench fuzz)
+set(platform_below dialog ime testing)
+
+# The library a path (of a file, or in an include) belongs to: its first folder, or for the
+# libraries under platform/ its first two.
+function(library_of path out)
+  string(REGEX MATCH "^[a-z_]+" top "${path}")
+  string(REGEX MATCH "^platform/([a-z_]+)/" below "${path}")
+  if(below AND CMAKE_MATCH_1 IN_LIST platform_below)
+    set(top "platform/${CMAKE_MATCH_1}")
+  endif()
+  set(${out} "${top}" PARENT_SCOPE)
+endfunction()
 
 set(bad "")
-foreach(layer wire replay platform gfx game app res ranking server programs tools tests bench fuzz)
+foreach(layer ${layers})
   file(GLOB_RECURSE files ${ROOT}/${layer}/*.cpp ${ROOT}/${layer}/*.h)
   foreach(f ${files})
+    file(RELATIVE_PATH rel ${ROOT} ${f})
+    library_of("${rel}" own)
+    if(rel STREQUAL "game/draw.cpp")
+      set(ok ${allowed_game_draw})
+    elseif(DEFINED allowed_${own})
+      set(ok ${allowed_${own}})
+    else()
+      set(ok ${allowed_anything})
+    endif()
     file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
     foreach(line ${lines})
-      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([a-z_]+)/.*" "\\1" used "${line}")
-      if(used STREQUAL layer OR NOT used IN_LIST ours)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" path "${line}")
+      library_of("${path}" used)
+      string(REGEX MATCH "^[a-z_]+" usedLayer "${used}")
+      if(used STREQUAL own OR NOT usedLayer IN_LIST layers)
         continue()
-      endif()
-      file(RELATIVE_PATH rel ${ROOT} ${f})
-      if(rel STREQUAL "game/draw.cpp")
-        set(ok ${allowed_game_draw})
-      elseif(DEFINED allowed_${layer})
-        set(ok ${allowed_${layer}})
-      else()
-        # Tools, tests, benchmarks and fuzzers may use any library, never a program.
-        set(ok wire replay platform gfx game app res ranking server tools tests)
       endif()
       if(NOT used IN_LIST ok)
         list(APPEND bad "${rel} includes ${used}/")

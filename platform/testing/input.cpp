@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include "platform/ime/input_method.h"
 #include "platform/internal.h"
 
 namespace platform {

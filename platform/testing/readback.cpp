@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/display.h"
-#include "platform/input_method.h"
+#include "platform/ime/input_method.h"
 #include "platform/internal.h"
 #include "platform/picture_fit.h"
 

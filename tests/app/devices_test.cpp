@@ -1,6 +1,7 @@
 // Game controllers and the keys of comfort, through the real pump: a virtual pad's buttons
 // and stick become the keyboard's and the mouse's messages, the menu is played with it, M
-// mutes the music and F12 saves the picture shown.
+// mutes the music, F11 and Alt+Enter switch the whole screen and F12 saves the picture
+// shown (the table of app/game_keys.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -201,6 +202,34 @@ TEST_F(ComfortKeyTest, MTogglesTheMusicButNotWhileTyping) {
   EXPECT_FALSE(MusicMuted());
 }
 
+TEST_F(ComfortKeyTest, F11AndAltEnterAloneSwitchTheWholeScreenAndTheGameStillSeesF11) {
+  const WindowChoice before = ChosenWindow();
+  PushKey(VK_F11, true);
+  PumpMessages();
+  EXPECT_NE(ChosenWindow().fullscreen, before.fullscreen);
+  EXPECT_EQ(InputState.keyDown[VK_F11], 1);
+  PushKey(VK_F11, false);
+  PressKey(VK_F11);
+  EXPECT_EQ(ChosenWindow().fullscreen, before.fullscreen);
+  for (uint32_t modifiers : {kModAlt, kModAltGr}) {
+    PushKey(VK_RETURN, true, modifiers);
+    PushKey(VK_RETURN, false, modifiers);
+    PumpMessages();
+    EXPECT_NE(ChosenWindow().fullscreen, before.fullscreen) << modifiers;
+    PushKey(VK_RETURN, true, modifiers);
+    PushKey(VK_RETURN, false, modifiers);
+    PumpMessages();
+    EXPECT_EQ(ChosenWindow().fullscreen, before.fullscreen) << modifiers;
+  }
+  // Enter alone, and Alt with Ctrl and Enter, are other keys.
+  PressKey(VK_RETURN);
+  PushKey(VK_RETURN, true, kModAlt | kModCtrl);
+  PushKey(VK_RETURN, false, kModAlt | kModCtrl);
+  PumpMessages();
+  EXPECT_EQ(ChosenWindow().fullscreen, before.fullscreen);
+  EXPECT_EQ(ChosenWindow().scale, before.scale);
+}
+
 TEST_F(ComfortKeyTest, F12SavesThePictureShownOnceAPress) {
   // A frame of many colours, shown.
   for (int i = 0; i < kFramePixels; ++i) FrameBuffer[i] = static_cast<uint16_t>((i * 37 + i / 640 * 11) & 0x7FFF);
@@ -209,8 +238,8 @@ TEST_F(ComfortKeyTest, F12SavesThePictureShownOnceAPress) {
   const std::vector<uint32_t> shown(ShownPixels(), ShownPixels() + kScreenPixels);
 
   testing::internal::CaptureStdout();
-  PressKey(VK_F1 + 11);
-  PressKey(VK_F1 + 11);
+  PressKey(VK_F12);
+  PressKey(VK_F12);
   const std::string said = testing::internal::GetCapturedStdout();
 
   std::vector<std::filesystem::path> files;
@@ -239,14 +268,14 @@ TEST_F(ComfortKeyTest, AScreenshotThatCannotBeSavedIsSaidAndTheGameGoesOn) {
   ASSERT_NE(blocker, nullptr);
   std::fclose(blocker);
   testing::internal::CaptureStderr();
-  PushKey(VK_F1 + 11, true);
+  PushKey(VK_F12, true);
   PushKey(VK_SPACE, true);
   PumpMessages();
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("screenshot"), std::string::npos);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
   EXPECT_EQ(InputState.keyDown[VK_SPACE], 1);
-  PushKey(VK_F1 + 11, false);
+  PushKey(VK_F12, false);
   PushKey(VK_SPACE, false);
   PumpMessages();
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "full_load.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "res/dialog_templates.h"

@@ -117,13 +117,6 @@ class ScaledWindow : public ::testing::Test {
     }
     return got;
   }
-  void PressKey(uint32_t vk, uint32_t modifiers = 0) {
-    PushKey(vk, true, modifiers);
-    PushKey(vk, false, modifiers);
-    Message m;
-    while (PollMessage(m)) {
-    }
-  }
   uint16_t frame[kScreenPixels];
 };
 
@@ -157,23 +150,24 @@ TEST_F(ScaledWindow, BlocksBarsPointerResizeAndTheWholeScreen) {
   ASSERT_EQ(MoveTo(250, 312, at), WM_MOUSEMOVE);
   EXPECT_EQ(at, 320 | 320 << 16);
 
-  // F11: the whole screen (here the test display's 1024x768), the picture at 1x in its middle,
-  // remembered as the player's choice; F11 again gives the window back; Alt+Enter the same.
+  // The whole screen (F11 or Alt+Enter in the game): here the test display's 1024x768, the
+  // picture at 1x in its middle, remembered as the player's choice; switched again, the
+  // window comes back at its size, and a second round goes the same way.
   ResizeWindow(1280, 960);
-  PressKey(VK_F1 + 10);
+  SwitchFullscreen();
   EXPECT_TRUE(ChosenWindow().fullscreen);
   PresentPattern(13);
   ExpectShown(PictureRect{192, 144, 640, 480});
   EXPECT_EQ(MoveTo(100, 100, at), 0u);
   ASSERT_EQ(MoveTo(192 + 5, 144 + 7, at), WM_MOUSEMOVE);
   EXPECT_EQ(at, 5 | 7 << 16);
-  PressKey(VK_F1 + 10);
+  SwitchFullscreen();
   EXPECT_FALSE(ChosenWindow().fullscreen);
   PresentPattern(17);
   ExpectShown(PictureRect{0, 0, 1280, 960});
-  PressKey(VK_RETURN, kModAlt);
+  SwitchFullscreen();
   EXPECT_TRUE(ChosenWindow().fullscreen);
-  PressKey(VK_RETURN, kModAlt);
+  SwitchFullscreen();
   EXPECT_FALSE(ChosenWindow().fullscreen);
   EXPECT_EQ(ChosenWindow().scale, 2);
 }

@@ -16,7 +16,7 @@
 #include "app/window.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/music.h"
 #include "platform/testing/input.h"
@@ -351,7 +351,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           EXPECT_EQ(DialogText(NameDialogHandle), "m");
                           EXPECT_EQ(MusicMuted(), muted);
                           testing::internal::CaptureStdout();
-                          Press(VK_F1 + 11);
+                          Press(VK_F12);
                         },
                         [&] {
                           said = testing::internal::GetCapturedStdout();

@@ -13,7 +13,7 @@
 #include "app/game_flow.h"
 #include "app/window.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
 #include "ranking/dialogs.h"

@@ -11,7 +11,7 @@
 #include "app/game_flow.h"
 #include "app/window.h"
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/messagebox.h"
 #include "platform/testing/input.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "support/cp949_text.h"
 
 // The text the dialog's edit holds.

@@ -1,5 +1,5 @@
 // The keys an input method hands back, as the game's keys.
-#include "platform/input_method.h"
+#include "platform/ime/input_method.h"
 
 #include <gtest/gtest.h>
 

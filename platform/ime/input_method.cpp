@@ -1,6 +1,7 @@
 // Which input method serves the edits, and SDL's keys in the input method's terms: X keysyms,
-// the kernel's key codes and X modifier bits, and back again for the keys it hands back.
-#include "platform/input_method.h"
+// the kernel's key codes and X modifier bits, and back again for the keys it hands back. The
+// window's core reaches the client through the hooks set here at the first focus.
+#include "platform/ime/input_method.h"
 
 #include <SDL.h>
 
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "platform/internal.h"
+#include "platform/window_hooks.h"
 
 namespace platform {
 
@@ -128,9 +130,64 @@ uint32_t KeysymOf(const SDL_Keysym& key) {
   return static_cast<uint8_t>(TypedCharacter(key));
 }
 
+// ---- the client's part in the window (the hooks of window_hooks.h) ---------------------
+
+bool Key(const SDL_KeyboardEvent& key) {
+  if (!InputMethodActive()) return false;
+  const SDL_Scancode sc = key.keysym.scancode;
+  if (sc <= SDL_SCANCODE_UNKNOWN || sc >= SDL_NUM_SCANCODES) return false;
+  if (key.type == SDL_KEYDOWN && !key.repeat) pressedHere[sc] = true;
+  if (!pressedHere[sc]) return false;
+  if (key.type == SDL_KEYUP) pressedHere[sc] = false;
+  uint32_t keysym = KeysymOf(key.keysym);
+  if (keysym == 0) return false;
+  const bool release = key.type == SDL_KEYUP;
+  int taken = client->Key(keysym, KernelKeyCode(key.keysym.scancode), ModifierState(key.keysym.mod), release);
+  if (taken < 0) {
+    // The input method went away: the edit goes on with plain keys and SDL's text input.
+    Drop();
+    SDL_StartTextInput();
+    return false;
+  }
+  return taken == 1;
+}
+
+void WindowFocus(bool gained) {
+  // SDL's own client takes the input method's focus when the window gains the keyboard.
+  if (!client || !focused) return;
+  if (!client->Focus(gained)) {
+    Drop();
+    return;
+  }
+  if (gained) SendCaret();
+}
+
+bool Pump() {
+  // Called on every idle look at the queue: without a focused edit nothing is asked of the
+  // bus. What the input method sends meanwhile waits in the connection and is read with the
+  // answer to the next focus.
+  if (!client || !focused) return false;
+  return client->Pump();
+}
+
+// The window's core asks the client through its hooks from the first focus on.
+void SetHooksOnce() {
+  static bool set = false;
+  if (set) return;
+  set = true;
+  InputMethodHooks hooks;
+  hooks.active = InputMethodActive;
+  hooks.key = Key;
+  hooks.windowFocus = WindowFocus;
+  hooks.pump = Pump;
+  hooks.close = InputMethodClose;
+  SetInputMethodHooks(hooks);
+}
+
 }  // namespace
 
 bool InputMethodFocus(bool focus) {
+  SetHooksOnce();
   if (!focus) {
     if (client && focused && !client->Focus(false)) Drop();
     focused = false;
@@ -154,47 +211,9 @@ bool InputMethodFocus(bool focus) {
 
 bool InputMethodActive() { return client && focused; }
 
-bool InputMethodKey(const SDL_KeyboardEvent& key) {
-  if (!InputMethodActive()) return false;
-  const SDL_Scancode sc = key.keysym.scancode;
-  if (sc <= SDL_SCANCODE_UNKNOWN || sc >= SDL_NUM_SCANCODES) return false;
-  if (key.type == SDL_KEYDOWN && !key.repeat) pressedHere[sc] = true;
-  if (!pressedHere[sc]) return false;
-  if (key.type == SDL_KEYUP) pressedHere[sc] = false;
-  uint32_t keysym = KeysymOf(key.keysym);
-  if (keysym == 0) return false;
-  const bool release = key.type == SDL_KEYUP;
-  int taken = client->Key(keysym, KernelKeyCode(key.keysym.scancode), ModifierState(key.keysym.mod), release);
-  if (taken < 0) {
-    // The input method went away: the edit goes on with plain keys and SDL's text input.
-    Drop();
-    SDL_StartTextInput();
-    return false;
-  }
-  return taken == 1;
-}
-
 void InputMethodCaret(const SDL_Rect& spot) {
   caret = spot;
   SendCaret();
-}
-
-void InputMethodWindowFocus(bool gained) {
-  // SDL's own client takes the input method's focus when the window gains the keyboard.
-  if (!client || !focused) return;
-  if (!client->Focus(gained)) {
-    Drop();
-    return;
-  }
-  if (gained) SendCaret();
-}
-
-bool InputMethodPump() {
-  // Called on every idle look at the queue: without a focused edit nothing is asked of the
-  // bus. What the input method sends meanwhile waits in the connection and is read with the
-  // answer to the next focus.
-  if (!client || !focused) return false;
-  return client->Pump();
 }
 
 void InputMethodClose() { Drop(); }

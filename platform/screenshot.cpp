@@ -1,5 +1,7 @@
-// Keys of comfort the game itself does not use: M mutes and unmutes the music, F12 saves the
-// picture shown. Their keys still reach the game as every key does.
+// The picture as the player sees it saved as a PNG, under a name of its second: the frame
+// shown with the open dialogs over it, never the scaled window.
+#include "platform/screenshot.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -12,9 +14,7 @@
 #include <system_error>
 
 #include "platform/display_parts.h"
-#include "platform/input_method.h"
 #include "platform/internal.h"
-#include "platform/music.h"
 
 namespace platform {
 namespace {
@@ -45,19 +45,21 @@ std::string FreeName(std::error_code& error) {
   return {};
 }
 
-void SaveScreenshot() {
+}  // namespace
+
+bool SaveScreenshot() {
   const uint16_t* frame = ShownFrame();
   if (frame) {
     WidenRgb555Frame(frame, shot);
   } else {
     std::memset(shot, 0, sizeof shot);  // nothing shown yet: the window is black
   }
-  if (DialogsShown()) ComposeDialogs(shot, kScreenWidth);
+  if (AnyDialogShown()) ComposeShownDialogs(shot, kScreenWidth);
   std::error_code error;
   const std::string path = FreeName(error);
   if (path.empty()) {
     std::fprintf(stderr, "brakkel: no screenshot: the folder screenshots cannot be had: %s\n", error.message().c_str());
-    return;
+    return false;
   }
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(shot, kScreenWidth, kScreenHeight, 32, kScreenWidth * 4,
                                                             SDL_PIXELFORMAT_RGB888);
@@ -65,24 +67,11 @@ void SaveScreenshot() {
   if (surface) SDL_FreeSurface(surface);
   if (!saved) {
     std::fprintf(stderr, "brakkel: no screenshot: %s cannot be written: %s\n", path.c_str(), SDL_GetError());
-    return;
+    return false;
   }
   std::printf("screenshot: %s\n", path.c_str());
   std::fflush(stdout);
-}
-
-}  // namespace
-
-void ActOnComfortKey(const SDL_KeyboardEvent& key) {
-  if (key.keysym.scancode == SDL_SCANCODE_F12) {
-    SaveScreenshot();
-    return;
-  }
-  // M types while an edit of a dialog has the focus; with Ctrl or Alt it is another key.
-  if (key.keysym.scancode == SDL_SCANCODE_M && !(key.keysym.mod & (KMOD_CTRL | KMOD_ALT)) && !SDL_IsTextInputActive() &&
-      !InputMethodActive()) {
-    MuteMusic(!MusicMuted());
-  }
+  return true;
 }
 
 }  // namespace platform

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/input_method_bus.h"
+#include "platform/ime/input_method_bus.h"
+#include "platform/window_hooks.h"
 
 namespace platform {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/dialog_parts.h"
+#include "platform/dialog/dialog_parts.h"
 
 namespace platform {
 namespace {

@@ -2,7 +2,8 @@
 // Modeless dialogs drawn inside the game window, over its last picture: made from templates
 // (caption, font, position and size in dialog units, style, controls in tab order), with the
 // keyboard handling a player expects of a dialog (Enter, Escape, Tab, Space, edit keys) and
-// Korean typing through the input method. Texts are code page 949.
+// Korean typing through the input method. Texts are code page 949. A library of its own
+// under platform/ (brakkel_dialog), on the platform's core and its input method client.
 #include <cstddef>
 #include <cstdint>
 

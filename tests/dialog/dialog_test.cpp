@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
-#include "platform/input_method.h"
+#include "platform/ime/input_method.h"
 #include "platform/testing/input.h"
 #include "platform/testing/pad.h"
 #include "platform/testing/readback.h"
 #include "platform/text.h"
+#include "platform/window_hooks.h"
 #include "support/cp949_text.h"
 #include "wire/cp949.h"
 

@@ -1,6 +1,6 @@
 // A dialog's keyboard and mouse: Tab, Enter, Escape and Space, the edit keys, clicks on
 // buttons and edits, and a pressed button that follows the pointer.
-#include "platform/dialog_parts.h"
+#include "platform/dialog/dialog_parts.h"
 
 namespace platform {
 namespace {

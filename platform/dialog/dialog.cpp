@@ -1,13 +1,12 @@
 // Dialogs inside the game window: made from templates, drawn over the picture on its way to
 // the window, with focus, default command, buttons and edit controls (caret, selection,
 // input method composition). Every change shows at once by presenting the game's
-// off-screen picture again, with the dialogs on top. Here: the open dialogs, focus and
-// commands, and the module's interface; the edit control, the keyboard and mouse, and the
-// drawing live in dialog_edit.cpp, dialog_input.cpp and dialog_draw.cpp.
-#include "platform/dialog.h"
-#include "platform/dialog_parts.h"
-#include "platform/display_parts.h"
-#include "platform/input_method.h"
+// off-screen picture again, with the dialogs on top. A library of its own under platform/
+// (brakkel_dialog): the window's core draws the dialogs and lets them go through the hooks
+// of platform/window_hooks.h, set when the first dialog opens. Here: the open dialogs, focus
+// and commands, and the module's interface; the edit control, the keyboard and mouse, and
+// the drawing live in dialog_edit.cpp, dialog_input.cpp and dialog_draw.cpp.
+#include "platform/dialog/dialog.h"
 
 #include <SDL.h>
 
@@ -15,7 +14,10 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/dialog/dialog_parts.h"
+#include "platform/ime/input_method.h"
 #include "platform/internal.h"
+#include "platform/window_hooks.h"
 #include "wire/cp949.h"
 
 namespace platform {
@@ -119,9 +121,57 @@ void Refresh(Dialog* d) {
   PresentOffscreen();
 }
 
+// ---- the dialogs' part in the window (the hooks of window_hooks.h) ---------------------
+
+namespace {
+
+void ComposeDialogs(uint32_t* pixels, int pitch) {
+  Canvas screen{pixels, pitch, 0, 0, kScreenWidth, kScreenHeight};
+  const Dialog* order[kMaxDialogs];
+  int count = 0;
+  for (const Dialog& d : dialogs) {
+    if (d.alive && d.shown) order[count++] = &d;
+  }
+  static_assert(kMaxDialogs == 2, "the later of two dialogs lies on top");
+  if (count == 2 && order[0]->order > order[1]->order) std::swap(order[0], order[1]);
+  for (int i = 0; i < count; ++i) DrawDialog(screen, *order[i]);
+}
+
+bool DialogsShown() {
+  for (const Dialog& d : dialogs) {
+    if (d.alive && d.shown) return true;
+  }
+  return false;
+}
+
+void ForgetDialogs() {
+  for (Dialog& d : dialogs) {
+    d.alive = false;
+    d.shown = false;
+  }
+  if (VideoStarted()) SyncTextInput();
+  inputSpot = SDL_Rect{-1, -1, 0, 0};
+}
+
+// The window's core draws the dialogs and lets them go through its hooks, from the first
+// dialog on.
+void SetHooksOnce() {
+  static bool set = false;
+  if (set) return;
+  set = true;
+  DialogHooks hooks;
+  hooks.shown = DialogsShown;
+  hooks.compose = ComposeDialogs;
+  hooks.forget = ForgetDialogs;
+  SetDialogHooks(hooks);
+}
+
+}  // namespace
+
 // ---- the module's interface -----------------------------------------------------------
 
 Dialog* CreateDialogFromTemplate(const DialogTemplate& t, DialogProc procedure) {
+  SetHooksOnce();
   Dialog* d = nullptr;
   for (Dialog& slot : dialogs) {
     if (!slot.alive) {
@@ -276,33 +326,5 @@ bool GetDialogItemRect(Dialog* d, int32_t id, DialogRect& rect) {
 DialogRect DialogWindowRect(Dialog* d) { return d && d->alive ? d->window : DialogRect{}; }
 
 bool DialogAlive(Dialog* d) { return d && d->alive; }
-
-void ComposeDialogs(uint32_t* pixels, int pitch) {
-  Canvas screen{pixels, pitch, 0, 0, kScreenWidth, kScreenHeight};
-  const Dialog* order[kMaxDialogs];
-  int count = 0;
-  for (const Dialog& d : dialogs) {
-    if (d.alive && d.shown) order[count++] = &d;
-  }
-  static_assert(kMaxDialogs == 2, "the later of two dialogs lies on top");
-  if (count == 2 && order[0]->order > order[1]->order) std::swap(order[0], order[1]);
-  for (int i = 0; i < count; ++i) DrawDialog(screen, *order[i]);
-}
-
-bool DialogsShown() {
-  for (const Dialog& d : dialogs) {
-    if (d.alive && d.shown) return true;
-  }
-  return false;
-}
-
-void ForgetDialogs() {
-  for (Dialog& d : dialogs) {
-    d.alive = false;
-    d.shown = false;
-  }
-  if (VideoStarted()) SyncTextInput();
-  inputSpot = SDL_Rect{-1, -1, 0, 0};
-}
 
 }  // namespace platform

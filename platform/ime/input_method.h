@@ -5,6 +5,8 @@
 // engine did not take into its action before the text the engine committed with it. Here a
 // key goes to the input method first; what it commits, composes and hands back becomes the
 // game's messages in the order the input method gave them, and a key it did not take follows.
+// A library of its own under platform/ (brakkel_ime): it stands in the window's core through
+// the hooks of platform/window_hooks.h, set when an edit first asks for it.
 #include <SDL_events.h>
 
 #include <cstdint>
@@ -17,27 +19,15 @@ namespace platform {
 bool InputMethodFocus(bool focused);
 // True while the client serves a focused edit.
 bool InputMethodActive();
-// Gives a key press or release to the input method. True when the input method took it;
-// either way, what the input method gave meanwhile has been delivered.
-bool InputMethodKey(const SDL_KeyboardEvent& key);
 // Where the caret stands, in the game window's client coordinates, for the candidate window.
 void InputMethodCaret(const SDL_Rect& spot);
-// The game window gained or lost the keyboard.
-void InputMethodWindowFocus(bool focused);
-// Delivers what the input method gave on its own (not in answer to a key). False when idle.
-bool InputMethodPump();
-// Lets go of the input method (the window goes).
+// Lets go of the input method (the display closes).
 void InputMethodClose();
-
-// What the input method's output becomes (display_events.cpp): typed text, the composition
-// in progress (empty: it ended; `cursor` in characters), and a key handed back.
-void DeliverText(const char* utf8);
-void DeliverComposition(const char* utf8, int cursor);
-void DeliverKey(const SDL_KeyboardEvent& key);
 
 // One connection to an input method, with its input context (input_method_ibus.cpp,
 // input_method_fcitx.cpp). Key calls answer 1 (taken), 0 (not taken) or -1 (the connection
-// failed); their output is delivered through the functions above before they return.
+// failed); their output is delivered through the window's Deliver functions
+// (platform/window_hooks.h) before they return.
 class InputMethodClient {
  public:
   virtual ~InputMethodClient() = default;
@@ -48,6 +38,9 @@ class InputMethodClient {
 };
 InputMethodClient* ConnectIbus();
 InputMethodClient* ConnectFcitx();
+// Set by the tests' library (UseInputMethod): where the next client comes from instead of
+// the desktop's.
+extern InputMethodClient* (*inputMethodConnector)();
 
 // X11 modifier bits, as both input methods take them.
 inline constexpr uint32_t kShiftMask = 1u << 0;

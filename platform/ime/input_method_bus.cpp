@@ -1,5 +1,5 @@
 // The D-Bus side of an input context, shared by the IBus and fcitx clients.
-#include "platform/input_method_bus.h"
+#include "platform/ime/input_method_bus.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/input_method.h"
+#include "platform/ime/input_method.h"
 
 namespace platform {
 

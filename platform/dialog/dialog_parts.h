@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/dialog.h"
+#include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/internal.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/dialog_parts.h"
+#include "platform/dialog/dialog_parts.h"
 #include "wire/cp949.h"
 
 namespace platform {
