@@ -10,6 +10,7 @@
 
 #include "server/rankd/exchange.h"
 #include "server/rankd/store.h"
+#include "tests/support/played_exchange.h"
 #include "wire/cp949.h"
 #include "wire/protocol.h"
 
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int mode = bytes.size() >= 2 ? bytes[1] : -1;
     const uint32_t thresholdBefore = mode >= 0 && mode < rankd::kModes ? cache.Threshold(mode) : 0;
     const size_t chunk = (control & 0x0F) == 0 ? bytes.size() : control & 0x0F;
-    const rankd::PlayedExchange played = rankd::PlayExchange(bytes.data(), bytes.size(), chunk, *store, cache);
+    const rankd_test::PlayedExchange played = rankd_test::PlayExchange(bytes.data(), bytes.size(), chunk, *store,
+                                                                       cache);
 
     std::vector<rankd::Score> all;
     Require(store->LoadAll(all));

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/rankd/exchange.h"
 #include "server/rankd/metrics.h"
 #include "server/rankd/replay_check.h"
 #include "server/rankd/server.h"

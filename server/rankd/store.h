@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 #include "wire/rank_text.h"
 
 namespace rankd {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 #include "wire/protocol.h"
 
 namespace rankload {

@@ -19,6 +19,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "server/rankd/rank_cache.h"
+
 namespace rankd {
 
 void PrintTo(const Score& score, std::ostream* out) {
