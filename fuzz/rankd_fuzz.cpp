@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                                        cache);
 
     std::vector<rankd::Score> all;
-    Require(store->LoadAll(all));
+    std::string error;
+    Require(store->LoadAll(all, error));
     if (played.outcome == rankd::Outcome::Stored) {
       // The submission really passes every rule against the threshold it was sent.
       ScoreSubmission s;
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(played.sent.size() == kThresholdReplyBytes + text->size());
       Require(std::memcmp(played.sent.data() + kThresholdReplyBytes, text->data(), text->size()) == 0);
       ScoreTable tables[rankd::kModes];
-      Require(store->LoadTop(tables));
+      Require(store->LoadTop(tables, error));
       Require(*text == rankd::RankTextMessage(tables[mode]));
     } else {
       Require(played.sent.size() == kThresholdReplyBytes);

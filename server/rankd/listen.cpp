@@ -24,8 +24,9 @@ std::string AddressText(const asio::ip::address& address) {
 bool RankServer::Impl::Start(std::string& error) {
   ScoreTable tables[kModes];
   store->RankOnlyVerified(options.requireVerified);
-  if (!store->LoadTop(tables)) {
-    error = "cannot read the rankings: " + store->Error();
+  std::string why;
+  if (!store->LoadTop(tables, why)) {
+    error = "cannot read the rankings: " + why;
     return false;
   }
   for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);

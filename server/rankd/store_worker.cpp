@@ -68,9 +68,10 @@ void StoreWorker::Run() {
     bool news = store_.TakeChanges();
     // Marks come after the commits of their turn: a replay is sent once its score was kept.
     int expired = 0;
+    std::string error;
     if (expireSeconds_ > 0 && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
       lastExpiry = Clock::now();
-      store_.ExpireUnmarked(expireSeconds_, expired);
+      store_.ExpireUnmarked(expireSeconds_, expired, error);
     }
     if (!batch.empty() || !marks.empty() || expired > 0) {
       auto result = std::make_shared<Result>();
@@ -80,28 +81,27 @@ void StoreWorker::Run() {
       for (const Job& job : batch) scores.push_back(job.score);
       if (!batch.empty()) {
         const auto begun = Clock::now();
-        result->committed = store_.Store(scores);
+        result->committed = store_.Store(scores, result->error);
         metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
         if (!result->committed) {
-          result->error = store_.Error();
           metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
         }
       }
       for (Mark& mark : marks) {
-        if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found)) {
+        if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found, error)) {
           mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
-          mark.verdict.reason += "not marked: " + store_.Error();
+          mark.verdict.reason += "not marked: " + error;
         }
       }
       result->marks = std::move(marks);
       marks.clear();
-      result->fresh = store_.LoadTop(result->tables);
+      result->fresh = store_.LoadTop(result->tables, error);
       result->jobs = std::move(batch);
       batch.clear();
       deliver_(to_, std::move(result));
     } else if (news) {
       auto result = std::make_shared<Result>();
-      result->fresh = store_.LoadTop(result->tables);
+      result->fresh = store_.LoadTop(result->tables, error);
       if (result->fresh) deliver_(to_, std::move(result));
     }
     if (stopping) {

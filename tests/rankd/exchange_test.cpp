@@ -119,7 +119,8 @@ TEST(ExchangeMachine, MalformedMessagesEndWithoutWhatFollows) {
       EXPECT_EQ(played.outcome, c.outcome) << c.what << ", chunk " << chunk;
       EXPECT_EQ(played.sent.size(), c.sent) << c.what << ", chunk " << chunk;
       std::vector<rankd::Score> kept;
-      store->LoadAll(kept);
+      std::string error;
+      store->LoadAll(kept, error);
       EXPECT_TRUE(kept.empty()) << c.what;
     }
   }
@@ -169,13 +170,19 @@ TEST(ExchangeMachine, StoredScoresRankByScoreAndAnEqualLaterOneBelow) {
 class FaultyStore : public rankd::RankStore {
  public:
   const char* Engine() const override { return "faulty"; }
-  bool Store(const std::vector<rankd::Score>& scores) override {
-    if (!commit) return false;
+  bool Store(const std::vector<rankd::Score>& scores, std::string& error) override {
+    if (!commit) {
+      error = "told to fail";
+      return false;
+    }
     kept.insert(kept.end(), scores.begin(), scores.end());
     return true;
   }
-  bool LoadTop(ScoreTable*) override { return false; }
-  bool LoadAll(std::vector<rankd::Score>& scores) override {
+  bool LoadTop(ScoreTable*, std::string& error) override {
+    error = "told to fail";
+    return false;
+  }
+  bool LoadAll(std::vector<rankd::Score>& scores, std::string&) override {
     scores = kept;
     return true;
   }
@@ -211,7 +218,8 @@ TEST(ExchangeMachine, RefusedSubmissionsStillSeeTheListingAndKeepNothing) {
   EXPECT_EQ(played.verdict, Verdict::CheckCodeWrong);
   EXPECT_EQ(ListingSent(played), ExpectedListing({}, 0));
   std::vector<rankd::Score> kept;
-  store->LoadAll(kept);
+  std::string error;
+  store->LoadAll(kept, error);
   EXPECT_TRUE(kept.empty());
 }
 

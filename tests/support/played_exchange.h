@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "server/rankd/exchange.h"
@@ -23,9 +24,10 @@ struct PlayedExchange {
 // thread does; false when the store did not commit. When the store commits but cannot be
 // read back, the kept scores are placed into the cached tables directly.
 inline bool CommitScores(rankd::RankStore& store, const std::vector<rankd::Score>& scores, rankd::RankCache& cache) {
-  if (!store.Store(scores)) return false;
+  std::string error;
+  if (!store.Store(scores, error)) return false;
   ScoreTable tables[rankd::kModes];
-  if (store.LoadTop(tables)) {
+  if (store.LoadTop(tables, error)) {
     for (int mode = 0; mode < rankd::kModes; ++mode) cache.Set(mode, tables[mode]);
   } else {
     cache.Place(scores);
