@@ -144,7 +144,7 @@ class ReplayChecker {
 };
 
 struct RankServer::Impl {
-  Impl(const ServerOptions& o, std::unique_ptr<RankStore> s)
+  Impl(const RankdOptions& o, std::unique_ptr<RankStore> s)
       : options(o),
         store(std::move(s)),
         log(io),
@@ -199,7 +199,7 @@ struct RankServer::Impl {
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
-  ServerOptions options;
+  RankdOptions options;
   std::unique_ptr<RankStore> store;
   Metrics metrics;  // before the worker, which counts its commits there
   // One thread does all the I/O (the store's thread only posts its results), so the

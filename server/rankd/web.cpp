@@ -13,7 +13,7 @@
 namespace rankd {
 
 struct WebServer::Impl {
-  Impl(const ServerOptions& o, const Metrics& m) : options(o), metrics(m) {}
+  Impl(const RankdOptions& o, const Metrics& m) : options(o), metrics(m) {}
 
   // The rows of every mode; false when the database does not answer. The caller holds
   // readMutex until it has made its text: the read connection and the code page converter
@@ -68,7 +68,7 @@ struct WebServer::Impl {
     response.set_content("the database does not answer\n", "text/plain; charset=utf-8");
   }
 
-  const ServerOptions& options;
+  const RankdOptions& options;
   const Metrics& metrics;
   std::unique_ptr<RankStore> reader;
   std::mutex readMutex;
@@ -77,7 +77,7 @@ struct WebServer::Impl {
   std::atomic<bool> ended{false};
 };
 
-WebServer::WebServer(const ServerOptions& options, const Metrics& metrics)
+WebServer::WebServer(const RankdOptions& options, const Metrics& metrics)
     : impl_(std::make_unique<Impl>(options, metrics)) {}
 
 WebServer::~WebServer() { Stop(); }

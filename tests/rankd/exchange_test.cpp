@@ -223,13 +223,13 @@ TEST(ExchangeMachine, RefusedSubmissionsStillSeeTheListingAndKeepNothing) {
   EXPECT_TRUE(kept.empty());
 }
 
-rankd::ParseResult Parse(std::vector<const char*> args, rankd::ServerOptions& options, std::string& error) {
+rankd::ParseResult Parse(std::vector<const char*> args, rankd::RankdOptions& options, std::string& error) {
   args.insert(args.begin(), "rankd");
-  return rankd::ParseOptions(static_cast<int>(args.size()), args.data(), options, error);
+  return rankd::ParseRankdOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
 TEST(RankdOptions, ValuesAndDefaults) {
-  rankd::ServerOptions options;
+  rankd::RankdOptions options;
   std::string error;
   ASSERT_EQ(Parse({}, options, error), rankd::ParseResult::Run);
   EXPECT_EQ(options.port, 20);
@@ -268,7 +268,7 @@ TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
       {"20"},
   };
   for (const auto& args : bad) {
-    rankd::ServerOptions options;
+    rankd::RankdOptions options;
     std::string error;
     EXPECT_EQ(Parse(args, options, error), rankd::ParseResult::Bad) << args[0];
     EXPECT_FALSE(error.empty()) << args[0];
