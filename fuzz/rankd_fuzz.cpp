@@ -10,6 +10,7 @@
 
 #include "server/rankd/exchange.h"
 #include "server/rankd/store.h"
+#include "tests/support/played_exchange.h"
 #include "wire/cp949.h"
 #include "wire/protocol.h"
 
@@ -58,10 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int mode = bytes.size() >= 2 ? bytes[1] : -1;
     const uint32_t thresholdBefore = mode >= 0 && mode < rankd::kModes ? cache.Threshold(mode) : 0;
     const size_t chunk = (control & 0x0F) == 0 ? bytes.size() : control & 0x0F;
-    const rankd::PlayedExchange played = rankd::PlayExchange(bytes.data(), bytes.size(), chunk, *store, cache);
+    const rankd_test::PlayedExchange played = rankd_test::PlayExchange(bytes.data(), bytes.size(), chunk, *store,
+                                                                       cache);
 
     std::vector<rankd::Score> all;
-    Require(store->LoadAll(all));
+    std::string error;
+    Require(store->LoadAll(all, error));
     if (played.outcome == rankd::Outcome::Stored) {
       // The submission really passes every rule against the threshold it was sent.
       ScoreSubmission s;
@@ -91,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(played.sent.size() == kThresholdReplyBytes + text->size());
       Require(std::memcmp(played.sent.data() + kThresholdReplyBytes, text->data(), text->size()) == 0);
       ScoreTable tables[rankd::kModes];
-      Require(store->LoadTop(tables));
+      Require(store->LoadTop(tables, error));
       Require(*text == rankd::RankTextMessage(tables[mode]));
     } else {
       Require(played.sent.size() == kThresholdReplyBytes);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 
 namespace rankctl {
 

@@ -1,11 +1,10 @@
-// rankctl's command line: one action on the database a rankd serves, logged on standard
-// error and in the database's audit table.
-#include <cstdint>
+// rankctl's program: one action on the database a rankd serves, logged on standard error and
+// in the database's audit table.
 #include <cstdio>
-#include <cstdlib>
 
 #include "server/rankctl/admin.h"
 #include "server/rankctl/describe.h"
+#include "server/rankctl/options.h"
 #include "server/rankd/store.h"
 
 namespace rankctl {
@@ -18,30 +17,6 @@ constexpr int kBadUsage = 2;
 constexpr int kDatabaseError = 3;
 constexpr int kNoBackupHere = 4;  // PostgreSQL: pg_dump makes the copy
 
-const char kUsage[] =
-    "Usage: rankctl --db WHERE ACTION\n"
-    "WHERE is rankd's SQLite file or postgresql:// URI. ACTION is one of:\n"
-    "  list MODE [N]   the best N rows (20) of MODE (easy, normal, hardcore), hidden ones too:\n"
-    "                  ID place name score stage combo seconds time flags, tab-separated\n"
-    "  hide ID         takes a row out of the rankings\n"
-    "  restore ID      puts a hidden row back\n"
-    "  ban NAME        refuses the name's new scores and hides its rows\n"
-    "  unban NAME      lifts the ban\n"
-    "  backup FILE     a consistent copy of a SQLite database, while the server runs\n"
-    "Exit status: 0 done, 1 no such ID or name, 2 bad usage, 3 database error,\n"
-    "4 backup asked of PostgreSQL (use pg_dump).\n";
-
-int Bad(const char* why) {
-  std::fprintf(stderr, "rankctl: %s\nTry 'rankctl --help' for the usage.\n", why);
-  return kBadUsage;
-}
-
-bool ParseCount(const char* text, long long low, long long high, long long& value) {
-  char* end = nullptr;
-  value = std::strtoll(text, &end, 10);
-  return *text != 0 && *end == 0 && value >= low && value <= high;
-}
-
 int Report(Done done, AdminDb& db, const std::string& line, const std::string& notFound) {
   switch (done) {
     case Done::Ok: std::fprintf(stderr, "rankctl: %s\n", line.c_str()); return kDone;
@@ -52,69 +27,57 @@ int Report(Done done, AdminDb& db, const std::string& line, const std::string& n
   return kDatabaseError;
 }
 
+// Prints the rows of `list`, each with its place in the served listing.
+int List(AdminDb& db, const RankctlOptions& options) {
+  std::vector<AdminRow> rows;
+  if (!db.List(options.mode, static_cast<int>(options.rows), rows)) return Report(Done::Failed, db, "", "");
+  int place = 0;
+  for (const AdminRow& row : rows) {
+    std::printf("%s\n", ListLine(row, row.hidden || row.banned ? 0 : ++place).c_str());
+  }
+  return kDone;
+}
+
+// Does the action the options name on an open database.
+int Act(AdminDb& db, const RankctlOptions& options) {
+  const std::string& action = options.action;
+  const std::string& operand = options.operand;
+  if (action == "list") return List(db, options);
+  if (action == "hide" || action == "restore") {
+    std::string line;
+    const Done done = db.SetHidden(options.id, action == "hide", action + " " + operand, line);
+    return Report(done, db, line, "no row " + operand);
+  }
+  if (action == "ban" || action == "unban") {
+    return Report(db.SetBanned(options.name, action == "ban", action + " " + operand), db, action + " " + operand,
+                  operand + " is not banned");
+  }
+  return Report(db.Backup(operand), db, "backup of " + options.db + " written to " + operand, "");
+}
+
 }  // namespace
 
 int RankctlMain(int argc, const char* const* argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::fputs(kUsage, stdout);
-    return kDone;
-  }
-  if (args.size() < 3 || args[0] != "--db" || args[1].empty()) return Bad("give --db WHERE and an action");
-  const std::string& where = args[1];
-  const std::string& action = args[2];
-  const size_t operands = args.size() - 3;
-  const bool listing = action == "list" && (operands == 1 || operands == 2);
-  if (!listing && operands != 1) return Bad(("wrong number of operands for '" + action + "'").c_str());
-  const std::string& operand = args[3];
-
-  // Everything is checked before the database is opened.
-  long long number = 20;
-  int mode = -1;
-  std::string name;
-  if (listing) {
-    mode = ParseMode(operand);
-    if (mode < 0) return Bad("MODE is easy, normal or hardcore");
-    if (operands == 2 && !ParseCount(args[4].c_str(), 1, 1'000'000, number)) return Bad("N is a count from 1");
-  } else if (action == "hide" || action == "restore") {
-    if (!ParseCount(operand.c_str(), 1, INT64_MAX, number)) return Bad("ID is a row's number");
-  } else if (action == "ban" || action == "unban") {
-    if (!NameCp949(operand, name)) return Bad("NAME is 1 to 9 bytes in the game's Korean code page");
-  } else if (action == "backup") {
-    if (rankd::IsPostgresUri(where)) {
-      std::fputs("rankctl: a PostgreSQL database is copied with pg_dump (see pg_dump(1)), not with rankctl\n", stderr);
-      return kNoBackupHere;
-    }
-  } else {
-    return Bad(("unknown action '" + action + "'").c_str());
-  }
-
+  RankctlOptions options;
   std::string error;
+  switch (ParseRankctlOptions(argc, argv, options, error)) {
+    case ParseResult::Help: std::fputs(kUsage, stdout); return kDone;
+    case ParseResult::Bad:
+      std::fprintf(stderr, "rankctl: %s\nTry 'rankctl --help' for the usage.\n", error.c_str());
+      return kBadUsage;
+    case ParseResult::Run: break;
+  }
+  if (options.action == "backup" && rankd::IsPostgresUri(options.db)) {
+    std::fputs("rankctl: a PostgreSQL database is copied with pg_dump (see pg_dump(1)), not with rankctl\n", stderr);
+    return kNoBackupHere;
+  }
   // Opening brings the tables up to date (idempotent), as rankd does.
-  std::unique_ptr<AdminDb> db = OpenAdminDb(where, error);
+  std::unique_ptr<AdminDb> db = OpenAdminDb(options.db, error);
   if (!db) {
     std::fprintf(stderr, "rankctl: cannot open the database: %s\n", error.c_str());
     return kDatabaseError;
   }
-  if (listing) {
-    std::vector<AdminRow> rows;
-    if (!db->List(mode, static_cast<int>(number), rows)) return Report(Done::Failed, *db, "", "");
-    int place = 0;
-    for (const AdminRow& row : rows) {
-      std::printf("%s\n", ListLine(row, row.hidden || row.banned ? 0 : ++place).c_str());
-    }
-    return kDone;
-  }
-  if (action == "hide" || action == "restore") {
-    std::string line;
-    const Done done = db->SetHidden(number, action == "hide", action + " " + operand, line);
-    return Report(done, *db, line, "no row " + operand);
-  }
-  if (action == "ban" || action == "unban") {
-    return Report(db->SetBanned(name, action == "ban", action + " " + operand), *db, action + " " + operand,
-                  operand + " is not banned");
-  }
-  return Report(db->Backup(operand), *db, "backup of " + where + " written to " + operand, "");
+  return Act(*db, options);
 }
 
 }  // namespace rankctl

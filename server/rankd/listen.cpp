@@ -22,14 +22,53 @@ std::string AddressText(const asio::ip::address& address) {
 }  // namespace
 
 bool RankServer::Impl::Start(std::string& error) {
+  if (!LoadRankings(error)) return false;
+  FitConnectionsToFiles();
+  const int passed = sd_listen_fds(1);
+  if (passed < 0) {
+    error = std::string("cannot take the sockets from systemd: ") + std::strerror(-passed);
+    return false;
+  }
+  if (!(passed > 0 ? TakeSystemdSockets(passed, error) : ListenOnOwnSocket(error))) return false;
+  if (!worker.Start(options.requireVerified ? kReplayWaitSeconds : 0) || !checker.Start()) {
+    error = "cannot start the store's thread";
+    return false;
+  }
+  if (!options.httpAddress.empty()) {
+    web = std::make_unique<WebServer>(options, metrics);
+    std::string at;
+    if (!web->Start(at, error)) return false;
+    log.Line("web page on http://%s/", at.c_str());
+  }
+  const std::string where = IsPostgresUri(options.db) ? std::string("postgresql") : "sqlite " + options.db;
+  asio::error_code ec;
+  for (tcp::acceptor& acceptor : acceptors) {
+    const tcp::endpoint local = acceptor.local_endpoint(ec);
+    log.Line("listening on %s:%u%s (%s)", AddressText(local.address()).c_str(), local.port(),
+             passed > 0 ? " from systemd" : "", where.c_str());
+    asio::co_spawn(io, Accept(acceptor), asio::detached);
+  }
+  log.Flush();
+  signals.async_wait([this](const asio::error_code& e, int) {
+    if (!e) BeginStop();
+  });
+  sd_notify(0, "READY=1");
+  return true;
+}
+
+bool RankServer::Impl::LoadRankings(std::string& error) {
   ScoreTable tables[kModes];
   store->RankOnlyVerified(options.requireVerified);
-  if (!store->LoadTop(tables)) {
-    error = "cannot read the rankings: " + store->Error();
+  std::string why;
+  if (!store->LoadTop(tables, why)) {
+    error = "cannot read the rankings: " + why;
     return false;
   }
   for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, tables[mode]);
+  return true;
+}
 
+void RankServer::Impl::FitConnectionsToFiles() {
   RaiseOpenFileLimit();
   rlimit files{};
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
@@ -38,12 +77,9 @@ bool RankServer::Impl::Start(std::string& error) {
     log.Line("only %llu descriptors: at most %d connections", static_cast<unsigned long long>(files.rlim_cur),
              options.maxConnections);
   }
+}
 
-  const int passed = sd_listen_fds(1);
-  if (passed < 0) {
-    error = std::string("cannot take the sockets from systemd: ") + std::strerror(-passed);
-    return false;
-  }
+bool RankServer::Impl::TakeSystemdSockets(int passed, std::string& error) {
   asio::error_code ec;
   for (int fd = SD_LISTEN_FDS_START; fd < SD_LISTEN_FDS_START + passed; ++fd) {
     if (sd_is_socket_inet(fd, AF_UNSPEC, SOCK_STREAM, 1, 0) <= 0) {
@@ -58,48 +94,29 @@ bool RankServer::Impl::Start(std::string& error) {
       return false;
     }
   }
-  if (passed == 0) {
-    const asio::ip::address address = asio::ip::make_address(options.bind, ec);
-    if (ec) {
-      error = "--bind: '" + options.bind + "' is not an IP address";
-      return false;
-    }
-    tcp::acceptor& acceptor = acceptors.emplace_back(io);
-    const tcp::endpoint endpoint(address, options.port);
-    acceptor.open(endpoint.protocol(), ec);
-    if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
-    if (!ec) acceptor.bind(endpoint, ec);
-    if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
-    if (ec) {
-      error = "cannot listen on " + options.bind + " port " + std::to_string(options.port) + ": " + ec.message();
-      if (ec == asio::error::access_denied && options.port < 1024) {
-        error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
-      }
-      return false;
-    }
-  }
-  if (!worker.Start(options.requireVerified ? kReplayWaitSeconds : 0) || !checker.Start()) {
-    error = "cannot start the store's thread";
+  return true;
+}
+
+bool RankServer::Impl::ListenOnOwnSocket(std::string& error) {
+  asio::error_code ec;
+  const asio::ip::address address = asio::ip::make_address(options.bind, ec);
+  if (ec) {
+    error = "--bind: '" + options.bind + "' is not an IP address";
     return false;
   }
-  if (!options.httpAddress.empty()) {
-    web = std::make_unique<WebServer>(options, metrics);
-    std::string at;
-    if (!web->Start(at, error)) return false;
-    log.Line("web page on http://%s/", at.c_str());
+  tcp::acceptor& acceptor = acceptors.emplace_back(io);
+  const tcp::endpoint endpoint(address, options.port);
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    error = "cannot listen on " + options.bind + " port " + std::to_string(options.port) + ": " + ec.message();
+    if (ec == asio::error::access_denied && options.port < 1024) {
+      error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
+    }
+    return false;
   }
-  const std::string where = IsPostgresUri(options.db) ? std::string("postgresql") : "sqlite " + options.db;
-  for (tcp::acceptor& acceptor : acceptors) {
-    const tcp::endpoint local = acceptor.local_endpoint(ec);
-    log.Line("listening on %s:%u%s (%s)", AddressText(local.address()).c_str(), local.port(),
-             passed > 0 ? " from systemd" : "", where.c_str());
-    asio::co_spawn(io, Accept(acceptor), asio::detached);
-  }
-  log.Flush();
-  signals.async_wait([this](const asio::error_code& e, int) {
-    if (!e) BeginStop();
-  });
-  sd_notify(0, "READY=1");
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 
 namespace rankd {
 

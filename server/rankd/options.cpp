@@ -76,9 +76,54 @@ bool ParseHttpAddress(const std::string& text, std::string& address, uint16_t& p
   return true;
 }
 
+// The options that take a value.
+bool TakesValue(const std::string& name) {
+  return name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
+         name == "--max-per-address" || name == "--request-time" || name == "--answer-time" ||
+         name == "--message-time" || name == "--send-time" || name == "--http";
+}
+
+// Sets the option `name` (one that takes a value) from `value`; false when the value is bad.
+bool SetValue(const std::string& name, const std::string& value, RankdOptions& options) {
+  long count = 0;
+  bool ok = true;
+  if (name == "--port") {
+    ok = ParseCount(value, 0, 65535, count);
+    options.port = static_cast<uint16_t>(count);
+  } else if (name == "--bind") {
+    ok = !value.empty();
+    options.bind = value;
+  } else if (name == "--db") {
+    ok = !value.empty();
+    options.db = value;
+  } else if (name == "--max-connections") {
+    ok = ParseCount(value, 1, 1'000'000, count);
+    options.maxConnections = static_cast<int>(count);
+  } else if (name == "--max-per-address") {
+    ok = ParseCount(value, 1, 1'000'000, count);
+    options.maxPerAddress = static_cast<int>(count);
+  } else if (name == "--request-time") {
+    ok = ParseSeconds(value, options.requestTime);
+  } else if (name == "--answer-time") {
+    ok = ParseSeconds(value, options.answerTime);
+  } else if (name == "--http") {
+    ok = ParseHttpAddress(value, options.httpAddress, options.httpPort);
+  } else if (name == "--message-time") {
+    ok = ParseSeconds(value, options.messageTime);
+  } else {
+    ok = ParseSeconds(value, options.sendTime);
+  }
+  return ok;
+}
+
+ParseResult Bad(std::string& error, const std::string& reason) {
+  error = reason;
+  return ParseResult::Bad;
+}
+
 }  // namespace
 
-ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error) {
+ParseResult ParseRankdOptions(int argc, const char* const* argv, RankdOptions& options, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     std::string value;
@@ -91,10 +136,7 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
     if (name == "--help" || name == "-h") return ParseResult::Help;
     // The switches, which take no value.
     if (name == "--require-verified" || name == "--quiet") {
-      if (hasValue) {
-        error = name + " takes no value";
-        return ParseResult::Bad;
-      }
+      if (hasValue) return Bad(error, name + " takes no value");
       if (name == "--quiet") {
         options.log = false;
       } else {
@@ -102,52 +144,12 @@ ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& optio
       }
       continue;
     }
-    const bool known = name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
-                       name == "--max-per-address" || name == "--request-time" || name == "--answer-time" ||
-                       name == "--message-time" || name == "--send-time" || name == "--http";
-    if (!known) {
-      error = "unknown option " + name;
-      return ParseResult::Bad;
-    }
+    if (!TakesValue(name)) return Bad(error, "unknown option " + name);
     if (!hasValue) {
-      if (i + 1 >= argc) {
-        error = name + " needs a value";
-        return ParseResult::Bad;
-      }
+      if (i + 1 >= argc) return Bad(error, name + " needs a value");
       value = argv[++i];
     }
-    long count = 0;
-    bool ok = true;
-    if (name == "--port") {
-      ok = ParseCount(value, 0, 65535, count);
-      options.port = static_cast<uint16_t>(count);
-    } else if (name == "--bind") {
-      ok = !value.empty();
-      options.bind = value;
-    } else if (name == "--db") {
-      ok = !value.empty();
-      options.db = value;
-    } else if (name == "--max-connections") {
-      ok = ParseCount(value, 1, 1'000'000, count);
-      options.maxConnections = static_cast<int>(count);
-    } else if (name == "--max-per-address") {
-      ok = ParseCount(value, 1, 1'000'000, count);
-      options.maxPerAddress = static_cast<int>(count);
-    } else if (name == "--request-time") {
-      ok = ParseSeconds(value, options.requestTime);
-    } else if (name == "--answer-time") {
-      ok = ParseSeconds(value, options.answerTime);
-    } else if (name == "--http") {
-      ok = ParseHttpAddress(value, options.httpAddress, options.httpPort);
-    } else if (name == "--message-time") {
-      ok = ParseSeconds(value, options.messageTime);
-    } else {
-      ok = ParseSeconds(value, options.sendTime);
-    }
-    if (!ok) {
-      error = "bad value for " + name + ": '" + value + "'";
-      return ParseResult::Bad;
-    }
+    if (!SetValue(name, value, options)) return Bad(error, "bad value for " + name + ": '" + value + "'");
   }
   return ParseResult::Run;
 }

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "server/rankd/parse_result.h"
 #include "wire/protocol.h"
 
 namespace rankd {
 
-struct ServerOptions {
+struct RankdOptions {
   uint16_t port = kRankingPort;  // 0 lets the system pick a free port
   std::string bind = "127.0.0.1";
   std::string db = "rankd.sqlite";
@@ -29,9 +30,10 @@ struct ServerOptions {
   uint16_t httpPort = 0;  // 0 lets the system pick (the log says which)
 };
 
-enum class ParseResult { Run, Help, Bad };
-// Reads the options after the program name. Bad gives a one-line reason in `error`.
-ParseResult ParseOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error);
+// Reads the options after the program name, --name value or --name=value. Bad gives a
+// one-line reason in `error`.
+ParseResult ParseRankdOptions(int argc, const char* const* argv, RankdOptions& options, std::string& error);
+// The text of --help.
 extern const char kUsage[];
 
 }  // namespace rankd

@@ -108,37 +108,37 @@ class PostgresStore final : public RankStore {
   explicit PostgresStore(StoreUse use) : use_(use) {}
   ~PostgresStore() override { PQfinish(conn_); }
 
-  bool Open(const std::string& uri) {
+  bool Open(const std::string& uri, std::string& error) {
     conn_ = PQconnectdb(uri.c_str());
-    if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
+    if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL", error);
     // The server's notices ("relation already exists") are of no use in the log.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    return Setup();
+    return Setup(error);
   }
 
   const char* Engine() const override { return "postgresql"; }
 
-  bool Store(const std::vector<Score>& scores) override {
+  bool Store(const std::vector<Score>& scores, std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit.
-    if (!Connected()) return false;
+    if (!Connected(error)) return false;
     const bool several = scores.size() > kRowsPerStatement;
-    if (several && !Exec("BEGIN")) return false;
+    if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
     for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
       const size_t to = std::min(scores.size(), from + kRowsPerStatement);
-      if (!Insert(scores, from, to)) {
-        if (several) Exec("ROLLBACK");
+      if (!Insert(scores, from, to, error)) {
+        if (several) Exec("ROLLBACK", "cannot store scores", error);
         return false;
       }
     }
-    return !several || Exec("COMMIT");
+    return !several || Exec("COMMIT", "cannot store scores", error);
   }
 
-  bool LoadTop(ScoreTable tables[kModes]) override {
-    if (!Connected()) return false;
+  bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
+    if (!Connected(error)) return false;
     std::vector<Score> rows;
     const char* only[] = {onlyVerified_ ? "true" : "false"};
-    if (!Read(PQexecParams(conn_, kTop, 1, nullptr, only, nullptr, nullptr, 0), rows, true)) return false;
+    if (!Read(PQexecParams(conn_, kTop, 1, nullptr, only, nullptr, nullptr, 0), rows, error, true)) return false;
     int filled[kModes] = {};
     for (int mode = 0; mode < kModes; ++mode) tables[mode] = ScoreTable{};
     for (const Score& s : rows) {
@@ -148,16 +148,18 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  bool LoadAll(std::vector<Score>& scores) override { return Connected() && Query(kAll, scores); }
+  bool LoadAll(std::vector<Score>& scores, std::string& error) override {
+    return Connected(error) && Query(kAll, scores, error);
+  }
 
-  bool LoadListing(int mode, std::vector<ListedScore>& rows) override {
+  bool LoadListing(int mode, std::vector<ListedScore>& rows, std::string& error) override {
     rows.clear();
-    if (!Connected()) return false;
+    if (!Connected(error)) return false;
     const std::string modeText = std::to_string(mode);
     const char* values[] = {modeText.c_str(), onlyVerified_ ? "true" : "false"};
     PGresult* result = PQexecParams(conn_, kListing, 2, nullptr, values, nullptr, nullptr, 0);
     std::vector<Score> scores;
-    if (!Read(result, scores)) return false;
+    if (!Read(result, scores, error)) return false;
     for (size_t i = 0; i < scores.size(); ++i) {
       const int mark = std::atoi(PQgetvalue(result, static_cast<int>(i), 7));
       rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6),
@@ -167,24 +169,24 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
+  bool MarkReplay(const Score& s, ReplayMark mark, bool& found, std::string& error) override {
     found = false;
-    if (!Connected()) return false;
+    if (!Connected(error)) return false;
     Params params;
     params.AddScore(s);
     params.AddNumber(static_cast<int>(mark));
-    return Count(params.Run(conn_, kMark), found);
+    return Count(params.Run(conn_, kMark), found, error);
   }
 
-  bool ExpireUnmarked(int seconds, int& marked) override {
+  bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
     marked = 0;
-    if (!Connected()) return false;
+    if (!Connected(error)) return false;
     const std::string text = std::to_string(seconds);
     const char* values[] = {text.c_str()};
     PGresult* result = PQexecParams(conn_, kExpire, 1, nullptr, values, nullptr, nullptr, 0);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
       PQclear(result);
-      return Fail("cannot mark scores that wait for their replay");
+      return Fail("cannot mark scores that wait for their replay", error);
     }
     marked = std::atoi(PQgetvalue(result, 0, 0));
     PQclear(result);
@@ -199,7 +201,8 @@ class PostgresStore final : public RankStore {
       const auto now = std::chrono::steady_clock::now();
       if (now - lastReset_ < std::chrono::seconds(1)) return false;
       lastReset_ = now;
-      return Connected();
+      std::string ignored;  // the next call that needs the database tells
+      return Connected(ignored);
     }
     if (PQconsumeInput(conn_) == 0) return false;
     bool others = false;
@@ -211,23 +214,23 @@ class PostgresStore final : public RankStore {
   }
 
  private:
-  bool Setup() {
+  bool Setup(std::string& error) {
     // A query of several statements reports its last result, or the error that stopped it.
     // Only the keeper listens: a reader would leave the news unread and hold up the queue.
-    return Exec(kPostgresSchema, "cannot set up the scores table") &&
-           (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers")) &&
-           Exec("SET statement_timeout = '10s'", "cannot set a statement time limit");
+    return Exec(kPostgresSchema, "cannot set up the scores table", error) &&
+           (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers", error)) &&
+           Exec("SET statement_timeout = '10s'", "cannot set a statement time limit", error);
   }
 
   // Reconnects a lost connection (and listens again).
-  bool Connected() {
+  bool Connected(std::string& error) {
     if (PQstatus(conn_) == CONNECTION_OK) return true;
     PQreset(conn_);
-    if (PQstatus(conn_) != CONNECTION_OK) return Fail("lost PostgreSQL");
-    return Setup();
+    if (PQstatus(conn_) != CONNECTION_OK) return Fail("lost PostgreSQL", error);
+    return Setup(error);
   }
 
-  bool Insert(const std::vector<Score>& scores, size_t from, size_t to) {
+  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::string& error) {
     // A banned name's new score is not kept.
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
@@ -248,31 +251,31 @@ class PostgresStore final : public RankStore {
     PGresult* result = params.Run(conn_, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     PQclear(result);
-    return ok || Fail("cannot store scores");
+    return ok || Fail("cannot store scores", error);
   }
 
   // A marking's result: whether it marked a row.
-  bool Count(PGresult* result, bool& found) {
+  bool Count(PGresult* result, bool& found, std::string& error) {
     const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     found = ok && std::atoi(PQgetvalue(result, 0, 0)) > 0;
     PQclear(result);
-    return ok || Fail("cannot mark a score");
+    return ok || Fail("cannot mark a score", error);
   }
 
-  bool Query(const char* sql, std::vector<Score>& rows) {
+  bool Query(const char* sql, std::vector<Score>& rows, std::string& error) {
     PGresult* result = PQexec(conn_, sql);
-    if (!Read(result, rows)) return false;
+    if (!Read(result, rows, error)) return false;
     PQclear(result);
     return true;
   }
 
   // The scores of a query's first six columns; the result is cleared only on failure (or,
   // with `clear`, always).
-  bool Read(PGresult* result, std::vector<Score>& rows, bool clear = false) {
+  bool Read(PGresult* result, std::vector<Score>& rows, std::string& error, bool clear = false) {
     rows.clear();
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
       PQclear(result);
-      return Fail("cannot read the rankings");
+      return Fail("cannot read the rankings", error);
     }
     const int count = PQntuples(result);
     rows.reserve(static_cast<size_t>(count));
@@ -295,17 +298,18 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  bool Exec(const char* sql, const char* what = "cannot store scores") {
+  bool Exec(const char* sql, const char* what, std::string& error) {
     PGresult* result = PQexec(conn_, sql);
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
     PQclear(result);
-    return ok || Fail(what);
+    return ok || Fail(what, error);
   }
 
-  bool Fail(const std::string& what) {
+  // Says what failed, with the server's reason; false, so a failing call can return it.
+  bool Fail(const std::string& what, std::string& error) {
     std::string detail = conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory";
     while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
-    error_ = detail.empty() ? what : what + ": " + detail;
+    error = detail.empty() ? what : what + ": " + detail;
     return false;
   }
 
@@ -318,10 +322,7 @@ class PostgresStore final : public RankStore {
 
 std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error, StoreUse use) {
   auto store = std::make_unique<PostgresStore>(use);
-  if (!store->Open(uri)) {
-    error = store->Error();
-    return nullptr;
-  }
+  if (!store->Open(uri, error)) return nullptr;
   return store;
 }
 

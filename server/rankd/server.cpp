@@ -6,7 +6,7 @@
 
 namespace rankd {
 
-RankServer::RankServer(const ServerOptions& options, std::unique_ptr<RankStore> store)
+RankServer::RankServer(const RankdOptions& options, std::unique_ptr<RankStore> store)
     : impl_(std::make_unique<Impl>(options, std::move(store))) {}
 
 RankServer::~RankServer() = default;
@@ -23,9 +23,9 @@ void RankServer::Stop() {
 }
 
 int RankdMain(int argc, const char* const* argv) {
-  ServerOptions options;
+  RankdOptions options;
   std::string error;
-  switch (ParseOptions(argc, argv, options, error)) {
+  switch (ParseRankdOptions(argc, argv, options, error)) {
     case ParseResult::Help: std::fputs(kUsage, stdout); return 0;
     case ParseResult::Bad:
       std::fprintf(stderr, "rankd: %s\nTry 'rankd --help' for the options.\n", error.c_str());

@@ -18,7 +18,7 @@ void RaiseOpenFileLimit();
 
 class RankServer {
  public:
-  RankServer(const ServerOptions& options, std::unique_ptr<RankStore> store);
+  RankServer(const RankdOptions& options, std::unique_ptr<RankStore> store);
   ~RankServer();
   // Reads the rankings and opens the listening sockets: those systemd passed, or
   // --bind and --port. False with a reason when it cannot.

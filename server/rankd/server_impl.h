@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/rankd/exchange.h"
 #include "server/rankd/metrics.h"
 #include "server/rankd/replay_check.h"
 #include "server/rankd/server.h"
@@ -102,6 +103,11 @@ class StoreWorker {
  private:
   void Wake();
   void Run();
+  // Waits for a wake-up, news from another server, or half a second.
+  void WaitForWork();
+  // Commits the batch, marks the replays' rows and reads the best rows back into `result`;
+  // the batch and the marks move there.
+  void Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
 
   RankStore& store_;
   Metrics& metrics_;
@@ -143,7 +149,7 @@ class ReplayChecker {
 };
 
 struct RankServer::Impl {
-  Impl(const ServerOptions& o, std::unique_ptr<RankStore> s)
+  Impl(const RankdOptions& o, std::unique_ptr<RankStore> s)
       : options(o),
         store(std::move(s)),
         log(io),
@@ -154,6 +160,12 @@ struct RankServer::Impl {
         work(asio::make_work_guard(io)) {}
 
   bool Start(std::string& error);
+  // The steps of Start: the rankings into the cache, --max-connections within the open-file
+  // limit, and the listening sockets (systemd's, or one of our own on --bind and --port).
+  bool LoadRankings(std::string& error);
+  void FitConnectionsToFiles();
+  bool TakeSystemdSockets(int passed, std::string& error);
+  bool ListenOnOwnSocket(std::string& error);
   void BeginStop();
   void EndIfIdle();
   awaitable<void> Accept(tcp::acceptor& acceptor);
@@ -185,6 +197,11 @@ struct RankServer::Impl {
     std::list<Connection*>::iterator at_;
   };
   awaitable<void> Session(std::shared_ptr<Connection> connection, Registration registration);
+  // Hands an accepted score to the store's thread and waits for the commit; true once it is kept.
+  awaitable<bool> Commit(Connection& c, const Score& score);
+  // Counts a finished exchange and writes its log line; `ending` says why the connection
+  // closed before the exchange ended (nullptr when it did not).
+  void Tell(const Connection& c, const Exchange& exchange, const char* ending, Clock::time_point begun);
   awaitable<std::tuple<asio::error_code, size_t>> ReadSome(const std::shared_ptr<Connection>& c, uint8_t* to,
                                                            size_t size, Clock::time_point deadline);
   awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
@@ -198,7 +215,7 @@ struct RankServer::Impl {
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
-  ServerOptions options;
+  RankdOptions options;
   std::unique_ptr<RankStore> store;
   Metrics metrics;  // before the worker, which counts its commits there
   // One thread does all the I/O (the store's thread only posts its results), so the

@@ -53,6 +53,14 @@ ExchangeEnd EndOf(Outcome outcome, bool timedOut) {
   return timedOut ? ExchangeEnd::TimedOut : ExchangeEnd::Closed;
 }
 
+// Why a failed read closes the connection before the exchange ended.
+const char* ReadEnding(const asio::error_code& ec, bool stopping, bool begunAlready, bool request) {
+  if (ec == asio::error::timed_out) {
+    return begunAlready ? "message not finished in time" : request ? "no request in time" : "no answer in time";
+  }
+  return stopping ? "closed at shutdown" : begunAlready ? "closed by client in a message" : "closed by client";
+}
+
 }  // namespace
 
 awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const std::shared_ptr<Connection>& c,
@@ -100,12 +108,8 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
                                            : request    ? begun + options.requestTime
                                                         : answerFrom + options.answerTime;
         auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline);
-        if (ec == asio::error::timed_out) {
-          ending = begunAlready ? "message not finished in time" : request ? "no request in time" : "no answer in time";
-        } else if (ec) {
-          ending = stopping       ? "closed at shutdown"
-                   : begunAlready ? "closed by client in a message"
-                                  : "closed by client";
+        if (ec) {
+          ending = ReadEnding(ec, stopping, begunAlready, request);
         } else if (request && !begunAlready && bytes[0] == kReplayUploadType) {
           // Not an exchange: a replay for a score kept before.
           co_await TakeReplay(connection, bytes, n, Clock::now());
@@ -125,15 +129,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           answerFrom = Clock::now();
         }
         break;
-      case Exchange::Phase::Storing:
-        c.storeDone = false;
-        worker.Submit({exchange.Pending(), &c});
-        while (!c.storeDone) {
-          c.wake.expires_at(Clock::time_point::max());
-          co_await c.wake.async_wait(kTuple);
-        }
-        exchange.Stored(c.committed);
-        break;
+      case Exchange::Phase::Storing: exchange.Stored(co_await Commit(c, exchange.Pending())); break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
         if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {
@@ -149,7 +145,21 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
   asio::error_code ignored;
   c.limit.cancel();
   c.socket.close(ignored);
+  Tell(c, exchange, ending, begun);
+}
 
+awaitable<bool> RankServer::Impl::Commit(Connection& c, const Score& score) {
+  c.storeDone = false;
+  worker.Submit({score, &c});
+  while (!c.storeDone) {
+    c.wake.expires_at(Clock::time_point::max());
+    co_await c.wake.async_wait(kTuple);
+  }
+  co_return c.committed;
+}
+
+void RankServer::Impl::Tell(const Connection& c, const Exchange& exchange, const char* ending,
+                            Clock::time_point begun) {
   char mode[12] = "-";
   if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
   const long long ms = MillisecondsSince(begun);

@@ -41,75 +41,75 @@ class SqliteStore final : public RankStore {
     sqlite3_close_v2(db_);
   }
 
-  bool Open(const std::string& path) {
+  bool Open(const std::string& path, std::string& error) {
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-      return Fail("cannot open " + path);
+      return Fail("cannot open " + path, error);
     }
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_stmt* mode = nullptr;
     if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &mode, nullptr) != SQLITE_OK) {
-      return Fail("cannot read " + path);
+      return Fail("cannot read " + path, error);
     }
     const bool wal = sqlite3_step(mode) == SQLITE_ROW &&
                      std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
     sqlite3_finalize(mode);
-    if (!wal) return Fail(path + " cannot be put into write-ahead-log mode");
-    if (!Exec("PRAGMA synchronous=FULL")) return false;
-    if (!MigrateSqlite(db_, error_)) return false;
+    if (!wal) return Fail(path + " cannot be put into write-ahead-log mode", error);
+    if (!Exec("PRAGMA synchronous=FULL", error)) return false;
+    if (!MigrateSqlite(db_, error)) return false;
     const std::string columns = kColumns;
     const std::string listed = kListedSqlite;
     // A banned name's new score is not kept.
     const bool prepared =
         Prepare("INSERT INTO scores (" + columns +
                     ") SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE ?2 NOT IN (SELECT name FROM bans)",
-                insert_) &&
+                insert_, error) &&
         Prepare("SELECT " + columns + " FROM scores WHERE mode = ?1 AND " + listed +
                     " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
-                top_) &&
-        Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_) &&
+                top_, error) &&
+        Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_, error) &&
         Prepare("SELECT " + columns +
                     ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at), checked FROM scores WHERE mode = ?1"
                     " AND " +
                     listed + " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
-                listing_) &&
+                listing_, error) &&
         Prepare(
             "UPDATE scores SET checked = ?7 WHERE id = (SELECT max(id) FROM scores WHERE"
             " (?1 = -1 OR mode = ?1) AND name = ?2 AND stage = ?3 AND score = ?4 AND best_combo = ?5 AND"
             " play_seconds = ?6 AND checked = 0)",
-            mark_) &&
+            mark_, error) &&
         Prepare(
             "UPDATE scores SET checked = 2 WHERE checked = 0 AND"
             " stored_at < datetime('now', '-' || ?1 || ' seconds')",
-            expire_) &&
-        Prepare("PRAGMA data_version", version_);
+            expire_, error) &&
+        Prepare("PRAGMA data_version", version_, error);
     if (prepared) TakeChanges();  // the version as it stands now
     return prepared;
   }
 
   const char* Engine() const override { return "sqlite"; }
 
-  bool Store(const std::vector<Score>& scores) override {
-    if (!Exec("BEGIN IMMEDIATE")) return false;
+  bool Store(const std::vector<Score>& scores, std::string& error) override {
+    if (!Exec("BEGIN IMMEDIATE", error)) return false;
     for (const Score& s : scores) {
       BindScore(insert_, s);
       const int rc = sqlite3_step(insert_);
       sqlite3_reset(insert_);
       sqlite3_clear_bindings(insert_);
       if (rc != SQLITE_DONE) {
-        Fail("cannot store a score");
-        Exec("ROLLBACK");
+        Fail("cannot store a score", error);
+        Exec("ROLLBACK", error);
         return false;
       }
     }
-    if (!Exec("COMMIT")) {
-      Exec("ROLLBACK");
+    if (!Exec("COMMIT", error)) {
+      Exec("ROLLBACK", error);
       return false;
     }
     return true;
   }
 
-  bool LoadTop(ScoreTable tables[kModes]) override {
+  bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
     for (int mode = 0; mode < kModes; ++mode) {
       tables[mode] = ScoreTable{};
       sqlite3_bind_int(top_, 1, mode);
@@ -119,20 +119,20 @@ class SqliteStore final : public RankStore {
         tables[mode].row[i] = EntryFromScore(Read(top_));
       }
       sqlite3_reset(top_);
-      if (rc != SQLITE_DONE && rc != SQLITE_ROW) return Fail("cannot read the rankings");
+      if (rc != SQLITE_DONE && rc != SQLITE_ROW) return Fail("cannot read the rankings", error);
     }
     return true;
   }
 
-  bool LoadAll(std::vector<Score>& scores) override {
+  bool LoadAll(std::vector<Score>& scores, std::string& error) override {
     scores.clear();
     int rc;
     while ((rc = sqlite3_step(all_)) == SQLITE_ROW) scores.push_back(Read(all_));
     sqlite3_reset(all_);
-    return rc == SQLITE_DONE || Fail("cannot read the rankings");
+    return rc == SQLITE_DONE || Fail("cannot read the rankings", error);
   }
 
-  bool LoadListing(int mode, std::vector<ListedScore>& rows) override {
+  bool LoadListing(int mode, std::vector<ListedScore>& rows, std::string& error) override {
     rows.clear();
     sqlite3_bind_int(listing_, 1, mode);
     sqlite3_bind_int(listing_, 2, onlyVerified_ ? 1 : 0);
@@ -147,25 +147,25 @@ class SqliteStore final : public RankStore {
       row.suspect = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Suspect);
     }
     sqlite3_reset(listing_);
-    return rc == SQLITE_DONE || Fail("cannot read the rankings");
+    return rc == SQLITE_DONE || Fail("cannot read the rankings", error);
   }
 
-  bool MarkReplay(const Score& s, ReplayMark mark, bool& found) override {
+  bool MarkReplay(const Score& s, ReplayMark mark, bool& found, std::string& error) override {
     BindScore(mark_, s);
     sqlite3_bind_int(mark_, 7, static_cast<int>(mark));
     const int rc = sqlite3_step(mark_);
     sqlite3_reset(mark_);
     sqlite3_clear_bindings(mark_);
     found = rc == SQLITE_DONE && sqlite3_changes(db_) > 0;
-    return rc == SQLITE_DONE || Fail("cannot mark a score");
+    return rc == SQLITE_DONE || Fail("cannot mark a score", error);
   }
 
-  bool ExpireUnmarked(int seconds, int& marked) override {
+  bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
     sqlite3_bind_int(expire_, 1, seconds);
     const int rc = sqlite3_step(expire_);
     sqlite3_reset(expire_);
     marked = rc == SQLITE_DONE ? sqlite3_changes(db_) : 0;
-    return rc == SQLITE_DONE || Fail("cannot mark scores that wait for their replay");
+    return rc == SQLITE_DONE || Fail("cannot mark scores that wait for their replay", error);
   }
 
   // Another connection's commit (rankctl's, or a hand's) moves the data version; the
@@ -207,12 +207,15 @@ class SqliteStore final : public RankStore {
     return s;
   }
 
-  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql); }
-  bool Prepare(const std::string& sql, sqlite3_stmt*& statement) {
-    return sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK || Fail(sql);
+  bool Exec(const char* sql, std::string& error) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql, error);
   }
-  bool Fail(const std::string& what) {
-    error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+  bool Prepare(const std::string& sql, sqlite3_stmt*& statement, std::string& error) {
+    return sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK || Fail(sql, error);
+  }
+  // Says what failed, with SQLite's reason; false, so a failing call can return it.
+  bool Fail(const std::string& what, std::string& error) {
+    error = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
     return false;
   }
 
@@ -260,10 +263,7 @@ bool MigrateSqlite(sqlite3* db, std::string& error) {
 
 std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error) {
   auto store = std::make_unique<SqliteStore>();
-  if (!store->Open(path)) {
-    error = store->Error();
-    return nullptr;
-  }
+  if (!store->Open(path, error)) return nullptr;
   return store;
 }
 

@@ -11,10 +11,10 @@ class MemoryStore final : public RankStore {
  public:
   const char* Engine() const override { return "memory"; }
 
-  bool Store(const std::vector<Score>& scores) override {
+  bool Store(const std::vector<Score>& scores, std::string& error) override {
     for (const Score& s : scores) {
       if (s.mode < 0 || s.mode >= kModes) {
-        error_ = "mode outside 0..2";
+        error = "mode outside 0..2";
         return false;
       }
     }
@@ -27,7 +27,7 @@ class MemoryStore final : public RankStore {
     return true;
   }
 
-  bool LoadTop(ScoreTable tables[kModes]) override {
+  bool LoadTop(ScoreTable tables[kModes], std::string&) override {
     for (int mode = 0; mode < kModes; ++mode) {
       tables[mode] = ScoreTable{};
       const auto& rows = modes_[mode];
@@ -38,7 +38,7 @@ class MemoryStore final : public RankStore {
     return true;
   }
 
-  bool LoadAll(std::vector<Score>& scores) override {
+  bool LoadAll(std::vector<Score>& scores, std::string&) override {
     scores.clear();
     for (const auto& rows : modes_) scores.insert(scores.end(), rows.begin(), rows.end());
     return true;
@@ -56,21 +56,21 @@ bool IsPostgresUri(const std::string& where) {
   return where.starts_with("postgresql://") || where.starts_with("postgres://");
 }
 
-bool RankStore::LoadListing(int, std::vector<ListedScore>& rows) {
+bool RankStore::LoadListing(int, std::vector<ListedScore>& rows, std::string& error) {
   rows.clear();
-  error_ = std::string(Engine()) + " keeps no times";
+  error = std::string(Engine()) + " keeps no times";
   return false;
 }
 
-bool RankStore::MarkReplay(const Score&, ReplayMark, bool& found) {
+bool RankStore::MarkReplay(const Score&, ReplayMark, bool& found, std::string& error) {
   found = false;
-  error_ = std::string(Engine()) + " keeps no replay marks";
+  error = std::string(Engine()) + " keeps no replay marks";
   return false;
 }
 
-bool RankStore::ExpireUnmarked(int, int& marked) {
+bool RankStore::ExpireUnmarked(int, int& marked, std::string& error) {
   marked = 0;
-  error_ = std::string(Engine()) + " keeps no replay marks";
+  error = std::string(Engine()) + " keeps no replay marks";
   return false;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 #include "wire/rank_text.h"
 
 namespace rankd {
@@ -29,26 +29,28 @@ enum class ReplayMark { Verified = 1, Suspect = 2 };
 // listen for other servers' news).
 enum class StoreUse { Keep, Read };
 
+// Every call that can fail returns true on success and otherwise says why in `error`.
 class RankStore {
  public:
   virtual ~RankStore() = default;
   virtual const char* Engine() const = 0;
 
   // Keeps the scores in one transaction, in this order; true once they are committed.
-  virtual bool Store(const std::vector<Score>& scores) = 0;
+  virtual bool Store(const std::vector<Score>& scores, std::string& error) = 0;
   // The best rows of every mode in ranking order; the rest of each table is left empty.
-  virtual bool LoadTop(ScoreTable tables[kModes]) = 0;
+  virtual bool LoadTop(ScoreTable tables[kModes], std::string& error) = 0;
   // Every kept score, mode by mode, each mode in ranking order.
-  virtual bool LoadAll(std::vector<Score>& scores) = 0;
+  virtual bool LoadAll(std::vector<Score>& scores, std::string& error) = 0;
   // The best rows of one mode in ranking order with when each was kept, for the web page.
   // An engine that keeps no times (the memory engine) says so and returns false.
-  virtual bool LoadListing(int mode, std::vector<ListedScore>& rows);
+  virtual bool LoadListing(int mode, std::vector<ListedScore>& rows, std::string& error);
 
   // Marks the newest unmarked row of `score` (its mode, or any mode for -1, its name and
-  // figures); `found` is false when there is none. An engine that keeps no marks (the memory engine) returns false.
-  virtual bool MarkReplay(const Score& score, ReplayMark mark, bool& found);
+  // figures); `found` is false when there is none. An engine that keeps no marks (the memory
+  // engine) returns false.
+  virtual bool MarkReplay(const Score& score, ReplayMark mark, bool& found, std::string& error);
   // Marks suspect every unmarked row kept more than `seconds` ago; `marked` counts them.
-  virtual bool ExpireUnmarked(int seconds, int& marked);
+  virtual bool ExpireUnmarked(int seconds, int& marked, std::string& error);
   // From now on rank (LoadTop, LoadListing) only rows whose replay verified them.
   void RankOnlyVerified(bool only) { onlyVerified_ = only; }
 
@@ -58,11 +60,7 @@ class RankStore {
   virtual int ChangeDescriptor() { return -1; }
   virtual bool TakeChanges() { return false; }
 
-  // What went wrong in the last call that failed.
-  const std::string& Error() const { return error_; }
-
  protected:
-  std::string error_;
   bool onlyVerified_ = false;
 };
 

@@ -47,17 +47,48 @@ void StoreWorker::Wake() {
   [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
 }
 
+void StoreWorker::WaitForWork() {
+  pollfd fds[2] = {{wake_, POLLIN, 0}, {store_.ChangeDescriptor(), POLLIN, 0}};
+  // Half a second at most between turns: a change made by another hand (rankctl) that only
+  // a look at the database shows is reflected within a second.
+  ::poll(fds, fds[1].fd >= 0 ? 2 : 1, 500);
+  uint64_t count;
+  [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
+}
+
+void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result) {
+  std::vector<Score>& scores = result.scores;
+  scores.reserve(batch.size());
+  for (const Job& job : batch) scores.push_back(job.score);
+  if (!batch.empty()) {
+    const auto begun = Clock::now();
+    result.committed = store_.Store(scores, result.error);
+    metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
+    if (!result.committed) {
+      metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
+    }
+  }
+  // Marks come after the commits of their turn: a replay is sent once its score was kept.
+  std::string error;
+  for (Mark& mark : marks) {
+    if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found, error)) {
+      mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
+      mark.verdict.reason += "not marked: " + error;
+    }
+  }
+  result.marks = std::move(marks);
+  marks.clear();
+  result.fresh = store_.LoadTop(result.tables, error);
+  result.jobs = std::move(batch);
+  batch.clear();
+}
+
 void StoreWorker::Run() {
   std::vector<Job> batch;
   std::vector<Mark> marks;
   auto lastExpiry = Clock::now();
   for (;;) {
-    pollfd fds[2] = {{wake_, POLLIN, 0}, {store_.ChangeDescriptor(), POLLIN, 0}};
-    // Half a second at most between turns: a change made by another hand (rankctl) that only
-    // a look at the database shows is reflected within a second.
-    ::poll(fds, fds[1].fd >= 0 ? 2 : 1, 500);
-    uint64_t count;
-    [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
+    WaitForWork();
     bool stopping;
     {
       std::lock_guard lock(mutex_);
@@ -66,42 +97,20 @@ void StoreWorker::Run() {
       stopping = stop_;
     }
     bool news = store_.TakeChanges();
-    // Marks come after the commits of their turn: a replay is sent once its score was kept.
     int expired = 0;
+    std::string error;
     if (expireSeconds_ > 0 && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
       lastExpiry = Clock::now();
-      store_.ExpireUnmarked(expireSeconds_, expired);
+      store_.ExpireUnmarked(expireSeconds_, expired, error);
     }
     if (!batch.empty() || !marks.empty() || expired > 0) {
       auto result = std::make_shared<Result>();
       result->expired = expired;
-      std::vector<Score>& scores = result->scores;
-      scores.reserve(batch.size());
-      for (const Job& job : batch) scores.push_back(job.score);
-      if (!batch.empty()) {
-        const auto begun = Clock::now();
-        result->committed = store_.Store(scores);
-        metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
-        if (!result->committed) {
-          result->error = store_.Error();
-          metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
-        }
-      }
-      for (Mark& mark : marks) {
-        if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found)) {
-          mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
-          mark.verdict.reason += "not marked: " + store_.Error();
-        }
-      }
-      result->marks = std::move(marks);
-      marks.clear();
-      result->fresh = store_.LoadTop(result->tables);
-      result->jobs = std::move(batch);
-      batch.clear();
+      Keep(batch, marks, *result);
       deliver_(to_, std::move(result));
     } else if (news) {
       auto result = std::make_shared<Result>();
-      result->fresh = store_.LoadTop(result->tables);
+      result->fresh = store_.LoadTop(result->tables, error);
       if (result->fresh) deliver_(to_, std::move(result));
     }
     if (stopping) {

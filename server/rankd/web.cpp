@@ -13,14 +13,15 @@
 namespace rankd {
 
 struct WebServer::Impl {
-  Impl(const ServerOptions& o, const Metrics& m) : options(o), metrics(m) {}
+  Impl(const RankdOptions& o, const Metrics& m) : options(o), metrics(m) {}
 
   // The rows of every mode; false when the database does not answer. The caller holds
   // readMutex until it has made its text: the read connection and the code page converter
-  // serve one request at a time.
+  // serve one request at a time. Why the database failed goes unsaid: the answer is 503.
   bool List(std::vector<ListedScore> (&modes)[kModes]) {
+    std::string error;
     for (int mode = 0; mode < kModes; ++mode) {
-      if (!reader->LoadListing(mode, modes[mode])) return false;
+      if (!reader->LoadListing(mode, modes[mode], error)) return false;
     }
     return true;
   }
@@ -42,7 +43,8 @@ struct WebServer::Impl {
       const int mode = which[0] - '0';
       std::lock_guard lock(readMutex);
       std::vector<ListedScore> rows;
-      if (!reader->LoadListing(mode, rows)) return Unavailable(response);
+      std::string error;
+      if (!reader->LoadListing(mode, rows, error)) return Unavailable(response);
       response.set_content(RankingsJson(mode, rows), "application/json");
     });
     http.Get("/healthz", [this](const httplib::Request&, httplib::Response& response) {
@@ -50,7 +52,8 @@ struct WebServer::Impl {
       bool answers;
       {
         std::lock_guard lock(readMutex);
-        answers = reader->LoadTop(tables);
+        std::string error;
+        answers = reader->LoadTop(tables, error);
       }
       if (!answers) return Unavailable(response);
       response.set_content("ok\n", "text/plain; charset=utf-8");
@@ -65,7 +68,7 @@ struct WebServer::Impl {
     response.set_content("the database does not answer\n", "text/plain; charset=utf-8");
   }
 
-  const ServerOptions& options;
+  const RankdOptions& options;
   const Metrics& metrics;
   std::unique_ptr<RankStore> reader;
   std::mutex readMutex;
@@ -74,7 +77,7 @@ struct WebServer::Impl {
   std::atomic<bool> ended{false};
 };
 
-WebServer::WebServer(const ServerOptions& options, const Metrics& metrics)
+WebServer::WebServer(const RankdOptions& options, const Metrics& metrics)
     : impl_(std::make_unique<Impl>(options, metrics)) {}
 
 WebServer::~WebServer() { Stop(); }

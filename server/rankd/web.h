@@ -12,7 +12,7 @@ namespace rankd {
 
 class WebServer {
  public:
-  WebServer(const ServerOptions& options, const Metrics& metrics);
+  WebServer(const RankdOptions& options, const Metrics& metrics);
   ~WebServer();
   // Opens the database for reading and listens; false with a reason when it cannot.
   // `where` then tells the address and port it listens on.

@@ -10,7 +10,7 @@
 
 namespace rankload {
 
-Load::Load(const Options& o) : o_(o), random_(std::random_device{}()) {
+Load::Load(const RankloadOptions& o) : o_(o), random_(std::random_device{}()) {
   server_ = tcp::endpoint(asio::ip::make_address(o.host), o.port);
   loopback_ = server_.address().is_loopback();
   const int busy = o.rate > 0 ? o.maxInFlight : o.clients;
@@ -71,8 +71,13 @@ awaitable<void> Load::Main() {
 }
 
 int RankloadMain(int argc, const char* const* argv) {
-  Options options;
-  if (!ParseArgs(argc, argv, options)) return 2;
+  RankloadOptions options;
+  std::string error;
+  switch (ParseRankloadOptions(argc, argv, options, error)) {
+    case ParseResult::Help: std::fputs(kUsage, stdout); return 0;
+    case ParseResult::Bad: std::fprintf(stderr, "rankload: %s\n", error.c_str()); return 2;
+    case ParseResult::Run: break;
+  }
   rankd::RaiseOpenFileLimit();
   try {
     Load load(options);

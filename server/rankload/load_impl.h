@@ -1,5 +1,5 @@
 #pragma once
-// What rankload's own files share: its options and the load run, all on one thread (asio,
+// What rankload's own files share: the load run, all on one thread (asio,
 // C++20 coroutines). Not for use outside server/rankload/.
 #include <asio.hpp>
 #include <asio/experimental/as_tuple.hpp>
@@ -12,7 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
+#include "server/rankload/options.h"
 #include "wire/protocol.h"
 
 namespace rankload {
@@ -23,24 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTuple = asio::experimental::as_tuple(asio::use_awaitable);
 // The letters of the run's prefix and of the names' counter, written in base 36.
 constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
-struct Options {
-  std::string host = "127.0.0.1";
-  uint16_t port = kRankingPort;
-  int clients = 200;
-  int idle = 2000;
-  // Exchanges started per second on a fixed schedule (open loop); 0 plays the clients in a
-  // closed loop instead.
-  double rate = 0;
-  int maxInFlight = 2000;
-  double seconds = 10;
-  int submitPercent = 10;
-  int sources = 0;
-  long pid = 0;
-  std::string db;
-};
-
-bool ParseArgs(int argc, const char* const* argv, Options& o);
 
 // A thread that only sleeps, a millisecond at a time, and notes how late it wakes. The two
 // busy programs of a load hold it up a few milliseconds at most; a longer pause is the
@@ -67,7 +50,7 @@ long StatusKb(long pid, const char* field);
 
 class Load {
  public:
-  explicit Load(const Options& o);
+  explicit Load(const RankloadOptions& o);
 
   int Run();
 
@@ -129,7 +112,7 @@ class Load {
 
   bool CheckDatabase();
 
-  Options o_;
+  RankloadOptions o_;
   asio::io_context io_{ASIO_CONCURRENCY_HINT_UNSAFE};  // one thread, no locks
   tcp::endpoint server_;
   bool loopback_ = false;

@@ -1,12 +1,9 @@
 // rankload's command line.
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include "server/rankload/options.h"
 
-#include "server/rankload/load_impl.h"
+#include <cstdlib>
 
 namespace rankload {
-namespace {
 
 const char kUsage[] =
     "Usage: rankload [options]\n"
@@ -29,54 +26,61 @@ const char kUsage[] =
     "  --db WHERE           the server's database (file or postgresql:// URI): also check\n"
     "                       there that every acknowledged submission is kept, once\n";
 
+namespace {
+
+ParseResult Bad(std::string& error, const std::string& reason) {
+  error = reason;
+  return ParseResult::Bad;
+}
+
+// Sets the numeric option `name` from `number`; false when it is unknown or out of range.
+bool SetNumber(const std::string& name, double number, RankloadOptions& o) {
+  if (name == "--port" && number <= 65535) {
+    o.port = static_cast<uint16_t>(number);
+  } else if (name == "--clients" && number >= 1) {
+    o.clients = static_cast<int>(number);
+  } else if (name == "--rate" && number > 0 && number <= 1e6) {
+    o.rate = number;
+  } else if (name == "--max-in-flight" && number >= 1 && number <= 100000) {
+    o.maxInFlight = static_cast<int>(number);
+  } else if (name == "--idle") {
+    o.idle = static_cast<int>(number);
+  } else if (name == "--seconds" && number > 0) {
+    o.seconds = number;
+  } else if (name == "--submit-percent" && number <= 100) {
+    o.submitPercent = static_cast<int>(number);
+  } else if (name == "--sources" && number >= 1 && number <= 250) {
+    o.sources = static_cast<int>(number);
+  } else if (name == "--pid") {
+    o.pid = static_cast<long>(number);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool ParseArgs(int argc, const char* const* argv, Options& o) {
+ParseResult ParseRankloadOptions(int argc, const char* const* argv, RankloadOptions& options, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
-    if (name == "--help") {
-      std::fputs(kUsage, stdout);
-      std::exit(0);
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "rankload: %s needs a value\n", name.c_str());
-      return false;
-    }
+    if (name == "--help") return ParseResult::Help;
+    if (i + 1 >= argc) return Bad(error, name + " needs a value");
     const std::string value = argv[++i];
     char* end = nullptr;
     const double number = std::strtod(value.c_str(), &end);
     const bool numeric = !value.empty() && *end == 0 && number >= 0;
     if (name == "--host") {
-      o.host = value;
+      options.host = value;
     } else if (name == "--db") {
-      o.db = value;
+      options.db = value;
     } else if (!numeric) {
-      std::fprintf(stderr, "rankload: bad value for %s: '%s'\n", name.c_str(), value.c_str());
-      return false;
-    } else if (name == "--port" && number <= 65535) {
-      o.port = static_cast<uint16_t>(number);
-    } else if (name == "--clients" && number >= 1) {
-      o.clients = static_cast<int>(number);
-    } else if (name == "--rate" && number > 0 && number <= 1e6) {
-      o.rate = number;
-    } else if (name == "--max-in-flight" && number >= 1 && number <= 100000) {
-      o.maxInFlight = static_cast<int>(number);
-    } else if (name == "--idle") {
-      o.idle = static_cast<int>(number);
-    } else if (name == "--seconds" && number > 0) {
-      o.seconds = number;
-    } else if (name == "--submit-percent" && number <= 100) {
-      o.submitPercent = static_cast<int>(number);
-    } else if (name == "--sources" && number >= 1 && number <= 250) {
-      o.sources = static_cast<int>(number);
-    } else if (name == "--pid") {
-      o.pid = static_cast<long>(number);
-    } else {
-      std::fprintf(stderr, "rankload: unknown option or bad value: %s %s\n", name.c_str(), value.c_str());
-      return false;
+      return Bad(error, "bad value for " + name + ": '" + value + "'");
+    } else if (!SetNumber(name, number, options)) {
+      return Bad(error, "unknown option or bad value: " + name + " " + value);
     }
   }
-  return true;
+  return ParseResult::Run;
 }
 
 }  // namespace rankload

@@ -147,8 +147,8 @@ bool Load::CheckDatabase() {
   std::string error;
   auto store = rankd::OpenRankStore(o_.db, error);
   std::vector<rankd::Score> kept;
-  if (!store || !store->LoadAll(kept)) {
-    std::printf("check of the database: cannot read it: %s\n", store ? store->Error().c_str() : error.c_str());
+  if (!store || !store->LoadAll(kept, error)) {
+    std::printf("check of the database: cannot read it: %s\n", error.c_str());
     return false;
   }
   std::map<std::string, int> count;

@@ -165,7 +165,7 @@ TEST_P(RankctlAdmin, BackupCopiesTheDatabaseWhileTheServerWrites) {
   auto store = rankd::OpenRankStore(copy, error);
   ASSERT_TRUE(store) << error;
   std::vector<rankd::Score> scores;
-  ASSERT_TRUE(store->LoadAll(scores)) << store->Error();
+  ASSERT_TRUE(store->LoadAll(scores, error)) << error;
   EXPECT_EQ(std::count_if(scores.begin(), scores.end(), [](const rankd::Score& s) { return s.mode == 1; }), 30);
 }
 

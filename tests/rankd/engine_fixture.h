@@ -35,7 +35,7 @@ class EngineTest : public ::testing::TestWithParam<std::string> {
     std::string error;
     auto store = rankd::OpenRankStore(db_.where(), error);
     std::vector<rankd::Score> scores;
-    EXPECT_TRUE(store && store->LoadAll(scores)) << error;
+    EXPECT_TRUE(store && store->LoadAll(scores, error)) << error;
     return scores;
   }
 

@@ -8,6 +8,7 @@
 #include "server/rankd/options.h"
 #include "server/rankd/store.h"
 #include "support/cp949_text.h"
+#include "support/played_exchange.h"
 #include "tests/rankd/harness.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> parts) {
   return all;
 }
 
-std::string ListingSent(const rankd::PlayedExchange& played) {
+std::string ListingSent(const rankd_test::PlayedExchange& played) {
   if (played.sent.size() < kThresholdReplyBytes + kRankTextHeaderBytes) return {};
   return std::string(played.sent.begin() + kThresholdReplyBytes + kRankTextHeaderBytes, played.sent.end());
 }
@@ -78,7 +79,7 @@ TEST(ExchangeMachine, DeclineInOneBytePiecesGetsTheReplyAndTheListing) {
   auto store = rankd::OpenMemoryStore();
   rankd::RankCache cache;
   const auto bytes = Joined({RequestBytes(2), DeclineBytes()});
-  const auto played = rankd::PlayExchange(bytes.data(), bytes.size(), 1, *store, cache);
+  const auto played = rankd_test::PlayExchange(bytes.data(), bytes.size(), 1, *store, cache);
   EXPECT_EQ(played.outcome, Outcome::Declined);
   ASSERT_EQ(played.sent.size(), kThresholdReplyBytes + cache.Text(2)->size());
   EXPECT_EQ(DecodeThresholdReply(played.sent.data()), 0u);
@@ -114,11 +115,12 @@ TEST(ExchangeMachine, MalformedMessagesEndWithoutWhatFollows) {
     for (size_t chunk : {size_t{1}, size_t{7}, size_t{500}}) {
       auto store = rankd::OpenMemoryStore();
       rankd::RankCache cache;
-      const auto played = rankd::PlayExchange(c.bytes.data(), c.bytes.size(), chunk, *store, cache);
+      const auto played = rankd_test::PlayExchange(c.bytes.data(), c.bytes.size(), chunk, *store, cache);
       EXPECT_EQ(played.outcome, c.outcome) << c.what << ", chunk " << chunk;
       EXPECT_EQ(played.sent.size(), c.sent) << c.what << ", chunk " << chunk;
       std::vector<rankd::Score> kept;
-      store->LoadAll(kept);
+      std::string error;
+      store->LoadAll(kept, error);
       EXPECT_TRUE(kept.empty()) << c.what;
     }
   }
@@ -134,7 +136,7 @@ TEST(ExchangeMachine, StoredScoresRankByScoreAndAnEqualLaterOneBelow) {
     const uint32_t score = 1000 + static_cast<uint32_t>(i % 8) * 10;
     const ScoreSubmission s = Submission("p" + std::to_string(i), 1 + i, score, i, 30u * i);
     const auto bytes = Joined({RequestBytes(1), SubmissionBytes(s)});
-    const auto played = rankd::PlayExchange(bytes.data(), bytes.size(), 5, *store, cache);
+    const auto played = rankd_test::PlayExchange(bytes.data(), bytes.size(), 5, *store, cache);
     ASSERT_EQ(played.thresholdSent, threshold) << i;
     if (score <= threshold) {
       EXPECT_EQ(played.outcome, Outcome::Refused) << i;
@@ -168,13 +170,19 @@ TEST(ExchangeMachine, StoredScoresRankByScoreAndAnEqualLaterOneBelow) {
 class FaultyStore : public rankd::RankStore {
  public:
   const char* Engine() const override { return "faulty"; }
-  bool Store(const std::vector<rankd::Score>& scores) override {
-    if (!commit) return false;
+  bool Store(const std::vector<rankd::Score>& scores, std::string& error) override {
+    if (!commit) {
+      error = "told to fail";
+      return false;
+    }
     kept.insert(kept.end(), scores.begin(), scores.end());
     return true;
   }
-  bool LoadTop(ScoreTable*) override { return false; }
-  bool LoadAll(std::vector<rankd::Score>& scores) override {
+  bool LoadTop(ScoreTable*, std::string& error) override {
+    error = "told to fail";
+    return false;
+  }
+  bool LoadAll(std::vector<rankd::Score>& scores, std::string&) override {
     scores = kept;
     return true;
   }
@@ -187,14 +195,14 @@ TEST(ExchangeMachine, AScoreNotCommittedGetsNoListing) {
   rankd::RankCache cache;
   const ScoreSubmission s = Submission("ann", 3, 500);
   const auto bytes = Joined({RequestBytes(0), SubmissionBytes(s)});
-  auto played = rankd::PlayExchange(bytes.data(), bytes.size(), 124, store, cache);
+  auto played = rankd_test::PlayExchange(bytes.data(), bytes.size(), 124, store, cache);
   EXPECT_EQ(played.outcome, Outcome::StoreFailed);
   EXPECT_EQ(played.sent.size(), kThresholdReplyBytes);
   EXPECT_EQ(cache.Table(0).row[0].score, 0u);
 
   // Committed, but the rows cannot be read back: the cache places the row itself.
   store.commit = true;
-  played = rankd::PlayExchange(bytes.data(), bytes.size(), 124, store, cache);
+  played = rankd_test::PlayExchange(bytes.data(), bytes.size(), 124, store, cache);
   EXPECT_EQ(played.outcome, Outcome::Stored);
   EXPECT_EQ(ListingSent(played), ExpectedListing({ScoreOf(0, s)}, 0));
 }
@@ -205,22 +213,23 @@ TEST(ExchangeMachine, RefusedSubmissionsStillSeeTheListingAndKeepNothing) {
   ScoreSubmission forged = Submission("cheat", 2, 99999);
   forged.checkCode ^= 0x100;
   const auto bytes = Joined({RequestBytes(0), SubmissionBytes(forged)});
-  const auto played = rankd::PlayExchange(bytes.data(), bytes.size(), 3, *store, cache);
+  const auto played = rankd_test::PlayExchange(bytes.data(), bytes.size(), 3, *store, cache);
   EXPECT_EQ(played.outcome, Outcome::Refused);
   EXPECT_EQ(played.verdict, Verdict::CheckCodeWrong);
   EXPECT_EQ(ListingSent(played), ExpectedListing({}, 0));
   std::vector<rankd::Score> kept;
-  store->LoadAll(kept);
+  std::string error;
+  store->LoadAll(kept, error);
   EXPECT_TRUE(kept.empty());
 }
 
-rankd::ParseResult Parse(std::vector<const char*> args, rankd::ServerOptions& options, std::string& error) {
+rankd::ParseResult Parse(std::vector<const char*> args, rankd::RankdOptions& options, std::string& error) {
   args.insert(args.begin(), "rankd");
-  return rankd::ParseOptions(static_cast<int>(args.size()), args.data(), options, error);
+  return rankd::ParseRankdOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
 TEST(RankdOptions, ValuesAndDefaults) {
-  rankd::ServerOptions options;
+  rankd::RankdOptions options;
   std::string error;
   ASSERT_EQ(Parse({}, options, error), rankd::ParseResult::Run);
   EXPECT_EQ(options.port, 20);
@@ -259,7 +268,7 @@ TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
       {"20"},
   };
   for (const auto& args : bad) {
-    rankd::ServerOptions options;
+    rankd::RankdOptions options;
     std::string error;
     EXPECT_EQ(Parse(args, options, error), rankd::ParseResult::Bad) << args[0];
     EXPECT_FALSE(error.empty()) << args[0];

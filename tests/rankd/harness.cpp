@@ -20,6 +20,8 @@
 
 #include "support/files.h"
 
+#include "server/rankd/rank_cache.h"
+
 namespace rankd {
 
 void PrintTo(const Score& score, std::ostream* out) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "server/rankd/exchange.h"
+#include "server/rankd/score.h"
 #include "wire/protocol.h"
 #include "wire/rank_text.h"
 

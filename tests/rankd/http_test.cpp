@@ -71,8 +71,9 @@ TEST_P(RankdHttp, TheRankingsShowAsJsonAndAsAPageWithEveryNameEscaped) {
                                "\xFF"
                                "A",
                                1, 10, 0, 0},
-                              {0, "solo", 1, 1, 0, 1}}))
-        << store->Error();
+                              {0, "solo", 1, 1, 0, 1}},
+                             error))
+        << error;
   }
   ASSERT_TRUE(StartWeb()) << server_.Log();
   // Kept through the game's port while the web side reads: the reader sees the commit.

@@ -55,7 +55,7 @@ class RankdReplays : public EngineTest {
     WaitFor(
         [&] {
           std::vector<rankd::ListedScore> rows;
-          if (!store || !store->LoadListing(mode_, rows)) return false;
+          if (!store || !store->LoadListing(mode_, rows, error)) return false;
           for (const auto& row : rows) {
             if (row.score.name == name) found = row;
           }

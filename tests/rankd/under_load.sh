@@ -13,6 +13,24 @@ source "$(dirname "$0")/../../scripts/lib/rankd.sh"
 work=$(mktemp -d)
 rankd_clean_up_at_exit "$work"
 
+# rankload's own command line, checked once (on the SQLite pass): --help answers on standard
+# output with status 0; a bad option or value gives one line on standard error, "rankload: "
+# first, and status 2, before anything is played.
+if [[ $engine == sqlite ]]; then
+  for args in "--help" "--port 1 --help"; do
+    # shellcheck disable=SC2086 # the words of one command line
+    "$bin/rankload" $args >"$work/out" 2>"$work/err" && status=0 || status=$?
+    [[ $status -eq 0 && $(head -n 1 "$work/out") == "Usage: rankload [options]" && ! -s $work/err ]] ||
+      { echo "FAIL: rankload $args: status $status, '$(cat "$work/err")'"; exit 1; }
+  done
+  for args in "--port" "--port x" "--port 70000" "--clients 0" "--frob 1" "--help=1"; do
+    # shellcheck disable=SC2086
+    "$bin/rankload" $args >"$work/out" 2>"$work/err" && status=0 || status=$?
+    [[ $status -eq 2 && ! -s $work/out && $(wc -l <"$work/err") -eq 1 && $(cat "$work/err") == "rankload: "* ]] ||
+      { echo "FAIL: rankload $args: status $status, out '$(cat "$work/out")', err '$(cat "$work/err")'"; exit 1; }
+  done
+fi
+
 if [[ $engine == postgresql ]]; then
   if [[ -z "${BRAKKEL_TEST_PG_URI:-}" ]]; then
     echo "SKIP: no PostgreSQL server (run through scripts/test.sh)"
