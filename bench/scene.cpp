@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/window.h"
-#include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
@@ -15,8 +14,6 @@ bool OpenScene() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   if ((!platform::WindowOpen() && CreateGameWindow() != 1)) return false;
-  InitOffscreen();
-  InitRowOffsets();
   platform::SetMessageBoxHook([](const char*, const char*) {});
   const char* dir = std::getenv("BRAKKEL_DATA_DIR");
   const std::string base = std::string(dir ? dir : BRAKKEL_BENCH_DATA_DIR) + "/";

@@ -32,7 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
     platform::SetMessageBoxHook([](const char*, const char*) {});
-    InitRowOffsets();
     BuildSpritePalette();
     ready = true;
   }

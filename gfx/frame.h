@@ -8,11 +8,6 @@ inline constexpr int kFramePixels = kFrameWidth * kFrameHeight;
 
 // 640x480 pixels, row-major, top row first; bit 15 is 0, then 5 bits each of red, green, blue.
 extern uint16_t FrameBuffer[kFramePixels];
-// RowOffsets[y] = y * 640, filled once by InitRowOffsets.
-extern int32_t RowOffsets[kFrameHeight];
-
-void InitOffscreen();
-void InitRowOffsets();
 void CopyFrameToOffscreen();
 void PresentOffscreen();
 void PresentFrameDirect();

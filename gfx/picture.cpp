@@ -97,7 +97,7 @@ void ShowPictureScrolled(int32_t offset) {
   const size_t tail = static_cast<size_t>(kWidth - offset);
   for (int y = 0; y < kHeight; ++y) {
     const uint16_t* src = pictureColours + y * kWidth;
-    uint16_t* dst = FrameBuffer + RowOffsets[y];
+    uint16_t* dst = FrameBuffer + y * kFrameWidth;
     std::memcpy(dst, src + offset, tail * sizeof *dst);
     std::memcpy(dst + tail, src, static_cast<size_t>(offset) * sizeof *dst);
   }

@@ -291,7 +291,7 @@ void DrawPixelByPixel(const uint8_t* pixels, int32_t width, int64_t c0, int64_t 
   if (from != kSpriteTransparent) colours[from] = SpritePalette[to];
   for (int64_t r = r0; r < r1; ++r) {
     const uint8_t* src = pixels + r * width + c0;
-    uint16_t* dst = FrameBuffer + RowOffsets[y + r] + (x + c0);
+    uint16_t* dst = FrameBuffer + (y + r) * kFrameWidth + (x + c0);
     for (int64_t c = 0; c < c1 - c0; ++c) {
       if (src[c] != kSpriteTransparent) dst[c] = colours[src[c]];
     }
@@ -324,7 +324,7 @@ void DrawSpriteTinted(int32_t bank, int32_t frame, uint8_t from, uint8_t to, int
   const uint16_t tint = SpritePalette[to];
   for (int64_t r = r0; r < r1; ++r) {
     // Where column 0 of this row lands; only visible columns (c0 and up) are addressed.
-    const int64_t rowAt = RowOffsets[y + r] + static_cast<int64_t>(x);
+    const int64_t rowAt = (y + r) * kFrameWidth + static_cast<int64_t>(x);
     for (uint32_t k = runs->rowStart[r]; k < runs->rowStart[r + 1]; ++k) {
       const SpriteRun& run = runs->runs[k];
       const int64_t start = std::max<int64_t>(run.start, c0);

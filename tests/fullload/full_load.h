@@ -70,8 +70,6 @@ class FullLoad : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
-    InitOffscreen();
-    InitRowOffsets();
     FreeSpriteBanks();
     SpriteBankTable = {};
     const auto chicken = ShapedSprites(4, 320, 256, 11);

@@ -46,7 +46,6 @@ TEST_F(MobTest, SpawnDrawsPositionRowAndTintInThatOrder) {
 TEST_F(MobTest, WalksInDrawnFromX635AndEscapesPastMinus150) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   std::vector<AniFrame> frames(8, SolidFrame(4, 4, kMobTintIndex));
   auto bytes = AniBytes(frames);
@@ -216,7 +215,6 @@ TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
 TEST_F(MobTest, AKilledMobIsGoneAtOnceAndKeepsItsDelayWhenSpawnedAgain) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   auto bytes = AniBytes(std::vector<AniFrame>(8, SolidFrame(4, 4, 20)));
   ASSERT_EQ(LoadSpriteFromMemory(kMobBank, bytes.data(), bytes.size()), 1);

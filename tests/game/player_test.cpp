@@ -148,7 +148,6 @@ TEST_F(PlayerTest, AnAttackIsResolvedWhereTheChickenStoodBeforeTheFrameMoved) {
 TEST_F(PlayerTest, DrawsRearFootThenBodyThenFrontFoot) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), 0);
   std::vector<AniFrame> body(4, SolidFrame(100, 100, 4));

@@ -19,16 +19,8 @@ class FrameTest : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_TRUE(platform::OpenWindow("Brakkel!!"));
     ASSERT_TRUE(platform::LoadGameFont());
-    InitOffscreen();
-    InitRowOffsets();
   }
 };
-
-TEST_F(FrameTest, RowOffsetsAddressEachRow) {
-  EXPECT_EQ(RowOffsets[0], 0);
-  EXPECT_EQ(RowOffsets[1], 640);
-  EXPECT_EQ(RowOffsets[479], 306560);
-}
 
 TEST_F(FrameTest, PixelsShowInTheirColoursAndBit15IsIgnored) {
   FrameBuffer[0] = 0x7FFF;

@@ -49,7 +49,6 @@ class PictureTest : public ::testing::Test {
   void SetUp() override {
     std::memset(BackgroundPicture, 7, sizeof BackgroundPicture);
     std::memset(PictureColourTable, 0, sizeof PictureColourTable);
-    InitRowOffsets();
   }
 };
 

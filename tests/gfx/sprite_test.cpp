@@ -27,7 +27,6 @@ class SpriteTest : public ::testing::Test {
   void SetUp() override {
     FreeSpriteBanks();
     SpriteBankTable = {};
-    InitRowOffsets();
     BuildSpritePalette();
     std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
     platform::SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
