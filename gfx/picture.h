@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gfx/frame.h"
 #include "gfx/pcx_format.h"
 
-inline constexpr int kPictureBytes = 640 * 480;
+inline constexpr int kPictureBytes = kFramePixels;                            // one palette index a pixel
 inline constexpr int kColourTableBytes = static_cast<int>(kPcxPaletteBytes);  // a file's palette as it is
 
 extern uint8_t BackgroundPicture[kPictureBytes];

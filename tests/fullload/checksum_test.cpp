@@ -57,8 +57,8 @@ TEST_F(FullLoad, SpritesClippedAtEveryEdgeStayAsTheyWere) {
   for (int32_t bank = kChickenBank; bank <= kMobBank; ++bank) {
     const SpriteBank& b = SpriteBankTable[bank];
     for (int32_t k = 0; k < b.frameCount; ++k) {
-      for (int32_t y = -b.height[k] - 3; y < 480 + 3; y += 41 + bank) {
-        for (int32_t x = -b.width[k] - 3; x < 640 + 3; x += 67 + bank) {
+      for (int32_t y = -b.height[k] - 3; y < kFrameHeight + 3; y += 41 + bank) {
+        for (int32_t x = -b.width[k] - 3; x < kFrameWidth + 3; x += 67 + bank) {
           const int32_t n = x + y;
           if (n % 3 == 0) {
             DrawSprite(bank, k, x, y);

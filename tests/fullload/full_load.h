@@ -80,7 +80,7 @@ class FullLoad : public ::testing::Test {
     ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), 1);
     BuildSpritePalette();
     for (int i = 0; i < kPictureBytes; ++i) {
-      BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / 640);
+      BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / kFrameWidth);
     }
     for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
     RebuildScreenPalette();

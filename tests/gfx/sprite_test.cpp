@@ -40,7 +40,7 @@ class SpriteTest : public ::testing::Test {
   int32_t Load(int32_t bank, const std::vector<uint8_t>& bytes) {
     return LoadSpriteFromMemory(bank, bytes.data(), bytes.size());
   }
-  static uint16_t Pixel(int x, int y) { return FrameBuffer[y * 640 + x]; }
+  static uint16_t Pixel(int x, int y) { return FrameBuffer[y * kFrameWidth + x]; }
   static int ChangedPixels() {
     int n = 0;
     for (uint16_t p : FrameBuffer) n += p != kMarker;
@@ -224,8 +224,8 @@ TEST_F(SpriteTest, ClippingAtTheFourEdges) {
   EXPECT_EQ(Pixel(0, 0), SpritePalette[35]);
 
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
-  for (int32_t x : {INT_MIN, -20, 640, INT_MAX}) DrawSprite(0, 0, x, 100);
-  for (int32_t y : {INT_MIN, -12, 480, INT_MAX}) DrawSprite(0, 0, 100, y);
+  for (int32_t x : {INT_MIN, -20, kFrameWidth, INT_MAX}) DrawSprite(0, 0, x, 100);
+  for (int32_t y : {INT_MIN, -12, kFrameHeight, INT_MAX}) DrawSprite(0, 0, 100, y);
   DrawSpriteTinted(0, 0, 20, 3, INT_MAX - 5, INT_MAX - 5);
   EXPECT_EQ(ChangedPixels(), 0);
 }
@@ -271,8 +271,8 @@ void DrawByTheRule(const AniFrame& f, uint8_t from, uint8_t to, int32_t x, int32
       if (p == kSpriteTransparent) continue;
       const int64_t sx = int64_t{x} + c;
       const int64_t sy = int64_t{y} + r;
-      if (sx < 0 || sy < 0 || sx >= 640 || sy >= 480) continue;
-      FrameBuffer[sy * 640 + sx] = SpritePalette[p == from ? to : p];
+      if (sx < 0 || sy < 0 || sx >= kFrameWidth || sy >= kFrameHeight) continue;
+      FrameBuffer[sy * kFrameWidth + sx] = SpritePalette[p == from ? to : p];
     }
   }
 }
@@ -288,7 +288,7 @@ TEST_F(SpriteTest, OpaqueRunsOfEveryLengthAndCutAtEveryColumnDrawAsPixelByPixel)
     }
   }
   ASSERT_EQ(Load(2, AniBytes({f})), 1);
-  static uint16_t expected[640 * 480];
+  static uint16_t expected[kFramePixels];
   for (int32_t x = -72; x <= 642; x += 7) {
     for (int32_t y : {-25, -13, 0, 200, 460, 479}) {
       const uint8_t to = static_cast<uint8_t>(x & 0xFF);
