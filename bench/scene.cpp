@@ -1,6 +1,5 @@
 #include "scene.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -23,11 +22,7 @@ bool OpenScene() {
       LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
     return false;
   }
-  // Opened here rather than by LoadPicture, which says nothing of a missing file.
-  std::FILE* picture = std::fopen((base + "back.pcx").c_str(), "rb");
-  if (picture == nullptr) return false;
-  LoadPictureFromStream(picture);
-  std::fclose(picture);
+  if (!LoadPicture((base + "back.pcx").c_str())) return false;
   BuildSpritePalette();
   return true;
 }

@@ -34,11 +34,12 @@ void FollowPicture() {
 
 }  // namespace
 
-void LoadPicture(const char* fileName) {
+bool LoadPicture(const char* fileName) {
   std::FILE* file = std::fopen(fileName, "rb");
-  if (!file) return;  // a missing picture leaves the previous one
+  if (!file) return false;
   LoadPictureFromStream(file);
   std::fclose(file);
+  return true;
 }
 
 void LoadPictureFromStream(std::FILE* file) {

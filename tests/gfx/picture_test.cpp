@@ -106,12 +106,12 @@ TEST_F(PictureTest, DamagedFilesDecodeWithoutHarm) {
 
 TEST_F(PictureTest, AMissingFileAfterAGoodOneChangesNothing) {
   std::string good = WriteTemp(PcxFile({0xC3, 77}, 0x80));
-  LoadPicture(good.c_str());
+  EXPECT_TRUE(LoadPicture(good.c_str()));
   std::remove(good.c_str());
   ASSERT_EQ(Pixel(0, 0), 77);
   uint16_t palette[256];
   std::memcpy(palette, ScreenPalette, sizeof palette);
-  LoadPicture("/nonexistent/logo.pcx");
+  EXPECT_FALSE(LoadPicture("/nonexistent/logo.pcx"));
   EXPECT_EQ(Pixel(0, 0), 77);
   EXPECT_EQ(PictureColourTable[0], 0x80);
   EXPECT_EQ(std::memcmp(palette, ScreenPalette, sizeof palette), 0);
