@@ -100,7 +100,7 @@ int PlayReplayFile(const char* program, const GameOptions& options) {
     platform::CloseDisplay();
     return 1;
   }
-  PrepareScreenAndSprites();
+  LoadGameSprites();
   ShowReplay(replay);
   FreeSpriteBanks();
   platform::CloseGameFont();

@@ -1,10 +1,31 @@
 #include "app/start_up.h"
 
 #include "gfx/sprite.h"
+#include "platform/messagebox.h"
+#include "wire/texts.h"
 
-void PrepareScreenAndSprites() {
+namespace {
+
+void ShowSpriteLoadFailure(SpriteLoad result) {
+  switch (result) {
+    case SpriteLoad::Missing: platform::ShowMessageBox(kSpriteMissingCaption, kSpriteMissingText); return;
+    case SpriteLoad::Foreign: platform::ShowMessageBox(kSpriteForeignCaption, kSpriteForeignText); return;
+    case SpriteLoad::Loaded:
+    case SpriteLoad::NoSuchBank: return;
+  }
+}
+
+}  // namespace
+
+bool LoadSpriteFileOrTell(int32_t bank, const char* fileName) {
+  const SpriteLoad result = LoadSpriteFile(bank, fileName);
+  ShowSpriteLoadFailure(result);
+  return result == SpriteLoad::Loaded;
+}
+
+void LoadGameSprites() {
   ClearSpriteBanks();
-  LoadSpriteFile(kChickenBank, "chicken.ani");
-  LoadSpriteFile(kFootBank, "foot.ani");
-  LoadSpriteFile(kMobBank, "mop.ani");
+  LoadSpriteFileOrTell(kChickenBank, "chicken.ani");
+  LoadSpriteFileOrTell(kFootBank, "foot.ani");
+  LoadSpriteFileOrTell(kMobBank, "mop.ani");
 }

@@ -6,20 +6,19 @@
 #include "app/window.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/clock.h"
-#include "platform/messagebox.h"
 
 bool OpenScene() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   if ((!platform::WindowOpen() && CreateGameWindow() != 1)) return false;
-  platform::SetMessageBoxHook([](const char*, const char*) {});
   const char* dir = std::getenv("BRAKKEL_DATA_DIR");
   const std::string base = std::string(dir ? dir : BRAKKEL_BENCH_DATA_DIR) + "/";
   ClearSpriteBanks();
-  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != 1 ||
-      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != 1 ||
-      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
+  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != SpriteLoad::Loaded) {
     return false;
   }
   if (!LoadPicture((base + "back.pcx").c_str())) return false;

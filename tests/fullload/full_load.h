@@ -15,6 +15,7 @@
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "support/ani_file.h"
@@ -75,9 +76,9 @@ class FullLoad : public ::testing::Test {
     const auto chicken = ShapedSprites(4, 320, 256, 11);
     const auto feet = ShapedSprites(8, 200, 180, 22);
     const auto mobs = ShapedSprites(8, 92, 58, 33);
-    ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, chicken.data(), chicken.size()), 1);
-    ASSERT_EQ(LoadSpriteFromMemory(kFootBank, feet.data(), feet.size()), 1);
-    ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), 1);
+    ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, chicken.data(), chicken.size()), SpriteLoad::Loaded);
+    ASSERT_EQ(LoadSpriteFromMemory(kFootBank, feet.data(), feet.size()), SpriteLoad::Loaded);
+    ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), SpriteLoad::Loaded);
     BuildSpritePalette();
     for (int i = 0; i < kPictureBytes; ++i) {
       BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / kFrameWidth);
