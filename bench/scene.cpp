@@ -8,6 +8,7 @@
 #include "gfx/sprite.h"
 #include "gfx/sprite_file.h"
 #include "platform/clock.h"
+#include "tests/support/heaviest_stage.h"
 
 bool OpenScene() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
@@ -26,28 +27,15 @@ bool OpenScene() {
   return true;
 }
 
-void StartHeaviestStage(HeaviestStage& stage) {
-  platform::UseFakeClock(1000);
-  World& world = stage.world;
-  world = World{};
-  world.random.Seed(1);
-  world.counters.gameMode = GameModeNormal;
-  world.counters.lives = 10;
-  stage.screen.Start(50, kMobPoolSize, 100);
-  for (int32_t i = 0; i < kMobPoolSize; ++i) {
-    Mob& mob = world.mobs[i];
-    mob.x = i < 250 ? -140 + (i * 780) / 250 : 700 + (i % 150) * 100;
-    mob.frame = static_cast<uint8_t>(i % 8);
-  }
-  InputState.keyDown[platform::VK_SPACE] = 1;
-}
-
 bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage) {
   if (!OpenScene()) {
     state.SkipWithError("no window, font or game data");
     return false;
   }
-  StartHeaviestStage(stage);
+  ResetForHeaviestStage(stage.world, stage.view);
+  StartHeaviestStage(stage.screen, 50);
+  // The generated mob's eight frames all in use at once, as mobs that came in at different times.
+  for (int32_t i = 0; i < kMobPoolSize; ++i) stage.world.mobs[i].frame = static_cast<uint8_t>(i % 8);
   return true;
 }
 

@@ -20,8 +20,7 @@ intptr_t IgnoreAll(platform::Dialog*, uint32_t, uint32_t, int32_t) { return 0; }
 void Report(const char* what, uint64_t value) { std::printf("%s checksum 0x%016" PRIX64 "\n", what, value); }
 
 TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
-  StartFullStage(52);
-  InputState.keyDown[platform::VK_SPACE] = 1;
+  StartHeaviestStage(screen, 52);
   uint64_t composed = kFnvStart;
   uint64_t shown = kFnvStart;
   platform::Dialog* dialog = nullptr;
