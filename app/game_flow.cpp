@@ -61,7 +61,7 @@ void PlayOneGame() {
 }
 
 void GameMain() {
-  PrepareScreenAndSprites();
+  LoadGameSprites();
   StartMusic();
   ShowLogo();
   while (InputState.quit == 0) PlayOneGame();

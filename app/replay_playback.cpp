@@ -94,7 +94,7 @@ int PlayReplayFile(const char* program, const GameOptions& options) {
   platform::ChooseWindow({settings.scale, settings.fullscreen});
   EnterDataFolder();
   if (!OpenGameWindowOrSay(program, "")) return 1;
-  PrepareScreenAndSprites();
+  LoadGameSprites();
   ShowReplay(replay);
   FreeSpriteBanks();
   CloseGameWindow();

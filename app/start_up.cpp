@@ -3,11 +3,38 @@
 #include <cstdio>
 
 #include "app/window.h"
-#include "gfx/frame.h"
 #include "gfx/sprite.h"
 #include "platform/display.h"
+#include "platform/messagebox.h"
 #include "platform/music.h"
 #include "platform/text.h"
+#include "wire/texts.h"
+
+namespace {
+
+void ShowSpriteLoadFailure(SpriteLoad result) {
+  switch (result) {
+    case SpriteLoad::Missing: platform::ShowMessageBox(kSpriteMissingCaption, kSpriteMissingText); return;
+    case SpriteLoad::Foreign: platform::ShowMessageBox(kSpriteForeignCaption, kSpriteForeignText); return;
+    case SpriteLoad::Loaded:
+    case SpriteLoad::NoSuchBank: return;
+  }
+}
+
+}  // namespace
+
+bool LoadSpriteFileOrTell(int32_t bank, const char* fileName) {
+  const SpriteLoad result = LoadSpriteFile(bank, fileName);
+  ShowSpriteLoadFailure(result);
+  return result == SpriteLoad::Loaded;
+}
+
+void LoadGameSprites() {
+  ClearSpriteBanks();
+  LoadSpriteFileOrTell(kChickenBank, "chicken.ani");
+  LoadSpriteFileOrTell(kFootBank, "foot.ani");
+  LoadSpriteFileOrTell(kMobBank, "mop.ani");
+}
 
 bool OpenGameWindowOrSay(const char* who, const char* fontNote) {
   if (CreateGameWindow() == 1) return true;
@@ -20,13 +47,4 @@ void CloseGameWindow() {
   platform::CloseMusic();
   platform::CloseGameFont();
   platform::CloseDisplay();
-}
-
-void PrepareScreenAndSprites() {
-  InitOffscreen();
-  InitRowOffsets();
-  ClearSpriteBanks();
-  LoadSpriteFile(kChickenBank, "chicken.ani");
-  LoadSpriteFile(kFootBank, "foot.ani");
-  LoadSpriteFile(kMobBank, "mop.ani");
 }

@@ -26,7 +26,7 @@ void BM_PresentFrame(benchmark::State& state) {
   int offset = 0;
   for (auto _ : state) {
     ShowPictureScrolled(offset);
-    offset = (offset + 10) % 640;
+    offset = (offset + 10) % kFrameWidth;
     CopyFrameToOffscreen();
     for (int i = 0; i < 4; ++i) DrawOutlinedText(0, i * 24, lines[i]);
     PresentOffscreen();

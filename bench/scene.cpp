@@ -1,54 +1,30 @@
 #include "scene.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/window.h"
-#include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/clock.h"
-#include "platform/messagebox.h"
+#include "tests/support/heaviest_stage.h"
 
 bool OpenScene() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   if ((!platform::WindowOpen() && CreateGameWindow() != 1)) return false;
-  InitOffscreen();
-  InitRowOffsets();
-  platform::SetMessageBoxHook([](const char*, const char*) {});
   const char* dir = std::getenv("BRAKKEL_DATA_DIR");
   const std::string base = std::string(dir ? dir : BRAKKEL_BENCH_DATA_DIR) + "/";
   ClearSpriteBanks();
-  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != 1 ||
-      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != 1 ||
-      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
+  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != SpriteLoad::Loaded) {
     return false;
   }
-  // Opened here rather than by LoadPicture, which says nothing of a missing file.
-  std::FILE* picture = std::fopen((base + "back.pcx").c_str(), "rb");
-  if (picture == nullptr) return false;
-  LoadPictureFromStream(picture);
-  std::fclose(picture);
+  if (!LoadPicture((base + "back.pcx").c_str())) return false;
   BuildSpritePalette();
   return true;
-}
-
-void StartHeaviestStage(HeaviestStage& stage) {
-  platform::UseFakeClock(1000);
-  World& world = stage.world;
-  world = World{};
-  world.random.Seed(1);
-  world.counters.gameMode = GameMode::Normal;
-  world.counters.lives = 10;
-  stage.screen.Start(50, kMobPoolSize, 100);
-  for (int32_t i = 0; i < kMobPoolSize; ++i) {
-    Mob& mob = world.mobs[i];
-    mob.x = i < 250 ? -140 + (i * 780) / 250 : 700 + (i % 150) * 100;
-    mob.frame = static_cast<uint8_t>(i % 8);
-  }
-  InputState.keyDown[platform::VK_SPACE] = 1;
 }
 
 bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage) {
@@ -56,7 +32,10 @@ bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage) {
     state.SkipWithError("no window, font or game data");
     return false;
   }
-  StartHeaviestStage(stage);
+  ResetForHeaviestStage(stage.world, stage.view);
+  StartHeaviestStage(stage.screen, 50);
+  // The generated mob's eight frames all in use at once, as mobs that came in at different times.
+  for (int32_t i = 0; i < kMobPoolSize; ++i) stage.world.mobs[i].frame = static_cast<uint8_t>(i % 8);
   return true;
 }
 

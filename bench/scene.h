@@ -19,11 +19,10 @@ struct HeaviestStage {
 // sprite files and the stage background from BRAKKEL_DATA_DIR, else from the build's data
 // folder. False when any of it is missing.
 bool OpenScene();
-// The heaviest stage: all 5000 mob records active, 250 of them spread over the screen and
-// the rest walking in from the right, the chicken attacking, under the fake clock.
-void StartHeaviestStage(HeaviestStage& stage);
-// OpenScene and then StartHeaviestStage; false, with the benchmark skipped, when the scene
-// cannot be opened.
+// OpenScene and then the heaviest stage (tests/support/heaviest_stage.h, as the full-load tests
+// play it: 5000 mob records active, 250 across the screen and past its edges, the chicken
+// attacking, under the fake clock); false, with the benchmark skipped, when the scene cannot be
+// opened.
 bool OpenHeaviestStage(benchmark::State& state, HeaviestStage& stage);
 // Releases the sprite frames (so the next benchmark can load them again) and the fake clock.
 void CloseScene();

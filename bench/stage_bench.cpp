@@ -15,10 +15,11 @@ void BM_StageFrameFullPool(benchmark::State& state) {
   HeaviestStage stage;
   if (!OpenHeaviestStage(state, stage)) return;
   const MobPool placed = stage.world.mobs;
+  const int32_t lives = stage.world.counters.lives;
   for (auto _ : state) {
     state.PauseTiming();
     stage.world.mobs = placed;
-    stage.world.counters.lives = 10;
+    stage.world.counters.lives = lives;
     stage.screen.run.stageBannerTicks = 49;  // drawn at size 50
     state.ResumeTiming();
     stage.screen.Frame();

@@ -4,9 +4,8 @@
 #include <cstring>
 
 #include "gfx/ani_format.h"
-#include "gfx/frame.h"
 #include "gfx/sprite.h"
-#include "platform/messagebox.h"
+#include "gfx/sprite_file.h"
 
 namespace {
 
@@ -31,8 +30,6 @@ size_t MakeSeedFile(uint8_t* out, int32_t frames) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
-    platform::SetMessageBoxHook([](const char*, const char*) {});
-    InitRowOffsets();
     BuildSpritePalette();
     ready = true;
   }
@@ -40,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static uint8_t seed[kAniHeaderBytes + 90 * (kAniFrameHeaderBytes + 6)];
   const size_t seedSize = MakeSeedFile(seed, 90);
   LoadSpriteFromMemory(0, seed, seedSize);
-  const int32_t status = LoadSpriteFromMemory(0, data, size);
+  const SpriteLoad result = LoadSpriteFromMemory(0, data, size);
   const SpriteBank& bank = SpriteBankTable[0];
   if (bank.frameCount < 90 || bank.frameCount > kSpriteFramesPerBank) __builtin_trap();
-  if (status != 1 && bank.frameCount != 90) __builtin_trap();
+  if (result != SpriteLoad::Loaded && bank.frameCount != 90) __builtin_trap();
   for (int32_t k = 0; k < bank.frameCount; ++k) {
     DrawSprite(0, k, -3, 478);
     DrawSpriteTinted(0, k, 0, 7, 637, -1);

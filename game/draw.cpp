@@ -1,9 +1,12 @@
 #include "game/draw.h"
 
+#include "game/stage.h"
 #include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+
+static_assert(kFieldWidth == kFrameWidth, "the field scrolls through the whole background picture");
 
 void DrawWorld(const World& world, int32_t scroll) {
   ShowPictureScrolled(scroll);

@@ -10,7 +10,10 @@ struct World;
 
 inline constexpr uint32_t kStageFrameMs = 50;  // a stage frame lasts at least this long
 inline constexpr int32_t kScrollStep = 10;
-inline constexpr int32_t kFieldWidth = 640;  // columns of the scrolling background
+// Columns of the scrolling background: the background picture's width, gfx's kFrameWidth. The
+// rules may not include gfx/, so the number is written here too; game/draw.cpp, where the
+// scroll meets the picture, asserts that the two agree.
+inline constexpr int32_t kFieldWidth = 640;
 
 // Stage n has 100 x n mobs and a target of 30 + 5 (n - 1) percent, never above 100.
 inline constexpr int32_t kFirstStageMobs = 100;

@@ -5,15 +5,6 @@
 #include "platform/text.h"
 
 uint16_t FrameBuffer[kFramePixels];
-int32_t RowOffsets[kFrameHeight];
-
-void InitOffscreen() {
-  // The off-screen surface is the platform's; it exists as soon as the window does.
-}
-
-void InitRowOffsets() {
-  for (int y = 0; y < kFrameHeight; ++y) RowOffsets[y] = y * kFrameWidth;
-}
 
 void CopyFrameToOffscreen() { platform::CopyToOffscreen(FrameBuffer); }
 

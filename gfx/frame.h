@@ -2,17 +2,17 @@
 // The frame buffer, its copies to the off-screen surface and the window, and outlined text.
 #include <cstdint>
 
-inline constexpr int kFrameWidth = 640;
-inline constexpr int kFrameHeight = 480;
+#include "platform/display.h"
+
+// The frame is the window's picture, 640x480: everything above the platform that means the
+// picture's width or height (the frame, the background pictures, the scrolled field, the data
+// generator's pictures) says kFrameWidth and kFrameHeight.
+inline constexpr int kFrameWidth = platform::kScreenWidth;
+inline constexpr int kFrameHeight = platform::kScreenHeight;
 inline constexpr int kFramePixels = kFrameWidth * kFrameHeight;
 
 // 640x480 pixels, row-major, top row first; bit 15 is 0, then 5 bits each of red, green, blue.
 extern uint16_t FrameBuffer[kFramePixels];
-// RowOffsets[y] = y * 640, filled once by InitRowOffsets.
-extern int32_t RowOffsets[kFrameHeight];
-
-void InitOffscreen();
-void InitRowOffsets();
 void CopyFrameToOffscreen();
 void PresentOffscreen();
 void PresentFrameDirect();

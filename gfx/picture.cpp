@@ -12,9 +12,6 @@ uint8_t FadedColourTable[kColourTableBytes];
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
 // A read past the end of the file gives 255, the end-of-file value taken as a byte.
 uint8_t NextByte(std::FILE* file) { return static_cast<uint8_t>(std::fgetc(file)); }
 
@@ -37,24 +34,25 @@ void FollowPicture() {
 
 }  // namespace
 
-void LoadPicture(const char* fileName) {
+bool LoadPicture(const char* fileName) {
   std::FILE* file = std::fopen(fileName, "rb");
-  if (!file) return;  // a missing picture leaves the previous one
+  if (!file) return false;
   LoadPictureFromStream(file);
   std::fclose(file);
+  return true;
 }
 
 void LoadPictureFromStream(std::FILE* file) {
   std::fseek(file, static_cast<long>(kPcxHeaderBytes), SEEK_SET);
-  for (int y = 0; y < kHeight; ++y) {
-    uint8_t* row = BackgroundPicture + y * kWidth;
+  for (int y = 0; y < kFrameHeight; ++y) {
+    uint8_t* row = BackgroundPicture + y * kFrameWidth;
     int c = 0;
-    while (c < kWidth) {
+    while (c < kFrameWidth) {
       uint8_t b = NextByte(file);
       if ((b & kPcxRunFlag) == kPcxRunFlag) {
         uint8_t value = NextByte(file);
         int n = b & kPcxRunCountMask;
-        int end = c + n < kWidth ? c + n : kWidth;  // a run past the row's end is cut there
+        int end = c + n < kFrameWidth ? c + n : kFrameWidth;  // a run past the row's end is cut there
         std::memset(row + c, value, static_cast<size_t>(end - c));
         c += n;
       } else {
@@ -86,18 +84,18 @@ void ShowPicture() {
 }
 
 void ShowPictureScrolled(int32_t offset) {
-  offset %= kWidth;  // keeps a stray offset inside the row
-  if (offset < 0) offset += kWidth;
+  offset %= kFrameWidth;  // keeps a stray offset inside the row
+  if (offset < 0) offset += kFrameWidth;
   if (offset == 0) {
     ShowPicture();
     return;
   }
   // Each row rotated left by offset: two straight copies, no modulo per pixel.
   FollowPicture();
-  const size_t tail = static_cast<size_t>(kWidth - offset);
-  for (int y = 0; y < kHeight; ++y) {
-    const uint16_t* src = pictureColours + y * kWidth;
-    uint16_t* dst = FrameBuffer + RowOffsets[y];
+  const size_t tail = static_cast<size_t>(kFrameWidth - offset);
+  for (int y = 0; y < kFrameHeight; ++y) {
+    const uint16_t* src = pictureColours + y * kFrameWidth;
+    uint16_t* dst = FrameBuffer + y * kFrameWidth;
     std::memcpy(dst, src + offset, tail * sizeof *dst);
     std::memcpy(dst + tail, src, static_cast<size_t>(offset) * sizeof *dst);
   }

@@ -1,9 +1,8 @@
 #pragma once
-// Sprite banks loaded from ".ani" files, the shared sprite palette and sprite drawing.
+// The sprite banks, the shared sprite palette and sprite drawing; gfx/sprite_file.h loads
+// ".ani" files into the banks.
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 inline constexpr int kSpriteBankCount = 60;
 inline constexpr int kSpriteFramesPerBank = 100;
@@ -34,14 +33,12 @@ extern std::array<SpriteBank, kSpriteBankCount> SpriteBankTable;
 // 256 colours in the frame buffer's 5:5:5 layout; all black until BuildSpritePalette.
 extern uint16_t SpritePalette[256];
 
+inline bool ValidSpriteBank(int32_t bank) { return bank >= 0 && bank < kSpriteBankCount; }
+
+// Empties every bank's pixel and run pointers without freeing anything, as the programs do at
+// start before the first load; frame counts and sizes stay.
 void ClearSpriteBanks();
-// Appends the file's frames to the bank. 1 loaded, 0 not a sprite file (or damaged),
-// -1 the file cannot be opened. Failures show a message box; the bank stays as it was.
-int32_t LoadSpriteFile(int32_t bank, const char* fileName);
-// The same from an open stream (left open) and from bytes in memory; a rejected stream
-// shows the "wrong file type" box.
-int32_t LoadSpriteFromStream(int32_t bank, std::FILE* file);
-int32_t LoadSpriteFromMemory(int32_t bank, const uint8_t* data, size_t size);
+// Frees every loaded frame and empties the banks; frames loaded again take the first slots.
 void FreeSpriteBanks();
 
 void BuildSpritePalette();

@@ -178,7 +178,7 @@ TEST_F(Replays, PlaybackShowsTheFramesThePlayerSaw) {
   ASSERT_EQ(played.size(), replay.inputs.size());
 
   ASSERT_TRUE(GameWindowReady());
-  PrepareScreenAndSprites();  // as the program does before it shows a replay
+  LoadGameSprites();  // as the program does before it shows a replay
   const std::set<std::string> before = FilesUnder(folder.path());
   std::vector<uint64_t> shown;
   std::vector<uint32_t> at;

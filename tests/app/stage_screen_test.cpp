@@ -25,7 +25,6 @@ class StageScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
-    InitOffscreen();
     FreshStage(world, view, kClockStart, 2024);
     platform::UseFakeClock(kClockStart);
     frames = 0;

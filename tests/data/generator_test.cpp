@@ -9,6 +9,7 @@
 #include "gfx/pcx_format.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/text.h"
 #include "tools/datagen/canvas.h"
 #include "tools/datagen/formats.h"
@@ -100,7 +101,7 @@ TEST(DataGeneratorPieces, AniFramesRoundTripThroughTheGamesLoader) {
   EXPECT_EQ(bytes[27], 0);
   ClearSpriteBanks();
   SpriteBankTable[7] = SpriteBank{};
-  ASSERT_EQ(LoadSpriteFromMemory(7, bytes.data(), bytes.size()), 1);
+  ASSERT_EQ(LoadSpriteFromMemory(7, bytes.data(), bytes.size()), SpriteLoad::Loaded);
   ASSERT_EQ(SpriteBankTable[7].frameCount, 3);
   for (int f = 0; f < 3; ++f) {
     EXPECT_EQ(SpriteBankTable[7].width[f], frames[static_cast<size_t>(f)].width);

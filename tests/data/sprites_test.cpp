@@ -8,6 +8,7 @@
 #include "game/player.h"
 #include "gfx/ani_format.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ class DataSprites : public ::testing::Test {
     for (int bank = 0; bank < 3; ++bank) {
       bytes_[bank] = ReadFileBytes(DataPath(names[bank]));
       ASSERT_FALSE(bytes_[bank].empty()) << names[bank];
-      ASSERT_EQ(LoadSpriteFromMemory(bank, bytes_[bank].data(), bytes_[bank].size()), 1) << names[bank];
+      ASSERT_EQ(LoadSpriteFromMemory(bank, bytes_[bank].data(), bytes_[bank].size()), SpriteLoad::Loaded)
+          << names[bank];
     }
   }
   void TearDown() override { FreeSpriteBanks(); }

@@ -20,8 +20,7 @@ intptr_t IgnoreAll(platform::Dialog*, uint32_t, uint32_t, int32_t) { return 0; }
 void Report(const char* what, uint64_t value) { std::printf("%s checksum 0x%016" PRIX64 "\n", what, value); }
 
 TEST_F(FullLoad, EveryPixelOfTheHeaviestStageStaysAsItWas) {
-  StartFullStage(52);
-  InputState.keyDown[platform::VK_SPACE] = 1;
+  StartHeaviestStage(screen, 52);
   uint64_t composed = kFnvStart;
   uint64_t shown = kFnvStart;
   platform::Dialog* dialog = nullptr;
@@ -57,8 +56,8 @@ TEST_F(FullLoad, SpritesClippedAtEveryEdgeStayAsTheyWere) {
   for (int32_t bank = kChickenBank; bank <= kMobBank; ++bank) {
     const SpriteBank& b = SpriteBankTable[bank];
     for (int32_t k = 0; k < b.frameCount; ++k) {
-      for (int32_t y = -b.height[k] - 3; y < 480 + 3; y += 41 + bank) {
-        for (int32_t x = -b.width[k] - 3; x < 640 + 3; x += 67 + bank) {
+      for (int32_t y = -b.height[k] - 3; y < kFrameHeight + 3; y += 41 + bank) {
+        for (int32_t x = -b.width[k] - 3; x < kFrameWidth + 3; x += 67 + bank) {
           const int32_t n = x + y;
           if (n % 3 == 0) {
             DrawSprite(bank, k, x, y);

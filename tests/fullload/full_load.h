@@ -1,7 +1,7 @@
 #pragma once
-// The heaviest stage the game plays: all 5000 mob records active, 250 of them on screen,
-// the chicken attacking, HUD and banners. The sprites and the background are made here
-// rather than read from the generated data, so these tests depend on the drawing code alone.
+// The heaviest stage the game plays (tests/support/heaviest_stage.h, as the benchmarks play
+// it), HUD and banners. The sprites and the background are made here rather than read from the
+// generated data, so these tests depend on the drawing code alone.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,15 +15,14 @@
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "support/ani_file.h"
 #include "support/game_window.h"
+#include "support/heaviest_stage.h"
 
 namespace fullload {
-
-inline constexpr uint32_t kClockStart = 100000;
-inline constexpr int kOnScreen = 250;
 
 // A small generator of its own, so the shapes never depend on the game's random sequence.
 struct ShapeRandom {
@@ -65,55 +64,32 @@ inline std::vector<uint8_t> ShapedSprites(int32_t frames, int32_t width, int32_t
 }
 
 // The window, the font, the banks of the game's frame sizes, a background of every palette
-// index, the fake clock and a stage of 5000 mobs with 250 spread over the screen.
+// index, and a world under the fake clock ready for the heaviest stage (StartHeaviestStage).
 class FullLoad : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
-    InitOffscreen();
-    InitRowOffsets();
     FreeSpriteBanks();
     SpriteBankTable = {};
     const auto chicken = ShapedSprites(4, 320, 256, 11);
     const auto feet = ShapedSprites(8, 200, 180, 22);
     const auto mobs = ShapedSprites(8, 92, 58, 33);
-    ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, chicken.data(), chicken.size()), 1);
-    ASSERT_EQ(LoadSpriteFromMemory(kFootBank, feet.data(), feet.size()), 1);
-    ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), 1);
+    ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, chicken.data(), chicken.size()), SpriteLoad::Loaded);
+    ASSERT_EQ(LoadSpriteFromMemory(kFootBank, feet.data(), feet.size()), SpriteLoad::Loaded);
+    ASSERT_EQ(LoadSpriteFromMemory(kMobBank, mobs.data(), mobs.size()), SpriteLoad::Loaded);
     BuildSpritePalette();
     for (int i = 0; i < kPictureBytes; ++i) {
-      BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / 640);
+      BackgroundPicture[i] = static_cast<uint8_t>(i * 7 + i / kFrameWidth);
     }
     for (int i = 0; i < kColourTableBytes; ++i) PictureColourTable[i] = static_cast<uint8_t>(i * 5);
     RebuildScreenPalette();
-    world = World{};
-    world.counters.gameMode = GameMode::Normal;
-    world.counters.lives = 1000000;
-    world.random.Seed(7);
-    view = FieldView{};
-    view.startClock = kClockStart;
-    platform::UseFakeClock(kClockStart);
+    ResetForHeaviestStage(world, view);
     platform::SetWaitHook(nullptr);
   }
   void TearDown() override {
     platform::UseRealClock();
     FreeSpriteBanks();
     SpriteBankTable = {};
-  }
-
-  // Stage `stage` with `count` mob records in play (all 5000 unless told): the first 250
-  // across the screen and past all four edges, the rest walking in from far right.
-  void StartFullStage(int32_t stage, int32_t count = kMobPoolSize) {
-    screen.Start(stage, count, 100);
-    for (int32_t i = 0; i < count; ++i) {
-      Mob& mob = world.mobs[i];
-      if (i < kOnScreen) {
-        mob.x = -140 + (i * 780) / kOnScreen;
-        mob.y = -60 + (i * 53) % 560;
-      } else {
-        mob.x = 700 + (i % 150) * 100;
-      }
-    }
   }
 
   World world;

@@ -7,6 +7,7 @@
 #include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "support/ani_file.h"
 
 namespace {
@@ -46,11 +47,10 @@ TEST_F(MobTest, SpawnDrawsPositionRowAndTintInThatOrder) {
 TEST_F(MobTest, WalksInDrawnFromX635AndEscapesPastMinus150) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   std::vector<AniFrame> frames(8, SolidFrame(4, 4, kMobTintIndex));
   auto bytes = AniBytes(frames);
-  ASSERT_EQ(LoadSpriteFromMemory(kMobBank, bytes.data(), bytes.size()), 1);
+  ASSERT_EQ(LoadSpriteFromMemory(kMobBank, bytes.data(), bytes.size()), SpriteLoad::Loaded);
 
   Mob& mob = PlaceMob(0, 1000, 400);
   mob.tint = 3;
@@ -216,10 +216,9 @@ TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
 TEST_F(MobTest, AKilledMobIsGoneAtOnceAndKeepsItsDelayWhenSpawnedAgain) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   auto bytes = AniBytes(std::vector<AniFrame>(8, SolidFrame(4, 4, 20)));
-  ASSERT_EQ(LoadSpriteFromMemory(kMobBank, bytes.data(), bytes.size()), 1);
+  ASSERT_EQ(LoadSpriteFromMemory(kMobBank, bytes.data(), bytes.size()), SpriteLoad::Loaded);
   PlaceMob(0, 420, 410);
   ResolveAttack(world);
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), 0);

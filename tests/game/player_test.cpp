@@ -7,6 +7,7 @@
 #include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "support/ani_file.h"
 
 namespace {
@@ -148,7 +149,6 @@ TEST_F(PlayerTest, AnAttackIsResolvedWhereTheChickenStoodBeforeTheFrameMoved) {
 TEST_F(PlayerTest, DrawsRearFootThenBodyThenFrontFoot) {
   FreeSpriteBanks();
   SpriteBankTable = {};
-  InitRowOffsets();
   BuildSpritePalette();
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), 0);
   std::vector<AniFrame> body(4, SolidFrame(100, 100, 4));
@@ -156,8 +156,8 @@ TEST_F(PlayerTest, DrawsRearFootThenBodyThenFrontFoot) {
   for (int k = 0; k < 8; ++k) feet.push_back(SolidFrame(60, 60, static_cast<uint8_t>(8 + k)));
   auto bodyBytes = AniBytes(body);
   auto footBytes = AniBytes(feet);
-  ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, bodyBytes.data(), bodyBytes.size()), 1);
-  ASSERT_EQ(LoadSpriteFromMemory(kFootBank, footBytes.data(), footBytes.size()), 1);
+  ASSERT_EQ(LoadSpriteFromMemory(kChickenBank, bodyBytes.data(), bodyBytes.size()), SpriteLoad::Loaded);
+  ASSERT_EQ(LoadSpriteFromMemory(kFootBank, footBytes.data(), footBytes.size()), SpriteLoad::Loaded);
   world.chicken.footPhaseA = 1;
   world.chicken.footPhaseB = 5;
   DrawChicken(world.chicken);

@@ -14,6 +14,7 @@
 #include "gfx/frame.h"
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "support/fresh_stage.h"
 
 namespace {
@@ -142,9 +143,9 @@ TEST_F(StageTest, StageFiftyOneIsWinnableWithThePool) {
 TEST_F(StageTest, PlaysWithTheGeneratedData) {
   const char* dir = std::getenv("BRAKKEL_DATA_DIR");
   const std::string base = dir ? std::string(dir) + "/" : std::string();
-  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != 1 ||
-      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != 1 ||
-      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != 1) {
+  if (LoadSpriteFile(kChickenBank, (base + "chicken.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kFootBank, (base + "foot.ani").c_str()) != SpriteLoad::Loaded ||
+      LoadSpriteFile(kMobBank, (base + "mop.ani").c_str()) != SpriteLoad::Loaded) {
     GTEST_SKIP() << "no generated sprite files in " << base;
   }
   ASSERT_GE(SpriteBankTable[kChickenBank].frameCount, 4);

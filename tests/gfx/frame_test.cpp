@@ -19,16 +19,8 @@ class FrameTest : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_TRUE(platform::OpenWindow("Brakkel!!"));
     ASSERT_TRUE(platform::LoadGameFont());
-    InitOffscreen();
-    InitRowOffsets();
   }
 };
-
-TEST_F(FrameTest, RowOffsetsAddressEachRow) {
-  EXPECT_EQ(RowOffsets[0], 0);
-  EXPECT_EQ(RowOffsets[1], 640);
-  EXPECT_EQ(RowOffsets[479], 306560);
-}
 
 TEST_F(FrameTest, PixelsShowInTheirColoursAndBit15IsIgnored) {
   FrameBuffer[0] = 0x7FFF;
@@ -57,13 +49,13 @@ TEST_F(FrameTest, TextAppearsOnlyThroughTheOffscreenSurface) {
   PresentOffscreen();
   const uint32_t* shown = platform::ShownPixels();
   int lit = 0;
-  for (int i = 0; i < 640 * 40; ++i) lit += shown[i] != 0;
+  for (int i = 0; i < kFrameWidth * 40; ++i) lit += shown[i] != 0;
   EXPECT_GT(lit, 0);
   // The direct path shows the frame alone.
   PresentFrameDirect();
   shown = platform::ShownPixels();
   lit = 0;
-  for (int i = 0; i < 640 * 40; ++i) lit += shown[i] != 0;
+  for (int i = 0; i < kFrameWidth * 40; ++i) lit += shown[i] != 0;
   EXPECT_EQ(lit, 0);
 }
 
@@ -77,12 +69,12 @@ TEST_F(FrameTest, OutlinedTextIsBlueWithALavenderRimOnFourSides) {
   int glyph = 0;
   for (int y = 90; y < 140; ++y) {
     for (int x = 90; x < 130; ++x) {
-      uint16_t p = s[y * 640 + x];
+      uint16_t p = s[y * kFrameWidth + x];
       ASSERT_TRUE(p == 0 || p == blue || p == lavender) << x << "," << y;
       if (p != blue) continue;
       ++glyph;
       // Every glyph pixel's four neighbours are glyph or rim, never background.
-      for (int d : {-1, 1, -640, 640}) EXPECT_NE(s[y * 640 + x + d], 0) << x << "," << y;
+      for (int d : {-1, 1, -kFrameWidth, kFrameWidth}) EXPECT_NE(s[y * kFrameWidth + x + d], 0) << x << "," << y;
     }
   }
   EXPECT_GT(glyph, 10);
@@ -90,16 +82,16 @@ TEST_F(FrameTest, OutlinedTextIsBlueWithALavenderRimOnFourSides) {
   int lastX = -1, lastY = -1;
   for (int y = 90; y < 140; ++y) {
     for (int x = 90; x < 130; ++x) {
-      if (s[y * 640 + x] == blue) {
+      if (s[y * kFrameWidth + x] == blue) {
         lastX = x;
         lastY = y;
       }
     }
   }
-  bool rightOf = s[lastY * 640 + lastX + 1] == blue;
-  bool below = s[(lastY + 1) * 640 + lastX] == blue;
+  bool rightOf = s[lastY * kFrameWidth + lastX + 1] == blue;
+  bool below = s[(lastY + 1) * kFrameWidth + lastX] == blue;
   if (!rightOf && !below) {
-    EXPECT_EQ(s[(lastY + 1) * 640 + lastX + 1], 0);
+    EXPECT_EQ(s[(lastY + 1) * kFrameWidth + lastX + 1], 0);
   }
 }
 
@@ -107,7 +99,7 @@ TEST_F(FrameTest, EmptyAndOffSurfaceTextIsHarmless) {
   std::memset(FrameBuffer, 0, sizeof FrameBuffer);
   CopyFrameToOffscreen();
   DrawOutlinedText(0, 0, "");
-  for (int i = 0; i < 640 * 480; ++i) ASSERT_EQ(platform::OffscreenPixels()[i], 0);
+  for (int i = 0; i < kFramePixels; ++i) ASSERT_EQ(platform::OffscreenPixels()[i], 0);
   // Cut at the surface's edges on every side.
   DrawOutlinedText(-30, -10, "edge");
   DrawOutlinedText(630, 470, Cp949("가나").c_str());
@@ -115,7 +107,7 @@ TEST_F(FrameTest, EmptyAndOffSurfaceTextIsHarmless) {
   auto litIn = [](int x0, int y0, int x1, int y1) {
     int lit = 0;
     for (int y = y0; y <= y1; ++y)
-      for (int x = x0; x <= x1; ++x) lit += platform::OffscreenPixels()[y * 640 + x] != 0;
+      for (int x = x0; x <= x1; ++x) lit += platform::OffscreenPixels()[y * kFrameWidth + x] != 0;
     return lit;
   };
   EXPECT_GT(litIn(0, 0, 20, 13), 0);

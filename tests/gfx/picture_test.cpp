@@ -42,14 +42,13 @@ std::string WriteTemp(const Bytes& file) {
   return name;
 }
 
-uint8_t Pixel(int x, int y) { return BackgroundPicture[y * 640 + x]; }
+uint8_t Pixel(int x, int y) { return BackgroundPicture[y * kFrameWidth + x]; }
 
 class PictureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::memset(BackgroundPicture, 7, sizeof BackgroundPicture);
     std::memset(PictureColourTable, 0, sizeof PictureColourTable);
-    InitRowOffsets();
   }
 };
 
@@ -107,12 +106,12 @@ TEST_F(PictureTest, DamagedFilesDecodeWithoutHarm) {
 
 TEST_F(PictureTest, AMissingFileAfterAGoodOneChangesNothing) {
   std::string good = WriteTemp(PcxFile({0xC3, 77}, 0x80));
-  LoadPicture(good.c_str());
+  EXPECT_TRUE(LoadPicture(good.c_str()));
   std::remove(good.c_str());
   ASSERT_EQ(Pixel(0, 0), 77);
   uint16_t palette[256];
   std::memcpy(palette, ScreenPalette, sizeof palette);
-  LoadPicture("/nonexistent/logo.pcx");
+  EXPECT_FALSE(LoadPicture("/nonexistent/logo.pcx"));
   EXPECT_EQ(Pixel(0, 0), 77);
   EXPECT_EQ(PictureColourTable[0], 0x80);
   EXPECT_EQ(std::memcmp(palette, ScreenPalette, sizeof palette), 0);
@@ -127,21 +126,21 @@ TEST_F(PictureTest, PaletteKeepsTheTopFiveBitsOfEachComponent) {
 }
 
 TEST_F(PictureTest, ScrolledCopyRotatesEachRowLeft) {
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) BackgroundPicture[y * 640 + x] = static_cast<uint8_t>((x + y) & 0xFF);
+  for (int y = 0; y < kFrameHeight; ++y) {
+    for (int x = 0; x < kFrameWidth; ++x) BackgroundPicture[y * kFrameWidth + x] = static_cast<uint8_t>((x + y) & 0xFF);
   }
   for (int i = 0; i < 256; ++i) ScreenPalette[i] = static_cast<uint16_t>(i);
   for (int offset : {0, 1, 639}) {
     ShowPictureScrolled(offset);
     for (int y : {0, 1, 479}) {
       for (int x : {0, 1, 638, 639}) {
-        int source = (x + offset) % 640;
-        ASSERT_EQ(FrameBuffer[y * 640 + x], (source + y) & 0xFF) << offset << " " << x << "," << y;
+        int source = (x + offset) % kFrameWidth;
+        ASSERT_EQ(FrameBuffer[y * kFrameWidth + x], (source + y) & 0xFF) << offset << " " << x << "," << y;
       }
     }
   }
   ShowPicture();
-  EXPECT_EQ(FrameBuffer[5 * 640 + 9], 14);
+  EXPECT_EQ(FrameBuffer[5 * kFrameWidth + 9], 14);
 }
 
 TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterChanges) {
@@ -152,10 +151,10 @@ TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterChanges) {
   }
   for (int i = 0; i < 256; ++i) ScreenPalette[i] = static_cast<uint16_t>(i * 131 & 0x7FFF);
   auto expectRotated = [](int offset) {
-    for (int y = 0; y < 480; ++y) {
-      for (int x = 0; x < 640; ++x) {
-        const uint8_t index = BackgroundPicture[y * 640 + (x + offset) % 640];
-        ASSERT_EQ(FrameBuffer[y * 640 + x], ScreenPalette[index]) << offset << " " << x << "," << y;
+    for (int y = 0; y < kFrameHeight; ++y) {
+      for (int x = 0; x < kFrameWidth; ++x) {
+        const uint8_t index = BackgroundPicture[y * kFrameWidth + (x + offset) % kFrameWidth];
+        ASSERT_EQ(FrameBuffer[y * kFrameWidth + x], ScreenPalette[index]) << offset << " " << x << "," << y;
       }
     }
   };
@@ -169,7 +168,7 @@ TEST_F(PictureTest, EveryPixelOfTheCopiesAtOddAndEvenOffsetsAndAfterChanges) {
   ShowPicture();
   EXPECT_EQ(FrameBuffer[0], 0x1234);
   expectRotated(0);
-  BackgroundPicture[640 * 479 + 639] = static_cast<uint8_t>(BackgroundPicture[640 * 479 + 639] + 1);
+  BackgroundPicture[kFrameWidth * 479 + 639] = static_cast<uint8_t>(BackgroundPicture[kFrameWidth * 479 + 639] + 1);
   ShowPictureScrolled(1);
   expectRotated(1);
   for (int i = 0; i < 768; ++i) PictureColourTable[i] = static_cast<uint8_t>(255 - i % 256);

@@ -8,40 +8,35 @@
 
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
+#include "gfx/sprite_file.h"
 #include "platform/messagebox.h"
 #include "support/ani_file.h"
-#include "support/cp949_text.h"
 
 namespace {
 
 constexpr uint16_t kMarker = 0x1234;  // what the frame buffer holds before a draw
-
-// "파일업어" / "개쇅" and "파일형식 달라" / "멀봐?" in code page 949.
-const std::string kMissingText = Cp949("파일업어");
-const std::string kMissingCaption = Cp949("개쇅");
-const std::string kForeignText = Cp949("파일형식 달라");
-const std::string kForeignCaption = Cp949("멀봐?");
 
 class SpriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     FreeSpriteBanks();
     SpriteBankTable = {};
-    InitRowOffsets();
     BuildSpritePalette();
     std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
     platform::SetMessageBoxHook([this](const char* caption, const char* text) { boxes.push_back({caption, text}); });
   }
   void TearDown() override {
+    // The loader tells its caller; telling the player is the caller's (app/start_up.h).
+    EXPECT_TRUE(boxes.empty()) << "the loader showed a box itself";
     platform::SetMessageBoxHook(nullptr);
     FreeSpriteBanks();
     SpriteBankTable = {};
   }
 
-  int32_t Load(int32_t bank, const std::vector<uint8_t>& bytes) {
+  SpriteLoad Load(int32_t bank, const std::vector<uint8_t>& bytes) {
     return LoadSpriteFromMemory(bank, bytes.data(), bytes.size());
   }
-  static uint16_t Pixel(int x, int y) { return FrameBuffer[y * 640 + x]; }
+  static uint16_t Pixel(int x, int y) { return FrameBuffer[y * kFrameWidth + x]; }
   static int ChangedPixels() {
     int n = 0;
     for (uint16_t p : FrameBuffer) n += p != kMarker;
@@ -71,11 +66,11 @@ TEST_F(SpriteTest, PaletteKeepsTheTopFiveBitsOfEachComponent) {
 
 TEST_F(SpriteTest, LoadsFramesAndAppendsToABankThatHoldsSome) {
   std::vector<AniFrame> eight(8, SolidFrame(2, 3, 7));
-  ASSERT_EQ(Load(4, AniBytes(eight)), 1);
+  ASSERT_EQ(Load(4, AniBytes(eight)), SpriteLoad::Loaded);
   ASSERT_EQ(SpriteBankTable[4].frameCount, 8);
   std::vector<AniFrame> four;
   for (int k = 0; k < 4; ++k) four.push_back(SolidFrame(5 + k, 1 + k, static_cast<uint8_t>(k)));
-  ASSERT_EQ(Load(4, AniBytes(four)), 1);
+  ASSERT_EQ(Load(4, AniBytes(four)), SpriteLoad::Loaded);
   const SpriteBank& bank = SpriteBankTable[4];
   EXPECT_EQ(bank.frameCount, 12);
   for (int k = 0; k < 4; ++k) {
@@ -86,36 +81,34 @@ TEST_F(SpriteTest, LoadsFramesAndAppendsToABankThatHoldsSome) {
   }
   EXPECT_EQ(bank.width[7], 2);
   EXPECT_EQ(bank.pixels[12], nullptr);
-  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(SpriteTest, LoadsFromAFileAndReportsAMissingOne) {
   const std::string path = WriteTempFile("sprite_test_ok.ani", AniBytes({ColumnFrame()}));
-  EXPECT_EQ(LoadSpriteFile(0, path.c_str()), 1);
+  EXPECT_EQ(LoadSpriteFile(0, path.c_str()), SpriteLoad::Loaded);
   EXPECT_EQ(SpriteBankTable[0].frameCount, 1);
-  EXPECT_TRUE(boxes.empty());
 
-  EXPECT_EQ(LoadSpriteFile(1, (::testing::TempDir() + "no_such_file.ani").c_str()), -1);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].first, kMissingCaption);
-  EXPECT_EQ(boxes[0].second, kMissingText);
+  EXPECT_EQ(LoadSpriteFile(1, (::testing::TempDir() + "no_such_file.ani").c_str()), SpriteLoad::Missing);
   EXPECT_EQ(SpriteBankTable[1].frameCount, 0);
+  // A bank out of range takes nothing, whatever the file.
+  EXPECT_EQ(LoadSpriteFile(kSpriteBankCount, path.c_str()), SpriteLoad::NoSuchBank);
+  EXPECT_EQ(Load(-1, AniBytes({ColumnFrame()})), SpriteLoad::NoSuchBank);
 }
 
 TEST_F(SpriteTest, NoFramesOrANegativeCountLoadsNothing) {
   std::vector<uint8_t> bytes = AniBytes({});
-  EXPECT_EQ(Load(0, bytes), 1);
+  EXPECT_EQ(Load(0, bytes), SpriteLoad::Loaded);
   bytes[28] = 0xFF;  // count -1
   bytes[29] = bytes[30] = bytes[31] = 0xFF;
-  EXPECT_EQ(Load(0, bytes), 1);
+  EXPECT_EQ(Load(0, bytes), SpriteLoad::Loaded);
   EXPECT_EQ(SpriteBankTable[0].frameCount, 0);
 }
 
-// Every damaged or foreign file is refused whole: status 0, the "wrong file type" box, and
-// the bank exactly as it was.
+// Every damaged or foreign file is refused whole: Foreign (the "wrong file type" box of the
+// programs, tests/app/start_up_test.cpp), and the bank exactly as it was.
 TEST_F(SpriteTest, DamagedFilesAreRefusedAndLeaveTheBankAsItWas) {
   std::vector<AniFrame> existing(98, SolidFrame(1, 1, 9));
-  ASSERT_EQ(Load(2, AniBytes(existing)), 1);
+  ASSERT_EQ(Load(2, AniBytes(existing)), SpriteLoad::Loaded);
   const SpriteBank before = SpriteBankTable[2];
 
   const std::vector<uint8_t> good = AniBytes({SolidFrame(4, 4, 1), SolidFrame(3, 3, 2)});
@@ -159,11 +152,7 @@ TEST_F(SpriteTest, DamagedFilesAreRefusedAndLeaveTheBankAsItWas) {
 
   for (const auto& [what, bytes] : cases) {
     SCOPED_TRACE(what);
-    boxes.clear();
-    EXPECT_EQ(Load(2, bytes), 0);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].first, kForeignCaption);
-    EXPECT_EQ(boxes[0].second, kForeignText);
+    EXPECT_EQ(Load(2, bytes), SpriteLoad::Foreign);
     const SpriteBank& now = SpriteBankTable[2];
     EXPECT_EQ(now.frameCount, 98);
     for (int k = 0; k < kSpriteFramesPerBank; ++k) {
@@ -173,12 +162,12 @@ TEST_F(SpriteTest, DamagedFilesAreRefusedAndLeaveTheBankAsItWas) {
     }
   }
   // The two slots left still take a file of two frames.
-  EXPECT_EQ(Load(2, good), 1);
+  EXPECT_EQ(Load(2, good), SpriteLoad::Loaded);
   EXPECT_EQ(SpriteBankTable[2].frameCount, 100);
 }
 
 TEST_F(SpriteTest, ClippingAtTheFourEdges) {
-  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), 1);
+  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), SpriteLoad::Loaded);
   const int opaque = 20 * 12 - 1;
 
   DrawSprite(0, 0, 100, 100);  // wholly on screen
@@ -214,15 +203,15 @@ TEST_F(SpriteTest, ClippingAtTheFourEdges) {
   EXPECT_EQ(Pixel(0, 0), SpritePalette[35]);
 
   std::fill(std::begin(FrameBuffer), std::end(FrameBuffer), kMarker);
-  for (int32_t x : {INT_MIN, -20, 640, INT_MAX}) DrawSprite(0, 0, x, 100);
-  for (int32_t y : {INT_MIN, -12, 480, INT_MAX}) DrawSprite(0, 0, 100, y);
+  for (int32_t x : {INT_MIN, -20, kFrameWidth, INT_MAX}) DrawSprite(0, 0, x, 100);
+  for (int32_t y : {INT_MIN, -12, kFrameHeight, INT_MAX}) DrawSprite(0, 0, 100, y);
   DrawSpriteTinted(0, 0, 20, 3, INT_MAX - 5, INT_MAX - 5);
   EXPECT_EQ(ChangedPixels(), 0);
 }
 
 TEST_F(SpriteTest, TintReplacesOneIndexAndTransparencyComesFirst) {
   AniFrame f{3, 1, {146, 20, kSpriteTransparent}};
-  ASSERT_EQ(Load(2, AniBytes({f})), 1);
+  ASSERT_EQ(Load(2, AniBytes({f})), SpriteLoad::Loaded);
   DrawSpriteTinted(2, 0, 146, 3, 10, 10);
   EXPECT_EQ(Pixel(10, 10), 0x02B5);
   EXPECT_EQ(Pixel(11, 10), SpritePalette[20]);
@@ -240,7 +229,7 @@ TEST_F(SpriteTest, TintReplacesOneIndexAndTransparencyComesFirst) {
 }
 
 TEST_F(SpriteTest, EmptyFramesAndSlotsDrawNothing) {
-  ASSERT_EQ(Load(1, AniBytes({SolidFrame(0, 5, 1), SolidFrame(5, 0, 1), SolidFrame(2, 2, 1)})), 1);
+  ASSERT_EQ(Load(1, AniBytes({SolidFrame(0, 5, 1), SolidFrame(5, 0, 1), SolidFrame(2, 2, 1)})), SpriteLoad::Loaded);
   DrawSprite(1, 0, 10, 10);
   DrawSprite(1, 1, 10, 10);
   DrawSprite(1, 3, 10, 10);   // never loaded
@@ -261,8 +250,8 @@ void DrawByTheRule(const AniFrame& f, uint8_t from, uint8_t to, int32_t x, int32
       if (p == kSpriteTransparent) continue;
       const int64_t sx = int64_t{x} + c;
       const int64_t sy = int64_t{y} + r;
-      if (sx < 0 || sy < 0 || sx >= 640 || sy >= 480) continue;
-      FrameBuffer[sy * 640 + sx] = SpritePalette[p == from ? to : p];
+      if (sx < 0 || sy < 0 || sx >= kFrameWidth || sy >= kFrameHeight) continue;
+      FrameBuffer[sy * kFrameWidth + sx] = SpritePalette[p == from ? to : p];
     }
   }
 }
@@ -277,8 +266,8 @@ TEST_F(SpriteTest, OpaqueRunsOfEveryLengthAndCutAtEveryColumnDrawAsPixelByPixel)
       f.pixels.push_back(!opaque ? kSpriteTransparent : (c % 3 == 0 ? 146 : static_cast<uint8_t>(c + r)));
     }
   }
-  ASSERT_EQ(Load(2, AniBytes({f})), 1);
-  static uint16_t expected[640 * 480];
+  ASSERT_EQ(Load(2, AniBytes({f})), SpriteLoad::Loaded);
+  static uint16_t expected[kFramePixels];
   for (int32_t x = -72; x <= 642; x += 7) {
     for (int32_t y : {-25, -13, 0, 200, 460, 479}) {
       const uint8_t to = static_cast<uint8_t>(x & 0xFF);
@@ -293,7 +282,7 @@ TEST_F(SpriteTest, OpaqueRunsOfEveryLengthAndCutAtEveryColumnDrawAsPixelByPixel)
 }
 
 TEST_F(SpriteTest, ColoursFollowAChangedPaletteAndHandFilledFramesDrawToo) {
-  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), 1);
+  ASSERT_EQ(Load(0, AniBytes({ColumnFrame()})), SpriteLoad::Loaded);
   DrawSprite(0, 0, 100, 100);
   EXPECT_EQ(Pixel(101, 100), SpritePalette[17]);
   SpritePalette[17] = 0x1111;  // changed between two draws

@@ -6,11 +6,9 @@
 
 #include "game/stage.h"
 #include "game/world.h"
-#include "gfx/frame.h"
 #include "gfx/sprite.h"
 
 inline void FreshStage(World& world, FieldView& view, uint32_t gameStart, uint32_t seed) {
-  InitRowOffsets();
   FreeSpriteBanks();
   SpriteBankTable = {};
   BuildSpritePalette();

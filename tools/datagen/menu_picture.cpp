@@ -13,8 +13,8 @@
 
 namespace datagen {
 
-constexpr float kWidth = kPictureWidth;
-constexpr float kHeight = kPictureHeight;
+constexpr float kWidth = kFrameWidth;
+constexpr float kHeight = kFrameHeight;
 
 namespace {
 
@@ -60,7 +60,7 @@ void DrawFlames(Canvas& canvas, float x0, float x1, float base, float height) {
 }  // namespace
 
 IndexedPicture DrawLevelMenu(bool& ok) {
-  Canvas canvas(kPictureWidth, kPictureHeight);
+  Canvas canvas(kFrameWidth, kFrameHeight);
   // A warm paper background with soft diagonal stripes.
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [](float x, float y) {
     Rgb base = Mix(Hex(0xfff6dc), Hex(0xffe2b0), y / kHeight);

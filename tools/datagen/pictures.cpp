@@ -19,13 +19,13 @@ namespace datagen {
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
-constexpr float kWidth = kPictureWidth;
-constexpr float kHeight = kPictureHeight;
+constexpr float kWidth = kFrameWidth;
+constexpr float kHeight = kFrameHeight;
 
 // A band under a curve y = top(x) that repeats every 640 pixels, down to 'bottom'.
 Polygon Ridge(float bottom, const std::function<float(float)>& top) {
   Polygon p;
-  for (int x = 0; x <= kPictureWidth; x += 4) p.push_back({static_cast<float>(x), top(static_cast<float>(x))});
+  for (int x = 0; x <= kFrameWidth; x += 4) p.push_back({static_cast<float>(x), top(static_cast<float>(x))});
   p.push_back({kWidth, bottom});
   p.push_back({0, bottom});
   return p;
@@ -87,8 +87,8 @@ void DrawTuft(Canvas& canvas, float x, float y, float size, Rgb colour) {
 // The stage field. Everything repeats every 640 pixels so the scrolling never shows a seam.
 
 IndexedPicture DrawField() {
-  Canvas canvas(kPictureWidth, kPictureHeight);
-  canvas.SetWrapPeriod(kPictureWidth);
+  Canvas canvas(kFrameWidth, kFrameHeight);
+  canvas.SetWrapPeriod(kFrameWidth);
 
   // Sky, light enough for the blue HUD text at the top left.
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), VerticalGradient(0, Hex(0x9fd6f4), 260, Hex(0xeaf7ff)));
@@ -181,7 +181,7 @@ IndexedPicture DrawField() {
 // The title: a sunburst, the name, the hen and a few fleeing mobs.
 
 IndexedPicture DrawLogo(bool& ok) {
-  Canvas canvas(kPictureWidth, kPictureHeight);
+  Canvas canvas(kFrameWidth, kFrameHeight);
   const Vec2 centre{360, 330};
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [centre](float x, float y) {
     float dx = x - centre.x, dy = y - centre.y;

@@ -2,12 +2,10 @@
 // The three full-screen pictures: the title, the difficulty menu and the stage field.
 #include <cstdint>
 
+#include "gfx/frame.h"
 #include "tools/datagen/quantize.h"
 
 namespace datagen {
-
-inline constexpr int kPictureWidth = 640;
-inline constexpr int kPictureHeight = 480;
 
 // The menu's three choices, each drawn inside its area (edges included): easy,
 // normal, hardcore.

@@ -146,28 +146,28 @@ const Colour8 kHitColour{255, 40, 40};
 
 bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
   const int gap = 20;
-  const int width = 640 * 2 + gap * 3;
-  const int height = 24 + 480 + 24 + 480 + 24 + 480 + 24 + kBodyHeight + 24 + kFootHeight + 24 + kMobHeight * 4 + 8 +
-                     24 + kMobHeight + 4 + 24 + 240 + gap;
+  const int width = kFrameWidth * 2 + gap * 3;
+  const int height = 24 + kFrameHeight + 24 + kFrameHeight + 24 + kFrameHeight + 24 + kBodyHeight + 24 + kFootHeight +
+                     24 + kMobHeight * 4 + 8 + 24 + kMobHeight + 4 + 24 + 240 + gap;
   Sheet sheet(width, height);
   int y = 4;
 
   Label(sheet, gap, y, "logo.pcx");
-  Label(sheet, gap * 2 + 640, y, "level.pcx  (menu areas outlined)");
+  Label(sheet, gap * 2 + kFrameWidth, y, "level.pcx  (menu areas outlined)");
   y += 20;
   DrawPicture(sheet, pictures.logo, gap, y);
-  DrawPicture(sheet, pictures.level, gap * 2 + 640, y);
+  DrawPicture(sheet, pictures.level, gap * 2 + kFrameWidth, y);
   for (const MenuArea& a : kMenuAreas)
-    sheet.Box(gap * 2 + 640 + a.left, y + a.top, gap * 2 + 640 + a.right, y + a.bottom, {255, 0, 255});
-  DrawHudText(sheet, gap * 2 + 640 + 300, y + 200, kMenuDefaultHint);
-  y += 480 + 4;
+    sheet.Box(gap * 2 + kFrameWidth + a.left, y + a.top, gap * 2 + kFrameWidth + a.right, y + a.bottom, {255, 0, 255});
+  DrawHudText(sheet, gap * 2 + kFrameWidth + 300, y + 200, kMenuDefaultHint);
+  y += kFrameHeight + 4;
 
   Label(sheet, gap, y, "back.pcx scrolled by 320 (the seam is in the middle)");
-  Label(sheet, gap * 2 + 640, y, "a stage as the game draws it");
+  Label(sheet, gap * 2 + kFrameWidth, y, "a stage as the game draws it");
   y += 20;
   DrawPicture(sheet, pictures.back, gap, y, 320);
   // The mock stage: background, mobs in a few tints, the chicken, the HUD.
-  const int sx = gap * 2 + 640;
+  const int sx = gap * 2 + kFrameWidth;
   DrawPicture(sheet, pictures.back, sx, y, 200);
   const int mobs[][3] = {{600, 340, 3},   {420, 352, 171}, {520, 380, 48},  {330, 420, 9},
                          {455, 424, 200}, {250, 446, 95},  {560, 440, 146}, {40, 400, 13}};
@@ -181,10 +181,10 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   std::snprintf(hud[2], sizeof hud[2], kHudStageFormat, 2, 15, 35);
   std::snprintf(hud[3], sizeof hud[3], kHudComboFormat, 3, 7);
   for (int i = 0; i < 4; ++i) DrawHudText(sheet, sx, y + 24 * i, hud[i]);
-  y += 480 + 4;
+  y += kFrameHeight + 4;
 
   Label(sheet, gap, y, "back.pcx");
-  Label(sheet, gap * 2 + 640, y, "the same stage frame, chicken walking");
+  Label(sheet, gap * 2 + kFrameWidth, y, "the same stage frame, chicken walking");
   y += 20;
   DrawPicture(sheet, pictures.back, gap, y);
   DrawPicture(sheet, pictures.back, sx, y, 430);
@@ -192,7 +192,7 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10 + 3) % 8)], sx + m[0] - 30, y + m[1], kTintIndex,
                (m[2] + 37) % 255);
   DrawAssembledChicken(sheet, sprites, 0, 3, 3, sx + 120, y + 140);
-  y += 480 + 4;
+  y += kFrameHeight + 4;
 
   Label(sheet, gap, y, "chicken.ani frames 0-3 with foot.ani as the game assembles them; strike box in red");
   y += 20;

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dialogview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }
-  PrepareScreenAndSprites();
+  LoadGameSprites();
   DrawGameFrame();
   if (listingOnly) {
     const int status = ShowListingFile(argv[2]);

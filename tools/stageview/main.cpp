@@ -25,7 +25,7 @@ int WatchStages(int32_t firstStage) {
     std::fprintf(stderr, "stageview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }
-  PrepareScreenAndSprites();
+  LoadGameSprites();
   LoadPicture("back.pcx");
   BuildSpritePalette();
 
