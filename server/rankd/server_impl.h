@@ -122,8 +122,8 @@ class StoreWorker {
   bool stop_ = false;
 };
 
-// The thread that plays replays again, one at a time (the rules keep their state in
-// globals), and hands each verdict to the store's thread.
+// The thread that plays replays again, one at a time (each in a world of its own, so more
+// threads could share the work), and hands each verdict to the store's thread.
 class ReplayChecker {
  public:
   explicit ReplayChecker(StoreWorker& worker) : worker_(worker) {}
