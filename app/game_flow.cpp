@@ -70,7 +70,7 @@ void GameMain() {
 }
 
 int RunProgram() {
-  if (!OpenGameWindowOrSay("Brakkel!!", " (NanumGothicCoding) was found")) return 1;
+  if (!OpenGameWindowOrSay(" (NanumGothicCoding) was found")) return 1;
   GameMain();
   CloseGameWindow();
   return 0;

@@ -9,6 +9,7 @@
 #include "app/replay_playback.h"
 #include "app/replay_verify.h"
 #include "app/settings.h"
+#include "platform/complain.h"
 #include "platform/display.h"
 #include "platform/game_folder.h"
 #include "platform/music.h"
@@ -22,8 +23,8 @@ int RunGameProgram(const char* name, int argc, const char* const* argv, void (*e
     case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());
-    case CommandLineAction::Replay: return PlayReplayFile(name, options);
-    case CommandLineAction::Bad: std::fprintf(stderr, "%s: %s; see %s --help\n", name, error.c_str(), name); return 2;
+    case CommandLineAction::Replay: return PlayReplayFile(options);
+    case CommandLineAction::Bad: platform::Complain("%s; see %s --help", error.c_str(), name); return 2;
     case CommandLineAction::Run: break;
   }
 

@@ -17,6 +17,7 @@
 #include "gfx/picture.h"
 #include "gfx/sprite.h"
 #include "platform/clock.h"
+#include "platform/complain.h"
 #include "platform/display.h"
 #include "platform/game_folder.h"
 #include "replay/replay.h"
@@ -48,8 +49,7 @@ void EnterDataFolder() {
   const std::string data = platform::FindGameData(platform::ProgramPath());
   std::error_code fault;
   if (!data.empty()) std::filesystem::current_path(data, fault);
-  if (data.empty() || fault)
-    std::fprintf(stderr, "Brakkel!!: the game data was not found; the replay is shown without it\n");
+  if (data.empty() || fault) platform::Complain("the game data was not found; the replay is shown without it");
 }
 
 }  // namespace
@@ -81,11 +81,11 @@ void ShowReplay(const Replay& replay) {
   }
 }
 
-int PlayReplayFile(const char* program, const GameOptions& options) {
+int PlayReplayFile(const GameOptions& options) {
   Replay replay;
   std::string error;
   if (!LoadReplayFile(options.replayFile.c_str(), replay, error)) {
-    std::fprintf(stderr, "%s: %s\n", options.replayFile.c_str(), error.c_str());
+    platform::Complain("%s: %s", options.replayFile.c_str(), error.c_str());
     return 2;
   }
   // The remembered settings are read, never written: what changes while watching is forgotten.
@@ -93,7 +93,7 @@ int PlayReplayFile(const char* program, const GameOptions& options) {
   const Settings settings = SettingsForRun(settingsFile.empty() ? Settings{} : LoadSettings(settingsFile), options);
   platform::ChooseWindow({settings.scale, settings.fullscreen});
   EnterDataFolder();
-  if (!OpenGameWindowOrSay(program, "")) return 1;
+  if (!OpenGameWindowOrSay("")) return 1;
   LoadGameSprites();
   ShowReplay(replay);
   FreeSpriteBanks();

@@ -20,4 +20,4 @@ void ShowReplay(const Replay& replay);
 // no window), plays where the game data is without copying or writing anything, opens the
 // window the remembered settings and `options` choose, and shows the game. Returns 0 once
 // it is ended, 1 when no window could be opened.
-int PlayReplayFile(const char* program, const GameOptions& options);
+int PlayReplayFile(const GameOptions& options);

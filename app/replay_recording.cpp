@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "game/replay_run.h"
+#include "platform/complain.h"
 #include "platform/files.h"
 
 namespace fs = std::filesystem;
@@ -88,7 +88,7 @@ bool SaveReplay(const std::vector<uint8_t>& encoded, int32_t mode, const char* f
                 std::string* savedAs) {
   int error = 0;
   if (!platform::MakeFolders(folder, &error)) {
-    std::fprintf(stderr, "brakkel: the replay is not kept: cannot make %s (%s)\n", folder, std::strerror(error));
+    platform::Complain("the replay is not kept: cannot make %s (%s)", folder, std::strerror(error));
     return false;
   }
   const std::string name = ReplayFileName(when, mode);
@@ -98,7 +98,7 @@ bool SaveReplay(const std::vector<uint8_t>& encoded, int32_t mode, const char* f
   for (int n = 2; fs::exists(fs::symlink_status(path, ec)) && n < 1000; ++n)
     path = std::string(folder) + "/" + stem + "-" + std::to_string(n) + ".replay";
   if (!platform::ReplaceFileContents(path.c_str(), encoded.data(), encoded.size(), &error)) {
-    std::fprintf(stderr, "brakkel: the replay is not kept: cannot write %s (%s)\n", path.c_str(), std::strerror(error));
+    platform::Complain("the replay is not kept: cannot write %s (%s)", path.c_str(), std::strerror(error));
     return false;
   }
   if (savedAs) *savedAs = path;

@@ -9,6 +9,7 @@
 
 #include "game/replay_run.h"
 #include "game/rule_book.h"
+#include "platform/complain.h"
 #include "platform/files.h"
 #include "replay/replay.h"
 
@@ -59,7 +60,7 @@ int VerifyReplayFile(const char* path) {
   std::string error;
   Replay replay;
   if (!LoadReplayFile(path, replay, error)) {
-    std::fprintf(stderr, "%s: %s\n", path, error.c_str());
+    platform::Complain("%s: %s", path, error.c_str());
     return 2;
   }
   ReplayResult played;
@@ -69,6 +70,6 @@ int VerifyReplayFile(const char* path) {
               played.score, played.bestCombo, played.playSeconds);
   std::fflush(stdout);
   if (same) return 0;
-  std::fprintf(stderr, "%s: %s\n", path, difference.c_str());
+  platform::Complain("%s: %s", path, difference.c_str());
   return 1;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/complain.h"
 #include "platform/files.h"
 
 namespace {
@@ -93,8 +94,8 @@ Settings LoadSettings(const std::string& path) {
   std::FILE* file = platform::OpenDataFile(path.c_str(), probe);
   if (probe == platform::FileProbe::Missing) return settings;
   if (!file) {
-    std::fprintf(stderr, "brakkel: the settings file %s cannot be read (%s); using the defaults\n", path.c_str(),
-                 std::strerror(errno ? errno : EIO));
+    platform::Complain("the settings file %s cannot be read (%s); using the defaults", path.c_str(),
+                       std::strerror(errno ? errno : EIO));
     return settings;
   }
   // One byte past the cap tells a file that is too long.
@@ -108,7 +109,7 @@ Settings LoadSettings(const std::string& path) {
   } else if (ParseSettings(text, settings, error)) {
     return settings;
   }
-  std::fprintf(stderr, "brakkel: the settings file %s is damaged (%s) and is ignored\n", path.c_str(), error.c_str());
+  platform::Complain("the settings file %s is damaged (%s) and is ignored", path.c_str(), error.c_str());
   return Settings{};
 }
 
@@ -116,13 +117,13 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
   const size_t slash = path.rfind('/');
   int error = 0;
   if (slash != std::string::npos && slash > 0 && !platform::MakeFolders(path.substr(0, slash).c_str(), &error)) {
-    std::fprintf(stderr, "brakkel: the settings cannot be kept: cannot make the folder of %s: %s\n", path.c_str(),
-                 std::strerror(error));
+    platform::Complain("the settings cannot be kept: cannot make the folder of %s: %s", path.c_str(),
+                       std::strerror(error));
     return false;
   }
   const std::string text = FormatSettings(settings);
   if (!platform::ReplaceFileContents(path.c_str(), text.data(), text.size(), &error)) {
-    std::fprintf(stderr, "brakkel: the settings cannot be kept in %s: %s\n", path.c_str(), std::strerror(error));
+    platform::Complain("the settings cannot be kept in %s: %s", path.c_str(), std::strerror(error));
     return false;
   }
   return true;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/complain.h"
+
 #include "app/window.h"
 #include "gfx/sprite.h"
 #include "platform/display.h"
@@ -36,9 +38,9 @@ void LoadGameSprites() {
   LoadSpriteFileOrTell(kMobBank, "mop.ani");
 }
 
-bool OpenGameWindowOrSay(const char* who, const char* fontNote) {
+bool OpenGameWindowOrSay(const char* fontNote) {
   if (CreateGameWindow() == 1) return true;
-  std::fprintf(stderr, "%s: no game window could be opened (is there a display?) or no Korean font%s\n", who, fontNote);
+  platform::Complain("no game window could be opened (is there a display?) or no Korean font%s", fontNote);
   CloseGameWindow();
   return false;
 }

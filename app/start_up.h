@@ -14,9 +14,9 @@ bool LoadSpriteFileOrTell(int32_t bank, const char* fileName);
 void LoadGameSprites();
 
 // Opens the game window and its Korean font. When either cannot be had, says so in one line
-// on standard error, "<who>: no game window could be opened (is there a display?) or no
+// on standard error, "<program>: no game window could be opened (is there a display?) or no
 // Korean font<fontNote>", closes what was opened (CloseGameWindow) and returns false.
-bool OpenGameWindowOrSay(const char* who, const char* fontNote);
+bool OpenGameWindowOrSay(const char* fontNote);
 
 // Closes the music, the font and the window: the last step of a program that opened them.
 void CloseGameWindow();

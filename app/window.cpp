@@ -44,12 +44,11 @@ intptr_t GameWindowProc(uint32_t message, uint32_t wParam, int32_t lParam) {
   return 0;
 }
 
-int PumpMessages(DialogHandle* dialog) {
+void PumpMessages(DialogHandle* dialog) {
   InputState.charArrived = 0;
   platform::Message message;
   while (platform::PollMessage(message)) {
     if (dialog && *dialog && DialogMessageHook && DialogMessageHook(*dialog, message)) continue;
     GameWindowProc(message.message, message.wParam, message.lParam);
   }
-  return 0;
 }

@@ -37,5 +37,5 @@ int CreateGameWindow();
 // The window procedure: records a message into InputState. Returns 0.
 intptr_t GameWindowProc(uint32_t message, uint32_t wParam, int32_t lParam);
 // Drains every pending message without waiting, offering each to the open dialog
-// (if any) first. Returns 0.
-int PumpMessages(DialogHandle* dialog = nullptr);
+// (if any) first.
+void PumpMessages(DialogHandle* dialog = nullptr);

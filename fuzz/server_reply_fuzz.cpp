@@ -30,7 +30,7 @@ constexpr size_t kTextAt = kThresholdReplyBytes + kRankTextHeaderBytes;
 
 void ReadStream(const std::vector<uint8_t>& stream, size_t piece) {
   RankingClient& client = RankingConnection;
-  client.Startup();
+  client = RankingClient{};
   ServerReply reply;
   const ReplyHandlers handlers{Answer, Show};
   answers = shows = 0;

@@ -4,9 +4,9 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "platform/complain.h"
 #include "platform/display_parts.h"
 #include "platform/internal.h"
 #include "platform/text.h"
@@ -29,7 +29,7 @@ bool StartVideo() {
   // OpenGL texture behind the surface (costly where OpenGL is emulated in software).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    std::fprintf(stderr, "brakkel: the display cannot be used: %s\n", SDL_GetError());
+    Complain("the display cannot be used: %s", SDL_GetError());
     return false;
   }
   videoStarted = true;
@@ -61,7 +61,7 @@ bool OpenWindow(const char* captionCp949) {
   window = SDL_CreateWindow(caption, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, opening.width, opening.height,
                             opening.flags);
   if (!window) {
-    std::fprintf(stderr, "brakkel: the game window cannot be opened: %s\n", SDL_GetError());
+    Complain("the game window cannot be opened: %s", SDL_GetError());
     return false;
   }
   // SDL makes the window's surface when first asked: here, rather than in a frame.

@@ -255,6 +255,50 @@ void AskKeyPolicy(const SDL_Keysym& keysym) {
   keyPolicy(press);
 }
 
+// Only moves over the picture move the pointer. With the button held SDL reports moves
+// outside the window, and a pointer that leaves as a move to the edge just before the
+// leave: neither is a place over the game's picture, and nor is a black bar.
+void TranslateMouseMotion(const SDL_MouseMotionEvent& motion) {
+  if (motion.windowID != 0 && GameWindow() && motion.windowID != SDL_GetWindowID(GameWindow())) return;
+  int x = 0, y = 0;
+  if (!PointerToClient(motion.x, motion.y, x, y)) return;
+  if (PointerLeavesNext()) return;
+  Queue(WM_MOUSEMOVE, 0, PackPoint(x, y));
+}
+
+void TranslateMouseButton(const SDL_MouseButtonEvent& button) {
+  if (button.button != SDL_BUTTON_LEFT) return;
+  int x = 0, y = 0;
+  PointerToClient(button.x, button.y, x, y);  // on a bar: a place outside the picture
+  Queue(button.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, PackPoint(x, y));
+}
+
+// The game window going away, by its close box or a quit: WM_DESTROY, once.
+void WindowCloses() {
+  if (!GameWindow()) return;
+  DestroyGameWindow();
+  Queue(WM_DESTROY, 0, 0);
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& window) {
+  if (window.event == SDL_WINDOWEVENT_SIZE_CHANGED) WindowResized();
+  if (window.event == SDL_WINDOWEVENT_EXPOSED) {
+    SendWholeWindowNext();  // the next present sends the whole picture
+    Queue(WM_PAINT, 0, 0);
+  }
+  // SDL lets go of the held keys when the window loses the keyboard (its key releases
+  // came before this); whatever the game still holds is let go here, so that no key
+  // stays down while the player is in another window.
+  if (window.event == SDL_WINDOWEVENT_FOCUS_GAINED) WindowFocusToInputMethod(true);
+  if (window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+    WindowFocusToInputMethod(false);
+    ReleaseHeldKeys();
+    keyModifiers = KMOD_NONE;
+    shiftKeysDown = false;
+  }
+  if (window.event == SDL_WINDOWEVENT_CLOSE) WindowCloses();
+}
+
 void Translate(const SDL_Event& e) {
   PadMessages pad;
   const bool padAlone = TranslatePadEvent(e, pad);
@@ -272,56 +316,12 @@ void Translate(const SDL_Event& e) {
       if (TypesText(keyModifiers)) DeliverText(e.text.text);
       return;
     case SDL_TEXTEDITING: DeliverComposition(e.edit.text, e.edit.start); return;
-    case SDL_MOUSEMOTION:
-      if (e.motion.windowID != 0 && GameWindow() && e.motion.windowID != SDL_GetWindowID(GameWindow())) {
-        return;
-      }
-      {
-        // Only moves over the picture move the pointer. With the button held SDL reports moves
-        // outside the window, and a pointer that leaves as a move to the edge just before the
-        // leave: neither is a place over the game's picture, and nor is a black bar.
-        int x = 0, y = 0;
-        if (!PointerToClient(e.motion.x, e.motion.y, x, y)) return;
-        if (PointerLeavesNext()) return;
-        Queue(WM_MOUSEMOVE, 0, PackPoint(x, y));
-        return;
-      }
+    case SDL_MOUSEMOTION: TranslateMouseMotion(e.motion); return;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      if (e.button.button != SDL_BUTTON_LEFT) return;
-      int x = 0, y = 0;
-      PointerToClient(e.button.x, e.button.y, x, y);  // on a bar: a place outside the picture
-      Queue(e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 1, PackPoint(x, y));
-      return;
-    }
-    case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) WindowResized();
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-        SendWholeWindowNext();  // the next present sends the whole picture
-        Queue(WM_PAINT, 0, 0);
-      }
-      // SDL lets go of the held keys when the window loses the keyboard (its key releases
-      // came before this); whatever the game still holds is let go here, so that no key
-      // stays down while the player is in another window.
-      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) WindowFocusToInputMethod(true);
-      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-        WindowFocusToInputMethod(false);
-        ReleaseHeldKeys();
-        keyModifiers = KMOD_NONE;
-        shiftKeysDown = false;
-      }
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE && GameWindow()) {
-        DestroyGameWindow();
-        Queue(WM_DESTROY, 0, 0);
-      }
-      return;
-    case SDL_QUIT:
-      // The last window's close box also sends a quit; it counts once.
-      if (GameWindow()) {
-        DestroyGameWindow();
-        Queue(WM_DESTROY, 0, 0);
-      }
-      return;
+    case SDL_MOUSEBUTTONUP: TranslateMouseButton(e.button); return;
+    case SDL_WINDOWEVENT: TranslateWindowEvent(e.window); return;
+    // The last window's close box also sends a quit; it counts once.
+    case SDL_QUIT: WindowCloses(); return;
     default:
       if (e.type == MusicEventType()) Queue(WM_MUSIC_NOTIFY, static_cast<uint32_t>(e.user.code), 0);
       return;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/complain.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -21,9 +22,7 @@ const char* const kInstalledDataFromPrograms = BRAKKEL_INSTALLED_DATA;
 
 namespace {
 
-void Report(const std::string& what, int error) {
-  std::fprintf(stderr, "brakkel: %s: %s\n", what.c_str(), std::strerror(error));
-}
+void Report(const std::string& what, int error) { Complain("%s: %s", what.c_str(), std::strerror(error)); }
 
 std::string Folder(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -143,7 +142,7 @@ void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolde
   // folder stays the game's own, refreshed wherever the program starts.
   if (HoldsGameData(".") && !SameFolder(".", gameFolder)) return;
   if (gameFolder.empty() || gameFolder[0] != '/') {
-    std::fprintf(stderr, "brakkel: no home folder is known to keep the game in; playing in the working directory\n");
+    Complain("no home folder is known to keep the game in; playing in the working directory");
     return;
   }
   if (!MakeGameFolder(gameFolder)) return;
@@ -161,9 +160,9 @@ void EnterGameFolder() {
   // holds from earlier starts: a missing file then meets the game's own answer (the
   // sprite loader's box, the previous picture, silence), not a program that will not start.
   if (data.empty())
-    std::fprintf(stderr, "brakkel: the game data was not found beside %s (looked in %s/%s and %s/../data)\n",
-                 program.empty() ? "the program" : program.c_str(), Folder(program).c_str(), kInstalledDataFromPrograms,
-                 Folder(program).c_str());
+    Complain("the game data was not found beside %s (looked in %s/%s and %s/../data)",
+             program.empty() ? "the program" : program.c_str(), Folder(program).c_str(), kInstalledDataFromPrograms,
+             Folder(program).c_str());
   EnterGameFolder(data, gameFolder);
 }
 

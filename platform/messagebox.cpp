@@ -3,10 +3,10 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/complain.h"
 #include "platform/internal.h"
 #include "platform/text.h"
 
@@ -34,7 +34,7 @@ void ShowMessageBox(const char* captionCp949, const char* textCp949) {
   // as if the box had been closed: the notice would be lost.
   const bool noDisplay = !GameWindow() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
   if (noDisplay || SDL_ShowMessageBox(&box, &pressed) != 0) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    Complain("%s: %s", caption, text);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/complain.h"
 #include "platform/display_parts.h"
 #include "platform/internal.h"
 
@@ -58,7 +59,7 @@ bool SaveScreenshot() {
   std::error_code error;
   const std::string path = FreeName(error);
   if (path.empty()) {
-    std::fprintf(stderr, "brakkel: no screenshot: the folder screenshots cannot be had: %s\n", error.message().c_str());
+    Complain("no screenshot: the folder screenshots cannot be had: %s", error.message().c_str());
     return false;
   }
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(shot, kScreenWidth, kScreenHeight, 32, kScreenWidth * 4,
@@ -66,7 +67,7 @@ bool SaveScreenshot() {
   const bool saved = surface && IMG_SavePNG(surface, path.c_str()) == 0;
   if (surface) SDL_FreeSurface(surface);
   if (!saved) {
-    std::fprintf(stderr, "brakkel: no screenshot: %s cannot be written: %s\n", path.c_str(), SDL_GetError());
+    Complain("no screenshot: %s cannot be written: %s", path.c_str(), SDL_GetError());
     return false;
   }
   std::printf("screenshot: %s\n", path.c_str());

@@ -60,8 +60,7 @@ void LoadRankText() {
   platform::FileProbe probe;
   std::FILE* file = platform::OpenDataFile(kRankTextFileName, probe);
   if (!file) return;
-  // Mended: a file longer than the buffer's 9999 bytes of text is cut there, at a character
-  // boundary, instead of running past the buffer.
+  // A file longer than the buffer's 9999 bytes of text is cut there, at a character boundary.
   const size_t got = std::fread(RankTextBuffer, 1, sizeof RankTextBuffer, file);
   std::fclose(file);
   const size_t keep = Cp949FitLength(RankTextBuffer, got, sizeof RankTextBuffer - 1);

@@ -6,6 +6,7 @@
 #include "app/game_flow.h"
 #include "game/course.h"
 #include "platform/clock.h"
+#include "platform/complain.h"
 #include "platform/files.h"
 #include "platform/game_folder.h"
 #include "ranking/dialogs.h"
@@ -17,8 +18,7 @@ namespace {
 const char* const kScoreFileNames[3] = {"easy.dat", "normal.dat", "hardcore.dat"};
 
 void TellNotWritten(const char* name, int error) {
-  std::fprintf(stderr, "brakkel: could not write %s (%s); any earlier one is kept as it was\n", name,
-               std::strerror(error));
+  platform::Complain("could not write %s (%s); any earlier one is kept as it was", name, std::strerror(error));
 }
 
 // One ranking file: a header drawn anew, then the table. The draw is made for every
@@ -57,7 +57,7 @@ int32_t EnsureScoreFile(int32_t mode) {
     // The header it would have been written with is still drawn, as for any write that
     // fails, so the game's random sequence does not depend on what lies in the folder.
     CurrentGame().world.random.Next();
-    std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is left as it is\n", name);
+    platform::Complain("%s is not a readable ranking file; it is left as it is", name);
     return 0;
   }
   return WriteScoreFile(name);
@@ -106,7 +106,7 @@ int32_t SaveScoreTable(int32_t mode) {
   if (probe == platform::FileProbe::Unreadable) {
     CurrentGame().world.random.Next();  // the header draw of the write that is not made
     // What the game could not read it must not replace: it may be someone's ranking.
-    std::fprintf(stderr, "brakkel: %s is not a readable ranking file; it is not replaced\n", name);
+    platform::Complain("%s is not a readable ranking file; it is not replaced", name);
     return 0;
   }
   return WriteScoreFile(name);

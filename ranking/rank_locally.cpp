@@ -38,7 +38,7 @@ bool RankLocally(int32_t mode, int32_t stage) {
   } else {
     saved = WriteRankText() == 1;
   }
-  // Mended: a failed save is told in the dialog as well as on standard error.
+  // A failed save is told in the ranking dialog too, not only on standard error.
   if (!saved) PrepareUnsavedText();
   ShowRankDialog();
   return place < kScoreRows;

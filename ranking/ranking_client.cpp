@@ -56,14 +56,10 @@ bool FinishConnect(int socketHandle) {
 
 }  // namespace
 
-int RankingClient::Startup() {
+int RankingClient::ConnectTo(const char* address, uint16_t port) {
   Cleanup();
   fillLevel = 0;
   receiveBuffer[0] = 0;
-  return 1;
-}
-
-int RankingClient::ConnectTo(const char* address, uint16_t port) {
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(port);

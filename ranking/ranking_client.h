@@ -18,10 +18,9 @@ struct RankingClient {
   uint32_t fillLevel = 0;                            // bytes held at the front, 0..50000
   uint8_t receiveBuffer[kReceiveCapacity + 1] = {};  // a zero byte follows the data
 
-  // Begins an exchange with an empty buffer. Always 1: POSIX sockets need no start-up.
-  int Startup();
-  // Connects to a dotted IPv4 address. Pumps the window's messages while the connection
-  // is under way and gives up after kConnectLimitMs. 1 connected, -1 not.
+  // Begins an exchange: closes an earlier socket, empties the buffer and connects to a
+  // dotted IPv4 address. Pumps the window's messages while the connection is under way
+  // and gives up after kConnectLimitMs. 1 connected, -1 not.
   int ConnectTo(const char* address, uint16_t port);
   // Waits at most the given time for bytes and receives what fits into the free space.
   // 1 while connected (bytes or not), 0 when not connected or the connection ended now.
@@ -30,7 +29,7 @@ struct RankingClient {
   int SendBytes(const void* data, size_t count);
   // Removes n bytes from the front (all of them when n is more than the fill level).
   void Consume(uint32_t n);
-  // Closes the socket, if one was made. Safe on every way out, also after a failed start.
+  // Closes the socket, if one was made. Safe on every way out, also after a failed connect.
   void Cleanup();
   // Appends bytes as a receive would (what fits, then the zero byte); returns the count
   // taken. For feeding the exchange without a socket.

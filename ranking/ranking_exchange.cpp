@@ -71,10 +71,6 @@ bool RunRankingExchange(const char* address, uint16_t port) {
   counters.playSeconds = submission.playSeconds;
 
   RankingClient& client = RankingConnection;
-  if (client.Startup() != 1) {
-    client.Cleanup();
-    return false;
-  }
   if (client.ConnectTo(address, port) != 1) {
     platform::ShowMessageBox(kServerUnreachableCaption, kServerUnreachableText);
     client.Cleanup();

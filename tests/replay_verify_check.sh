@@ -42,6 +42,7 @@ for file in "$work"/samples/*.replay; do
   [[ $status -eq 2 ]] || fail "a changed byte: status $status"
   [[ -s $work/out ]] && fail "a changed byte: said on standard output: $(cat "$work/out")"
   [[ $(wc -l <"$work/err") -eq 1 ]] || fail "a changed byte: $(wc -l <"$work/err") lines on standard error"
+  [[ $(cat "$work/err") == "soloplay: $work/changed.replay: "* ]] || fail "a changed byte: '$(cat "$work/err")'"
 done
 [[ $count -eq 2 ]] || fail "$count recorded games, not 2"
 

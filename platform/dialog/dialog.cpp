@@ -229,7 +229,7 @@ bool DialogMessage(Dialog* d, const Message& m) {
   Control* c = Focused(d);
   switch (m.message) {
     case WM_KEYDOWN: changed = KeyDown(d, m.wParam); break;
-    case WM_KEYUP: changed = KeyUp(d, m.wParam); break;
+    case WM_KEYUP: KeyUp(d, m.wParam); break;
     case WM_CHAR:
       if (c && IsEdit(*c) && EditChar(*c, m)) {
         RestartBlink(d);

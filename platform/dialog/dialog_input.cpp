@@ -56,13 +56,12 @@ bool KeyDown(Dialog* d, uint32_t vk) {
   return false;
 }
 
-bool KeyUp(Dialog* d, uint32_t vk) {
-  if (vk != VK_SPACE || d->pressed < 0 || d->pressedByMouse || d->pressed != d->focus) return false;
+void KeyUp(Dialog* d, uint32_t vk) {
+  if (vk != VK_SPACE || d->pressed < 0 || d->pressedByMouse || d->pressed != d->focus) return;
   const Control& c = d->controls[d->pressed];
   d->pressed = -1;
   Refresh(d);
   Command(d, static_cast<uint32_t>(c.source->id));
-  return false;
 }
 
 // Returns true when the dialog took the message; `changed` when its look changed.

@@ -99,7 +99,8 @@ void Refresh(Dialog* d);
 // ---- keyboard and mouse (dialog_input.cpp) --------------------------------------------
 
 bool KeyDown(Dialog* d, uint32_t vk);
-bool KeyUp(Dialog* d, uint32_t vk);
+// Space let go over the button it pressed: the button's command (the dialog redraws itself).
+void KeyUp(Dialog* d, uint32_t vk);
 bool Mouse(Dialog* d, const Message& m, bool& changed);
 
 // ---- drawing (dialog_draw.cpp) --------------------------------------------------------

@@ -30,10 +30,11 @@ bool RankServer::Impl::Start(std::string& error) {
     return false;
   }
   if (!(passed > 0 ? TakeSystemdSockets(passed, error) : ListenOnOwnSocket(error))) return false;
-  if (!worker.Start(options.requireVerified ? kReplayWaitSeconds : 0) || !checker.Start()) {
+  if (!worker.Start(options.requireVerified ? kReplayWaitSeconds : 0)) {
     error = "cannot start the store's thread";
     return false;
   }
+  checker.Start();
   if (!options.httpAddress.empty()) {
     web = std::make_unique<WebServer>(options, metrics);
     std::string at;

@@ -4,9 +4,8 @@
 
 namespace rankd {
 
-bool ReplayChecker::Start() {
+void ReplayChecker::Start() {
   thread_ = std::thread([this] { Run(); });
-  return true;
 }
 
 bool ReplayChecker::Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes) {

@@ -128,7 +128,7 @@ class ReplayChecker {
  public:
   explicit ReplayChecker(StoreWorker& worker) : worker_(worker) {}
   ~ReplayChecker() { Stop(); }
-  bool Start();
+  void Start();
   // False when kReplaysWaiting replays wait already, or the checker stops.
   bool Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes);
   void Stop();

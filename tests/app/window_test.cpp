@@ -286,8 +286,8 @@ TEST_F(WindowTest, ClosingTheWindowSetsQuitAndThePumpGoesOn) {
   EXPECT_FALSE(WindowOpen());
   // The pump keeps draining and returns at once; quit stays set.
   PushKey(VK_SPACE, true);
-  EXPECT_EQ(PumpMessages(), 0);
-  EXPECT_EQ(PumpMessages(), 0);
+  PumpMessages();
+  PumpMessages();
   EXPECT_EQ(InputState.quit, 1);
   EXPECT_EQ(InputState.keyDown[VK_SPACE], 1);
   PresentOffscreen();  // presenting without a window is harmless

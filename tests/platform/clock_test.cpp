@@ -1,4 +1,5 @@
-// The millisecond clock's waits, real and fake, and the message box's fallback.
+// The millisecond clock's waits, real and fake, the message box's fallback and the
+// messages on standard error.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/complain.h"
 #include "platform/messagebox.h"
 #include "support/cp949_text.h"
 
@@ -57,7 +59,18 @@ TEST(MessageBox, GoesToTheRecorderOrToStandardErrorWithoutADisplay) {
   testing::internal::CaptureStderr();
   platform::ShowMessageBox(Cp949("개쇅").c_str(), Cp949("파일업어").c_str());
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, "개쇅: 파일업어\n");
+  EXPECT_EQ(err, "platform_test: 개쇅: 파일업어\n");
+}
+
+// Every message is one line after the running program's name, however long it is.
+TEST(Complain, SaysOneLineAfterTheProgramsOwnName) {
+  EXPECT_STREQ(platform::ProgramName(), "platform_test");
+  const std::string longText(5000, 'x');
+  testing::internal::CaptureStderr();
+  platform::Complain("%s is %d", "the answer", 42);
+  platform::Complain("%s.", longText.c_str());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "platform_test: the answer is 42\nplatform_test: " + longText + ".\n");
 }
 
 }  // namespace

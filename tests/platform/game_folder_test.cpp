@@ -238,7 +238,7 @@ TEST_F(GameFolder, AnInstalledProgramPlaysInAFolderOfDataOrInThePlayersFolder) {
   fs::remove_all(prefix / "share");
   fs::remove(root_ / "xdg" / "brakkel" / "mop.ani");
   EXPECT_EQ(run("/", xdg, out), 0) << out;
-  EXPECT_NE(out.find("game data was not found"), std::string::npos) << out;
+  EXPECT_NE(out.find("game_folder_probe: the game data was not found"), std::string::npos) << out;
   EXPECT_NE(out.find((root_ / "xdg" / "brakkel").string() + "\n"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(root_ / "xdg" / "brakkel" / "mop.ani"));
   EXPECT_EQ(ReadFileText(root_ / "xdg" / "brakkel" / "easy.dat"), "rankings");

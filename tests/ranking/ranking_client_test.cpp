@@ -18,7 +18,7 @@ class RankingClientTest : public ::testing::Test {
   void SetUp() override {
     PumpMessages();
     InputState = InputStateRecord{};
-    ASSERT_EQ(client.Startup(), 1);
+    client = RankingClient{};
   }
   void TearDown() override {
     client.Cleanup();
@@ -68,10 +68,11 @@ TEST_F(RankingClientTest, ConsumingAllOrMoreEmptiesTheBuffer) {
   client.Deliver(bytes, 10);
   EXPECT_EQ(client.receiveBuffer[0], 1);
   EXPECT_EQ(client.receiveBuffer[10], 0);
-  // A new exchange begins with an empty buffer.
+  // A new exchange begins with an empty buffer, even when its connect fails.
   client.Cleanup();
-  ASSERT_EQ(client.Startup(), 1);
+  ASSERT_EQ(client.ConnectTo("not an address", 9), -1);
   EXPECT_EQ(client.fillLevel, 0u);
+  EXPECT_EQ(client.receiveBuffer[0], 0);
   EXPECT_EQ(client.connected, 0);
   EXPECT_EQ(client.PollReceive(0, 10), 0);
 }

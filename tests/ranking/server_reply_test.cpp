@@ -28,7 +28,7 @@ class ServerReplyTest : public ::testing::Test {
     thresholds.clear();
     std::memset(RankTextBuffer, 'Z', sizeof RankTextBuffer - 1);  // a long earlier text
     RankTextBuffer[sizeof RankTextBuffer - 1] = 0;
-    client.Startup();
+    client = RankingClient{};
   }
   // Delivers bytes in pieces of `piece` and takes what completes after each.
   bool Feed(const Bytes& bytes, size_t piece) {

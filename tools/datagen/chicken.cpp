@@ -199,6 +199,60 @@ const Vec2 kHipsAtRest{142, 172};
 const Vec2 kHeadAtRest{228, 52};
 const Vec2 kNeckBase{186, 104};
 
+// Where the head sits on the canvas and how far it turns down in a frame.
+struct HeadPlace {
+  Vec2 centre;
+  float turn;  // degrees
+};
+
+HeadPlace PlaceHead(int frame, const Affine& torso, const ChickenStyle& style) {
+  HeadPlace head{torso.Apply(style.breed == Breed::Chick ? Vec2{196, 84} : kHeadAtRest), 0};
+  if (frame == 1) head.centre = {head.centre.x + 2, head.centre.y + 1};
+  if (frame >= 2) head = {kPoses[frame].head, kPoses[frame].headTurn};
+  return head;
+}
+
+// A burst where the beak lands, drawn behind the head.
+void DrawStrikeBurst(Canvas& canvas, const Affine& headOnCanvas, const ChickenStyle& style) {
+  Vec2 tip = headOnCanvas.Apply({52, 1});
+  Affine none = Affine::Translate(0, 0);
+  Flat(canvas, none, Star(tip.x, tip.y + 1, 17, 7, 8, Rad(10)), style.outline);
+  Flat(canvas, none, Star(tip.x, tip.y + 1, 14, 5.5f, 8, Rad(10)), Hex(0xffe640));
+  Flat(canvas, none, Circle(tip.x, tip.y + 1, 5), Hex(0xffffff));
+}
+
+// Speed lines on both sides of the diving head's path (the body covers their far ends).
+void DrawSpeedLines(Canvas& canvas, const Affine& toCanvas, const HeadPlace& head, const ChickenStyle& style) {
+  float c = std::cos(Rad(head.turn)), s = std::sin(Rad(head.turn));
+  for (int k = -1; k <= 1; ++k) {
+    Vec2 side{-s * 34.0f * static_cast<float>(k), c * 34.0f * static_cast<float>(k)};
+    Vec2 from{head.centre.x - c * 62 + side.x, head.centre.y - s * 62 + side.y};
+    Vec2 to{head.centre.x - c * 30 + side.x, head.centre.y - s * 30 + side.y};
+    if (k == 0) continue;
+    Part(canvas, toCanvas, Capsule(from, to, 1.5f, 2.5f), {1, 1, 1}, style);
+  }
+}
+
+// Rear thigh, then torso and neck as one silhouette, lit on its upper part.
+void DrawTrunk(Canvas& canvas, const Affine& toCanvas, const Affine& torso, Vec2 hipA, Vec2 head, bool attacking,
+               const ChickenStyle& style) {
+  Group thighRear;
+  thighRear.Add(Ellipse(hipA.x, hipA.y - 8, 17, 13), style.featherShade);
+  thighRear.Draw(canvas, toCanvas, style);
+
+  const Vec2 neckBase = torso.Apply(kNeckBase);
+  Vec2 bend = Lerp(neckBase, head, 0.5f);
+  if (attacking) bend = {bend.x + 6, bend.y - 14};
+  Group body;
+  const Polygon torsoShape = TorsoShape(style.breed);
+  body.Add(Transform(torsoShape, torso), style.featherShade);
+  if (style.breed != Breed::Chick)
+    for (Polygon& piece : Tube(neckBase, bend, head, 25, 19, 8)) body.Add(std::move(piece), style.feather);
+  body.Draw(canvas, toCanvas, style);
+  // Light on the upper part of the torso leaves a shaded belly.
+  Flat(canvas, toCanvas.Then(torso), Transform(Grow(torsoShape, -7), Affine::Translate(3, -6)), style.feather);
+}
+
 }  // namespace
 
 ChickenStyle HenStyle() {
@@ -266,56 +320,14 @@ void DrawChickenBody(Canvas& canvas, const Affine& toCanvas, int frame, const Ch
                            .Then(Affine::Translate(-kHipsAtRest.x, -kHipsAtRest.y));
   const Affine torsoOnCanvas = toCanvas.Then(torso);
   const bool attacking = frame >= 2;
+  const HeadPlace head = PlaceHead(frame, torso, style);
+  const Affine headOnCanvas =
+      toCanvas.Then(Affine::Translate(head.centre.x, head.centre.y)).Then(Affine::Rotate(Rad(head.turn)));
 
-  Vec2 head = torso.Apply(style.breed == Breed::Chick ? Vec2{196, 84} : kHeadAtRest);
-  float headTurn = 0;
-  if (frame == 1) head = {head.x + 2, head.y + 1};
-  if (attacking) {
-    head = pose.head;
-    headTurn = pose.headTurn;
-  }
-  const Affine headOnCanvas = toCanvas.Then(Affine::Translate(head.x, head.y)).Then(Affine::Rotate(Rad(headTurn)));
-
-  // Strike effect behind the head: a burst where the beak lands.
-  if (frame == 3) {
-    Vec2 tip = headOnCanvas.Apply({52, 1});
-    Affine none = Affine::Translate(0, 0);
-    Flat(canvas, none, Star(tip.x, tip.y + 1, 17, 7, 8, Rad(10)), style.outline);
-    Flat(canvas, none, Star(tip.x, tip.y + 1, 14, 5.5f, 8, Rad(10)), Hex(0xffe640));
-    Flat(canvas, none, Circle(tip.x, tip.y + 1, 5), Hex(0xffffff));
-  }
-
-  if (attacking) {
-    // Speed lines on both sides of the diving head's path (the body covers their far ends).
-    float c = std::cos(Rad(headTurn)), s = std::sin(Rad(headTurn));
-    for (int k = -1; k <= 1; ++k) {
-      Vec2 side{-s * 34.0f * static_cast<float>(k), c * 34.0f * static_cast<float>(k)};
-      Vec2 from{head.x - c * 62 + side.x, head.y - s * 62 + side.y};
-      Vec2 to{head.x - c * 30 + side.x, head.y - s * 30 + side.y};
-      if (k == 0) continue;
-      Part(canvas, toCanvas, Capsule(from, to, 1.5f, 2.5f), {1, 1, 1}, style);
-    }
-  }
-
+  if (frame == 3) DrawStrikeBurst(canvas, headOnCanvas, style);
+  if (attacking) DrawSpeedLines(canvas, toCanvas, head, style);
   DrawTail(canvas, torsoOnCanvas, style);
-
-  // Rear thigh, then torso and neck as one silhouette.
-  Group thighRear;
-  thighRear.Add(Ellipse(hipA.x, hipA.y - 8, 17, 13), style.featherShade);
-  thighRear.Draw(canvas, toCanvas, style);
-
-  const Vec2 neckBase = torso.Apply(kNeckBase);
-  Vec2 bend = Lerp(neckBase, head, 0.5f);
-  if (attacking) bend = {bend.x + 6, bend.y - 14};
-  Group body;
-  const Polygon torsoShape = TorsoShape(style.breed);
-  body.Add(Transform(torsoShape, torso), style.featherShade);
-  if (style.breed != Breed::Chick)
-    for (Polygon& piece : Tube(neckBase, bend, head, 25, 19, 8)) body.Add(std::move(piece), style.feather);
-  body.Draw(canvas, toCanvas, style);
-  // Light on the upper part of the torso leaves a shaded belly.
-  Flat(canvas, torsoOnCanvas, Transform(Grow(torsoShape, -7), Affine::Translate(3, -6)), style.feather);
-
+  DrawTrunk(canvas, toCanvas, torso, hipA, head.centre, attacking, style);
   DrawWing(canvas, torsoOnCanvas, pose.wingLift, style);
 
   // Front thigh fluff over the hip of the front leg.

@@ -57,11 +57,9 @@ void DrawFlames(Canvas& canvas, float x0, float x1, float base, float height) {
   }
 }
 
-}  // namespace
-
-IndexedPicture DrawLevelMenu(bool& ok) {
-  Canvas canvas(kFrameWidth, kFrameHeight);
-  // A warm paper background with soft diagonal stripes.
+// A warm paper background, the heading and two mobs; false if the font drew nothing.
+bool DrawMenuBackdrop(Canvas& canvas) {
+  // Soft diagonal stripes.
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [](float x, float y) {
     Rgb base = Mix(Hex(0xfff6dc), Hex(0xffe2b0), y / kHeight);
     float stripe = std::fmod(x + y, 48.0f) < 24 ? 1.0f : 0.0f;
@@ -79,23 +77,67 @@ IndexedPicture DrawLevelMenu(bool& ok) {
   heading.shadowOffset = 3;
   heading.shadowOpacity = 0.3f;
   const std::string choose = Utf8(kMenuHeading);
-  ok = DrawText(canvas, choose.c_str(), 282, 40, heading) > 0;
+  const bool ok = DrawText(canvas, choose.c_str(), 282, 40, heading) > 0;
   canvas.Fill(Capsule({288, 98}, {600, 98}, 2, 2), Hex(0xd88a3a), 0.6f);
 
   // Two mobs watch from the bottom corner, waiting for the game to begin.
   canvas.Fill(Ellipse(540, 470, 100, 12), Hex(0xc8a070), 0.35f);
   DrawMob(canvas, Affine::Translate(532, 418).Then(Affine::ScaleBy(-0.9f, 0.9f)), 0, Hex(0x6a8cff));
   DrawMob(canvas, Affine::Translate(540, 414), 2, Hex(0x58c060));
+  return ok;
+}
 
-  struct Panel {
-    Rgb top, bottom, rim;
-    ChickenStyle style;
-    int frame, phaseA, phaseB;
-    float scale;        // share of the room the bird fills
-    const char* label;  // code page 949
-    int cell;
-    Rgb fill, outline;
-  };
+struct Panel {
+  Rgb top, bottom, rim;
+  ChickenStyle style;
+  int frame, phaseA, phaseB;
+  float scale;        // share of the room the bird fills
+  const char* label;  // code page 949
+  int cell;
+  Rgb fill, outline;
+};
+
+// The bird, as large as fits between the panel's rim and the label.
+void DrawPanelBird(Canvas& canvas, const Panel& p, float l, float t, float r, float b) {
+  const Bounds bird = ChickenBounds(p.frame, p.phaseA, p.phaseB, p.style);
+  const float roomW = r - l - 16, roomH = b - t - 16 - static_cast<float>(p.cell) - 6;
+  const float scale = std::min(roomW / (bird.x1 - bird.x0), roomH / (bird.y1 - bird.y0)) * p.scale;
+  const float bx = (l + r) / 2 - (bird.x0 + bird.x1) / 2 * scale;
+  const float by = t + 8 + roomH - bird.y1 * scale;
+  DrawChicken(canvas, Affine::Translate(bx, by).Then(Affine::ScaleBy(scale, scale)), p.frame, p.phaseA, p.phaseB,
+              p.style);
+}
+
+// Difficulty 'i''s panel in its menu area, its label tagged kLabelTags[i]; false if the
+// font drew nothing.
+bool DrawPanel(Canvas& canvas, int i, const Panel& p) {
+  const MenuArea& a = kMenuAreas[i];
+  const float l = static_cast<float>(a.left), t = static_cast<float>(a.top);
+  const float r = static_cast<float>(a.right) + 1, b = static_cast<float>(a.bottom) + 1;
+  canvas.Fill(RoundedRect(l + 4, t + 5, r + 4, b + 5, 14), Hex(0x000000), 0.2f);
+  canvas.Fill(RoundedRect(l, t, r, b, 14), p.rim);
+  canvas.Fill(RoundedRect(l + 4, t + 4, r - 4, b - 4, 11), VerticalGradient(t, p.top, b, p.bottom));
+  if (i == 2) DrawFlames(canvas, l + 12, r - 8, b - 34, 70);
+  DrawPanelBird(canvas, p, l, t, r, b);
+
+  TextStyle label;
+  label.cellHeight = p.cell;
+  label.bold = 0.8f + 0.3f * static_cast<float>(i);
+  label.outlineWidth = 2.5f;
+  label.outline = p.outline;
+  label.fill = Solid(p.fill);
+  label.tag = kLabelTags[i];
+  const std::string text = Utf8(p.label);
+  int w = TextWidth(text.c_str(), p.cell);
+  return DrawText(canvas, text.c_str(), (l + r) / 2 - static_cast<float>(w) / 2, b - 8 - static_cast<float>(p.cell),
+                  label) > 0;
+}
+
+}  // namespace
+
+IndexedPicture DrawLevelMenu(bool& ok) {
+  Canvas canvas(kFrameWidth, kFrameHeight);
+  ok = DrawMenuBackdrop(canvas);
   const Panel panels[3] = {
       {Hex(0xd8f7c8), Hex(0x9ee08a), Hex(0x3f8f3a), ChickStyle(), 0, 3, 4, 0.95f, kEasyModeName, 22, Hex(0xffffff),
        Hex(0x2f7a2a)},
@@ -104,39 +146,11 @@ IndexedPicture DrawLevelMenu(bool& ok) {
       {Hex(0x5a0c0c), Hex(0x1a0404), Hex(0x000000), RoosterStyle(), 1, 5, 1, 1.0f, kHardcoreModeName, 29, Hex(0xffe020),
        Hex(0xa00000)},
   };
-
+  // The labels keep their colours exactly.
   ReservedColours reserved;
   for (int i = 0; i < 3; ++i) {
-    const MenuArea& a = kMenuAreas[i];
-    const Panel& p = panels[i];
-    const float l = static_cast<float>(a.left), t = static_cast<float>(a.top);
-    const float r = static_cast<float>(a.right) + 1, b = static_cast<float>(a.bottom) + 1;
-    canvas.Fill(RoundedRect(l + 4, t + 5, r + 4, b + 5, 14), Hex(0x000000), 0.2f);
-    canvas.Fill(RoundedRect(l, t, r, b, 14), p.rim);
-    canvas.Fill(RoundedRect(l + 4, t + 4, r - 4, b - 4, 11), VerticalGradient(t, p.top, b, p.bottom));
-    if (i == 2) DrawFlames(canvas, l + 12, r - 8, b - 34, 70);
-    // The bird, as large as fits between the panel's rim and the label.
-    const Bounds bird = ChickenBounds(p.frame, p.phaseA, p.phaseB, p.style);
-    const float roomW = r - l - 16, roomH = b - t - 16 - static_cast<float>(p.cell) - 6;
-    const float scale = std::min(roomW / (bird.x1 - bird.x0), roomH / (bird.y1 - bird.y0)) * p.scale;
-    const float bx = (l + r) / 2 - (bird.x0 + bird.x1) / 2 * scale;
-    const float by = t + 8 + roomH - bird.y1 * scale;
-    DrawChicken(canvas, Affine::Translate(bx, by).Then(Affine::ScaleBy(scale, scale)), p.frame, p.phaseA, p.phaseB,
-                p.style);
-
-    TextStyle label;
-    label.cellHeight = p.cell;
-    label.bold = 0.8f + 0.3f * static_cast<float>(i);
-    label.outlineWidth = 2.5f;
-    label.outline = p.outline;
-    label.fill = Solid(p.fill);
-    label.tag = kLabelTags[i];
-    const std::string text = Utf8(p.label);
-    int w = TextWidth(text.c_str(), p.cell);
-    ok = DrawText(canvas, text.c_str(), (l + r) / 2 - static_cast<float>(w) / 2, b - 8 - static_cast<float>(p.cell),
-                  label) > 0 &&
-         ok;
-    reserved[kLabelTags[i]] = p.fill;
+    ok = DrawPanel(canvas, i, panels[i]) && ok;
+    reserved[kLabelTags[i]] = panels[i].fill;
   }
   return QuantizePicture(canvas, reserved);
 }

@@ -81,53 +81,54 @@ void DrawTuft(Canvas& canvas, float x, float y, float size, Rgb colour) {
   }
 }
 
-}  // namespace
-
 // ---------------------------------------------------------------------------------------
 // The stage field. Everything repeats every 640 pixels so the scrolling never shows a seam.
 
-IndexedPicture DrawField() {
-  Canvas canvas(kFrameWidth, kFrameHeight);
-  canvas.SetWrapPeriod(kFrameWidth);
+// The tops of the rolling hills and of the road, which the trees and tufts stand on.
+float HillTop(float x) { return 262 - 14 * Wave(x, 3, 1.3f) - 7 * Wave(x, 7, 0.2f); }
+float RoadTop(float x) { return 378 + 4 * Wave(x, 2, 0.3f) + 2 * Wave(x, 5, 1.1f); }
 
-  // Sky, light enough for the blue HUD text at the top left.
+// Sky, light enough for the blue HUD text at the top left, and clouds.
+void DrawSky(Canvas& canvas, Scatter& scatter) {
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), VerticalGradient(0, Hex(0x9fd6f4), 260, Hex(0xeaf7ff)));
-
-  Scatter scatter(20240611);
   const float cloudX[5] = {40, 190, 330, 470, 590};
   for (int i = 0; i < 5; ++i)
     DrawCloud(canvas, cloudX[i] + scatter.Range(-20, 20), scatter.Range(110, 190) - (i % 2) * 40,
               scatter.Range(34, 54));
+}
 
-  // Far mountains, then rolling hills with trees, each a band that repeats every 640 pixels.
+void DrawPine(Canvas& canvas, float x, float ground, float size) {
+  canvas.Fill(Capsule({x, ground}, {x, ground - 14}, 3, 2.5f), Hex(0x6b4424));
+  for (int k = 0; k < 3; ++k) {
+    float base = ground - 8 - static_cast<float>(k) * size * 0.45f;
+    float half = size * (0.62f - 0.14f * static_cast<float>(k));
+    canvas.Fill(Polygon{{x - half, base}, {x + half, base}, {x, base - size * 0.75f}}, Hex(0x2f7d4a));
+    canvas.Fill(Polygon{{x - half + 3, base - 2}, {x + 1, base - 2}, {x, base - size * 0.7f}}, Hex(0x44a060));
+  }
+}
+
+// Far mountains, then rolling hills with trees, each a band that repeats every 640 pixels.
+void DrawHills(Canvas& canvas, Scatter& scatter) {
   canvas.Fill(Ridge(kHeight,
                     [](float x) {
                       return 232 - 34 * Wave(x, 2, 0.6f) - 14 * Wave(x, 5, 2.0f) - 5 * Wave(x, 13, 1.0f);
                     }),
               VerticalGradient(180, Hex(0xa6b4dc), 280, Hex(0xc8d4ec)));
-  auto hills = [](float x) { return 262 - 14 * Wave(x, 3, 1.3f) - 7 * Wave(x, 7, 0.2f); };
-  canvas.Fill(Ridge(kHeight, hills), VerticalGradient(240, Hex(0x86c75a), 300, Hex(0x5fae45)));
+  canvas.Fill(Ridge(kHeight, HillTop), VerticalGradient(240, Hex(0x86c75a), 300, Hex(0x5fae45)));
 
   const float treeX[8] = {30, 105, 180, 262, 330, 415, 500, 575};
   for (int i = 0; i < 8; ++i) {
     float x = treeX[i] + scatter.Range(-10, 10);
     float size = scatter.Range(22, 34);
-    bool pine = i % 3 == 1;
-    if (pine) {
-      float g = hills(x) + 6;
-      canvas.Fill(Capsule({x, g}, {x, g - 14}, 3, 2.5f), Hex(0x6b4424));
-      for (int k = 0; k < 3; ++k) {
-        float base = g - 8 - static_cast<float>(k) * size * 0.45f;
-        float half = size * (0.62f - 0.14f * static_cast<float>(k));
-        canvas.Fill(Polygon{{x - half, base}, {x + half, base}, {x, base - size * 0.75f}}, Hex(0x2f7d4a));
-        canvas.Fill(Polygon{{x - half + 3, base - 2}, {x + 1, base - 2}, {x, base - size * 0.7f}}, Hex(0x44a060));
-      }
-    } else {
-      DrawTree(canvas, x, hills(x) + 6, size, Hex(0x58b548), Hex(0x2f8a3a));
-    }
+    if (i % 3 == 1)
+      DrawPine(canvas, x, HillTop(x) + 6, size);
+    else
+      DrawTree(canvas, x, HillTop(x) + 6, size, Hex(0x58b548), Hex(0x2f8a3a));
   }
+}
 
-  // The meadow, then the fence, then the path where the mobs walk.
+// The meadow, then the fence before the path where the mobs walk.
+void DrawMeadow(Canvas& canvas, Scatter& scatter) {
   canvas.Fill(Rectangle(0, 292, kWidth, kHeight), VerticalGradient(292, Hex(0x6cc04e), 380, Hex(0x52a83c)));
   for (int i = 0; i < 40; ++i) {
     float x = static_cast<float>(i) * 16 + scatter.Range(0, 10);
@@ -150,11 +151,12 @@ IndexedPicture DrawField() {
     canvas.Fill(Rectangle(0, railY, kWidth, railY + 6), Hex(0xa87444));
     canvas.Fill(Rectangle(0, railY, kWidth, railY + 2), Hex(0xc89868));
   }
+}
 
-  // A wide dirt road, lighter in the middle, with pebbles and ruts.
-  auto roadTop = [](float x) { return 378 + 4 * Wave(x, 2, 0.3f) + 2 * Wave(x, 5, 1.1f); };
-  canvas.Fill(Ridge(kHeight, [&](float x) { return roadTop(x) - 4; }), Hex(0x4f9a36));
-  canvas.Fill(Ridge(kHeight, roadTop), VerticalGradient(380, Hex(0xe2c08a), 480, Hex(0xc99c62)));
+// A wide dirt road, lighter in the middle, with pebbles and ruts.
+void DrawRoad(Canvas& canvas, Scatter& scatter) {
+  canvas.Fill(Ridge(kHeight, [&](float x) { return RoadTop(x) - 4; }), Hex(0x4f9a36));
+  canvas.Fill(Ridge(kHeight, RoadTop), VerticalGradient(380, Hex(0xe2c08a), 480, Hex(0xc99c62)));
   for (float rut : {412.0f, 452.0f})
     canvas.Fill(Ridge(kHeight, [rut](float x) { return rut + 2 * Wave(x, 3, rut); }), Hex(0xb88a52), 0.35f);
   for (int i = 0; i < 70; ++i) {
@@ -162,26 +164,26 @@ IndexedPicture DrawField() {
     canvas.Fill(Ellipse(x + 1, y + 1.5f, r * 1.3f, r), Hex(0x9a7244), 0.5f);
     canvas.Fill(Ellipse(x, y, r * 1.3f, r), Mix(Hex(0xd8d0c4), Hex(0xa89c8c), scatter.Next()));
   }
+}
 
-  // Grass tufts and flowers in the meadow and along the road's edge.
+// Grass tufts and flowers in the meadow and along the road's edge.
+void DrawTuftsAndFlowers(Canvas& canvas, Scatter& scatter) {
   const Rgb petals[4] = {Hex(0xffffff), Hex(0xff7aa8), Hex(0xffe24a), Hex(0xb48aff)};
   for (int i = 0; i < 26; ++i) {
     float x = scatter.Range(0, kWidth);
-    DrawTuft(canvas, x, roadTop(x) + scatter.Range(0, 6), scatter.Range(7, 12), Hex(0x3f8f2e));
+    DrawTuft(canvas, x, RoadTop(x) + scatter.Range(0, 6), scatter.Range(7, 12), Hex(0x3f8f2e));
   }
   for (int i = 0; i < 18; ++i) {
     float x = scatter.Range(0, kWidth);
     DrawFlower(canvas, x, scatter.Range(296, 312), petals[i % 4]);
     DrawFlower(canvas, scatter.Range(0, kWidth), scatter.Range(364, 372), petals[(i + 1) % 4]);
   }
-  return QuantizePicture(canvas, {});
 }
 
 // ---------------------------------------------------------------------------------------
 // The title: a sunburst, the name, the hen and a few fleeing mobs.
 
-IndexedPicture DrawLogo(bool& ok) {
-  Canvas canvas(kFrameWidth, kFrameHeight);
+void DrawSunburst(Canvas& canvas) {
   const Vec2 centre{360, 330};
   canvas.Fill(Rectangle(0, 0, kWidth, kHeight), [centre](float x, float y) {
     float dx = x - centre.x, dy = y - centre.y;
@@ -196,8 +198,10 @@ IndexedPicture DrawLogo(bool& ok) {
                         {centre.x + 900 * std::cos(a1), centre.y + 900 * std::sin(a1)}},
                 Hex(0xffffff), 0.22f);
   }
+}
 
-  // Grassy hill.
+// The grassy hill, then mobs fleeing to the left and the hen coming after them.
+void DrawChase(Canvas& canvas) {
   canvas.Fill(Ellipse(330, 560, 520, 170), Hex(0x3e8f2c));
   canvas.Fill(Ellipse(330, 566, 510, 162), VerticalGradient(400, Hex(0x8ee05a), 520, Hex(0x4fae36)));
   Scatter scatter(7);
@@ -207,7 +211,6 @@ IndexedPicture DrawLogo(bool& ok) {
     DrawTuft(canvas, x, top + scatter.Range(6, 40), scatter.Range(8, 14), Hex(0x3e9a2c));
   }
 
-  // Mobs fleeing to the left, and the hen coming after them.
   const Rgb mobColours[3] = {Hex(0x6a8cff), Hex(0xc05ae0), Hex(0x46c0b0)};
   const float mobPlace[3][3] = {{40, 380, 1.3f}, {150, 410, 1.5f}, {250, 372, 1.1f}};
   for (int i = 0; i < 3; ++i) {
@@ -216,8 +219,10 @@ IndexedPicture DrawLogo(bool& ok) {
   }
   const float henScale = 1.12f;
   DrawChicken(canvas, Affine::Translate(300, 158).Then(Affine::ScaleBy(henScale, henScale)), 0, 6, 1, HenStyle());
+}
 
-  // The name, big and bright, with a dark rim and a shadow.
+// The name, big and bright, with a dark rim and a shadow; false if the font drew nothing.
+bool DrawName(Canvas& canvas) {
   TextStyle title;
   title.cellHeight = 118;
   title.bold = 5;
@@ -231,9 +236,11 @@ IndexedPicture DrawLogo(bool& ok) {
   title.shadowOpacity = 0.45f;
   const char* name = "Brakkel!!";
   int nameWidth = TextWidth(name, title.cellHeight);
-  ok = DrawText(canvas, name, (kWidth - static_cast<float>(nameWidth)) / 2, 18, title) > 0;
+  return DrawText(canvas, name, (kWidth - static_cast<float>(nameWidth)) / 2, 18, title) > 0;
+}
 
-  // A ribbon with the call to arms.
+// A ribbon with the call to arms; false if the font drew nothing.
+bool DrawRibbon(Canvas& canvas) {
   const std::string call = Utf8(kLogoRibbonText);
   TextStyle ribbonText;
   ribbonText.cellHeight = 30;
@@ -248,7 +255,29 @@ IndexedPicture DrawLogo(bool& ok) {
       Hex(0xa01818));
   canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 36, 6), Hex(0xe02a2a));
   canvas.Fill(RoundedRect(rx0, ry0, rx0 + static_cast<float>(callWidth) + 28, ry0 + 8, 4), Hex(0xff6a5a), 0.7f);
-  ok = DrawText(canvas, call.c_str(), rx0 + 14, ry0 + 3, ribbonText) > 0 && ok;
+  return DrawText(canvas, call.c_str(), rx0 + 14, ry0 + 3, ribbonText) > 0;
+}
+
+}  // namespace
+
+IndexedPicture DrawField() {
+  Canvas canvas(kFrameWidth, kFrameHeight);
+  canvas.SetWrapPeriod(kFrameWidth);
+  Scatter scatter(20240611);
+  DrawSky(canvas, scatter);
+  DrawHills(canvas, scatter);
+  DrawMeadow(canvas, scatter);
+  DrawRoad(canvas, scatter);
+  DrawTuftsAndFlowers(canvas, scatter);
+  return QuantizePicture(canvas, {});
+}
+
+IndexedPicture DrawLogo(bool& ok) {
+  Canvas canvas(kFrameWidth, kFrameHeight);
+  DrawSunburst(canvas);
+  DrawChase(canvas);
+  ok = DrawName(canvas);
+  ok = DrawRibbon(canvas) && ok;
   return QuantizePicture(canvas, {});
 }
 

@@ -142,82 +142,87 @@ void Label(Sheet& sheet, int x, int y, const char* utf8) {
 
 const Colour8 kHitColour{255, 40, 40};
 
-}  // namespace
+// The sheet has two columns of 640-pixel pictures; rows below use the left one only.
+constexpr int kGap = 20;
+constexpr int kLeft = kGap, kRight = kGap * 2 + kFrameWidth;
 
-bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
-  const int gap = 20;
-  const int width = kFrameWidth * 2 + gap * 3;
-  const int height = 24 + kFrameHeight + 24 + kFrameHeight + 24 + kFrameHeight + 24 + kBodyHeight + 24 + kFootHeight +
-                     24 + kMobHeight * 4 + 8 + 24 + kMobHeight + 4 + 24 + 240 + gap;
-  Sheet sheet(width, height);
-  int y = 4;
+// Where the mock stages put their mobs: x, y and tint.
+constexpr int kStageMobs[][3] = {{600, 340, 3},   {420, 352, 171}, {520, 380, 48},  {330, 420, 9},
+                                 {455, 424, 200}, {250, 446, 95},  {560, 440, 146}, {40, 400, 13}};
 
-  Label(sheet, gap, y, "logo.pcx");
-  Label(sheet, gap * 2 + kFrameWidth, y, "level.pcx  (menu areas outlined)");
+// Each row draws its labels and pictures from 'y' down and returns where the next begins.
+int DrawTitleRow(Sheet& sheet, const PictureSet& pictures, int y) {
+  Label(sheet, kLeft, y, "logo.pcx");
+  Label(sheet, kRight, y, "level.pcx  (menu areas outlined)");
   y += 20;
-  DrawPicture(sheet, pictures.logo, gap, y);
-  DrawPicture(sheet, pictures.level, gap * 2 + kFrameWidth, y);
+  DrawPicture(sheet, pictures.logo, kLeft, y);
+  DrawPicture(sheet, pictures.level, kRight, y);
   for (const MenuArea& a : kMenuAreas)
-    sheet.Box(gap * 2 + kFrameWidth + a.left, y + a.top, gap * 2 + kFrameWidth + a.right, y + a.bottom, {255, 0, 255});
-  DrawHudText(sheet, gap * 2 + kFrameWidth + 300, y + 200, kMenuDefaultHint);
-  y += kFrameHeight + 4;
+    sheet.Box(kRight + a.left, y + a.top, kRight + a.right, y + a.bottom, {255, 0, 255});
+  DrawHudText(sheet, kRight + 300, y + 200, kMenuDefaultHint);
+  return y + kFrameHeight + 4;
+}
 
-  Label(sheet, gap, y, "back.pcx scrolled by 320 (the seam is in the middle)");
-  Label(sheet, gap * 2 + kFrameWidth, y, "a stage as the game draws it");
+// The mock stage: background, mobs in a few tints, the chicken, the HUD.
+int DrawStageRow(Sheet& sheet, const PictureSet& pictures, const SpriteSet& sprites, int y) {
+  Label(sheet, kLeft, y, "back.pcx scrolled by 320 (the seam is in the middle)");
+  Label(sheet, kRight, y, "a stage as the game draws it");
   y += 20;
-  DrawPicture(sheet, pictures.back, gap, y, 320);
-  // The mock stage: background, mobs in a few tints, the chicken, the HUD.
-  const int sx = gap * 2 + kFrameWidth;
-  DrawPicture(sheet, pictures.back, sx, y, 200);
-  const int mobs[][3] = {{600, 340, 3},   {420, 352, 171}, {520, 380, 48},  {330, 420, 9},
-                         {455, 424, 200}, {250, 446, 95},  {560, 440, 146}, {40, 400, 13}};
-  for (const auto& m : mobs)
-    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10) % 8)], sx + m[0], y + m[1], kTintIndex, m[2]);
-  DrawAssembledChicken(sheet, sprites, 3, 5, 1, sx + 170, y + 200);
+  DrawPicture(sheet, pictures.back, kLeft, y, 320);
+  DrawPicture(sheet, pictures.back, kRight, y, 200);
+  for (const auto& m : kStageMobs)
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10) % 8)], kRight + m[0], y + m[1], kTintIndex, m[2]);
+  DrawAssembledChicken(sheet, sprites, 3, 5, 1, kRight + 170, y + 200);
   // The HUD's four lines as a game of the normal difficulty shows them.
   char hud[4][128];
   std::snprintf(hud[0], sizeof hud[0], kHudTimeFormat, kNormalModeName, 12345, 42);
   std::snprintf(hud[1], sizeof hud[1], kHudMobFormat, 31, 200, 160, 9);
   std::snprintf(hud[2], sizeof hud[2], kHudStageFormat, 2, 15, 35);
   std::snprintf(hud[3], sizeof hud[3], kHudComboFormat, 3, 7);
-  for (int i = 0; i < 4; ++i) DrawHudText(sheet, sx, y + 24 * i, hud[i]);
-  y += kFrameHeight + 4;
+  for (int i = 0; i < 4; ++i) DrawHudText(sheet, kRight, y + 24 * i, hud[i]);
+  return y + kFrameHeight + 4;
+}
 
-  Label(sheet, gap, y, "back.pcx");
-  Label(sheet, gap * 2 + kFrameWidth, y, "the same stage frame, chicken walking");
+int DrawWalkingRow(Sheet& sheet, const PictureSet& pictures, const SpriteSet& sprites, int y) {
+  Label(sheet, kLeft, y, "back.pcx");
+  Label(sheet, kRight, y, "the same stage frame, chicken walking");
   y += 20;
-  DrawPicture(sheet, pictures.back, gap, y);
-  DrawPicture(sheet, pictures.back, sx, y, 430);
-  for (const auto& m : mobs)
-    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10 + 3) % 8)], sx + m[0] - 30, y + m[1], kTintIndex,
+  DrawPicture(sheet, pictures.back, kLeft, y);
+  DrawPicture(sheet, pictures.back, kRight, y, 430);
+  for (const auto& m : kStageMobs)
+    DrawSprite(sheet, sprites.mobs[static_cast<size_t>((m[0] / 10 + 3) % 8)], kRight + m[0] - 30, y + m[1], kTintIndex,
                (m[2] + 37) % 255);
-  DrawAssembledChicken(sheet, sprites, 0, 3, 3, sx + 120, y + 140);
-  y += kFrameHeight + 4;
+  DrawAssembledChicken(sheet, sprites, 0, 3, 3, kRight + 120, y + 140);
+  return y + kFrameHeight + 4;
+}
 
-  Label(sheet, gap, y, "chicken.ani frames 0-3 with foot.ani as the game assembles them; strike box in red");
+int DrawChickenRow(Sheet& sheet, const SpriteSet& sprites, int y) {
+  Label(sheet, kLeft, y, "chicken.ani frames 0-3 with foot.ani as the game assembles them; strike box in red");
   y += 20;
   const int feetA[4] = {0, 7, 4, 5}, feetB[4] = {7, 0, 3, 1};
   for (int f = 0; f < 4; ++f) {
-    int x0 = gap + f * (kBodyWidth + 10);
+    int x0 = kLeft + f * (kBodyWidth + 10);
     sheet.Box(x0 - 1, y - 1, x0 + kBodyWidth, y + kBodyHeight, {90, 92, 104});
     DrawAssembledChicken(sheet, sprites, f, feetA[f], feetB[f], x0, y);
     sheet.Box(x0 + kPlayerHitLeft, y + kPlayerHitTop, x0 + kPlayerHitRight, y + kPlayerHitBottom, kHitColour);
   }
   y += kBodyHeight + 4;
 
-  Label(sheet, gap, y, "foot.ani frames 0-7 (hip marked)");
+  Label(sheet, kLeft, y, "foot.ani frames 0-7 (hip marked)");
   y += 20;
   for (int f = 0; f < 8; ++f) {
-    int x0 = gap + f * 160 - 30;
+    int x0 = kLeft + f * 160 - 30;
     DrawSprite(sheet, sprites.feet[static_cast<size_t>(f)], x0, y);
     sheet.Put(x0 + 100, y + 90, kHitColour);
   }
-  y += kFootHeight + 4;
+  return y + kFootHeight + 4;
+}
 
-  Label(sheet, gap, y, "mop.ani frames 0-7, twice the size, tint index as stored; hit box in red");
+int DrawMobRows(Sheet& sheet, const SpriteSet& sprites, int y) {
+  Label(sheet, kLeft, y, "mop.ani frames 0-7, twice the size, tint index as stored; hit box in red");
   y += 20;
   for (int f = 0; f < 8; ++f) {
-    int x0 = gap + (f % 4) * (kMobWidth * 2 + 16);
+    int x0 = kLeft + (f % 4) * (kMobWidth * 2 + 16);
     int y0 = y + (f / 4) * (kMobHeight * 2 + 4);
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>(f)], x0, y0, -1, 0, 2);
     sheet.Box(x0 + kMobHitLeft * 2, y0 + kMobHitTop * 2, x0 + kMobHitRight * 2 + 1, y0 + kMobHitBottom * 2 + 1,
@@ -225,19 +230,33 @@ bool WritePreview(const std::string& path, const PictureSet& pictures, const Spr
   }
   y += kMobHeight * 4 + 8;
 
-  Label(sheet, gap, y, "mop.ani frames 0-7 in other tints");
+  Label(sheet, kLeft, y, "mop.ani frames 0-7 in other tints");
   y += 20;
   const int tints[8] = {3, 48, 176, 9, 13, 104, 200, 0};
   for (int f = 0; f < 8; ++f) {
-    int x0 = gap + f * (kMobWidth + 20);
+    int x0 = kLeft + f * (kMobWidth + 20);
     DrawSprite(sheet, sprites.mobs[static_cast<size_t>(f)], x0, y, kTintIndex, tints[f]);
   }
-  y += kMobHeight + 4;
+  return y + kMobHeight + 4;
+}
 
-  Label(sheet, gap, y, "logo.pcx during its fade: 10%, 30% and 60% brightness");
+}  // namespace
+
+bool WritePreview(const std::string& path, const PictureSet& pictures, const SpriteSet& sprites) {
+  const int width = kFrameWidth * 2 + kGap * 3;
+  const int height = 24 + kFrameHeight + 24 + kFrameHeight + 24 + kFrameHeight + 24 + kBodyHeight + 24 + kFootHeight +
+                     24 + kMobHeight * 4 + 8 + 24 + kMobHeight + 4 + 24 + 240 + kGap;
+  Sheet sheet(width, height);
+  int y = DrawTitleRow(sheet, pictures, 4);
+  y = DrawStageRow(sheet, pictures, sprites, y);
+  y = DrawWalkingRow(sheet, pictures, sprites, y);
+  y = DrawChickenRow(sheet, sprites, y);
+  y = DrawMobRows(sheet, sprites, y);
+
+  Label(sheet, kLeft, y, "logo.pcx during its fade: 10%, 30% and 60% brightness");
   y += 20;
   const int levels[3] = {10, 30, 60};
-  for (int i = 0; i < 3; ++i) DrawFadedThumbnail(sheet, pictures.logo, gap + i * (320 + gap), y, levels[i]);
+  for (int i = 0; i < 3; ++i) DrawFadedThumbnail(sheet, pictures.logo, kLeft + i * (320 + kGap), y, levels[i]);
   return sheet.Save(path);
 }
 

@@ -66,17 +66,13 @@ int ReservedIndex(const ReservedColours& reserved, uint8_t tag) {
   return -1;
 }
 
-IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& reserved) {
-  const int w = canvas.Width(), h = canvas.Height();
-  IndexedPicture out;
-  out.width = w;
-  out.height = h;
-  out.pixels.assign(static_cast<size_t>(w) * h, 0);
+namespace {
 
-  // Histogram of the free (not reserved) pixels in 5-bit colours.
+// The free (not reserved) pixels' colours in 5 bits, each with its pixel count, in key order.
+std::vector<Bin> CollectBins(const Canvas& canvas, const ReservedColours& reserved) {
   std::vector<double> histogram(32768, 0.0);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
+  for (int y = 0; y < canvas.Height(); ++y)
+    for (int x = 0; x < canvas.Width(); ++x) {
       if (reserved.count(canvas.Tag(x, y))) continue;
       Rgb c = canvas.Colour(x, y);
       histogram[static_cast<size_t>(Key(Clamp31(c.r * 31), Clamp31(c.g * 31), Clamp31(c.b * 31)))] += 1;
@@ -85,12 +81,15 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
   for (int key = 0; key < 32768; ++key)
     if (histogram[static_cast<size_t>(key)] > 0)
       bins.push_back({{key >> 10, (key >> 5) & 31, key & 31}, histogram[static_cast<size_t>(key)]});
+  return bins;
+}
 
-  // Median cut: split the box with the largest spread at its weighted median.
-  const size_t freeEntries = 256 - reserved.size();
+// Median cut: splits the box with the largest spread at its weighted median until there
+// are 'count' boxes or none can be split. Reorders 'bins' so that every box is a range.
+std::vector<Box> MedianCut(std::vector<Bin>& bins, size_t count) {
   std::vector<Box> boxes;
   if (!bins.empty()) boxes.push_back(MeasureBox(bins, 0, bins.size()));
-  while (boxes.size() < freeEntries) {
+  while (boxes.size() < count) {
     auto worst = std::max_element(boxes.begin(), boxes.end(),
                                   [](const Box& a, const Box& b) { return a.error < b.error; });
     if (worst == boxes.end() || worst->error <= 0) break;
@@ -113,8 +112,14 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
     *worst = MeasureBox(bins, box.begin, cut);
     boxes.push_back(MeasureBox(bins, cut, box.end));
   }
+  return boxes;
+}
 
-  std::vector<std::array<float, 3>> means;
+using Means = std::vector<std::array<float, 3>>;
+
+// The weighted mean colour of each box.
+Means BoxMeans(const std::vector<Bin>& bins, const std::vector<Box>& boxes) {
+  Means means;
   for (const Box& box : boxes) {
     double weight = 0, sum[3] = {0, 0, 0};
     for (size_t i = box.begin; i < box.end; ++i) {
@@ -124,8 +129,11 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
     means.push_back({static_cast<float>(sum[0] / weight), static_cast<float>(sum[1] / weight),
                      static_cast<float>(sum[2] / weight)});
   }
+  return means;
+}
 
-  // A few k-means rounds over the histogram pull the entries onto the colours used.
+// A few k-means rounds over the histogram pull the entries onto the colours used.
+void RefineMeans(const std::vector<Bin>& bins, Means& means) {
   for (int round = 0; round < 4 && !means.empty(); ++round) {
     std::vector<std::array<double, 4>> acc(means.size(), {0, 0, 0, 0});
     for (const Bin& bin : bins) {
@@ -147,22 +155,32 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
         for (int k = 0; k < 3; ++k)
           means[m][static_cast<size_t>(k)] = static_cast<float>(acc[m][static_cast<size_t>(k)] / acc[m][3]);
   }
+}
 
-  // Palette: reserved colours first, then the cut colours; unused entries stay black.
-  std::vector<std::array<int, 3>> entries;
-  for (const auto& entry : reserved)
-    entries.push_back({Clamp31(entry.second.r * 31), Clamp31(entry.second.g * 31), Clamp31(entry.second.b * 31)});
-  const size_t firstFree = entries.size();
-  for (const auto& m : means) entries.push_back({Clamp31(m[0]), Clamp31(m[1]), Clamp31(m[2])});
-  for (size_t i = 0; i < entries.size() && i < 256; ++i)
-    for (int k = 0; k < 3; ++k)
-      out.palette[i * 3 + static_cast<size_t>(k)] = Widen5(entries[i][static_cast<size_t>(k)]);
+using Entries = std::vector<std::array<int, 3>>;
 
-  // Map every pixel; a cache remembers the nearest free entry of each 5-bit colour.
+// The nearest entry from 'firstFree' on to a 5-bit colour.
+int NearestEntry(const Entries& entries, size_t firstFree, const int q[3]) {
+  int best = static_cast<int>(firstFree), bestD = 1 << 30;
+  for (size_t i = firstFree; i < entries.size(); ++i) {
+    int e[3] = {entries[i][0], entries[i][1], entries[i][2]};
+    int d = Distance(q, e);
+    if (d < bestD) {
+      bestD = d;
+      best = static_cast<int>(i);
+    }
+  }
+  return best;
+}
+
+// Maps every pixel: reserved tags to their entries, the others dithered to the nearest
+// free entry; a cache remembers the nearest free entry of each 5-bit colour.
+void MapPixels(const Canvas& canvas, const ReservedColours& reserved, const Entries& entries, size_t firstFree,
+               IndexedPicture& out) {
   std::vector<int16_t> nearest(32768, -1);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      size_t at = static_cast<size_t>(y) * w + x;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) {
+      size_t at = static_cast<size_t>(y) * out.width + x;
       int forced = ReservedIndex(reserved, canvas.Tag(x, y));
       if (forced >= 0) {
         out.pixels[at] = static_cast<uint8_t>(forced);
@@ -172,20 +190,35 @@ IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& rese
       float offset = (static_cast<float>(kBayer[y & 3][x & 3]) + 0.5f) / 16.0f - 0.5f;
       int q[3] = {Clamp31(c.r * 31 + offset), Clamp31(c.g * 31 + offset), Clamp31(c.b * 31 + offset)};
       int key = Key(q[0], q[1], q[2]);
-      if (nearest[static_cast<size_t>(key)] < 0) {
-        int best = static_cast<int>(firstFree), bestD = 1 << 30;
-        for (size_t i = firstFree; i < entries.size(); ++i) {
-          int e[3] = {entries[i][0], entries[i][1], entries[i][2]};
-          int d = Distance(q, e);
-          if (d < bestD) {
-            bestD = d;
-            best = static_cast<int>(i);
-          }
-        }
-        nearest[static_cast<size_t>(key)] = static_cast<int16_t>(best);
-      }
+      if (nearest[static_cast<size_t>(key)] < 0)
+        nearest[static_cast<size_t>(key)] = static_cast<int16_t>(NearestEntry(entries, firstFree, q));
       out.pixels[at] = static_cast<uint8_t>(nearest[static_cast<size_t>(key)]);
     }
+}
+
+}  // namespace
+
+IndexedPicture QuantizePicture(const Canvas& canvas, const ReservedColours& reserved) {
+  IndexedPicture out;
+  out.width = canvas.Width();
+  out.height = canvas.Height();
+  out.pixels.assign(static_cast<size_t>(out.width) * out.height, 0);
+
+  std::vector<Bin> bins = CollectBins(canvas, reserved);
+  Means means = BoxMeans(bins, MedianCut(bins, 256 - reserved.size()));
+  RefineMeans(bins, means);
+
+  // Palette: reserved colours first, then the cut colours; unused entries stay black.
+  Entries entries;
+  for (const auto& entry : reserved)
+    entries.push_back({Clamp31(entry.second.r * 31), Clamp31(entry.second.g * 31), Clamp31(entry.second.b * 31)});
+  const size_t firstFree = entries.size();
+  for (const auto& m : means) entries.push_back({Clamp31(m[0]), Clamp31(m[1]), Clamp31(m[2])});
+  for (size_t i = 0; i < entries.size() && i < 256; ++i)
+    for (int k = 0; k < 3; ++k)
+      out.palette[i * 3 + static_cast<size_t>(k)] = Widen5(entries[i][static_cast<size_t>(k)]);
+
+  MapPixels(canvas, reserved, entries, firstFree, out);
   return out;
 }
 

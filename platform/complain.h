@@ -1,0 +1,15 @@
+#pragma once
+// What the game has to tell the player on standard error: one line each, after the
+// running program's name ("soloplay: the settings file ... is damaged ...").
+
+namespace platform {
+
+// The running program's name: the last part of its own path (ProgramPath in
+// game_folder.h), "brakkel" when that cannot be read.
+const char* ProgramName();
+
+// Writes "<ProgramName()>: ", the printf-formatted message and a newline to standard
+// error, as one write.
+void Complain(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace platform
