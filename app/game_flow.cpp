@@ -23,11 +23,6 @@ GameRecording Recording;
 
 }  // namespace
 
-PlayedGame& CurrentGame() {
-  static PlayedGame game;
-  return game;
-}
-
 void PlayOneGame() {
   const uint32_t seed = platform::Ticks();
   const int32_t mode = RunModeMenu();

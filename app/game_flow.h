@@ -2,18 +2,7 @@
 // The whole run: start-up, the title logo once, game after game, shutdown.
 #include <cstdint>
 
-#include "game/stage.h"
-#include "game/world.h"
-
-// The player's games: one world, kept from game to game while the program runs (a game takes
-// over the chicken, the mobs still walking and the lives from the one before), and what the
-// window shows of it.
-struct PlayedGame {
-  World world;
-  FieldView view;
-};
-// The program's one PlayedGame; the game flow plays in it and the ranking steps read it.
-PlayedGame& CurrentGame();
+#include "app/played_game.h"
 
 // Loads the sprites, starts the music, shows the logo, then plays games (menu, stages,
 // the edition's ranking step) until the window is closed; frees the sprites and stops

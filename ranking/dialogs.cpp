@@ -8,7 +8,7 @@
 #include <initializer_list>
 
 #include "app/edition.h"
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/dialog/dialog.h"

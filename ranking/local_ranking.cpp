@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "game/course.h"
 #include "platform/clock.h"
 #include "platform/complain.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "app/window.h"
 #include "game/course.h"
 #include "platform/clock.h"

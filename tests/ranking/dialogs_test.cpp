@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/edition.h"
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "app/window.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"

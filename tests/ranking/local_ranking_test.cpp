@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "ranking/dialogs.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/edition.h"
-#include "app/game_flow.h"
+#include "app/played_game.h"
 #include "app/window.h"
 #include "platform/clock.h"
 #include "platform/dialog/dialog.h"
