@@ -29,7 +29,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Wine, in a prefix of its own under the cache folder (the first start makes it: slow once).
-find_program(BRAKKEL_WINE NAMES wine wine64 wine-stable REQUIRED)
+# Without Wine nothing built here can run on this machine: the build's own text converter
+# needs it too.
+find_program(BRAKKEL_WINE NAMES wine wine64 wine-stable)
+if(NOT BRAKKEL_WINE)
+  message(FATAL_ERROR "Wine not found: the Windows build runs its text converter and its tests under Wine "
+                      "(scripts/install-deps.sh windows installs it)")
+endif()
 if(NOT DEFINED ENV{WINEPREFIX})
   if(DEFINED ENV{BRAKKEL_WIN_CACHE})
     set(wine_prefix "$ENV{BRAKKEL_WIN_CACHE}/wine")
