@@ -49,6 +49,7 @@ awaitable<void> Load::Main() {
   for (int i = 0; i < o_.idle; ++i) asio::co_spawn(io_, Idle(), asio::detached);
   co_await WaitForAll();
   hwmBefore_ = o_.pid > 0 ? StatusKb(o_.pid, "VmHWM") : -1;
+  cpuRead_ = o_.pid > 0 && ReadProcessorTime(o_.pid, cpuBefore_);
 
   pauses_.Start();
   begun_ = Clock::now();
@@ -62,6 +63,7 @@ awaitable<void> Load::Main() {
   }
   co_await WaitForAll();
   elapsed_ = std::chrono::duration<double>(Clock::now() - begun_).count();
+  cpuRead_ = cpuRead_ && ReadProcessorTime(o_.pid, cpuAfter_);
   pauses_.Stop();
 
   running_ = idleHeld_;

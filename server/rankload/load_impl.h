@@ -47,6 +47,13 @@ class PauseWatch {
 };
 
 long StatusKb(long pid, const char* field);
+// A process's processor time so far (/proc/PID/stat), user and system apart; false when it
+// cannot be read.
+struct ProcessorTime {
+  std::chrono::microseconds user{};
+  std::chrono::microseconds system{};
+};
+bool ReadProcessorTime(long pid, ProcessorTime& time);
 
 class Load {
  public:
@@ -105,6 +112,7 @@ class Load {
 
   int Report();
   void ReportSchedule() const;
+  void ReportServer(long exchanges) const;
 
   // The final listings hold only known rows, none twice, and every acknowledged submission
   // that scores above the lowest listed score of its mode.
@@ -147,6 +155,9 @@ class Load {
   long idleAnswered_ = 0;
   long idleFailed_ = 0;
   long hwmBefore_ = -1;
+  ProcessorTime cpuBefore_;  // the server's, as the clients began and as they ended
+  ProcessorTime cpuAfter_;
+  bool cpuRead_ = false;
   PauseWatch pauses_;
   std::vector<rankd::Score> acked_;
   std::vector<rankd::Score> unacked_;

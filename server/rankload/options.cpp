@@ -22,7 +22,8 @@ const char kUsage[] =
     "  --submit-percent P   share of exchanges that submit a score, the rest decline (default 10)\n"
     "  --sources N          local addresses 127.0.10.x to connect from, so that the server's\n"
     "                       limit per address holds (default: one per 100 connections)\n"
-    "  --pid PID            the server's process, for its peak memory (VmHWM)\n"
+    "  --pid PID            the server's process, for its peak memory (VmHWM) and its\n"
+    "                       processor time per exchange\n"
     "  --db WHERE           the server's database (file or postgresql:// URI): also check\n"
     "                       there that every acknowledged submission is kept, once\n";
 
