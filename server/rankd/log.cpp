@@ -22,10 +22,12 @@ void LogSink::Line(const char* format, ...) {
   pending_.append(line, length + 1);
   if (pending_.size() > 64 * 1024) {
     Flush();
-  } else if (!posted_) {
-    posted_ = true;
-    asio::post(io_, [this] {
-      posted_ = false;
+  } else if (!armed_) {
+    armed_ = true;
+    timer_.expires_after(kLogFlushEvery);
+    timer_.async_wait([this](const asio::error_code& ec) {
+      if (ec) return;  // the sink is going away; its destructor writes what waits
+      armed_ = false;
       Flush();
     });
   }
