@@ -27,7 +27,7 @@ Load::Load(const RankloadOptions& o) : o_(o), random_(std::random_device{}()) {
 int Load::Run() {
   asio::co_spawn(io_, Main(), asio::detached);
   io_.run();
-  return Report();
+  return o_.replay.empty() ? Report() : ReportReplays();
 }
 
 void Load::Done() {
@@ -54,7 +54,10 @@ awaitable<void> Load::Main() {
   pauses_.Start();
   begun_ = Clock::now();
   end_ = begun_ + std::chrono::microseconds(std::llround(o_.seconds * 1e6));
-  if (o_.rate > 0) {
+  if (!o_.replay.empty()) {
+    running_ = 1;
+    asio::co_spawn(io_, Replays(), asio::detached);
+  } else if (o_.rate > 0) {
     running_ = 1;
     asio::co_spawn(io_, Schedule(), asio::detached);
   } else {

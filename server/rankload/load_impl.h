@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "replay/replay.h"
 #include "server/rankd/score.h"
 #include "server/rankload/options.h"
 #include "wire/protocol.h"
@@ -110,6 +111,14 @@ class Load {
 
   awaitable<void> Main();
 
+  // The replay mode (uploads.cpp).
+  bool ReadReplay();
+  long VerifiedSoFar();  // rankd_scores_verified_total on the server's /metrics, -1 unread
+  awaitable<bool> KeepResult(const std::string& name);
+  awaitable<void> Upload(std::vector<uint8_t> bytes);
+  awaitable<void> Replays();
+  int ReportReplays();
+
   int Report();
   void ReportSchedule() const;
   void ReportServer(long exchanges) const;
@@ -164,6 +173,16 @@ class Load {
   bool listingsOk_ = false;
   std::string before_[rankd::kModes];
   std::string after_[rankd::kModes];
+  std::vector<uint8_t> replayBytes_;
+  Replay replay_;
+  ScoreSubmission replayResult_;  // the game's result as a submission, without a name
+  std::string replayFailure_;
+  Clock::time_point replaysBegun_;
+  Clock::time_point lastCheck_;
+  Clock::time_point replaysEnded_;
+  long checked_ = 0;
+  long lost_ = 0;
+  long uploadErrors_ = 0;
 };
 
 }  // namespace rankload
