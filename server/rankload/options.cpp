@@ -31,7 +31,7 @@ const char kUsage[] =
     "  --replay FILE        a recorded game: its result is kept under --uploads names, then the\n"
     "                       game is uploaded for each, a few at a time, for the server's check;\n"
     "                       reports the games verified a second\n"
-    "  --uploads N          how many (default 300); the run ends after --seconds all the same\n"
+    "  --uploads N          how many (default 300); the uploads end after --seconds all the same\n"
     "  --hostile N          first upload N games that never end a stage (default 0)\n"
     "  --http ADDRESS:PORT  the server's web side, whose /metrics counts the verified games\n";
 

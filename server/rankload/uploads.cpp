@@ -126,10 +126,12 @@ awaitable<void> Load::Replays() {
   const std::vector<uint8_t> endless = UploadBytes(hostile, EncodeReplay(EndlessGame(replay_)));
   running_ += o_.hostile;
   for (int i = 0; i < o_.hostile; ++i) asio::co_spawn(io_, Upload(endless), asio::detached);
+  // --seconds counts from here, once the results are kept.
   replaysBegun_ = Clock::now();
+  const Clock::time_point until = replaysBegun_ + (end_ - begun_);
   Clock::time_point progress = replaysBegun_;
   long sent = 0;
-  while (Clock::now() < end_ && checked_ < static_cast<long>(names.size())) {
+  while (Clock::now() < until && checked_ < static_cast<long>(names.size())) {
     for (; sent < static_cast<long>(names.size()) && sent - checked_ - lost_ < kUploadsAtOnce; ++sent) {
       ScoreSubmission honest = replayResult_;
       std::memcpy(honest.name, names[sent].data(), names[sent].size());
