@@ -8,10 +8,12 @@
 #include <csignal>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <unordered_map>
@@ -41,9 +43,14 @@ class LogSink {
   ~LogSink() { Flush(); }
 
   __attribute__((format(printf, 2, 3))) void Line(const char* format, ...);
+  // The line of one exchange: the words one after another, then " MS ms". Written without
+  // printf, as it comes thousands of times a second.
+  void Words(std::initializer_list<std::string_view> words, long long ms);
   void Flush();
 
  private:
+  void Ended();  // a line is complete: flush now, or soon
+
   asio::steady_timer timer_;
   bool armed_ = false;
   std::string pending_;

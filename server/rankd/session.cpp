@@ -2,7 +2,7 @@
 // its log line.
 #include <sys/socket.h>
 
-#include <cstdio>
+#include <charconv>
 
 #include "server/rankd/server_impl.h"
 
@@ -33,10 +33,6 @@ void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec) 
   conn->timedOut = true;
   asio::error_code ignored;
   conn->socket.cancel(ignored);
-}
-
-long long MillisecondsSince(Clock::time_point from) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
 }
 
 // An exchange counts once: by what came of it, or, when it ended before, why it did.
@@ -160,21 +156,20 @@ awaitable<bool> RankServer::Impl::Commit(Connection& c, const Score& score) {
 
 void RankServer::Impl::Tell(const Connection& c, const Exchange& exchange, const char* ending,
                             Clock::time_point begun) {
-  char mode[12] = "-";
-  if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
-  const long long ms = MillisecondsSince(begun);
+  const Clock::duration took = Clock::now() - begun;
   const Outcome outcome = exchange.outcome();
-  metrics.CountExchange(EndOf(outcome, c.timedOut), exchange.verdict(),
-                        std::chrono::duration<double>(Clock::now() - begun).count());
-  if (!options.log) {
-    // --quiet: no line per exchange
-  } else if (ending != nullptr) {
-    log.Line("%s mode %s %s%s%s %lld ms", c.address.c_str(), mode, outcome == Outcome::Open ? "" : OutcomeText(outcome),
-             outcome == Outcome::Open ? "" : ", ", ending, ms);
+  metrics.CountExchange(EndOf(outcome, c.timedOut), exchange.verdict(), std::chrono::duration<double>(took).count());
+  if (!options.log) return;  // --quiet: no line per exchange
+  char mode[12] = "-";
+  if (exchange.mode() >= 0) std::to_chars(mode, mode + sizeof mode - 1, exchange.mode());
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+  if (ending != nullptr) {
+    const bool open = outcome == Outcome::Open;
+    log.Words({c.address, " mode ", mode, " ", open ? "" : OutcomeText(outcome), open ? "" : ", ", ending}, ms);
   } else if (outcome == Outcome::Refused) {
-    log.Line("%s mode %s refused (%s) %lld ms", c.address.c_str(), mode, VerdictText(exchange.verdict()), ms);
+    log.Words({c.address, " mode ", mode, " refused (", VerdictText(exchange.verdict()), ")"}, ms);
   } else {
-    log.Line("%s mode %s %s %lld ms", c.address.c_str(), mode, OutcomeText(outcome), ms);
+    log.Words({c.address, " mode ", mode, " ", OutcomeText(outcome)}, ms);
   }
 }
 
