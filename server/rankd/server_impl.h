@@ -60,8 +60,13 @@ class LogSink {
 // exchange waits for is cancelled. (A timer raced against each read costs two coroutines
 // per read; this costs about one timer wait an exchange.)
 struct Connection {
+  // Reads and writes are tried at once before they wait (ReadSome, Write), so the socket
+  // does not block; asio would make it so at the first wait all the same.
   Connection(tcp::socket s, std::string a)
-      : socket(std::move(s)), limit(socket.get_executor()), wake(socket.get_executor()), address(std::move(a)) {}
+      : socket(std::move(s)), limit(socket.get_executor()), wake(socket.get_executor()), address(std::move(a)) {
+    asio::error_code unset;  // then every read and write waits its turn, as asio's own
+    socket.non_blocking(true, unset);
+  }
   tcp::socket socket;
   asio::steady_timer limit;
   Clock::time_point deadline = Clock::time_point::max();

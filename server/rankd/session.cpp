@@ -65,7 +65,13 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
   Arm(c, deadline);
   if (c->timedOut || Clock::now() >= deadline)
     co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
-  auto [ec, n] = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
+  // What has arrived already is read at once (the socket does not block): waiting for it
+  // through the event loop would cost one more turn of the loop, and a poll of every socket.
+  asio::error_code ec;
+  size_t n = 0;
+  if (c->socket.non_blocking()) n = c->socket.read_some(asio::buffer(to, size), ec);
+  if (!c->socket.non_blocking() || ec == asio::error::would_block)
+    std::tie(ec, n) = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
   if (ec && c->timedOut) ec = asio::error::timed_out;
   co_return std::tuple<asio::error_code, size_t>{ec, n};
 }
@@ -78,7 +84,12 @@ awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connec
   // one segment.
   const asio::socket_base::message_flags flags = last ? MSG_MORE : 0;
   for (size_t sent = 0; sent < bytes.size();) {
-    auto [ec, n] = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
+    // At once while the socket takes it (as it nearly always does), else when it can.
+    asio::error_code ec;
+    size_t n = 0;
+    if (c->socket.non_blocking()) n = c->socket.send(asio::buffer(bytes + sent), flags, ec);
+    if (!c->socket.non_blocking() || ec == asio::error::would_block)
+      std::tie(ec, n) = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
     if (ec) co_return c->timedOut ? asio::error::timed_out : ec;
     sent += n;
   }
