@@ -3,8 +3,9 @@
 # and their ratios to the memory floor (Google Benchmark programs, each ratio from one run of
 # one program), sprite drawing against SDL's blitter, the processor share of the screens in a
 # real X server (scripts/cpu.sh), and the ranking server's throughput (closed loop), latency
-# (open loop, from each exchange's scheduled start) and memory on both storage engines
-# (rankload against rankd).
+# (open loop, from each exchange's scheduled start), memory, processor time per exchange and
+# replay checks a second on both storage engines (rankload against rankd; the replay checks on
+# SQLite).
 #
 # Usage: scripts/numbers.sh [display-number]
 #   display-number: the Xvfb display for the processor figures (default: cpu.sh's choice).
@@ -14,6 +15,9 @@
 #   BRAKKEL_CPU_SECONDS: seconds per processor figure (cpu.sh's default when unset).
 #   BRAKKEL_RANKLOAD_SECONDS: seconds of each load on each storage engine (default 10).
 #   BRAKKEL_RANKLOAD_RATE: exchanges a second offered in the open loop (default 10000).
+#   BRAKKEL_RANKLOAD_COST_RATE: the open loop of the figures this machine can judge beside
+#     rankload (rankd's processor time per exchange, p99): exchanges a second (default 3000).
+#   BRAKKEL_RANKLOAD_COST_RUNS: runs of that loop on each engine, figures medians (default 3).
 # The PostgreSQL figures use a throwaway server (scripts/pg-test-server.sh).
 # Prints a Markdown table on standard output; progress goes to standard error.
 set -euo pipefail
@@ -173,6 +177,83 @@ rankd_engine() {
     "≤ 10 ms" "$p99 ms" "$(verdict "$p99" "<=" 10)"
 }
 
+# The figures this 2-core machine can judge with the load program beside the server: rankd's
+# own processor time per exchange (user + system of every thread, from /proc/PID/stat as the
+# clients begin and end, which holds the kernel's work on its sockets) and the p99 of an open
+# loop of $cost_rate a second, 2000 idle connections and 10 % submissions, each the median of
+# $cost_runs runs against one fresh rankd, with the machine's pauses of every run beside.
+# rankd_cost NAME DATABASE CPU-GOAL-US
+rankd_cost() {
+  local name=$1 db=$2 goal=$3 log=$work/rankd-cost-$1.log out cpus=() p99s=() pauses=() loads=()
+  say "rankd on $name: processor time per exchange, $cost_runs runs of $rank_seconds s at $cost_rate a second"
+  if ! rankd_start "$build/bin/rankd" "$log" --port 0 --db "$db"; then
+    row "Ranking server on $name: processor time per exchange" "—" "not measured: rankd did not start" "**not met**"
+    return
+  fi
+  for ((run = 1; run <= cost_runs; ++run)); do
+    out=$work/cost-$name-$run.txt
+    loads+=("$(cut -d' ' -f1 /proc/loadavg)")
+    "$build/bin/rankload" --port "$RANKD_PORT" --seconds "$rank_seconds" --rate "$cost_rate" --pid "$RANKD_PID" \
+      >"$out" 2>&1 || true
+    cpus+=("$(sed -n 's/^server processor time: \([0-9.]*\) us.*/\1/p' "$out")")
+    p99s+=("$(sed -n 's/^latency:.*[ (]p99 \([0-9.]*\) ms.*/\1/p' "$out")")
+    pauses+=("$(sed -n 's/^machine: .* woke up to \([0-9.]*\) ms late, \([0-9]*\) times over.*/\2 over 20 ms, longest \1 ms/p' "$out")")
+  done
+  rankd_stop 2>/dev/null || true
+  if [[ -z ${cpus[*]// /} || -z ${p99s[*]// /} ]]; then
+    row "Ranking server on $name: processor time per exchange" "—" "not measured: $(tail -n 1 "$out")" "**not met**"
+    return
+  fi
+  local cpu p99 list
+  cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  p99=$(printf '%s\n' "${p99s[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  list=$(IFS=/; echo "${loads[*]}")
+  row "Ranking server on $name: rankd's processor time per exchange, user + system of all its threads, open loop of $cost_rate a second, 2000 idle, 10 % submissions (runs: ${cpus[*]} µs; load average $list)" \
+    "≤ $goal µs" "$cpu µs" "$(verdict "$cpu" "<=" "$goal")"
+  row "Ranking server on $name, open loop at $cost_rate a second, 2000 idle: latency p99 from the scheduled start (runs: ${p99s[*]} ms; the machine paused $(IFS=';'; echo "${pauses[*]}" | sed 's/;/; /g'))" \
+    "≤ 3 ms" "$p99 ms" "$(verdict "$p99" "<=" 3)"
+}
+
+# Replay checks through rankd itself (SQLite): the longest kept game's result kept under many
+# names, then its replay uploaded for each (rankload --replay), and the games verified a
+# second; then the same on a fresh server behind ten hostile uploads of a game that never
+# ends a stage. Two checking threads where rankd has --check-threads, else its one.
+# rankd_replays GAME SECONDS-OF-PLAY
+rankd_replays() {
+  local game=$1 played=$2 threads=1 args=() out figures=() hostile
+  if "$build/bin/rankd" --help | grep -q -- --check-threads; then
+    threads=2
+    args=(--check-threads 2)
+  fi
+  for hostile in 0 10; do
+    say "rankd checking replays on $threads threads, $hostile hostile uploads first"
+    out=$work/replays-$hostile.txt
+    rm -f "$work/replays.sqlite"
+    if ! rankd_start "$build/bin/rankd" "$work/replays-$hostile.log" --port 0 --db "$work/replays.sqlite" \
+      --require-verified --http 127.0.0.1:0 "${args[@]}"; then
+      echo "rankd did not start" >"$out"
+    else
+      "$build/bin/rankload" --port "$RANKD_PORT" --idle 0 --seconds 20 --uploads 1000 --replay "$game" \
+        --hostile "$hostile" --http "$(sed -n 's|.*web page on http://\([^/]*\)/.*|\1|p' "$work/replays-$hostile.log")" \
+        >"$out" 2>&1 || true
+      rankd_stop 2>/dev/null || true
+    fi
+    figures+=("$(sed -n 's/^replays: .* = \([0-9.]*\) a second.*/\1/p' "$out")")
+  done
+  if [[ -z ${figures[0]} || -z ${figures[1]} ]]; then
+    row "Replay checks through rankd" "—" "not measured: $(tail -n 1 "$out")" "**not met**"
+    return
+  fi
+  local goal
+  goal=$(awk -v t="$threads" -v s="$played" 'BEGIN { printf "%.0f", t * 20000 / s }')
+  local threads_text="one checking thread (this rankd has no --check-threads)"
+  ((threads == 1)) || threads_text="$threads checking threads"
+  row "Replay checks through rankd on $threads_text: honest games of $played s of play ($(basename "$game")) verified a second ($(sed -n 's/^replays: \([0-9]*\) games.* verified in \([0-9.]*\) s.*/\1 in \2 s/p' "$work/replays-0.txt"))" \
+    "≥ $goal (20,000 × real time a thread)" "${figures[0]} a second" "$(verdict "${figures[0]}" ">=" "$goal")"
+  row "The same while ten hostile uploads wait before them (one mob at x = 2^31 − 1, six hours of frames; $(sed -n 's/^replays: \([0-9]*\) games.* verified in \([0-9.]*\) s.*; \([0-9]*\) uploads lost.*/\1 in \2 s, \3 uploads dropped by the server/p' "$work/replays-10.txt"))" \
+    "≥ half the above" "${figures[1]} a second" "$(verdict "${figures[1]}" ">=" "$(awk -v f="${figures[0]}" 'BEGIN { print f / 2 }')")"
+}
+
 rankd_rows() {
   if [[ ! -x $build/bin/rankd || ! -x $build/bin/rankload ]]; then
     row "Ranking server: throughput, p99 latency, peak memory (SQLite, PostgreSQL)" "—" \
@@ -181,7 +262,12 @@ rankd_rows() {
   fi
   rank_seconds=${BRAKKEL_RANKLOAD_SECONDS:-10}
   rank_rate=${BRAKKEL_RANKLOAD_RATE:-10000}
+  cost_rate=${BRAKKEL_RANKLOAD_COST_RATE:-3000}
+  cost_runs=${BRAKKEL_RANKLOAD_COST_RUNS:-3}
   rankd_engine SQLite "$work/rankd.sqlite"
+  rankd_cost SQLite "$work/rankd-cost.sqlite" 40
+  local game=easy-hunted-to-stage-5.replay  # the longest kept game
+  rankd_replays "$root/tests/replays/$game" "$(sed -n "s/^$game .*seconds=\([0-9]*\).*/\1/p" "$root/tests/replays/expected.txt")"
   # A throwaway PostgreSQL server, as the tests use, with a database of its own.
   local pg
   if ! pg=$("$root/scripts/pg-test-server.sh" start 2>"$work/pg.log"); then
@@ -192,6 +278,8 @@ rankd_rows() {
   pg_started=1
   psql -q "$BRAKKEL_TEST_PG_URI/postgres" -c "CREATE DATABASE rankload"
   rankd_engine PostgreSQL "$BRAKKEL_TEST_PG_URI/rankload"
+  psql -q "$BRAKKEL_TEST_PG_URI/postgres" -c "CREATE DATABASE rankcost"
+  rankd_cost PostgreSQL "$BRAKKEL_TEST_PG_URI/rankcost" 60
 }
 rankd_rows
 

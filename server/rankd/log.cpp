@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,12 +21,28 @@ void LogSink::Line(const char* format, ...) {
   const size_t length = std::min(static_cast<size_t>(n), sizeof line - 2);
   line[length] = '\n';
   pending_.append(line, length + 1);
+  Ended();
+}
+
+void LogSink::Words(std::initializer_list<std::string_view> words, long long ms) {
+  for (std::string_view word : words) pending_.append(word);
+  char number[24];
+  const auto [end, ec] = std::to_chars(number, number + sizeof number, ms);
+  pending_ += ' ';
+  pending_.append(number, end);
+  pending_.append(" ms\n");
+  Ended();
+}
+
+void LogSink::Ended() {
   if (pending_.size() > 64 * 1024) {
     Flush();
-  } else if (!posted_) {
-    posted_ = true;
-    asio::post(io_, [this] {
-      posted_ = false;
+  } else if (!armed_) {
+    armed_ = true;
+    timer_.expires_after(kLogFlushEvery);
+    timer_.async_wait([this](const asio::error_code& ec) {
+      if (ec) return;  // the sink is going away; its destructor writes what waits
+      armed_ = false;
       Flush();
     });
   }

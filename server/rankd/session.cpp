@@ -2,7 +2,7 @@
 // its log line.
 #include <sys/socket.h>
 
-#include <cstdio>
+#include <charconv>
 
 #include "server/rankd/server_impl.h"
 
@@ -35,10 +35,6 @@ void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec) 
   conn->socket.cancel(ignored);
 }
 
-long long MillisecondsSince(Clock::time_point from) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
-}
-
 // An exchange counts once: by what came of it, or, when it ended before, why it did.
 ExchangeEnd EndOf(Outcome outcome, bool timedOut) {
   switch (outcome) {
@@ -69,7 +65,13 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
   Arm(c, deadline);
   if (c->timedOut || Clock::now() >= deadline)
     co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
-  auto [ec, n] = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
+  // What has arrived already is read at once (the socket does not block): waiting for it
+  // through the event loop would cost one more turn of the loop, and a poll of every socket.
+  asio::error_code ec;
+  size_t n = 0;
+  if (c->socket.non_blocking()) n = c->socket.read_some(asio::buffer(to, size), ec);
+  if (!c->socket.non_blocking() || ec == asio::error::would_block)
+    std::tie(ec, n) = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
   if (ec && c->timedOut) ec = asio::error::timed_out;
   co_return std::tuple<asio::error_code, size_t>{ec, n};
 }
@@ -82,7 +84,12 @@ awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connec
   // one segment.
   const asio::socket_base::message_flags flags = last ? MSG_MORE : 0;
   for (size_t sent = 0; sent < bytes.size();) {
-    auto [ec, n] = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
+    // At once while the socket takes it (as it nearly always does), else when it can.
+    asio::error_code ec;
+    size_t n = 0;
+    if (c->socket.non_blocking()) n = c->socket.send(asio::buffer(bytes + sent), flags, ec);
+    if (!c->socket.non_blocking() || ec == asio::error::would_block)
+      std::tie(ec, n) = co_await c->socket.async_send(asio::buffer(bytes + sent), flags, kTuple);
     if (ec) co_return c->timedOut ? asio::error::timed_out : ec;
     sent += n;
   }
@@ -160,21 +167,20 @@ awaitable<bool> RankServer::Impl::Commit(Connection& c, const Score& score) {
 
 void RankServer::Impl::Tell(const Connection& c, const Exchange& exchange, const char* ending,
                             Clock::time_point begun) {
-  char mode[12] = "-";
-  if (exchange.mode() >= 0) std::snprintf(mode, sizeof mode, "%d", exchange.mode());
-  const long long ms = MillisecondsSince(begun);
+  const Clock::duration took = Clock::now() - begun;
   const Outcome outcome = exchange.outcome();
-  metrics.CountExchange(EndOf(outcome, c.timedOut), exchange.verdict(),
-                        std::chrono::duration<double>(Clock::now() - begun).count());
-  if (!options.log) {
-    // --quiet: no line per exchange
-  } else if (ending != nullptr) {
-    log.Line("%s mode %s %s%s%s %lld ms", c.address.c_str(), mode, outcome == Outcome::Open ? "" : OutcomeText(outcome),
-             outcome == Outcome::Open ? "" : ", ", ending, ms);
+  metrics.CountExchange(EndOf(outcome, c.timedOut), exchange.verdict(), std::chrono::duration<double>(took).count());
+  if (!options.log) return;  // --quiet: no line per exchange
+  char mode[12] = "-";
+  if (exchange.mode() >= 0) std::to_chars(mode, mode + sizeof mode - 1, exchange.mode());
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+  if (ending != nullptr) {
+    const bool open = outcome == Outcome::Open;
+    log.Words({c.address, " mode ", mode, " ", open ? "" : OutcomeText(outcome), open ? "" : ", ", ending}, ms);
   } else if (outcome == Outcome::Refused) {
-    log.Line("%s mode %s refused (%s) %lld ms", c.address.c_str(), mode, VerdictText(exchange.verdict()), ms);
+    log.Words({c.address, " mode ", mode, " refused (", VerdictText(exchange.verdict()), ")"}, ms);
   } else {
-    log.Line("%s mode %s %s %lld ms", c.address.c_str(), mode, OutcomeText(outcome), ms);
+    log.Words({c.address, " mode ", mode, " ", OutcomeText(outcome)}, ms);
   }
 }
 

@@ -16,11 +16,14 @@ bool StoreWorker::Start(int expireSeconds) {
 }
 
 void StoreWorker::Submit(Job job) {
+  bool first;
   {
     std::lock_guard lock(mutex_);
+    first = queue_.empty();
     queue_.push_back(std::move(job));
   }
-  Wake();
+  // The job that found the queue empty woke the thread; the rest join its batch unannounced.
+  if (first) Wake();
 }
 
 void StoreWorker::SubmitMark(ReplayVerdict verdict) {

@@ -27,7 +27,7 @@ Load::Load(const RankloadOptions& o) : o_(o), random_(std::random_device{}()) {
 int Load::Run() {
   asio::co_spawn(io_, Main(), asio::detached);
   io_.run();
-  return Report();
+  return o_.replay.empty() ? Report() : ReportReplays();
 }
 
 void Load::Done() {
@@ -49,11 +49,15 @@ awaitable<void> Load::Main() {
   for (int i = 0; i < o_.idle; ++i) asio::co_spawn(io_, Idle(), asio::detached);
   co_await WaitForAll();
   hwmBefore_ = o_.pid > 0 ? StatusKb(o_.pid, "VmHWM") : -1;
+  cpuRead_ = o_.pid > 0 && ReadProcessorTime(o_.pid, cpuBefore_);
 
   pauses_.Start();
   begun_ = Clock::now();
   end_ = begun_ + std::chrono::microseconds(std::llround(o_.seconds * 1e6));
-  if (o_.rate > 0) {
+  if (!o_.replay.empty()) {
+    running_ = 1;
+    asio::co_spawn(io_, Replays(), asio::detached);
+  } else if (o_.rate > 0) {
     running_ = 1;
     asio::co_spawn(io_, Schedule(), asio::detached);
   } else {
@@ -62,6 +66,7 @@ awaitable<void> Load::Main() {
   }
   co_await WaitForAll();
   elapsed_ = std::chrono::duration<double>(Clock::now() - begun_).count();
+  cpuRead_ = cpuRead_ && ReadProcessorTime(o_.pid, cpuAfter_);
   pauses_.Stop();
 
   running_ = idleHeld_;

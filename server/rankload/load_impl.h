@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "replay/replay.h"
 #include "server/rankd/score.h"
 #include "server/rankload/options.h"
 #include "wire/protocol.h"
@@ -47,6 +48,13 @@ class PauseWatch {
 };
 
 long StatusKb(long pid, const char* field);
+// A process's processor time so far (/proc/PID/stat), user and system apart; false when it
+// cannot be read.
+struct ProcessorTime {
+  std::chrono::microseconds user{};
+  std::chrono::microseconds system{};
+};
+bool ReadProcessorTime(long pid, ProcessorTime& time);
 
 class Load {
  public:
@@ -103,8 +111,17 @@ class Load {
 
   awaitable<void> Main();
 
+  // The replay mode (uploads.cpp).
+  bool ReadReplay();
+  long VerifiedSoFar();  // rankd_scores_verified_total on the server's /metrics, -1 unread
+  awaitable<bool> KeepResult(const std::string& name);
+  awaitable<void> Upload(std::vector<uint8_t> bytes);
+  awaitable<void> Replays();
+  int ReportReplays();
+
   int Report();
   void ReportSchedule() const;
+  void ReportServer(long exchanges) const;
 
   // The final listings hold only known rows, none twice, and every acknowledged submission
   // that scores above the lowest listed score of its mode.
@@ -147,12 +164,25 @@ class Load {
   long idleAnswered_ = 0;
   long idleFailed_ = 0;
   long hwmBefore_ = -1;
+  ProcessorTime cpuBefore_;  // the server's, as the clients began and as they ended
+  ProcessorTime cpuAfter_;
+  bool cpuRead_ = false;
   PauseWatch pauses_;
   std::vector<rankd::Score> acked_;
   std::vector<rankd::Score> unacked_;
   bool listingsOk_ = false;
   std::string before_[rankd::kModes];
   std::string after_[rankd::kModes];
+  std::vector<uint8_t> replayBytes_;
+  Replay replay_;
+  ScoreSubmission replayResult_;  // the game's result as a submission, without a name
+  std::string replayFailure_;
+  Clock::time_point replaysBegun_;
+  Clock::time_point lastCheck_;
+  Clock::time_point replaysEnded_;
+  long checked_ = 0;
+  long lost_ = 0;
+  long uploadErrors_ = 0;
 };
 
 }  // namespace rankload

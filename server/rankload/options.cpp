@@ -22,9 +22,18 @@ const char kUsage[] =
     "  --submit-percent P   share of exchanges that submit a score, the rest decline (default 10)\n"
     "  --sources N          local addresses 127.0.10.x to connect from, so that the server's\n"
     "                       limit per address holds (default: one per 100 connections)\n"
-    "  --pid PID            the server's process, for its peak memory (VmHWM)\n"
+    "  --pid PID            the server's process, for its peak memory (VmHWM) and its\n"
+    "                       processor time per exchange\n"
     "  --db WHERE           the server's database (file or postgresql:// URI): also check\n"
-    "                       there that every acknowledged submission is kept, once\n";
+    "                       there that every acknowledged submission is kept, once\n"
+    "\n"
+    "Replay checks (instead of the exchanges; rankd with --require-verified and --http):\n"
+    "  --replay FILE        a recorded game: its result is kept under --uploads names, then the\n"
+    "                       game is uploaded for each, a few at a time, for the server's check;\n"
+    "                       reports the games verified a second\n"
+    "  --uploads N          how many (default 300); the uploads end after --seconds all the same\n"
+    "  --hostile N          first upload N games that never end a stage (default 0)\n"
+    "  --http ADDRESS:PORT  the server's web side, whose /metrics counts the verified games\n";
 
 namespace {
 
@@ -51,6 +60,10 @@ bool SetNumber(const std::string& name, double number, RankloadOptions& o) {
     o.submitPercent = static_cast<int>(number);
   } else if (name == "--sources" && number >= 1 && number <= 250) {
     o.sources = static_cast<int>(number);
+  } else if (name == "--uploads" && number >= 1 && number <= 100000) {
+    o.uploads = static_cast<int>(number);
+  } else if (name == "--hostile" && number <= 1000) {
+    o.hostile = static_cast<int>(number);
   } else if (name == "--pid") {
     o.pid = static_cast<long>(number);
   } else {
@@ -74,12 +87,17 @@ ParseResult ParseRankloadOptions(int argc, const char* const* argv, RankloadOpti
       options.host = value;
     } else if (name == "--db") {
       options.db = value;
+    } else if (name == "--replay") {
+      options.replay = value;
+    } else if (name == "--http") {
+      options.http = value;
     } else if (!numeric) {
       return Bad(error, "bad value for " + name + ": '" + value + "'");
     } else if (!SetNumber(name, number, options)) {
       return Bad(error, "unknown option or bad value: " + name + " " + value);
     }
   }
+  if (!options.replay.empty() && options.http.empty()) return Bad(error, "--replay needs --http");
   return ParseResult::Run;
 }
 

@@ -24,6 +24,13 @@ struct RankloadOptions {
   int sources = 0;
   long pid = 0;
   std::string db;
+  // Replay mode: this game uploaded again and again for the server's check instead of the
+  // exchanges, behind `hostile` uploads of a game that never ends a stage; the checks are
+  // counted on the server's /metrics at `http` (ADDRESS:PORT).
+  std::string replay;
+  int uploads = 300;
+  int hostile = 0;
+  std::string http;
 };
 
 // Reads the options after the program name, --name value each. Bad gives a one-line reason

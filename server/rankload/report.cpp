@@ -1,10 +1,14 @@
 // The report: throughput, latency, errors and the server's memory, and the checks that
 // every acknowledged submission is kept.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <sstream>
 
 #include "server/rankd/store.h"
 #include "server/rankload/load_impl.h"
@@ -19,6 +23,25 @@ long StatusKb(long pid, const char* field) {
     if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
   }
   return -1;
+}
+
+bool ReadProcessorTime(long pid, ProcessorTime& time) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The name in parentheses may hold spaces; the fields after it are separated by one each:
+  // state, then 10 more before utime and stime (fields 14 and 15 of proc(5)).
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return false;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string skip;
+  for (int i = 3; i < 14; ++i) fields >> skip;
+  unsigned long long user = 0, system = 0;
+  if (!(fields >> user >> system)) return false;
+  const long ticks = sysconf(_SC_CLK_TCK);
+  if (ticks <= 0) return false;
+  time.user = std::chrono::microseconds(user * 1000000 / ticks);
+  time.system = std::chrono::microseconds(system * 1000000 / ticks);
+  return true;
 }
 
 namespace {
@@ -83,6 +106,7 @@ int Load::Report() {
               idleHeld_, idleAnswered_, idleFailed_);
   if (o_.pid > 0)
     std::printf("server peak memory (VmHWM): %ld kB (%ld kB before the clients began)\n", hwm, hwmBefore_);
+  ReportServer(exchanges);
   bool good = errors_ == 0 && idleFailed_ == 0 && listingsOk_;
   good = CheckThroughServer() && good;
   if (!o_.db.empty()) good = CheckDatabase() && good;
@@ -102,6 +126,17 @@ void Load::ReportSchedule() const {
   if (late_ * 100 > offered_) {
     std::printf("schedule: BEHIND: rankload fell behind its schedule, so the latencies include its own delay\n");
   }
+}
+
+// The server's processor time while the clients played, per exchange complete: its every
+// thread, user and system (the kernel's work on its sockets that is counted to it).
+void Load::ReportServer(long exchanges) const {
+  if (!cpuRead_ || exchanges <= 0) return;
+  const auto per = [&](std::chrono::microseconds t) { return static_cast<double>(t.count()) / exchanges; };
+  const auto user = cpuAfter_.user - cpuBefore_.user;
+  const auto system = cpuAfter_.system - cpuBefore_.system;
+  std::printf("server processor time: %.1f us per exchange (user %.1f, system %.1f; %.2f s in all)\n",
+              per(user + system), per(user), per(system), static_cast<double>((user + system).count()) / 1e6);
 }
 
 bool Load::CheckThroughServer() {

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # rankd under a few seconds of load from rankload, its clients in a closed loop and then on a
 # fixed schedule (--rate): every exchange completes, every scheduled one is started and
-# reported with its latency figures, every acknowledged submission is in the database once,
-# and the server stops cleanly (status 0:
+# reported with its latency figures and the server's processor time, every acknowledged
+# submission is in the database once, and the server stops cleanly (status 0:
 # under the sanitizers any report of theirs fails it). On SQLite, and on PostgreSQL when the
-# test command started one (BRAKKEL_TEST_PG_URI).
+# test command started one (BRAKKEL_TEST_PG_URI). On SQLite also rankload's replay mode: a kept
+# game's result under 20 names, its replay uploaded for each, and all 20 verified.
 # Usage: under_load.sh <bin folder> sqlite|postgresql
 set -euo pipefail
 bin=$1
@@ -51,7 +52,7 @@ status=0
 # 1000 exchanges due over two seconds; however late the machine lets them start, each must be
 # started, answered and counted once.
 open_status=0
-"$bin/rankload" --port "$RANKD_PORT" --seconds 2 --rate 500 --idle 50 --db "$db" >"$work/open.txt" || open_status=$?
+"$bin/rankload" --port "$RANKD_PORT" --seconds 2 --rate 500 --idle 50 --pid "$RANKD_PID" --db "$db" >"$work/open.txt" || open_status=$?
 cat "$work/open.txt"
 server_status=0
 rankd_stop || server_status=$?
@@ -69,6 +70,19 @@ num='[0-9]+\.[0-9]{2}'
 expect "^latency: p50 $num ms, p90 $num ms, p99 $num ms, p99\.9 $num ms, max $num ms"
 expect "^machine: a thread sleeping 1 ms at a time woke up to [0-9.]+ ms late, [0-9]+ times over 20 ms late"
 expect '^errors: 0 exchanges; idle connections: 50 held, 50 answered at the end, 0 failed$'
+expect '^server processor time: [0-9.]+ us per exchange \(user [0-9.]+, system [0-9.]+; [0-9.]+ s in all\)$'
 expect '^check of the database: [0-9]+ rows of this run kept; of [0-9]+ acknowledged: 0 missing, 0 different, 0 kept twice$'
 [[ $server_status -eq 0 ]] || { echo "FAIL: rankd ended with status $server_status"; exit 1; }
+if [[ $engine == sqlite ]]; then
+  rankd_start "$bin/rankd" "$work/replays.log" --port 0 --db "$work/replays.sqlite" --require-verified \
+    --http 127.0.0.1:0 || { cat "$work/replays.log"; echo "FAIL: rankd did not start"; exit 1; }
+  http=$(sed -n 's|.*web page on http://\([^/]*\)/.*|\1|p' "$work/replays.log" | head -n 1)
+  "$bin/rankload" --port "$RANKD_PORT" --http "$http" --idle 0 --seconds 60 --uploads 20 \
+    --replay "$(dirname "$0")/../replays/netplay-normal.replay" >"$work/replays.txt" || status=$?
+  cat "$work/replays.txt"
+  rankd_stop || server_status=$?
+  [[ $status -eq 0 && $server_status -eq 0 ]] || { echo "FAIL: replay mode: rankload $status, rankd $server_status"; exit 1; }
+  grep -Eq '^replays: 20 games of [0-9]+ frames \(.*\) verified in [0-9.]+ s = [0-9.]+ a second, 0 hostile' \
+    "$work/replays.txt" || { echo "FAIL: not every uploaded game was verified"; exit 1; }
+fi
 echo "rankd under load on $engine, closed loop and on a schedule: every exchange complete, nothing lost, a clean stop"
