@@ -6,7 +6,7 @@
 
 void Mob::Spawn(GameRandom& random) {
   active = 1;
-  x = 1000 + 100 * (random.Next() % 150);
+  x = kMobSpawnX + kMobSpawnStep * (random.Next() % kMobSpawnPlaces);
   y = 330 + random.Next() % 120;
   frame = 0;
   tint = static_cast<uint8_t>(random.Next() % 255);

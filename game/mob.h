@@ -15,6 +15,12 @@ inline constexpr int32_t kMobPoolSize = 5000;
 inline constexpr uint8_t kMobTintIndex = 146;
 inline constexpr int32_t kMobStep = 5;
 inline constexpr int32_t kMobEscapeX = -150;  // a mob left of this has escaped
+// A mob enters at kMobSpawnX plus one of kMobSpawnPlaces steps of kMobSpawnStep: never
+// farther right than kMobFarthestSpawnX.
+inline constexpr int32_t kMobSpawnX = 1000;
+inline constexpr int32_t kMobSpawnStep = 100;
+inline constexpr int32_t kMobSpawnPlaces = 150;
+inline constexpr int32_t kMobFarthestSpawnX = kMobSpawnX + kMobSpawnStep * (kMobSpawnPlaces - 1);
 
 // A mob's hit box, relative to its position, edges included.
 inline constexpr int32_t kMobHitLeft = 20;

@@ -71,6 +71,7 @@ void RestoreGameStart(const ReplayStart& start, World& world, FieldView& view) {
 bool ReplayRun::Start(const Replay& recorded) {
   replay = &recorded;
   frame = 0;
+  stageFrame = 0;
   stageOver = false;
   gameEnded = false;
   RuleBook rules;
@@ -95,11 +96,13 @@ bool ReplayRun::Step() {
     }
     StartStage(world, run);
     stageOver = false;
+    stageFrame = 0;
   }
   if (frame >= replay->inputs.size()) return false;
   const StageInput input = UnpackStageInput(replay->inputs[frame]);
   const uint32_t now = replay->clocks[frame];
   ++frame;
+  ++stageFrame;
   run.Play(world, input, now);
   view.Step();
   stageOver = run.Over(world);
@@ -112,32 +115,47 @@ ReplayResult ReplayRun::Result() const {
   return {c.stageNumber, c.score, c.bestCombo, c.playSeconds};
 }
 
-bool VerifyReplay(const Replay& recorded, ReplayResult& replayed, std::string& difference) {
-  // A world of its own: about 60 KB, kept off the stack of a checking thread.
-  auto replay = std::make_unique<ReplayRun>();
-  if (!replay->Start(recorded)) {
+Replayed PlayReplayWithin(const Replay& recorded, const ReplayBudget& budget, ReplayRun& replay, ReplayResult& replayed,
+                          std::string& difference) {
+  if (!replay.Start(recorded)) {
     replayed = {};
     difference = UnknownRulesReason(recorded.rules);
-    return false;
+    return Replayed::UnknownRules;
   }
-  while (replay->Step()) {
+  Replayed stopped = Replayed::AsRecorded;
+  while (stopped == Replayed::AsRecorded && replay.Step()) {
+    if (replay.stageFrame > budget.mostStageFrames) {
+      stopped = Replayed::StageTooLong;
+      difference = "stage " + std::to_string(replay.world.counters.stageNumber) + " ran past " +
+                   std::to_string(budget.mostStageFrames) + " frames";
+    } else if (replay.frame >= budget.mostFrames && replay.frame < recorded.inputs.size() && !replay.gameEnded) {
+      stopped = Replayed::OverBudget;
+      difference = "stopped at " + std::to_string(budget.mostFrames) + " frames, the game not over";
+    }
   }
-  replayed = replay->Result();
+  replayed = replay.Result();
+  if (stopped != Replayed::AsRecorded) return stopped;
   const size_t frames = recorded.inputs.size();
   const ReplayResult& want = recorded.result;
   auto differs = [&](const char* what, int64_t was, int64_t is) {
     difference = std::string(what) + " differs: recorded " + std::to_string(was) + ", played again " +
                  std::to_string(is);
-    return false;
+    return Replayed::Differs;
   };
   if (replayed.stage != want.stage) return differs("stage", want.stage, replayed.stage);
   if (replayed.score != want.score) return differs("score", want.score, replayed.score);
   if (replayed.bestCombo != want.bestCombo) return differs("combo", want.bestCombo, replayed.bestCombo);
-  if (!replay->gameEnded) {
+  if (!replay.gameEnded) {
     difference = "frames differ: the " + std::to_string(frames) + " recorded frames ran out before the game ended";
-    return false;
+    return Replayed::Differs;
   }
-  if (replay->frame != frames)
-    return differs("frames", static_cast<int64_t>(frames), static_cast<int64_t>(replay->frame));
-  return true;
+  if (replay.frame != frames)
+    return differs("frames", static_cast<int64_t>(frames), static_cast<int64_t>(replay.frame));
+  return Replayed::AsRecorded;
+}
+
+bool VerifyReplay(const Replay& recorded, ReplayResult& replayed, std::string& difference) {
+  // A world of its own: about 60 KB, kept off the stack of a checking thread.
+  auto replay = std::make_unique<ReplayRun>();
+  return PlayReplayWithin(recorded, ReplayBudget{}, *replay, replayed, difference) == Replayed::AsRecorded;
 }

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr int32_t kStageBannerLastTick = 100;
-constexpr int32_t kEndBannerLastTick = 100;
 
 }  // namespace
 

@@ -21,6 +21,8 @@ inline constexpr int32_t kStageMobStep = 100;
 inline constexpr int32_t kFirstStageTarget = 30;
 inline constexpr int32_t kStageTargetStep = 5;
 inline constexpr int32_t kHighestTarget = 100;
+// Once no mob is left in play, the end banner runs this many ticks and the stage ends.
+inline constexpr int32_t kEndBannerLastTick = 100;
 int32_t StageMobCount(int32_t stage);
 int32_t StageTarget(int32_t stage);
 

@@ -34,7 +34,8 @@ bool RankServer::Impl::Start(std::string& error) {
     error = "cannot start the store's thread";
     return false;
   }
-  checker.Start();
+  checker.Start(options.checkThreads > 0 ? options.checkThreads
+                                         : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   if (!options.httpAddress.empty()) {
     web = std::make_unique<WebServer>(options, metrics);
     std::string at;

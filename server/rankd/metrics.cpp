@@ -1,6 +1,7 @@
 // The server's counters and their Prometheus text.
 #include "server/rankd/metrics.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,9 @@ constexpr const char* kVerdictNames[kVerdicts] = {"accepted",         "name_unte
                                                   "stage_below_one",  "combo_negative",
                                                   "seconds_negative", "not_above_threshold",
                                                   "check_code_wrong"};
+
+constexpr const char* kRefusalNames[kUploadRefusals] = {"taken",    "timed_out", "closed",     "not_a_submission",
+                                                        "too_long", "no_room",   "queue_full", "address_full"};
 
 void Family(std::string& out, const char* name, const char* type, const char* help) {
   out += "# HELP ";
@@ -82,9 +86,55 @@ void Metrics::CountExchange(ExchangeEnd end, Verdict verdict, double seconds) {
   exchangeSeconds.Observe(seconds);
 }
 
+void Metrics::CountUpload(UploadRefusal refusal) {
+  uploads[static_cast<size_t>(refusal)].fetch_add(1, std::memory_order_relaxed);
+}
+
+void Metrics::CountCheck(ReplayFinding finding, size_t frames, double seconds) {
+  checks[static_cast<size_t>(finding)].fetch_add(1, std::memory_order_relaxed);
+  framesPlayed.fetch_add(frames, std::memory_order_relaxed);
+  checkMicroseconds.fetch_add(static_cast<uint64_t>(std::llround(std::max(seconds, 0.0) * 1e6)),
+                              std::memory_order_relaxed);
+}
+
+namespace {
+
+void Gauge(std::string& out, const char* name, const char* help, const std::atomic<int64_t>& value) {
+  Family(out, name, "gauge", help);
+  Sample(out, name, "", static_cast<uint64_t>(std::max<int64_t>(0, value.load(std::memory_order_relaxed))));
+}
+
+void RenderReplays(const Metrics& m, std::string& out) {
+  char labels[64];
+  Family(out, "rankd_replay_uploads_total", "counter",
+         "Replay uploads: taken for a check, or why refused (queue_full, address_full and no_room: the server "
+         "was busy, the score is left unmarked).");
+  for (size_t i = 0; i < kUploadRefusals; ++i) {
+    std::snprintf(labels, sizeof labels, "{outcome=\"%s\"}", kRefusalNames[i]);
+    Sample(out, "rankd_replay_uploads_total", labels, m.uploads[i].load(std::memory_order_relaxed));
+  }
+  Family(out, "rankd_replay_checks_total", "counter",
+         "Replays played again: verified, or what made their score suspect.");
+  for (size_t i = 0; i + 1 < kReplayFindings; ++i) {  // the last, not_checked, is never played
+    std::snprintf(labels, sizeof labels, "{result=\"%s\"}", ReplayFindingName(static_cast<ReplayFinding>(i)));
+    Sample(out, "rankd_replay_checks_total", labels, m.checks[i].load(std::memory_order_relaxed));
+  }
+  Family(out, "rankd_replay_check_seconds_total", "counter", "Time the checking threads spent on replays.");
+  char line[96];
+  std::snprintf(line, sizeof line, "rankd_replay_check_seconds_total %.6f\n",
+                static_cast<double>(m.checkMicroseconds.load(std::memory_order_relaxed)) / 1e6);
+  out += line;
+  Counter(out, "rankd_replay_frames_played_total", "Stage frames the checks played again.", m.framesPlayed);
+  Gauge(out, "rankd_replay_bytes_held", "Bytes held for replays being received or waiting for a check.",
+        m.replayBytesHeld);
+  Gauge(out, "rankd_replays_waiting", "Replays waiting for a checking thread.", m.replaysWaiting);
+}
+
+}  // namespace
+
 std::string Metrics::Render() const {
   std::string out;
-  out.reserve(4096);
+  out.reserve(8192);
   Family(out, "rankd_exchanges_total", "counter",
          "Ranking exchanges ended, by what came of them (timed_out and closed: ended before that).");
   char labels[64];
@@ -111,6 +161,7 @@ std::string Metrics::Render() const {
   Counter(out, "rankd_store_commit_failures_total", "Batches of scores the database did not commit.", commitsFailed);
   Counter(out, "rankd_scores_verified_total", "Scores a replay of their game confirmed.", scoresVerified);
   Counter(out, "rankd_scores_suspect_total", "Scores a replay of their game did not confirm.", scoresSuspect);
+  RenderReplays(*this, out);
   return out;
 }
 

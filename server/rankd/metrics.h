@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "server/rankd/replay_check.h"
 #include "server/rankd/score.h"
 
 namespace rankd {
@@ -30,9 +31,15 @@ enum class ExchangeEnd { Declined, Stored, Refused, Malformed, StoreFailed, Time
 inline constexpr size_t kExchangeEnds = 7;
 inline constexpr size_t kVerdicts = static_cast<size_t>(Verdict::CheckCodeWrong) + 1;
 
+// How a replay upload counts: taken for a check (None), or why it was refused.
+enum class UploadRefusal { None, TimedOut, Closed, NotASubmission, TooLong, NoRoom, QueueFull, AddressFull };
+inline constexpr size_t kUploadRefusals = 8;
+
 struct Metrics {
   Metrics();
   void CountExchange(ExchangeEnd end, Verdict verdict, double seconds);
+  void CountUpload(UploadRefusal refusal);
+  void CountCheck(ReplayFinding finding, size_t frames, double seconds);
   // The whole page of /metrics.
   std::string Render() const;
 
@@ -47,6 +54,13 @@ struct Metrics {
   // Scores checked against a replay of their game.
   std::atomic<uint64_t> scoresVerified{0};
   std::atomic<uint64_t> scoresSuspect{0};
+  // Replay uploads and their checks.
+  std::array<std::atomic<uint64_t>, kUploadRefusals> uploads{};  // [0]: taken
+  std::array<std::atomic<uint64_t>, kReplayFindings> checks{};
+  std::atomic<uint64_t> checkMicroseconds{0};
+  std::atomic<uint64_t> framesPlayed{0};
+  std::atomic<int64_t> replayBytesHeld{0};  // received and waiting, against --replay-memory
+  std::atomic<int64_t> replaysWaiting{0};
 };
 
 }  // namespace rankd

@@ -29,7 +29,11 @@ const char kUsage[] =
     "                        there (IPv6 in brackets: [::1]:8080; off by default)\n"
     "  --require-verified    rank only scores whose replay played again to them (a score waits\n"
     "                        unlisted up to 60 seconds for it, then stays unlisted as suspect)\n"
-    "  --quiet               no log line per exchange (start, stop and failures are still told)\n"
+    "  --check-threads N     threads that play replays again (default one per processor)\n"
+    "  --replay-memory BYTES memory all replays being received or waiting may hold; K, M or G\n"
+    "                        multiply (default 64M); a replay that finds no room is refused\n"
+    "  --quiet               no log line per exchange or replay (start, stop and failures are\n"
+    "                        still told)\n"
     "  --help                this text\n"
     "\n"
     "Started by systemd with a socket (rankd.socket), rankd serves that socket and ignores\n"
@@ -59,6 +63,24 @@ bool ParseSeconds(const std::string& text, std::chrono::milliseconds& value) {
   return true;
 }
 
+// A byte count, 4096 to 1T, with an optional K, M or G (powers of 1024).
+bool ParseBytes(const std::string& text, size_t& value) {
+  std::string digits = text;
+  long long unit = 1;
+  if (!digits.empty()) {
+    const char last = digits.back();
+    unit = last == 'K' || last == 'k'   ? 1LL << 10
+           : last == 'M' || last == 'm' ? 1LL << 20
+           : last == 'G' || last == 'g' ? 1LL << 30
+                                        : 1;
+    if (unit > 1) digits.pop_back();
+  }
+  long count = 0;
+  if (!ParseCount(digits, 1, (1L << 40) / unit, count) || count * unit < 4096) return false;
+  value = static_cast<size_t>(count * unit);
+  return true;
+}
+
 // ADDRESS:PORT, an IPv6 address in brackets; the address must be numeric.
 bool ParseHttpAddress(const std::string& text, std::string& address, uint16_t& port) {
   const size_t colon = text.rfind(':');
@@ -80,7 +102,8 @@ bool ParseHttpAddress(const std::string& text, std::string& address, uint16_t& p
 bool TakesValue(const std::string& name) {
   return name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
          name == "--max-per-address" || name == "--request-time" || name == "--answer-time" ||
-         name == "--message-time" || name == "--send-time" || name == "--http";
+         name == "--message-time" || name == "--send-time" || name == "--http" || name == "--check-threads" ||
+         name == "--replay-memory";
 }
 
 // Sets the option `name` (one that takes a value) from `value`; false when the value is bad.
@@ -108,6 +131,11 @@ bool SetValue(const std::string& name, const std::string& value, RankdOptions& o
     ok = ParseSeconds(value, options.answerTime);
   } else if (name == "--http") {
     ok = ParseHttpAddress(value, options.httpAddress, options.httpPort);
+  } else if (name == "--check-threads") {
+    ok = ParseCount(value, 1, 1024, count);
+    options.checkThreads = static_cast<int>(count);
+  } else if (name == "--replay-memory") {
+    ok = ParseBytes(value, options.replayMemory);
   } else if (name == "--message-time") {
     ok = ParseSeconds(value, options.messageTime);
   } else {

@@ -1,6 +1,7 @@
 #pragma once
 // rankd's command line.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,10 @@ struct RankdOptions {
   bool log = true;
   // --require-verified: rank only scores whose replay played again to them.
   bool requireVerified = false;
+  // --check-threads N: threads that play replays again (0: one per processor).
+  int checkThreads = 0;
+  // --replay-memory BYTES: what all replays being received or waiting for a check may hold.
+  size_t replayMemory = size_t{64} << 20;
   // --http ADDRESS:PORT: the web page, its JSON, health and metrics; off when empty.
   std::string httpAddress;
   uint16_t httpPort = 0;  // 0 lets the system pick (the log says which)

@@ -12,6 +12,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,6 +24,7 @@
 #include "server/rankd/exchange.h"
 #include "server/rankd/metrics.h"
 #include "server/rankd/replay_check.h"
+#include "server/rankd/replay_room.h"
 #include "server/rankd/server.h"
 #include "server/rankd/web.h"
 
@@ -136,29 +138,40 @@ class StoreWorker {
   bool stop_ = false;
 };
 
-// The thread that plays replays again, one at a time (each in a world of its own, so more
-// threads could share the work), and hands each verdict to the store's thread.
+// Whether an upload found a place to wait for its check.
+enum class ReplayQueued { Yes, AddressFull, QueueFull };
+
+// The threads that play replays again, each in a world of its own, and hand each verdict to
+// the store's thread. Replays wait in one line per client address, at most
+// kReplaysWaitingPerAddress each and kReplaysWaiting in all, and the addresses take turns: one
+// address's replays never hold up another's for longer than one check each.
 class ReplayChecker {
  public:
-  explicit ReplayChecker(StoreWorker& worker) : worker_(worker) {}
+  ReplayChecker(StoreWorker& worker, Metrics& metrics) : worker_(worker), metrics_(metrics) {}
   ~ReplayChecker() { Stop(); }
-  void Start();
-  // False when kReplaysWaiting replays wait already, or the checker stops.
-  bool Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes);
+  void Start(int threads);
+  ReplayQueued Submit(const std::string& address, const ScoreSubmission& submitted, ReplayBytes bytes);
+  // Drops what waits, lets the checks under way finish, and ends the threads.
   void Stop();
 
  private:
   struct Job {
     ScoreSubmission submitted;
-    std::vector<uint8_t> bytes;
+    ReplayBytes bytes;
   };
   void Run();
+  // The next job, the next address's turn; false once stopping.
+  bool Next(Job& job);
+  void Check(const Job& job, ReplayRun& run);
 
   StoreWorker& worker_;
-  std::thread thread_;
+  Metrics& metrics_;
+  std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable ready_;
-  std::deque<Job> queue_;
+  std::unordered_map<std::string, std::deque<Job>> waiting_;  // by address
+  std::deque<std::string> turns_;                             // the addresses with a job, in turn
+  size_t count_ = 0;                                          // jobs waiting in all
   bool stop_ = false;
 };
 
@@ -166,9 +179,10 @@ struct RankServer::Impl {
   Impl(const RankdOptions& o, std::unique_ptr<RankStore> s)
       : options(o),
         store(std::move(s)),
+        replayMemory(metrics.replayBytesHeld, o.replayMemory),
         log(io),
         worker(*store, metrics, &Impl::Receive, this),
-        checker(worker),
+        checker(worker, metrics),
         signals(io, SIGINT, SIGTERM),
         graceTimer(io),
         work(asio::make_work_guard(io)) {}
@@ -226,12 +240,19 @@ struct RankServer::Impl {
                              Clock::time_point begun);
   awaitable<bool> ReadExactly(const std::shared_ptr<Connection>& c, uint8_t* to, size_t size,
                               Clock::time_point deadline);
+  // Reads `length` bytes into `replay`, its room growing as they come; false when the client
+  // ended or was late, or (with `roomLacking`) when --replay-memory had no room for them.
+  awaitable<bool> ReadReplay(const std::shared_ptr<Connection>& c, ReplayBytes& replay, size_t length,
+                             Clock::time_point deadline, bool& roomLacking);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
 
   RankdOptions options;
   std::unique_ptr<RankStore> store;
   Metrics metrics;  // before the worker, which counts its commits there
+  // The room of replays received and waiting; before the I/O, whose unfinished reads give
+  // theirs back as it goes.
+  ReplayMemory replayMemory;
   // One thread does all the I/O (the store's thread only posts its results), so the
   // reactor needs no locks.
   asio::io_context io{ASIO_CONCURRENCY_HINT_UNSAFE_IO};

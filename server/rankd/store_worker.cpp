@@ -74,6 +74,7 @@ void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result
   // Marks come after the commits of their turn: a replay is sent once its score was kept.
   std::string error;
   for (Mark& mark : marks) {
+    if (mark.verdict.finding == ReplayFinding::NotChecked) continue;  // the row stays unmarked
     if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found, error)) {
       mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
       mark.verdict.reason += "not marked: " + error;
@@ -140,6 +141,7 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
   for (const StoreWorker::Mark& mark : result.marks) {
     const Score& s = mark.verdict.score;
     const bool verified = mark.verdict.mark == ReplayMark::Verified;
+    if (mark.verdict.finding == ReplayFinding::NotChecked) continue;  // its upload's line told it
     if (!mark.found) {
       // A replay whose score was never kept (or was marked already) changes nothing.
       log.Line("replay for no score waiting (mode %d, score %u, stage %d): ignored%s%s", s.mode, s.score, s.stage,

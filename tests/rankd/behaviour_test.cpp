@@ -343,8 +343,9 @@ TEST(RankdProgram, BadOptionsGiveAReasonAndStatusTwo) {
     EXPECT_NE(output.find("--http"), std::string::npos) << output;
   }
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--help"}, output), 0);
-  for (const char* option : {"--port", "--bind", "--db", "--max-connections", "--max-per-address", "--request-time",
-                             "--answer-time", "--message-time", "--send-time", "--http"}) {
+  for (const char* option :
+       {"--port", "--bind", "--db", "--max-connections", "--max-per-address", "--request-time", "--answer-time",
+        "--message-time", "--send-time", "--http", "--check-threads", "--replay-memory"}) {
     EXPECT_NE(output.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--db", "/nonexistent/folder/r.sqlite"}, output), 1);

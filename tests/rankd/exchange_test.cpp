@@ -237,7 +237,8 @@ TEST(RankdOptions, ValuesAndDefaults) {
   EXPECT_EQ(options.db, "rankd.sqlite");
   EXPECT_EQ(options.answerTime, std::chrono::minutes(10));
   ASSERT_EQ(Parse({"--port=2020", "--bind", "0.0.0.0", "--db", "postgresql://x/y", "--request-time", "0.25",
-                   "--answer-time=90", "--max-per-address", "7", "--quiet"},
+                   "--answer-time=90", "--max-per-address", "7", "--quiet", "--check-threads", "3",
+                   "--replay-memory=96M"},
                   options, error),
             rankd::ParseResult::Run);
   EXPECT_EQ(options.port, 2020);
@@ -247,6 +248,10 @@ TEST(RankdOptions, ValuesAndDefaults) {
   EXPECT_EQ(options.answerTime, std::chrono::seconds(90));
   EXPECT_EQ(options.maxPerAddress, 7);
   EXPECT_FALSE(options.log);
+  EXPECT_EQ(options.checkThreads, 3);
+  EXPECT_EQ(options.replayMemory, size_t{96} << 20);
+  ASSERT_EQ(Parse({"--replay-memory", "65536"}, options, error), rankd::ParseResult::Run);
+  EXPECT_EQ(options.replayMemory, 65536u);
   EXPECT_EQ(Parse({"--db", "x", "--help"}, options, error), rankd::ParseResult::Help);
 }
 
@@ -265,6 +270,10 @@ TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
       {"--db", ""},
       {"--quiet=yes"},
       {"--require-verified=1"},
+      {"--check-threads", "0"},
+      {"--replay-memory", "100"},
+      {"--replay-memory", "64X"},
+      {"--replay-memory", "G"},
       {"20"},
   };
   for (const auto& args : bad) {

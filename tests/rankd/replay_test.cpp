@@ -1,11 +1,19 @@
 // Scores checked by their replays, against the real program: a recorded game sent with its
 // own result and then as the proof of a score it never made, a replay over the size limit,
-// a replay for no kept score, and --require-verified keeping unproven scores out.
+// a replay for no kept score, and --require-verified keeping unproven scores out. Then hostile
+// uploads: a replay that would play for six hours, a flood from one address, and lengths
+// announced but never sent.
 #include <httplib.h>
 
+#include <climits>
+#include <cstdlib>
+
+#include "game/course.h"
+#include "game/replay_run.h"
 #include "replay/replay.h"
 #include "server/rankd/replay_check.h"
 #include "support/files.h"
+#include "support/kept_games.h"
 #include "tests/rankd/engine_fixture.h"
 
 namespace rankd_test {
@@ -21,6 +29,20 @@ std::vector<uint8_t> Upload(const ScoreSubmission& s, const std::vector<uint8_t>
   bytes.insert(bytes.end(), told, told + 4);
   bytes.insert(bytes.end(), replay.begin(), replay.end());
   return bytes;
+}
+
+// A game that never ends a stage: easy mode (no lives to lose), one mob in play from the
+// start at the far right end of the coordinates, no input, six hours of frames. A small file.
+Replay EndlessGame(const Replay& from) {
+  Replay game = from;
+  game.mode = 0;
+  game.start.mobs.assign(kReplayPoolSize, ReplayMob{});
+  game.start.mobs.back() = {1, 0, 0, 9, INT32_MAX, 350};
+  game.inputs.assign(kReplayMostFrames, 0);
+  game.clocks.resize(kReplayMostFrames);
+  for (size_t i = 0; i < game.clocks.size(); ++i) game.clocks[i] = game.startClock + 50 * static_cast<uint32_t>(i + 1);
+  game.result = {1, 1, 0, static_cast<uint32_t>(kReplayMostFrames / 20)};
+  return game;
 }
 
 class RankdReplays : public EngineTest {
@@ -40,14 +62,35 @@ class RankdReplays : public EngineTest {
   }
 
   // Sends an upload; true when the server took it all and closed without an answer.
-  bool SendReplay(const ScoreSubmission& s) {
-    Client client(server_.port());
-    return client.connected() && client.Send(Upload(s, game_, static_cast<uint32_t>(game_.size()))) &&
+  bool SendReplay(const ScoreSubmission& s) { return SendReplay(s, game_); }
+  bool SendReplay(const ScoreSubmission& s, const std::vector<uint8_t>& replay, const char* from = nullptr) {
+    Client client(server_.port(), from);
+    return client.connected() && client.Send(Upload(s, replay, static_cast<uint32_t>(replay.size()))) &&
            client.ClosedByServer(10s);
   }
 
+  // Starts rankd with its web side; Figure then reads /metrics.
+  bool StartWeb(std::vector<std::string> options) {
+    options.insert(options.end(), {"--http", "127.0.0.1:0"});
+    if (!Start(options)) return false;
+    const std::string log = server_.Log();
+    const std::string mark = "web page on http://127.0.0.1:";
+    if (log.find(mark) == std::string::npos) return false;
+    web_ = std::make_unique<httplib::Client>("127.0.0.1", std::atoi(log.c_str() + log.find(mark) + mark.size()));
+    web_->set_read_timeout(30, 0);
+    return true;
+  }
+  // One figure of /metrics ("name{labels}" as written there), -1 when absent.
+  double Figure(const std::string& sample) {
+    const auto got = web_->Get("/metrics");
+    if (!got) return -1;
+    const size_t at = got->body.find("\n" + sample + " ");
+    return at == std::string::npos ? -1 : std::atof(got->body.c_str() + at + sample.size() + 2);
+  }
+
   // The kept row of `name` as the web side reads it, waiting (generously) for its mark.
-  rankd::ListedScore MarkOf(const std::string& name) {
+  rankd::ListedScore MarkOf(const std::string& name) { return MarkOf(mode_, name); }
+  rankd::ListedScore MarkOf(int mode, const std::string& name) {
     std::string error;
     auto store = rankd::OpenRankStore(db_.where(), error, rankd::StoreUse::Read);
     EXPECT_TRUE(store) << error;
@@ -55,7 +98,7 @@ class RankdReplays : public EngineTest {
     WaitFor(
         [&] {
           std::vector<rankd::ListedScore> rows;
-          if (!store || !store->LoadListing(mode_, rows, error)) return false;
+          if (!store || !store->LoadListing(mode, rows, error)) return false;
           for (const auto& row : rows) {
             if (row.score.name == name) found = row;
           }
@@ -71,6 +114,7 @@ class RankdReplays : public EngineTest {
     return seen.listing.find(name) != std::string::npos;
   }
 
+  std::unique_ptr<httplib::Client> web_;
   std::vector<uint8_t> game_;
   int mode_ = 0;
   ScoreSubmission real_;
@@ -137,6 +181,128 @@ TEST_P(RankdReplays, WithRequireVerifiedOnlyAScoreItsReplayProvedIsRanked) {
   EXPECT_TRUE(server_.LogShows("suspect: score sent", 60s));
   EXPECT_FALSE(ListingHolds("forged"));
   EXPECT_TRUE(MarkOf("forged").suspect);
+}
+
+// A replay is held against what its score claims before and while it plays: six hours of frames
+// in a stage that can never end stop when the stage passes the longest a stage can last; the
+// same file sent for a claim of one minute is refused without a frame played; a recorded game
+// whose seconds were lowered in the file and the submission alike shows the seconds it played.
+TEST_P(RankdReplays, AReplayIsRefusedAsSoonAsItCannotBelongToItsClaim) {
+  ASSERT_TRUE(StartWeb({})) << server_.Log();
+  Replay honest;
+  std::string error;
+  ASSERT_EQ(DecodeReplay(game_, honest, error), ReplayRead::Ok) << error;
+  const std::vector<uint8_t> endless = EncodeReplay(EndlessGame(honest));
+  const ScoreSubmission sixHours = Submission("endless", 1, 1, 0, kReplayMostFrames / 20);
+  ASSERT_TRUE(Submit(server_.port(), 0, sixHours).text);
+  ASSERT_TRUE(SendReplay(sixHours, endless));
+  EXPECT_TRUE(MarkOf(0, "endless").suspect) << server_.Log();
+  EXPECT_TRUE(server_.LogShows("suspect: stage 1 ran past " + std::to_string(kStageMostFrames) + " frames"))
+      << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_checks_total{result=\"stage_too_long\"}"), 1);
+  const double played = Figure("rankd_replay_frames_played_total");
+  EXPECT_GT(played, 0);
+  EXPECT_LE(played, static_cast<double>(kStageMostFrames + 1));
+
+  const ScoreSubmission oneMinute = Submission("minute", 1, 1, 0, 60);
+  ASSERT_TRUE(Submit(server_.port(), 0, oneMinute).text);
+  ASSERT_TRUE(SendReplay(oneMinute, endless));
+  EXPECT_TRUE(MarkOf(0, "minute").suspect) << server_.Log();
+  EXPECT_TRUE(server_.LogShows("suspect: 432000 frames, more than 60 seconds hold")) << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_checks_total{result=\"frames_over_claim\"}"), 1);
+  EXPECT_EQ(Figure("rankd_replay_frames_played_total"), played);
+
+  // The file's own seconds are only a copy: the frames' clocks tell how long the game ran.
+  Replay quicker = honest;
+  quicker.result.playSeconds = PlaySeconds(honest.startClock, honest.clocks.back()) - 1;
+  const ScoreSubmission lowered = Submission("quicker", quicker.result.stage,
+                                             static_cast<uint32_t>(quicker.result.score), quicker.result.bestCombo,
+                                             quicker.result.playSeconds);
+  ASSERT_TRUE(Submit(server_.port(), mode_, lowered).text);
+  ASSERT_TRUE(SendReplay(lowered, EncodeReplay(quicker)));
+  EXPECT_TRUE(MarkOf(mode_, "quicker").suspect) << server_.Log();
+  EXPECT_TRUE(server_.LogShows("suspect: seconds sent " + std::to_string(lowered.playSeconds) + ", replay played to"))
+      << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_checks_total{result=\"seconds_differ\"}"), 1);
+  EXPECT_EQ(Figure("rankd_replay_uploads_total{outcome=\"taken\"}"), 3);
+}
+
+// Ten uploads of that endless game from one address, then an honest game's from another, on
+// one checking thread: the honest one is verified, and the counters account for all ten.
+TEST_P(RankdReplays, AFloodFromOneAddressDoesNotKeepAnotherAddressWaiting) {
+  ASSERT_TRUE(StartWeb({"--check-threads", "1"})) << server_.Log();
+  Replay honest;
+  std::string error;
+  ASSERT_EQ(DecodeReplay(game_, honest, error), ReplayRead::Ok) << error;
+  const std::vector<uint8_t> endless = EncodeReplay(EndlessGame(honest));
+  const ScoreSubmission sixHours = Submission("endless", 1, 1, 0, kReplayMostFrames / 20);
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(SendReplay(sixHours, endless, "127.0.0.2")) << i;
+  ASSERT_TRUE(SendReplay(real_));
+  const rankd::ListedScore real = MarkOf("real");
+  EXPECT_TRUE(real.verified && !real.suspect) << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_checks_total{result=\"verified\"}"), 1);
+  // Each hostile upload was either checked and found out, or refused for want of a place.
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return Figure("rankd_replay_checks_total{result=\"stage_too_long\"}") +
+                   Figure("rankd_replay_uploads_total{outcome=\"address_full\"}") +
+                   Figure("rankd_replay_uploads_total{outcome=\"queue_full\"}") ==
+               10;
+      },
+      60s))
+      << server_.Log();
+  EXPECT_EQ(Figure("rankd_replays_waiting"), 0);
+}
+
+// Lengths announced and never sent hold only the room of what came; past --replay-memory an
+// upload is refused, and its score is left unmarked (not suspect) for a later upload to verify.
+TEST_P(RankdReplays, AnnouncedBytesHoldNoMemoryUntilTheyComeAndTheCapRefusesTheRest) {
+  ASSERT_TRUE(StartWeb({"--replay-memory", "64K", "--message-time", "600"})) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  constexpr int kWaiting = 8;
+  std::vector<std::unique_ptr<Client>> silent;
+  for (int i = 0; i < kWaiting; ++i) {
+    silent.push_back(std::make_unique<Client>(server_.port()));
+    ASSERT_TRUE(silent.back()->Send(Upload(forged_, {}, kReplayMostBytes)));
+  }
+  // One that keeps sending grows until the cap has no room for it; by then the silent ones
+  // hold only the room of what came from them (nothing), not the megabyte each announced.
+  Client greedy(server_.port());
+  greedy.Send(Upload(real_, std::vector<uint8_t>(128 << 10, 7), kReplayMostBytes));
+  EXPECT_TRUE(server_.LogShows("replay of 1048576 bytes refused: no room left for replays", 60s)) << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_uploads_total{outcome=\"no_room\"}"), 1);
+  EXPECT_TRUE(WaitFor([&] { return Figure("rankd_connections_open") == kWaiting; }, 60s));
+  EXPECT_LE(Figure("rankd_replay_bytes_held"), kWaiting * 8192);
+
+  // The room comes back as they go, and the score the refused upload came for is still open.
+  silent.clear();
+  EXPECT_TRUE(WaitFor([&] { return Figure("rankd_replay_bytes_held") == 0; }, 60s)) << server_.Log();
+  ASSERT_TRUE(SendReplay(real_));
+  const rankd::ListedScore real = MarkOf("real");
+  EXPECT_TRUE(real.verified && !real.suspect) << server_.Log();
+}
+
+// The bounds the check puts on a replay from its claim and the rules hold for every kept game
+// with the score it was ranked with; claimed in fewer seconds than its frames take, it is refused.
+TEST(ReplayCheck, EveryKeptGameVerifiesAgainstItsRankedScoreAndNotWithFewerSeconds) {
+  auto run = std::make_unique<ReplayRun>();
+  for (const auto& [path, game] : KeptGames()) {
+    const ReplayResult& r = game.result;
+    const ScoreSubmission claim = Submission("kept", r.stage, static_cast<uint32_t>(r.score), r.bestCombo,
+                                             r.playSeconds);
+    const rankd::ReplayVerdict verdict = rankd::CheckReplay(claim, EncodeReplay(game), *run);
+    EXPECT_EQ(verdict.finding, rankd::ReplayFinding::Verified) << path << ": " << verdict.reason;
+    EXPECT_EQ(verdict.frames, game.inputs.size()) << path;
+
+    // Seconds too few for its frames, by the file and the submission alike.
+    Replay hurried = game;
+    hurried.result.playSeconds = static_cast<uint32_t>(game.inputs.size() / rankd::kFramesPerSecond) - 3;
+    const ScoreSubmission fewer = Submission("kept", r.stage, static_cast<uint32_t>(r.score), r.bestCombo,
+                                             hurried.result.playSeconds);
+    EXPECT_EQ(rankd::CheckReplay(fewer, EncodeReplay(hurried), *run).finding, rankd::ReplayFinding::FramesOverClaim)
+        << path;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdReplays, ::testing::Values("sqlite", "postgresql"), EngineName);

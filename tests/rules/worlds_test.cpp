@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "game/course.h"
 #include "game/replay_run.h"
 #include "game/rule_book.h"
 #include "replay/replay.h"
@@ -79,6 +80,25 @@ TEST(Rules, AGameOfRulesNewerThanTheProgramsIsNotPlayedAndSaysSo) {
   EXPECT_FALSE(verdict.same);
   EXPECT_EQ(verdict.difference, UnknownRulesReason(kRulesVersion + 1));
   EXPECT_NE(verdict.difference.find("rules version " + std::to_string(kRulesVersion + 1)), std::string::npos);
+}
+
+// The bound a replay check puts on one stage holds the longest stage the rules can make: every
+// mob entered at the farthest place and never hit, in easy mode (no lives to end it), lasts
+// until the last one has walked out and the end banner has run, and not a frame more.
+TEST(Rules, NoStageOutlastsTheLongestAStageCanLast) {
+  auto world = std::make_unique<World>();
+  BeginGame(*world, RuleBook{}, GameMode::Easy, 7);
+  StageRun run;
+  StartStage(*world, run);
+  for (Mob& mob : world->mobs.Front()) mob.x = kMobFarthestSpawnX;
+  size_t frames = 0;
+  for (uint32_t now = 0; !run.Over(*world) && frames <= kStageMostFrames; now += kStageFrameMs) {
+    run.Play(*world, StageInput{}, now);
+    ++frames;
+  }
+  EXPECT_TRUE(run.Over(*world));
+  EXPECT_LE(frames, kStageMostFrames);
+  EXPECT_GE(frames + 2, kStageMostFrames);  // the bound is the rules', not a guess far above them
 }
 
 }  // namespace
