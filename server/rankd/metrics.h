@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "server/rankd/score.h"
@@ -30,6 +31,23 @@ enum class ExchangeEnd { Declined, Stored, Refused, Malformed, StoreFailed, Time
 inline constexpr size_t kExchangeEnds = 7;
 inline constexpr size_t kVerdicts = static_cast<size_t>(Verdict::CheckCodeWrong) + 1;
 
+// Whether the store works, as its thread last found: /healthz reads it and never waits on
+// the database. A failed commit makes it fail until a commit succeeds; a database that does
+// not answer, until it answers again.
+class StoreHealth {
+ public:
+  enum class Trouble { None, CommitFailed, Unreachable };
+  void Set(Trouble trouble, const std::string& reason);
+  Trouble trouble() const { return trouble_.load(std::memory_order_relaxed); }
+  // True when it works; otherwise false and a short reason.
+  bool Working(std::string& reason) const;
+
+ private:
+  std::atomic<Trouble> trouble_{Trouble::None};
+  mutable std::mutex mutex_;  // for the reason's text only
+  std::string reason_;
+};
+
 struct Metrics {
   Metrics();
   void CountExchange(ExchangeEnd end, Verdict verdict, double seconds);
@@ -47,6 +65,7 @@ struct Metrics {
   // Scores checked against a replay of their game.
   std::atomic<uint64_t> scoresVerified{0};
   std::atomic<uint64_t> scoresSuspect{0};
+  StoreHealth storeHealth;
 };
 
 }  // namespace rankd
