@@ -94,7 +94,10 @@ std::string LockHolders(PGconn* conn) {
 // again there, as another program may have made them meanwhile.
 bool ChangePostgres(PGconn* conn, std::string& error, std::string& sqlState) {
   SchemaSeen seen;
+  // The wait for a lock is bounded; the change itself (an index over many rows) may take
+  // longer than an ordinary statement is given.
   if (!ExecPostgres(conn, std::string("SET LOCAL lock_timeout = '") + kSchemaLockWait + "'", error) ||
+      !ExecPostgres(conn, "SET LOCAL statement_timeout = 0", error) ||
       !ExecPostgres(conn, kSchemaLock, error, &sqlState) || !LookPostgres(conn, seen, error)) {
     return false;
   }
