@@ -81,11 +81,14 @@ bool PgLink::Ready(bool& fresh, std::string& error) {
   const auto now = Clock::now();
   if (now < nextTry_) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(nextTry_ - now).count();
-    error = "PostgreSQL does not answer (tried again in " + std::to_string(ms) + " ms)";
+    error = silence_ + " (next attempt in " + std::to_string(ms) + " ms)";
     return false;
   }
-  if (!Connect(error)) {
-    Failed();
+  // A database that refuses at once (down, or no such database) costs little to ask again; one
+  // that is silent holds the caller for the whole limit, so it is asked less often.
+  bool silent = false;
+  if (!Connect(error, silent)) {
+    if (silent) Failed(error);
     return false;
   }
   pause_ = std::chrono::milliseconds(0);
@@ -93,7 +96,7 @@ bool PgLink::Ready(bool& fresh, std::string& error) {
   return true;
 }
 
-bool PgLink::Connect(std::string& error) {
+bool PgLink::Connect(std::string& error, bool& silent) {
   if (interrupted_) {
     error = "cannot connect to PostgreSQL: stopping";
     return false;
@@ -109,6 +112,7 @@ bool PgLink::Connect(std::string& error) {
     conn_ = nullptr;
     if (!ready) {
       PQfinish(conn);
+      silent = !interrupted_;
       error = interrupted_ ? "cannot connect to PostgreSQL: stopping"
                            : "cannot connect to PostgreSQL: no answer within " + std::to_string(kConnectSeconds) + " s";
       return false;
@@ -150,7 +154,7 @@ PGresult* PgLink::Run(const char* sql, int count, const char* const* values, con
     error = silent ? "PostgreSQL did not answer within " + std::to_string(kAnswerSeconds) + " s"
                    : Reason(conn_, interrupted_ ? "PostgreSQL: stopping" : "lost PostgreSQL");
     Drop();
-    if (silent) Failed();
+    if (silent) Failed(error);
     return nullptr;
   }
   // The first result is the statement's (or its error); the rest end the query.
@@ -188,7 +192,8 @@ bool PgLink::Wait(bool write, Clock::time_point deadline) {
   }
 }
 
-void PgLink::Failed() {
+void PgLink::Failed(const std::string& why) {
+  silence_ = why;
   pause_ = std::clamp(pause_ * 2, std::chrono::milliseconds(1000), std::chrono::milliseconds(5000));
   nextTry_ = Clock::now() + pause_;
 }

@@ -30,9 +30,9 @@ class PgLink {
   PgLink(const PgLink&) = delete;
   PgLink& operator=(const PgLink&) = delete;
 
-  // True when connected. Otherwise connects, unless the last attempt failed too recently
-  // (1 s after a failure, doubling to 5 s); `fresh` tells a connection just made, which
-  // needs its session set up again.
+  // True when connected. Otherwise connects, unless the database was silent too recently
+  // (1 s after, doubling to 5 s while it stays silent); `fresh` tells a connection just
+  // made, which needs its session set up again.
   bool Ready(bool& fresh, std::string& error);
   bool connected() const { return conn_ != nullptr; }
   PGconn* conn() const { return conn_; }
@@ -42,7 +42,7 @@ class PgLink {
   PGresult* Run(const char* sql, int count, const char* const* values, const int* lengths, const int* formats,
                 std::string& error);
   PGresult* Run(const char* sql, std::string& error) { return Run(sql, 0, nullptr, nullptr, nullptr, error); }
-  // Drops the connection; the next Ready takes it up again after the pause.
+  // Drops the connection; the next Ready takes it up again.
   void Drop();
   // From any thread: every wait under way or to come ends at once with a failure. For a
   // stop that must not wait on a database that does not answer.
@@ -50,11 +50,13 @@ class PgLink {
 
  private:
   using Clock = std::chrono::steady_clock;
-  bool Connect(std::string& error);
+  // `silent`: the database did not answer in time (rather than refusing).
+  bool Connect(std::string& error, bool& silent);
   // Waits until the socket can be read (or written), the deadline passes or Interrupt is
   // called; false for the last two.
   bool Wait(bool write, Clock::time_point deadline);
-  void Failed();
+  // The database was silent (`why`): the next attempt waits a while.
+  void Failed(const std::string& why);
 
   std::string uri_;
   const char* program_;
@@ -63,6 +65,7 @@ class PgLink {
   std::atomic<bool> interrupted_{false};
   Clock::time_point nextTry_{};
   std::chrono::milliseconds pause_{0};
+  std::string silence_;  // why the database was last given up on
 };
 
 }  // namespace rankd

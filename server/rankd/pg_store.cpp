@@ -184,7 +184,10 @@ class PostgresStore final : public RankStore {
     return true;
   }
 
-  bool Check(std::string& error) override { return Ok(Ask("SELECT 1", 0, nullptr, error), "PostgreSQL", error); }
+  bool Check(std::string& error) override {
+    PGresult* result = Ask("SELECT 1", 0, nullptr, error);
+    return result != nullptr && Ok(result, "PostgreSQL refused a query", error);
+  }
   bool Reachable() const override { return link_.connected(); }
   void Interrupt() override { link_.Interrupt(); }
 
