@@ -21,7 +21,7 @@ class PostgresAdmin final : public AdminDb {
     if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    return change ? rankd::MigratePostgres(conn_, error_) : rankd::SchemaCurrentPostgres(conn_, error_);
+    return change ? rankd::MigratePostgres(conn_, error_) : rankd::SchemaReadablePostgres(conn_, error_);
   }
 
   bool List(int mode, int count, std::vector<AdminRow>& rows) override {

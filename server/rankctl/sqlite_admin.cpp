@@ -21,7 +21,7 @@ class SqliteAdmin final : public AdminDb {
       return Fail("cannot open " + path);
     }
     sqlite3_busy_timeout(db_, 5000);
-    return change ? rankd::MigrateSqlite(db_, error_) : rankd::SchemaCurrentSqlite(db_, error_);
+    return change ? rankd::MigrateSqlite(db_, error_) : rankd::SchemaReadableSqlite(db_, error_);
   }
 
   bool List(int mode, int count, std::vector<AdminRow>& rows) override {

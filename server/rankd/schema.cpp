@@ -5,6 +5,8 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <span>
+
 namespace rankd {
 namespace {
 
@@ -130,7 +132,7 @@ std::vector<std::string> SchemaChanges(Dialect dialect, const SchemaSeen& seen) 
   return sql;
 }
 
-std::string SchemaMissing(const SchemaSeen& seen) {
+std::string SchemaMissing(const SchemaSeen& seen, bool indexes) {
   std::string missing;
   auto add = [&](const std::string& what) { missing += (missing.empty() ? "" : ", ") + what; };
   for (const SchemaTable& t : kTables) {
@@ -141,7 +143,7 @@ std::string SchemaMissing(const SchemaSeen& seen) {
       add(std::string("column ") + c.table + "." + c.name);
     }
   }
-  for (const SchemaIndex& i : kIndexes) {
+  for (const SchemaIndex& i : std::span<const SchemaIndex>(kIndexes).first(indexes ? std::size(kIndexes) : 0)) {
     if (!seen.indexes.contains(i.name)) add(std::string("index ") + i.name);
   }
   return missing;
@@ -179,7 +181,7 @@ bool MigratePostgres(pg_conn* conn, std::string& error) {
   PQclear(PQexec(conn, "ROLLBACK"));
   // lock_not_available: lock_timeout ran out.
   if (sqlState == "55P03") {
-    error = "cannot bring the tables up to date (" + SchemaMissing(seen) + "): " + LockHolders(conn) +
+    error = "cannot bring the tables up to date (" + SchemaMissing(seen, true) + "): " + LockHolders(conn) +
             " holds a lock on the table scores (a pg_dump under way?) and did not let go within " + kSchemaLockWait +
             "; start again once it has ended";
   } else {
@@ -188,20 +190,24 @@ bool MigratePostgres(pg_conn* conn, std::string& error) {
   return false;
 }
 
-bool SchemaCurrentSqlite(sqlite3* db, std::string& error) {
+bool SchemaReadableSqlite(sqlite3* db, std::string& error) {
   SchemaSeen seen;
   if (!LookSqlite(db, seen, error)) return false;
-  if (SchemaChanges(Dialect::Sqlite, seen).empty()) return true;
-  error = "the database is older than this program (it lacks " + SchemaMissing(seen) +
+  // An index it lacks changes what reading costs, not what it reads.
+  const std::string missing = SchemaMissing(seen, false);
+  if (missing.empty()) return true;
+  error = "the database is older than this program (it lacks " + missing +
           "): start rankd on it once, or use a command that changes it, to bring it up to date";
   return false;
 }
 
-bool SchemaCurrentPostgres(pg_conn* conn, std::string& error) {
+bool SchemaReadablePostgres(pg_conn* conn, std::string& error) {
   SchemaSeen seen;
   if (!LookPostgres(conn, seen, error)) return false;
-  if (SchemaChanges(Dialect::Postgres, seen).empty()) return true;
-  error = "the database is older than this program (it lacks " + SchemaMissing(seen) +
+  // An index it lacks changes what reading costs, not what it reads.
+  const std::string missing = SchemaMissing(seen, false);
+  if (missing.empty()) return true;
+  error = "the database is older than this program (it lacks " + missing +
           "): start rankd on it once, or use a command that changes it, to bring it up to date";
   return false;
 }

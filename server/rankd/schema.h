@@ -76,8 +76,9 @@ enum class Dialect { Sqlite, Postgres };
 // The statements, in order, that bring a database holding `seen` up to date; none when it
 // is. Each one is safe to run again (on PostgreSQL: IF NOT EXISTS).
 std::vector<std::string> SchemaChanges(Dialect dialect, const SchemaSeen& seen);
-// What the changes would add, named for a message: "column scores.checked, index ...".
-std::string SchemaMissing(const SchemaSeen& seen);
+// What the changes would add, named for a message: "column scores.checked, index ..."
+// (the indexes only with `indexes`).
+std::string SchemaMissing(const SchemaSeen& seen, bool indexes);
 
 // How long a change to the tables waits for a lock on PostgreSQL before it gives up: a
 // running pg_dump holds its lock on the table for as long as the copy takes, and every
@@ -88,10 +89,10 @@ inline constexpr const char* kSchemaLockWait = "5s";
 // with the reason (on PostgreSQL, a lock that did not come in time says what held it).
 bool MigrateSqlite(sqlite3* db, std::string& error);
 bool MigratePostgres(pg_conn* conn, std::string& error);
-// For programs that only read: true when the database is up to date, otherwise false and
-// what it lacks. Nothing is changed.
-bool SchemaCurrentSqlite(sqlite3* db, std::string& error);
-bool SchemaCurrentPostgres(pg_conn* conn, std::string& error);
+// For programs that only read: true when the database has every table and column (an index
+// it lacks is no matter for reading), otherwise false and what it lacks. Nothing is changed.
+bool SchemaReadableSqlite(sqlite3* db, std::string& error);
+bool SchemaReadablePostgres(pg_conn* conn, std::string& error);
 
 // Whether a SQLite row is listed: not hidden by hand and not of a banned name.
 inline constexpr const char* kListedSqlite = "hidden = 0 AND name NOT IN (SELECT name FROM bans)";
