@@ -7,9 +7,9 @@
 
 namespace rankctl {
 
-std::unique_ptr<AdminDb> OpenAdminDb(const std::string& where, std::string& error) {
+std::unique_ptr<AdminDb> OpenAdminDb(const std::string& where, bool change, std::string& error) {
   std::unique_ptr<AdminDb> db = rankd::IsPostgresUri(where) ? NewPostgresAdmin() : NewSqliteAdmin();
-  if (!db->Open(where)) {
+  if (!db->Open(where, change)) {
     error = db->Error();
     return nullptr;
   }

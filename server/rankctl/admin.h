@@ -23,8 +23,10 @@ enum class Done { Ok, NotFound, Failed };
 class AdminDb {
  public:
   virtual ~AdminDb() = default;
-  // Opens the database and brings its tables up to date (idempotent), as rankd does.
-  virtual bool Open(const std::string& where) = 0;
+  // Opens the database. For a command that changes it (`change`), brings its tables up to
+  // date when they need it, as rankd does; otherwise changes nothing, and fails with what is
+  // missing when the tables are too old to read.
+  virtual bool Open(const std::string& where, bool change) = 0;
   // The best `count` rows of a mode in ranking order, listed or not.
   virtual bool List(int mode, int count, std::vector<AdminRow>& rows) = 0;
   // Hides or restores one row; `what` says which row it was.
@@ -54,9 +56,9 @@ class AdminDb {
   Done Finish(Done done, const std::string& line);
 };
 
-// The administration of a SQLite file or a postgresql:// URI; null (and why) when it
-// cannot be opened.
-std::unique_ptr<AdminDb> OpenAdminDb(const std::string& where, std::string& error);
+// The administration of a SQLite file or a postgresql:// URI, for a command that changes it
+// or one that only reads; null (and why) when it cannot be opened.
+std::unique_ptr<AdminDb> OpenAdminDb(const std::string& where, bool change, std::string& error);
 std::unique_ptr<AdminDb> NewSqliteAdmin();
 std::unique_ptr<AdminDb> NewPostgresAdmin();
 

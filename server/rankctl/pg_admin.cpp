@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "server/rankctl/admin.h"
+#include "server/rankd/pg_link.h"
 #include "server/rankd/schema.h"
 
 namespace rankctl {
@@ -14,12 +15,13 @@ class PostgresAdmin final : public AdminDb {
  public:
   ~PostgresAdmin() override { PQfinish(conn_); }
 
-  bool Open(const std::string& uri) override {
-    conn_ = PQconnectdb(uri.c_str());
+  bool Open(const std::string& uri, bool change) override {
+    // With the server's limits: connecting, statements and a silent database are bounded.
+    conn_ = rankd::ConnectPostgres(uri, "rankctl");
     if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL");
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    return Ok(PQexec(conn_, rankd::kPostgresSchema), "cannot set up the tables");
+    return change ? rankd::MigratePostgres(conn_, error_) : rankd::SchemaReadablePostgres(conn_, error_);
   }
 
   bool List(int mode, int count, std::vector<AdminRow>& rows) override {

@@ -71,8 +71,10 @@ int RankctlMain(int argc, const char* const* argv) {
     std::fputs("rankctl: a PostgreSQL database is copied with pg_dump (see pg_dump(1)), not with rankctl\n", stderr);
     return kNoBackupHere;
   }
-  // Opening brings the tables up to date (idempotent), as rankd does.
-  std::unique_ptr<AdminDb> db = OpenAdminDb(options.db, error);
+  // A change brings the tables up to date when they need it, as rankd does; a command that
+  // only reads never changes them (a change would wait for the lock of a backup under way).
+  const bool change = options.action != "list";
+  std::unique_ptr<AdminDb> db = OpenAdminDb(options.db, change, error);
   if (!db) {
     std::fprintf(stderr, "rankctl: cannot open the database: %s\n", error.c_str());
     return kDatabaseError;

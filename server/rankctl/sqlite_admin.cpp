@@ -15,13 +15,13 @@ class SqliteAdmin final : public AdminDb {
  public:
   ~SqliteAdmin() override { sqlite3_close_v2(db_); }
 
-  bool Open(const std::string& path) override {
+  bool Open(const std::string& path, bool change) override {
     // An administrator names an existing database: a mistyped path is not made anew.
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
       return Fail("cannot open " + path);
     }
     sqlite3_busy_timeout(db_, 5000);
-    return rankd::MigrateSqlite(db_, error_);
+    return change ? rankd::MigrateSqlite(db_, error_) : rankd::SchemaReadableSqlite(db_, error_);
   }
 
   bool List(int mode, int count, std::vector<AdminRow>& rows) override {

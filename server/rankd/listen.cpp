@@ -159,12 +159,15 @@ void RankServer::Impl::BeginStop() {
   signals.cancel(ignored);
   sd_notify(0, "STOPPING=1");
   log.Line("stopping: %zu exchanges under way", live.size());
-  // Whatever has not finished by then is closed; a commit under way still completes.
+  // Whatever has not finished by then is closed, and a commit the database has not answered
+  // by then is given up (its player gets no listing), so a silent database cannot hold the
+  // stop.
   graceTimer.expires_after(options.stopTime);
   graceTimer.async_wait([this](const asio::error_code& e) {
     if (e) return;
     asio::error_code ignoredToo;
     for (Connection* c : live) c->socket.close(ignoredToo);
+    worker.Interrupt();
   });
   EndIfIdle();
 }

@@ -78,6 +78,24 @@ void Histogram::Render(const char* name, const char* help, std::string& out) con
   out += line;
 }
 
+void StoreHealth::Set(Trouble trouble, const std::string& reason) {
+  // One short line, whatever the database's message was.
+  std::string line = reason.substr(0, 300);
+  for (char& c : line) {
+    if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+  }
+  std::lock_guard lock(mutex_);
+  reason_ = std::move(line);
+  trouble_.store(trouble, std::memory_order_relaxed);
+}
+
+bool StoreHealth::Working(std::string& reason) const {
+  if (trouble() == Trouble::None) return true;
+  std::lock_guard lock(mutex_);
+  reason = reason_;
+  return trouble() == Trouble::None;
+}
+
 Metrics::Metrics() : exchangeSeconds(kExchangeBounds), commitSeconds(kCommitBounds) {}
 
 void Metrics::CountExchange(ExchangeEnd end, Verdict verdict, double seconds) {
@@ -159,6 +177,9 @@ std::string Metrics::Render() const {
   commitSeconds.Render("rankd_store_commit_duration_seconds", "Time the database took to commit a batch of scores.",
                        out);
   Counter(out, "rankd_store_commit_failures_total", "Batches of scores the database did not commit.", commitsFailed);
+  Family(out, "rankd_store_up", "gauge",
+         "1 while the database answers and commits, 0 while it fails (/healthz says why).");
+  Sample(out, "rankd_store_up", "", storeHealth.trouble() == StoreHealth::Trouble::None ? 1 : 0);
   Counter(out, "rankd_scores_verified_total", "Scores a replay of their game confirmed.", scoresVerified);
   Counter(out, "rankd_scores_suspect_total", "Scores a replay of their game did not confirm.", scoresSuspect);
   RenderReplays(*this, out);

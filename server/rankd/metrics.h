@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "server/rankd/replay_check.h"
@@ -35,6 +36,23 @@ inline constexpr size_t kVerdicts = static_cast<size_t>(Verdict::CheckCodeWrong)
 enum class UploadRefusal { None, TimedOut, Closed, NotASubmission, TooLong, NoRoom, QueueFull, AddressFull };
 inline constexpr size_t kUploadRefusals = 8;
 
+// Whether the store works, as its thread last found: /healthz reads it and never waits on
+// the database. A failed commit makes it fail until a commit succeeds; a database that does
+// not answer, until it answers again.
+class StoreHealth {
+ public:
+  enum class Trouble { None, CommitFailed, Unreachable };
+  void Set(Trouble trouble, const std::string& reason);
+  Trouble trouble() const { return trouble_.load(std::memory_order_relaxed); }
+  // True when it works; otherwise false and a short reason.
+  bool Working(std::string& reason) const;
+
+ private:
+  std::atomic<Trouble> trouble_{Trouble::None};
+  mutable std::mutex mutex_;  // for the reason's text only
+  std::string reason_;
+};
+
 struct Metrics {
   Metrics();
   void CountExchange(ExchangeEnd end, Verdict verdict, double seconds);
@@ -61,6 +79,8 @@ struct Metrics {
   std::atomic<uint64_t> framesPlayed{0};
   std::atomic<int64_t> replayBytesHeld{0};  // received and waiting, against --replay-memory
   std::atomic<int64_t> replaysWaiting{0};
+
+  StoreHealth storeHealth;
 };
 
 }  // namespace rankd

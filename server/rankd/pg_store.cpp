@@ -4,38 +4,16 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <string>
 
+#include "server/rankd/pg_link.h"
 #include "server/rankd/schema.h"
 #include "server/rankd/store.h"
+#include "server/rankd/stored_row.h"
 
 namespace rankd {
-
-// One transaction; programs starting together create the tables one at a time (the lock
-// lasts until the transaction ends).
-const char kPostgresSchema[] =
-    "SELECT pg_advisory_xact_lock(7294600120);"
-    "CREATE TABLE IF NOT EXISTS scores ("
-    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
-    " mode smallint NOT NULL CHECK (mode BETWEEN 0 AND 2),"
-    " name bytea NOT NULL,"
-    " stage integer NOT NULL,"
-    " score bigint NOT NULL CHECK (score BETWEEN 0 AND 4294967295),"
-    " best_combo integer NOT NULL,"
-    " play_seconds bigint NOT NULL,"
-    " stored_at timestamptz NOT NULL DEFAULT now());"
-    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
-    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS hidden boolean NOT NULL DEFAULT false;"
-    // The replay's mark: 0 none yet, 1 verified, 2 suspect.
-    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS checked smallint NOT NULL DEFAULT 0;"
-    "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);"
-    "CREATE TABLE IF NOT EXISTS audit ("
-    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
-    " at timestamptz NOT NULL DEFAULT now(),"
-    " action text NOT NULL);";
 
 namespace {
 
@@ -55,17 +33,18 @@ constexpr const char* kListing =
     " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked FROM scores"
     " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
     " AND ($2::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20";
-// Marks the newest unmarked row of a score and tells the other servers, which rank anew.
+// Marks the newest unmarked row of a score and, when it marked one, tells the other servers,
+// which rank anew.
 constexpr const char* kMark =
     "WITH marked AS (UPDATE scores SET checked = $7::smallint WHERE id = (SELECT max(id) FROM scores WHERE"
     " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND score = $4::bigint "
     "AND"
     " best_combo = $5::integer AND play_seconds = $6::bigint AND checked = 0) RETURNING 1)"
-    " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
+    " SELECT count(*), CASE WHEN count(*) > 0 THEN pg_notify('rankd_scores', '') END FROM marked";
 constexpr const char* kExpire =
     "WITH marked AS (UPDATE scores SET checked = 2 WHERE checked = 0 AND"
     " stored_at < now() - make_interval(secs => $1::integer) RETURNING 1)"
-    " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
+    " SELECT count(*), CASE WHEN count(*) > 0 THEN pg_notify('rankd_scores', '') END FROM marked";
 // Rows per INSERT statement (six parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
@@ -85,9 +64,8 @@ class Params {
     AddNumber(s.playSeconds);
   }
   size_t size() const { return values_.size(); }
-  PGresult* Run(PGconn* conn, const char* sql) const {
-    return PQexecParams(conn, sql, static_cast<int>(size()), nullptr, values_.data(), lengths_.data(), formats_.data(),
-                        0);
+  PGresult* Run(PgLink& link, const char* sql, std::string& error) const {
+    return link.Run(sql, static_cast<int>(size()), values_.data(), lengths_.data(), formats_.data(), error);
   }
 
  private:
@@ -105,15 +83,14 @@ class Params {
 
 class PostgresStore final : public RankStore {
  public:
-  explicit PostgresStore(StoreUse use) : use_(use) {}
-  ~PostgresStore() override { PQfinish(conn_); }
+  PostgresStore(const std::string& uri, StoreUse use)
+      : use_(use), link_(uri, use == StoreUse::Keep ? "rankd" : "rankd web") {}
 
-  bool Open(const std::string& uri, std::string& error) {
-    conn_ = PQconnectdb(uri.c_str());
-    if (PQstatus(conn_) != CONNECTION_OK) return Fail("cannot connect to PostgreSQL", error);
-    // The server's notices ("relation already exists") are of no use in the log.
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
+  bool Open(std::string& error) {
+    bool fresh;
+    if (!link_.Ready(fresh, error)) return false;
+    // Only the keeper changes the tables: a reader is opened beside a keeper that did.
+    if (use_ == StoreUse::Keep && !MigratePostgres(link_.conn(), error)) return false;
     return Setup(error);
   }
 
@@ -127,7 +104,7 @@ class PostgresStore final : public RankStore {
     for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
       const size_t to = std::min(scores.size(), from + kRowsPerStatement);
       if (!Insert(scores, from, to, error)) {
-        if (several) Exec("ROLLBACK", "cannot store scores", error);
+        if (several) Rollback();
         return false;
       }
     }
@@ -135,35 +112,48 @@ class PostgresStore final : public RankStore {
   }
 
   bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
-    if (!Connected(error)) return false;
-    std::vector<Score> rows;
     const char* only[] = {onlyVerified_ ? "true" : "false"};
-    if (!Read(PQexecParams(conn_, kTop, 1, nullptr, only, nullptr, nullptr, 0), rows, error, true)) return false;
+    PGresult* result = Ask(kTop, 1, only, error);
+    if (!Ok(result, "cannot read the rankings", error, false)) return false;
     int filled[kModes] = {};
     for (int mode = 0; mode < kModes; ++mode) tables[mode] = ScoreTable{};
-    for (const Score& s : rows) {
-      if (s.mode < 0 || s.mode >= kModes || filled[s.mode] >= kScoreRows) continue;
+    Score s;
+    for (int i = 0; i < PQntuples(result); ++i) {
+      if (!RowScore(result, i, s) || filled[s.mode] >= kScoreRows) continue;
       tables[s.mode].row[filled[s.mode]++] = EntryFromScore(s);
     }
+    PQclear(result);
     return true;
   }
 
   bool LoadAll(std::vector<Score>& scores, std::string& error) override {
-    return Connected(error) && Query(kAll, scores, error);
+    scores.clear();
+    PGresult* result = Ask(kAll, 0, nullptr, error);
+    if (!Ok(result, "cannot read the rankings", error, false)) return false;
+    scores.reserve(static_cast<size_t>(PQntuples(result)));
+    for (int i = 0; i < PQntuples(result); ++i) {
+      if (!RowScore(result, i, scores.emplace_back())) scores.pop_back();
+    }
+    PQclear(result);
+    return true;
   }
 
   bool LoadListing(int mode, std::vector<ListedScore>& rows, std::string& error) override {
     rows.clear();
-    if (!Connected(error)) return false;
     const std::string modeText = std::to_string(mode);
     const char* values[] = {modeText.c_str(), onlyVerified_ ? "true" : "false"};
-    PGresult* result = PQexecParams(conn_, kListing, 2, nullptr, values, nullptr, nullptr, 0);
-    std::vector<Score> scores;
-    if (!Read(result, scores, error)) return false;
-    for (size_t i = 0; i < scores.size(); ++i) {
-      const int mark = std::atoi(PQgetvalue(result, static_cast<int>(i), 7));
-      rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6),
-                      mark == static_cast<int>(ReplayMark::Verified), mark == static_cast<int>(ReplayMark::Suspect)});
+    PGresult* result = Ask(kListing, 2, values, error);
+    if (!Ok(result, "cannot read the rankings", error, false)) return false;
+    for (int i = 0; i < PQntuples(result); ++i) {
+      ListedScore& row = rows.emplace_back();
+      if (!RowScore(result, i, row.score)) {
+        rows.pop_back();
+        continue;
+      }
+      row.storedAt = PQgetvalue(result, i, 6);
+      const int mark = std::atoi(PQgetvalue(result, i, 7));
+      row.verified = mark == static_cast<int>(ReplayMark::Verified);
+      row.suspect = mark == static_cast<int>(ReplayMark::Suspect);
     }
     PQclear(result);
     return true;
@@ -175,7 +165,11 @@ class PostgresStore final : public RankStore {
     Params params;
     params.AddScore(s);
     params.AddNumber(static_cast<int>(mark));
-    return Count(params.Run(conn_, kMark), found, error);
+    PGresult* result = params.Run(link_, kMark, error);
+    if (!Ok(result, "cannot mark a score", error, false)) return false;
+    found = std::atoi(PQgetvalue(result, 0, 0)) > 0;
+    PQclear(result);
+    return true;
   }
 
   bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
@@ -183,55 +177,70 @@ class PostgresStore final : public RankStore {
     if (!Connected(error)) return false;
     const std::string text = std::to_string(seconds);
     const char* values[] = {text.c_str()};
-    PGresult* result = PQexecParams(conn_, kExpire, 1, nullptr, values, nullptr, nullptr, 0);
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-      PQclear(result);
-      return Fail("cannot mark scores that wait for their replay", error);
-    }
+    PGresult* result = link_.Run(kExpire, 1, values, nullptr, nullptr, error);
+    if (!Ok(result, "cannot mark scores that wait for their replay", error, false)) return false;
     marked = std::atoi(PQgetvalue(result, 0, 0));
     PQclear(result);
     return true;
   }
 
-  int ChangeDescriptor() override { return PQstatus(conn_) == CONNECTION_OK ? PQsocket(conn_) : -1; }
+  bool Check(std::string& error) override {
+    PGresult* result = Ask("SELECT 1", 0, nullptr, error);
+    return result != nullptr && Ok(result, "PostgreSQL refused a query", error);
+  }
+  bool Reachable() const override { return link_.connected(); }
+  void Interrupt() override { link_.Interrupt(); }
+
+  int ChangeDescriptor() override { return link_.connected() ? PQsocket(link_.conn()) : -1; }
 
   bool TakeChanges() override {
-    if (PQstatus(conn_) != CONNECTION_OK) {
-      // Reconnected: what the others kept meanwhile was not heard of.
-      const auto now = std::chrono::steady_clock::now();
-      if (now - lastReset_ < std::chrono::seconds(1)) return false;
-      lastReset_ = now;
-      std::string ignored;  // the next call that needs the database tells
-      return Connected(ignored);
+    std::string ignored;  // the next call that needs the database tells
+    if (!link_.connected()) {
+      // Taken up again: what the others kept meanwhile was not heard of.
+      bool fresh = false;
+      return link_.Ready(fresh, ignored) && fresh && Setup(ignored);
     }
-    if (PQconsumeInput(conn_) == 0) return false;
+    if (PQconsumeInput(link_.conn()) == 0) {
+      link_.Drop();  // lost: taken up again at the next turn
+      return false;
+    }
     bool others = false;
-    while (PGnotify* notice = PQnotifies(conn_)) {
-      if (notice->be_pid != PQbackendPID(conn_)) others = true;
+    while (PGnotify* notice = PQnotifies(link_.conn())) {
+      if (notice->be_pid != PQbackendPID(link_.conn())) others = true;
       PQfreemem(notice);
     }
     return others;
   }
 
  private:
+  // A session's settings, on every new connection. Names come back in bytea's hex form
+  // whatever the database's default; only the keeper listens, as a reader would leave the
+  // news unread and hold up the queue.
   bool Setup(std::string& error) {
-    // A query of several statements reports its last result, or the error that stopped it.
-    // Only the keeper listens: a reader would leave the news unread and hold up the queue.
-    return Exec(kPostgresSchema, "cannot set up the scores table", error) &&
-           (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers", error)) &&
-           Exec("SET statement_timeout = '10s'", "cannot set a statement time limit", error);
+    return Exec("SET bytea_output = 'hex'", "cannot set up the session", error) &&
+           (use_ == StoreUse::Read || Exec("LISTEN rankd_scores", "cannot listen for other servers", error));
   }
 
-  // Reconnects a lost connection (and listens again).
+  // Connects when the connection was lost, as often as the link allows.
   bool Connected(std::string& error) {
-    if (PQstatus(conn_) == CONNECTION_OK) return true;
-    PQreset(conn_);
-    if (PQstatus(conn_) != CONNECTION_OK) return Fail("lost PostgreSQL", error);
-    return Setup(error);
+    bool fresh;
+    if (!link_.Ready(fresh, error)) return false;
+    return !fresh || Setup(error);
+  }
+
+  // A statement that only reads, run once more on a new connection when the connection was
+  // found lost (a database restarted); after no answer at all, the link waits before
+  // connecting again and this fails at once.
+  PGresult* Ask(const char* sql, int count, const char* const* values, std::string& error) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!Connected(error)) return nullptr;
+      if (PGresult* result = link_.Run(sql, count, values, nullptr, nullptr, error)) return result;
+    }
+    return nullptr;
   }
 
   bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::string& error) {
-    // A banned name's new score is not kept.
+    // A banned name's new score is not kept; the others hear of it only when one was.
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
         " SELECT * FROM (VALUES ";
@@ -247,82 +256,56 @@ class PostgresStore final : public RankStore {
     sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
     sql += " RETURNING 1) SELECT pg_notify('";
     sql += kChannel;
-    sql += "', '')";
-    PGresult* result = params.Run(conn_, sql.c_str());
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-    PQclear(result);
-    return ok || Fail("cannot store scores", error);
+    sql += "', '') FROM kept LIMIT 1";
+    return Ok(params.Run(link_, sql.c_str(), error), "cannot store scores", error);
   }
 
-  // A marking's result: whether it marked a row.
-  bool Count(PGresult* result, bool& found, std::string& error) {
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-    found = ok && std::atoi(PQgetvalue(result, 0, 0)) > 0;
-    PQclear(result);
-    return ok || Fail("cannot mark a score", error);
+  // Ends a failed transaction; what failed is told already, and the rollback's own outcome
+  // would hide it.
+  void Rollback() {
+    std::string ignored;
+    PQclear(link_.Run("ROLLBACK", ignored));
   }
 
-  bool Query(const char* sql, std::vector<Score>& rows, std::string& error) {
-    PGresult* result = PQexec(conn_, sql);
-    if (!Read(result, rows, error)) return false;
-    PQclear(result);
-    return true;
-  }
+  bool Exec(const char* sql, const char* what, std::string& error) { return Ok(link_.Run(sql, error), what, error); }
 
-  // The scores of a query's first six columns; the result is cleared only on failure (or,
-  // with `clear`, always).
-  bool Read(PGresult* result, std::vector<Score>& rows, std::string& error, bool clear = false) {
-    rows.clear();
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-      PQclear(result);
-      return Fail("cannot read the rankings", error);
+  // Whether a statement succeeded: false with `what` and the reason otherwise (a missing
+  // result's reason is in `error` already). The result is cleared unless it succeeded and
+  // `clear` is false.
+  static bool Ok(PGresult* result, const char* what, std::string& error, bool clear = true) {
+    if (result == nullptr) {
+      error = std::string(what) + ": " + error;
+      return false;
     }
-    const int count = PQntuples(result);
-    rows.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-      Score s;
-      s.mode = std::atoi(PQgetvalue(result, i, 0));
-      size_t length = 0;
-      unsigned char* name = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(result, i, 1)), &length);
-      if (name != nullptr) {
-        s.name.assign(reinterpret_cast<const char*>(name), length);
-        PQfreemem(name);
-      }
-      s.stage = static_cast<int32_t>(std::strtol(PQgetvalue(result, i, 2), nullptr, 10));
-      s.score = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 3), nullptr, 10));
-      s.bestCombo = static_cast<int32_t>(std::strtol(PQgetvalue(result, i, 4), nullptr, 10));
-      s.playSeconds = static_cast<uint32_t>(std::strtoll(PQgetvalue(result, i, 5), nullptr, 10));
-      rows.push_back(std::move(s));
+    const ExecStatusType status = PQresultStatus(result);
+    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    if (!ok) {
+      std::string detail = PQresultErrorMessage(result);
+      while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
+      error = detail.empty() ? what : std::string(what) + ": " + detail;
     }
-    if (clear) PQclear(result);
-    return true;
+    if (!ok || clear) PQclear(result);
+    return ok;
   }
 
-  bool Exec(const char* sql, const char* what, std::string& error) {
-    PGresult* result = PQexec(conn_, sql);
-    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
-    PQclear(result);
-    return ok || Fail(what, error);
-  }
-
-  // Says what failed, with the server's reason; false, so a failing call can return it.
-  bool Fail(const std::string& what, std::string& error) {
-    std::string detail = conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory";
-    while (!detail.empty() && (detail.back() == '\n' || detail.back() == ' ')) detail.pop_back();
-    error = detail.empty() ? what : what + ": " + detail;
-    return false;
+  // The score of a result's row (its first six columns); false for a row no score can be.
+  static bool RowScore(PGresult* result, int row, Score& s) {
+    std::string_view columns[6];
+    for (int c = 0; c < 6; ++c) {
+      columns[c] = {PQgetvalue(result, row, c), static_cast<size_t>(PQgetlength(result, row, c))};
+    }
+    return ScoreFromColumns(columns, s);
   }
 
   StoreUse use_;
-  PGconn* conn_ = nullptr;
-  std::chrono::steady_clock::time_point lastReset_{};
+  PgLink link_;
 };
 
 }  // namespace
 
 std::unique_ptr<RankStore> OpenPostgresStore(const std::string& uri, std::string& error, StoreUse use) {
-  auto store = std::make_unique<PostgresStore>(use);
-  if (!store->Open(uri, error)) return nullptr;
+  auto store = std::make_unique<PostgresStore>(uri, use);
+  if (!store->Open(error)) return nullptr;
   return store;
 }
 

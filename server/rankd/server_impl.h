@@ -113,8 +113,12 @@ class StoreWorker {
   bool Start(int expireSeconds = 0);
   void Submit(Job job);
   void SubmitMark(ReplayVerdict verdict);
-  // Commits what still waits, then ends the thread.
+  // Commits what still waits, then ends the thread. A database that keeps the thread past
+  // kStopPatience has its waits cut short (what waited then is not committed).
   void Stop();
+  // From any thread: every wait on the database ends at once, now and from now on.
+  void Interrupt() { store_.Interrupt(); }
+  static constexpr std::chrono::seconds kStopPatience{2};
 
  private:
   void Wake();
@@ -124,6 +128,13 @@ class StoreWorker {
   // Commits the batch, marks the replays' rows and reads the best rows back into `result`;
   // the batch and the marks move there.
   void Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
+  // The store's health as the last calls found it: a commit's outcome; any other call's,
+  // which clears only a silence of the database.
+  void Committed(bool committed, const std::string& error);
+  void Answered(bool answered, const std::string& error);
+  // Asks the database whether it answers when nothing else did for kCheckEvery.
+  void CheckIfQuiet();
+  static constexpr std::chrono::seconds kCheckEvery{2};
 
   RankStore& store_;
   Metrics& metrics_;
@@ -136,6 +147,10 @@ class StoreWorker {
   std::vector<Mark> marks_;
   int expireSeconds_ = 0;
   bool stop_ = false;
+  bool finished_ = false;  // the thread has nothing more to do
+  std::condition_variable finishing_;
+  std::chrono::steady_clock::time_point answered_{};  // when the database last answered
+  std::chrono::steady_clock::time_point checked_{};
 };
 
 // Whether an upload found a place to wait for its check.

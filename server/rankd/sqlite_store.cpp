@@ -10,22 +10,6 @@
 namespace rankd {
 namespace {
 
-constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS scores ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " mode INTEGER NOT NULL CHECK (mode BETWEEN 0 AND 2),"
-    " name BLOB NOT NULL,"
-    " stage INTEGER NOT NULL,"
-    " score INTEGER NOT NULL CHECK (score BETWEEN 0 AND 4294967295),"
-    " best_combo INTEGER NOT NULL,"
-    " play_seconds INTEGER NOT NULL,"
-    " stored_at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP);"
-    "CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, score DESC, id);"
-    "CREATE TABLE IF NOT EXISTS bans (name BLOB PRIMARY KEY);"
-    "CREATE TABLE IF NOT EXISTS audit ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP,"
-    " action TEXT NOT NULL);";
 constexpr const char* kColumns = "mode, name, stage, score, best_combo, play_seconds";
 
 class SqliteStore final : public RankStore {
@@ -98,12 +82,12 @@ class SqliteStore final : public RankStore {
       sqlite3_clear_bindings(insert_);
       if (rc != SQLITE_DONE) {
         Fail("cannot store a score", error);
-        Exec("ROLLBACK", error);
+        Rollback();
         return false;
       }
     }
     if (!Exec("COMMIT", error)) {
-      Exec("ROLLBACK", error);
+      Rollback();
       return false;
     }
     return true;
@@ -207,6 +191,9 @@ class SqliteStore final : public RankStore {
     return s;
   }
 
+  // Ends a failed transaction. What failed is told already: the rollback's own outcome
+  // (often "no transaction is active", SQLite having ended it itself) would hide it.
+  void Rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
   bool Exec(const char* sql, std::string& error) {
     return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK || Fail(sql, error);
   }
@@ -231,35 +218,6 @@ class SqliteStore final : public RankStore {
 };
 
 }  // namespace
-
-bool MigrateSqlite(sqlite3* db, std::string& error) {
-  auto exec = [&](const char* sql) {
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
-    error = std::string(sql) + ": " + sqlite3_errmsg(db);
-    return false;
-  };
-  if (!exec("BEGIN IMMEDIATE")) return false;
-  sqlite3_stmt* column = nullptr;
-  bool ok = exec(kSchema) && sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('scores') WHERE name = 'hidden'",
-                                                -1, &column, nullptr) == SQLITE_OK;
-  if (ok && sqlite3_step(column) != SQLITE_ROW) {
-    // A database from before rows could be hidden.
-    ok = exec("ALTER TABLE scores ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0");
-  }
-  sqlite3_finalize(column);
-  column = nullptr;
-  ok = ok && sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info('scores') WHERE name = 'checked'", -1, &column,
-                                nullptr) == SQLITE_OK;
-  if (ok && sqlite3_step(column) != SQLITE_ROW) {
-    // A database from before replays were checked: 0 none yet, 1 verified, 2 suspect.
-    ok = exec("ALTER TABLE scores ADD COLUMN checked INTEGER NOT NULL DEFAULT 0");
-  }
-  sqlite3_finalize(column);
-  if (ok && exec("COMMIT")) return true;
-  if (error.empty()) error = std::string("cannot set up the tables: ") + sqlite3_errmsg(db);
-  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-  return false;
-}
 
 std::unique_ptr<RankStore> OpenSqliteStore(const std::string& path, std::string& error) {
   auto store = std::make_unique<SqliteStore>();

@@ -54,6 +54,17 @@ class RankStore {
   // From now on rank (LoadTop, LoadListing) only rows whose replay verified them.
   void RankOnlyVerified(bool only) { onlyVerified_ = only; }
 
+  // Whether the database answers now: the store's thread asks when nothing else did for a
+  // while, so a database that went silent is noticed without a client waiting on it.
+  virtual bool Check(std::string&) { return true; }
+  // False when the last call found the database unreachable (the connection is down, to be
+  // taken up again); true while it answers, even if it refused a statement.
+  virtual bool Reachable() const { return true; }
+  // From any thread: every wait on the database under way or to come ends at once with a
+  // failure, so that a stop never waits on a database that does not answer. An engine
+  // whose waits are short by themselves (SQLite's, at most its busy time) ignores it.
+  virtual void Interrupt() {}
+
   // A descriptor that turns readable when another server on the same database may have
   // kept scores (-1 when no other server can), and the call that reads its news: true
   // when another server did keep something.

@@ -41,6 +41,12 @@ void StoreWorker::Stop() {
     stop_ = true;
   }
   Wake();
+  bool finished;
+  {
+    std::unique_lock lock(mutex_);
+    finished = finishing_.wait_for(lock, kStopPatience, [this] { return finished_; });
+  }
+  if (!finished) store_.Interrupt();
   thread_.join();
   ::close(wake_);
 }
@@ -70,6 +76,7 @@ void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result
     if (!result.committed) {
       metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
     }
+    Committed(result.committed, result.error);
   }
   // Marks come after the commits of their turn: a replay is sent once its score was kept.
   std::string error;
@@ -83,6 +90,7 @@ void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result
   result.marks = std::move(marks);
   marks.clear();
   result.fresh = store_.LoadTop(result.tables, error);
+  Answered(result.fresh, error);
   result.jobs = std::move(batch);
   batch.clear();
 }
@@ -105,7 +113,7 @@ void StoreWorker::Run() {
     std::string error;
     if (expireSeconds_ > 0 && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
       lastExpiry = Clock::now();
-      store_.ExpireUnmarked(expireSeconds_, expired, error);
+      Answered(store_.ExpireUnmarked(expireSeconds_, expired, error), error);
     }
     if (!batch.empty() || !marks.empty() || expired > 0) {
       auto result = std::make_shared<Result>();
@@ -115,13 +123,49 @@ void StoreWorker::Run() {
     } else if (news) {
       auto result = std::make_shared<Result>();
       result->fresh = store_.LoadTop(result->tables, error);
+      Answered(result->fresh, error);
       if (result->fresh) deliver_(to_, std::move(result));
     }
+    CheckIfQuiet();
     if (stopping) {
       std::lock_guard lock(mutex_);
-      if (queue_.empty()) return;
+      if (queue_.empty()) {
+        finished_ = true;
+        finishing_.notify_all();
+        return;
+      }
     }
   }
+}
+
+void StoreWorker::Committed(bool committed, const std::string& error) {
+  using Trouble = StoreHealth::Trouble;
+  if (committed) {
+    answered_ = Clock::now();
+    if (metrics_.storeHealth.trouble() != Trouble::None) metrics_.storeHealth.Set(Trouble::None, "");
+  } else if (store_.Reachable()) {
+    metrics_.storeHealth.Set(Trouble::CommitFailed, "scores not committed: " + error);
+  } else {
+    metrics_.storeHealth.Set(Trouble::Unreachable, "the database does not answer: " + error);
+  }
+}
+
+void StoreWorker::Answered(bool answered, const std::string& error) {
+  using Trouble = StoreHealth::Trouble;
+  if (answered) {
+    answered_ = Clock::now();
+    if (metrics_.storeHealth.trouble() == Trouble::Unreachable) metrics_.storeHealth.Set(Trouble::None, "");
+  } else if (!store_.Reachable()) {
+    metrics_.storeHealth.Set(Trouble::Unreachable, "the database does not answer: " + error);
+  }
+}
+
+void StoreWorker::CheckIfQuiet() {
+  const auto now = Clock::now();
+  if (now - answered_ < kCheckEvery || now - checked_ < kCheckEvery) return;
+  checked_ = now;
+  std::string error;
+  Answered(store_.Check(error), error);
 }
 
 void RankServer::Impl::Receive(void* self, std::shared_ptr<StoreWorker::Result> result) {
