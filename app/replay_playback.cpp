@@ -11,7 +11,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/replay_run.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"

@@ -10,7 +10,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gamepad.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const MenuArea MenuAreas[kMenuAreaCount] = {
     {0, 66, 50, 188, 171, kEasyMenuHint},

@@ -5,13 +5,13 @@
 
 #include "app/replay_recording.h"
 #include "app/window.h"
+#include "draw/draw.h"
 #include "game/counters.h"
 #include "game/course.h"
-#include "game/draw.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/text.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 namespace {
 

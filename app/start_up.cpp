@@ -10,7 +10,7 @@
 #include "platform/messagebox.h"
 #include "platform/music.h"
 #include "platform/text.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "game/counters.h"
 
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const char* const GameModeNames[3] = {kEasyModeName, kNormalModeName, kHardcoreModeName};
 

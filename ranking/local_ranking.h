@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "text/texts.h"
 #include "wire/rank_text.h"
-#include "wire/texts.h"
 
 // The ranking table of the difficulty played last; all zero at start.
 extern ScoreTable LocalScoreTable;

@@ -11,7 +11,7 @@
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const char kRankingServerAddress[] = BRAKKEL_RANKING_SERVER;
 

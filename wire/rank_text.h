@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "wire/texts.h"
+#include "text/texts.h"
 
 inline constexpr int kScoreRows = 20;
 inline constexpr size_t kScoreNameBytes = 100;

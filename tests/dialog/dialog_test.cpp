@@ -16,7 +16,7 @@
 #include "platform/text.h"
 #include "platform/window_hooks.h"
 #include "support/cp949_text.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/stage.h"
 #include "game/world.h"
 #include "gfx/frame.h"

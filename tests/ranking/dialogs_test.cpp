@@ -22,12 +22,12 @@
 #include "platform/testing/input.h"
 #include "platform/testing/pad.h"
 #include "platform/testing/readback.h"
+#include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
-#include "res/dialog_templates.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/rank_text.h"
 
 namespace {

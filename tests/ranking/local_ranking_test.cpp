@@ -25,7 +25,7 @@
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "text/texts.h"
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/pictures.h"
-#include "wire/texts.h"
 
 namespace datagen {
 

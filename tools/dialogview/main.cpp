@@ -13,7 +13,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/stage.h"
 #include "game/world.h"
 #include "gfx/frame.h"
@@ -22,7 +22,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "ranking/dialogs.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/rank_text.h"
 
 EditionTraits Edition;
