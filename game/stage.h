@@ -63,8 +63,8 @@ struct StageRun {
   // The stage is over once `running` is off, the target is reached or the game is lost;
   // judged after a frame as a whole has been played.
   bool Over(const World& world) const;
-  // 1 when the kill ratio has reached the target.
-  int32_t Result(const World& world) const;
+  // True when the kill ratio has reached the target.
+  bool Cleared(const World& world) const;
   // The sizes at which this frame shows "STAGE n" (1..50) and the end banner (0..50),
   // or -1 for a banner not shown.
   int32_t StageBannerSize() const;

@@ -40,7 +40,7 @@ uint32_t Le32(const Bytes& b, size_t at) {
 
 class ExchangeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(CreateGameWindow()); }
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     Edition = EditionTraits{.longestName = 9, .musicAfterQuit = true, .onlineRanking = true};

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   const bool net = listingOnly || (argc > 1 && std::strcmp(argv[1], "net") == 0);
   Edition.longestName = net ? 9 : 11;
   Edition.onlineRanking = net;
-  if (CreateGameWindow() != 1) {
+  if (!CreateGameWindow()) {
     std::fprintf(stderr, "dialogview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }
