@@ -1,6 +1,5 @@
 #include "app/replay_playback.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>

@@ -46,8 +46,6 @@ class PauseWatch {
   long long_ = 0;
 };
 
-long StatusKb(long pid, const char* field);
-
 class Load {
  public:
   explicit Load(const RankloadOptions& o);

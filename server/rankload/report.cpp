@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 
 #include "server/rankd/store.h"
 #include "server/rankload/load_impl.h"
+#include "server/rankload/process_status.h"
 
 namespace rankload {
-
-long StatusKb(long pid, const char* field) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  const std::string key = std::string(field) + ":";
-  while (std::getline(in, line)) {
-    if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
-  }
-  return -1;
-}
 
 namespace {
 
