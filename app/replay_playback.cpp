@@ -1,6 +1,5 @@
 #include "app/replay_playback.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,7 +10,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/replay_run.h"
 #include "gfx/frame.h"
 #include "gfx/picture.h"

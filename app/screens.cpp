@@ -10,7 +10,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/gamepad.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const MenuArea MenuAreas[kMenuAreaCount] = {
     {0, 66, 50, 188, 171, kEasyMenuHint},
@@ -56,7 +56,7 @@ void LogoHold(bool& skip) {
 
 const MenuArea* AreaUnderPointer() {
   for (const MenuArea& area : MenuAreas) {
-    if (MouseInRect(area.left, area.top, area.right, area.bottom) == 1) return &area;
+    if (MouseInRect(area.left, area.top, area.right, area.bottom)) return &area;
   }
   return nullptr;
 }
@@ -69,11 +69,9 @@ void DrawMenu(const MenuArea* area) {
 
 }  // namespace
 
-int32_t MouseInRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+bool MouseInRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   return InputState.mouseX >= left && InputState.mouseY >= top && InputState.mouseX <= right &&
-                 InputState.mouseY <= bottom
-             ? 1
-             : 0;
+         InputState.mouseY <= bottom;
 }
 
 void ShowLogo() {

@@ -32,5 +32,5 @@ void ShowLogo();
 // the left button is down. Also returns once the window is closed (the result is then
 // of no use).
 int32_t RunModeMenu();
-// 1 when the last mouse position lies in the rectangle, edges included, else 0.
-int32_t MouseInRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
+// True when the last mouse position lies in the rectangle, edges included.
+bool MouseInRect(int32_t left, int32_t top, int32_t right, int32_t bottom);

@@ -5,13 +5,13 @@
 
 #include "app/replay_recording.h"
 #include "app/window.h"
+#include "draw/draw.h"
 #include "game/counters.h"
 #include "game/course.h"
-#include "game/draw.h"
 #include "gfx/frame.h"
 #include "platform/clock.h"
 #include "platform/text.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ void PrepareStageTexts(int32_t stage) {
 
 void FormatHudLines(HudLines& out, const GameCounters& counters, const StageRun& run, uint32_t startClock) {
   const uint32_t seconds = (run.clock - startClock) / 1000;
-  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(ModeNumber(counters.gameMode)), counters.score,
+  std::snprintf(out.line[0], kHudLineBytes, kHudTimeFormat, GameModeName(counters.gameMode), counters.score,
                 static_cast<int>(seconds));
   std::snprintf(out.line[1], kHudLineBytes, kHudMobFormat, counters.stageKills, run.mobs, run.remaining,
                 counters.escapedMobs);
@@ -94,11 +94,6 @@ StageInput TakeStageInput() {
   return input;
 }
 
-void StageScreen::Start() {
-  const int32_t stage = world.counters.stageNumber;
-  Start(stage, StageMobCount(stage), StageTarget(stage));
-}
-
 void StageScreen::Start(int32_t stage, int32_t count, int32_t target) {
   // Before the clock is read: the first stage of a run opens the banner fonts here.
   PrepareStageTexts(stage);
@@ -124,7 +119,8 @@ void StageScreen::Frame() {
 bool PlayStage(World& world, FieldView& view, GameRecording* recording) {
   StageScreen screen{world, view};
   screen.recording = recording;
-  screen.Start();
+  const int32_t stage = world.counters.stageNumber;
+  screen.Start(stage, StageMobCount(stage), StageTarget(stage));
   while (!screen.run.Over(world)) screen.Frame();
   return NextStage(world, screen.run);
 }

@@ -27,9 +27,8 @@ struct StageScreen {
   uint32_t lastFrameTime = 0;
   GameRecording* recording = nullptr;  // takes each frame's input and clock when set
 
-  // Makes the stage's texts ready, then starts the stage the counters stand at (or one of
-  // `count` mobs and `target` percent) and the frame clock.
-  void Start();
+  // Makes the stage's texts ready, then starts stage `stage` of `count` mobs and `target`
+  // percent, and the frame clock.
   void Start(int32_t stage, int32_t count, int32_t target);
   void Frame();
 };

@@ -1,16 +1,13 @@
 #include "app/start_up.h"
 
-#include <cstdio>
-
-#include "platform/complain.h"
-
 #include "app/window.h"
 #include "gfx/sprite.h"
+#include "platform/complain.h"
 #include "platform/display.h"
 #include "platform/messagebox.h"
 #include "platform/music.h"
 #include "platform/text.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 namespace {
 
@@ -39,7 +36,7 @@ void LoadGameSprites() {
 }
 
 bool OpenGameWindowOrSay(const char* fontNote) {
-  if (CreateGameWindow() == 1) return true;
+  if (CreateGameWindow()) return true;
   platform::Complain("no game window could be opened (is there a display?) or no Korean font%s", fontNote);
   CloseGameWindow();
   return false;

@@ -11,12 +11,12 @@ InputStateRecord InputState;
 bool (*DialogMessageHook)(DialogHandle dialog, const platform::Message& message) = platform::DialogMessage;
 MusicNotification MusicNotice;
 
-int CreateGameWindow() {
+bool CreateGameWindow() {
   // "Brakkel!!" is both the window's caption and its class name.
   UseGameKeys();
   bool window = platform::OpenWindow("Brakkel!!");
   bool font = platform::LoadGameFont();
-  return window && font ? 1 : 0;
+  return window && font;
 }
 
 intptr_t GameWindowProc(uint32_t message, uint32_t wParam, int32_t lParam) {

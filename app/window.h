@@ -32,8 +32,8 @@ struct MusicNotification {
 extern MusicNotification MusicNotice;
 
 // Opens the 640x480 window captioned "Brakkel!!", answering the game's keys (game_keys.h),
-// and loads the text font. Returns 1 when both are there, 0 otherwise.
-int CreateGameWindow();
+// and loads the text font. True when both are there.
+bool CreateGameWindow();
 // The window procedure: records a message into InputState. Returns 0.
 intptr_t GameWindowProc(uint32_t message, uint32_t wParam, int32_t lParam);
 // Drains every pending message without waiting, offering each to the open dialog

@@ -8,7 +8,7 @@
 #include "gfx/picture.h"
 #include "platform/display.h"
 #include "scene.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 namespace {
 

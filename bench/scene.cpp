@@ -13,7 +13,7 @@
 bool OpenScene() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  if ((!platform::WindowOpen() && CreateGameWindow() != 1)) return false;
+  if (!platform::WindowOpen() && !CreateGameWindow()) return false;
   const char* dir = std::getenv("BRAKKEL_DATA_DIR");
   const std::string base = std::string(dir ? dir : BRAKKEL_BENCH_DATA_DIR) + "/";
   ClearSpriteBanks();

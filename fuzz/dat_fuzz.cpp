@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "ranking/local_ranking.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 

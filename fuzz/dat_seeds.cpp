@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "ranking/local_ranking.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || chdir(argv[1]) != 0) {

@@ -11,7 +11,7 @@
 #include "server/rankd/exchange.h"
 #include "server/rankd/store.h"
 #include "tests/support/played_exchange.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/protocol.h"
 
 namespace {

@@ -1,5 +1,5 @@
 # Any bytes as a replay file, read and played again.
-brakkel_fuzzer(replay_fuzz replay_fuzz.cpp brakkel_game)
+brakkel_fuzzer(replay_fuzz replay_fuzz.cpp brakkel_rules)
 # Seeds for it: replays written by the format's own code into build-fuzz/seeds/replay.
 if(TARGET replay_fuzz)
   add_executable(replay_seeds replay_seeds.cpp)

@@ -1,7 +1,10 @@
 #include "game/counters.h"
 
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const char* const GameModeNames[3] = {kEasyModeName, kNormalModeName, kHardcoreModeName};
 
-const char* GameModeName(int32_t mode) { return (mode >= 0 && mode < 3) ? GameModeNames[mode] : GameModeNames[0]; }
+const char* GameModeName(GameMode mode) {
+  const int32_t number = ModeNumber(mode);
+  return (number >= 0 && number < 3) ? GameModeNames[number] : GameModeNames[0];
+}

@@ -30,5 +30,5 @@ inline int32_t WrapAdd(int32_t a, int32_t b) {
 
 // The mode names shown in the HUD, code page 949: "쉬운게임", "보통게임", "하드코어게임".
 extern const char* const GameModeNames[3];
-// The name of a mode; an unknown mode reads as easy.
-const char* GameModeName(int32_t mode);
+// The name of a mode; a value outside the three reads as easy.
+const char* GameModeName(GameMode mode);

@@ -22,7 +22,7 @@ void StartStage(World& world, StageRun& run) {
 }
 
 bool NextStage(World& world, const StageRun& run) {
-  if (run.Result(world) != 1) return false;
+  if (!run.Cleared(world)) return false;
   // Mob counts stop growing long before the stage number could wrap.
   world.counters.stageNumber = WrapAdd(world.counters.stageNumber, 1);
   return true;

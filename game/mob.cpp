@@ -61,13 +61,13 @@ int32_t MobPool::CountActive() const {
   return count;
 }
 
-int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
-                     int32_t by2) {
-  if (std::max(ax1, ax2) < std::min(bx1, bx2)) return 0;
-  if (std::max(ay1, ay2) < std::min(by1, by2)) return 0;
-  if (std::min(ax1, ax2) > std::max(bx1, bx2)) return 0;
-  if (std::min(ay1, ay2) > std::max(by1, by2)) return 0;
-  return 1;
+bool RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
+                  int32_t by2) {
+  if (std::max(ax1, ax2) < std::min(bx1, bx2)) return false;
+  if (std::max(ay1, ay2) < std::min(by1, by2)) return false;
+  if (std::min(ax1, ax2) > std::max(bx1, bx2)) return false;
+  if (std::min(ay1, ay2) > std::max(by1, by2)) return false;
+  return true;
 }
 
 void ResolveAttack(World& world) {
@@ -80,8 +80,8 @@ void ResolveAttack(World& world) {
   bool hit = false;
   for (Mob& mob : world.mobs.Front()) {
     if (mob.active != 1) continue;
-    if (RectsOverlap(px1, py1, px2, py2, WrapAdd(mob.x, kMobHitLeft), WrapAdd(mob.y, kMobHitTop),
-                     WrapAdd(mob.x, kMobHitRight), WrapAdd(mob.y, kMobHitBottom)) == 0) {
+    if (!RectsOverlap(px1, py1, px2, py2, WrapAdd(mob.x, kMobHitLeft), WrapAdd(mob.y, kMobHitTop),
+                      WrapAdd(mob.x, kMobHitRight), WrapAdd(mob.y, kMobHitBottom))) {
       continue;
     }
     mob.Kill(world.random);

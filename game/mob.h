@@ -62,8 +62,8 @@ struct MobPool {
   int32_t CountActive() const;
 };
 
-// 1 when the two rectangles, given by opposite corners and including their edges, meet.
-int32_t RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
-                     int32_t by2);
+// True when the two rectangles, given by opposite corners and including their edges, meet.
+bool RectsOverlap(int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t bx1, int32_t by1, int32_t bx2,
+                  int32_t by2);
 // Kills every active mob under the chicken's hit box, scores the kills, keeps the combo.
 void ResolveAttack(World& world);

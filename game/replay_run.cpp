@@ -106,7 +106,7 @@ bool ReplayRun::Step() {
   run.Play(world, input, now);
   view.Step();
   stageOver = run.Over(world);
-  if (stageOver && run.Result(world) != 1) gameEnded = true;
+  if (stageOver && !run.Cleared(world)) gameEnded = true;
   return true;
 }
 

@@ -41,7 +41,7 @@ void StageRun::Play(World& world, const StageInput& input, uint32_t now) {
   clock = now;
   if (!allGone && remaining == 0) {
     allGone = true;
-    cleared = Result(world) == 1;
+    cleared = Cleared(world);
   }
   if (stageBannerTicks < kStageBannerLastTick) ++stageBannerTicks;
   if (allGone) {
@@ -50,11 +50,9 @@ void StageRun::Play(World& world, const StageInput& input, uint32_t now) {
   }
 }
 
-bool StageRun::Over(const World& world) const { return !running || Result(world) == 1 || world.counters.gameOver == 1; }
+bool StageRun::Over(const World& world) const { return !running || Cleared(world) || world.counters.gameOver == 1; }
 
-int32_t StageRun::Result(const World& world) const {
-  return KillRatio(world.counters.stageKills, mobs) >= target ? 1 : 0;
-}
+bool StageRun::Cleared(const World& world) const { return KillRatio(world.counters.stageKills, mobs) >= target; }
 
 int32_t StageRun::StageBannerSize() const {
   if (stageBannerTicks <= 50) return stageBannerTicks;

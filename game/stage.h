@@ -1,7 +1,7 @@
 #pragma once
 // One stage's rules, a frame at a time: the chicken and the mobs move by the frame's input,
 // the kills are counted and the banners' ticks move on. Nothing here reads a window, a clock or
-// a font, or makes a text: app/stage_screen.h shows a stage, game/draw.h draws its records.
+// a font, or makes a text: app/stage_screen.h shows a stage, draw/draw.h draws its records.
 #include <cstdint>
 
 #include "game/stage_input.h"
@@ -11,7 +11,7 @@ struct World;
 inline constexpr uint32_t kStageFrameMs = 50;  // a stage frame lasts at least this long
 inline constexpr int32_t kScrollStep = 10;
 // Columns of the scrolling background: the background picture's width, gfx's kFrameWidth. The
-// rules may not include gfx/, so the number is written here too; game/draw.cpp, where the
+// rules may not include gfx/, so the number is written here too; draw/draw.cpp, where the
 // scroll meets the picture, asserts that the two agree.
 inline constexpr int32_t kFieldWidth = 640;
 
@@ -65,8 +65,8 @@ struct StageRun {
   // The stage is over once `running` is off, the target is reached or the game is lost;
   // judged after a frame as a whole has been played.
   bool Over(const World& world) const;
-  // 1 when the kill ratio has reached the target.
-  int32_t Result(const World& world) const;
+  // True when the kill ratio has reached the target.
+  bool Cleared(const World& world) const;
   // The sizes at which this frame shows "STAGE n" (1..50) and the end banner (0..50),
   // or -1 for a banner not shown.
   int32_t StageBannerSize() const;

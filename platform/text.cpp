@@ -13,7 +13,7 @@
 
 #include "platform/display.h"
 #include "platform/internal.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace platform {
 namespace {

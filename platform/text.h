@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace platform {
 

@@ -14,10 +14,10 @@
 #include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/files.h"
-#include "res/dialog_templates.h"
-#include "wire/cp949.h"
+#include "ranking/dialog_templates.h"
+#include "text/cp949.h"
+#include "text/texts.h"
 #include "wire/rank_text.h"
-#include "wire/texts.h"
 
 namespace {
 

@@ -23,7 +23,7 @@ void TellNotWritten(const char* name, int error) {
 
 // One ranking file: a header drawn anew, then the table. The draw is made for every
 // write attempted, so the game's random sequence does not depend on the disk.
-int32_t WriteScoreFile(const char* name) {
+bool WriteScoreFile(const char* name) {
   uint8_t bytes[kScoreFileBytes];
   std::memcpy(bytes, kScoreFileHeaders[CurrentGame().world.random.Next() % kScoreHeaderCount], kScoreHeaderBytes);
   ScoreTableToBytes(LocalScoreTable, bytes + kScoreHeaderBytes);
@@ -31,9 +31,9 @@ int32_t WriteScoreFile(const char* name) {
   // Written beside the old file and renamed over it: a full disk or a crash keeps the old.
   if (!platform::ReplaceFileContents(name, bytes, sizeof bytes, &error)) {
     TellNotWritten(name, error);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 }  // namespace
@@ -43,12 +43,12 @@ const char* ScoreFileName(int32_t mode) {
   return mode >= 0 && mode < 3 ? kScoreFileNames[mode] : kScoreFileNames[0];
 }
 
-int32_t EnsureScoreFile(int32_t mode) {
+bool EnsureScoreFile(int32_t mode) {
   const char* name = ScoreFileName(mode);
   platform::FileProbe probe;
   if (std::FILE* file = platform::OpenDataFile(name, probe)) {
     std::fclose(file);
-    return 1;
+    return true;
   }
   LocalScoreTable = ScoreTable{};
   if (probe == platform::FileProbe::Unreadable) {
@@ -58,7 +58,7 @@ int32_t EnsureScoreFile(int32_t mode) {
     // fails, so the game's random sequence does not depend on what lies in the folder.
     CurrentGame().world.random.Next();
     platform::Complain("%s is not a readable ranking file; it is left as it is", name);
-    return 0;
+    return false;
   }
   return WriteScoreFile(name);
 }
@@ -79,13 +79,13 @@ void LoadScoreTableFromStream(std::FILE* file) {
   ScoreTableFromBytes(table, LocalScoreTable);
 }
 
-int32_t LoadScoreTable(int32_t mode) {
+bool LoadScoreTable(int32_t mode) {
   platform::FileProbe probe;
   std::FILE* file = platform::OpenDataFile(ScoreFileName(mode), probe);
-  if (!file) return 0;
+  if (!file) return false;
   LoadScoreTableFromStream(file);
   std::fclose(file);
-  return 1;
+  return true;
 }
 
 int32_t FindRankSlot(uint32_t score) { return FindRankSlot(LocalScoreTable, score); }
@@ -99,7 +99,7 @@ void InsertScore(int32_t place, int32_t stage) {
                  seconds);
 }
 
-int32_t SaveScoreTable(int32_t mode) {
+bool SaveScoreTable(int32_t mode) {
   const char* name = ScoreFileName(mode);
   platform::FileProbe probe;
   if (std::FILE* file = platform::OpenDataFile(name, probe)) std::fclose(file);
@@ -107,20 +107,20 @@ int32_t SaveScoreTable(int32_t mode) {
     CurrentGame().world.random.Next();  // the header draw of the write that is not made
     // What the game could not read it must not replace: it may be someone's ranking.
     platform::Complain("%s is not a readable ranking file; it is not replaced", name);
-    return 0;
+    return false;
   }
   return WriteScoreFile(name);
 }
 
-int32_t WriteRankText() {
+bool WriteRankText() {
   char text[kRankTextCap];
   const size_t len = FormatRankText(LocalScoreTable, text);
   int error = 0;
   if (!platform::ReplaceFileContents(kRankTextFileName, text, len, &error)) {
     TellNotWritten(kRankTextFileName, error);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 void RemoveInterruptedSaves() {

@@ -33,10 +33,10 @@ bool RankLocally(int32_t mode, int32_t stage) {
   if (place < kScoreRows) {
     ShowNameDialog();
     InsertScore(place, stage);
-    saved = WriteRankText() == 1;
-    saved = SaveScoreTable(mode) == 1 && saved;
+    saved = WriteRankText();
+    saved = SaveScoreTable(mode) && saved;
   } else {
-    saved = WriteRankText() == 1;
+    saved = WriteRankText();
   }
   // A failed save is told in the ranking dialog too, not only on standard error.
   if (!saved) PrepareUnsavedText();

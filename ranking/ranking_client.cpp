@@ -56,58 +56,58 @@ bool FinishConnect(int socketHandle) {
 
 }  // namespace
 
-int RankingClient::ConnectTo(const char* address, uint16_t port) {
+bool RankingClient::ConnectTo(const char* address, uint16_t port) {
   Cleanup();
   fillLevel = 0;
   receiveBuffer[0] = 0;
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(port);
-  if (inet_pton(AF_INET, address, &server.sin_addr) != 1) return -1;
+  if (inet_pton(AF_INET, address, &server.sin_addr) != 1) return false;
 
   socketHandle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (socketHandle < 0) return -1;
+  if (socketHandle < 0) return false;
   // Connecting without blocking keeps the window alive while the server is slow to answer.
-  if (!SetBlocking(socketHandle, false)) return -1;
+  if (!SetBlocking(socketHandle, false)) return false;
   if (connect(socketHandle, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-    if (errno != EINPROGRESS || !FinishConnect(socketHandle)) return -1;
+    if (errno != EINPROGRESS || !FinishConnect(socketHandle)) return false;
   }
-  if (!SetBlocking(socketHandle, true)) return -1;
+  if (!SetBlocking(socketHandle, true)) return false;
   connected = 1;
-  return 1;
+  return true;
 }
 
-int RankingClient::PollReceive(long seconds, long microseconds) {
-  if (!connected) return 0;
+bool RankingClient::PollReceive(long seconds, long microseconds) {
+  if (!connected) return false;
   pollfd watch{socketHandle, POLLIN, 0};
   const timespec limit{seconds + microseconds / 1000000, (microseconds % 1000000) * 1000};
-  if (ppoll(&watch, 1, &limit, nullptr) <= 0) return 1;  // nothing arrived
+  if (ppoll(&watch, 1, &limit, nullptr) <= 0) return true;  // nothing arrived
   if (fillLevel >= kReceiveCapacity) {
     // A server that fills the whole buffer without ever completing a message only loses
     // its connection; it cannot end the player's program.
     connected = 0;
-    return 0;
+    return false;
   }
   const ssize_t got = recv(socketHandle, receiveBuffer + fillLevel, kReceiveCapacity - fillLevel, 0);
-  if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return 1;
+  if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
   if (got <= 0) {
     connected = 0;
-    return 0;
+    return false;
   }
   fillLevel += static_cast<uint32_t>(got);
   receiveBuffer[fillLevel] = 0;
-  return 1;
+  return true;
 }
 
-int RankingClient::SendBytes(const void* data, size_t count) {
-  if (!connected) return 0;
+bool RankingClient::SendBytes(const void* data, size_t count) {
+  if (!connected) return false;
   // MSG_NOSIGNAL: a server that has already gone away gives an error, not a signal that
   // would end the program.
   if (send(socketHandle, data, count, MSG_NOSIGNAL) < 0) {
     connected = 0;
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 void RankingClient::Consume(uint32_t n) {

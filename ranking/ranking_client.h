@@ -11,7 +11,6 @@ inline constexpr uint32_t kConnectLimitMs = 5000;
 // The longest single wait while connecting, so the window keeps answering.
 inline constexpr uint32_t kConnectWaitStepMs = 5;
 
-// Results follow the game's convention: 1 success, 0 or -1 failure.
 struct RankingClient {
   int socketHandle = -1;
   uint8_t connected = 0;
@@ -20,13 +19,13 @@ struct RankingClient {
 
   // Begins an exchange: closes an earlier socket, empties the buffer and connects to a
   // dotted IPv4 address. Pumps the window's messages while the connection is under way
-  // and gives up after kConnectLimitMs. 1 connected, -1 not.
-  int ConnectTo(const char* address, uint16_t port);
+  // and gives up after kConnectLimitMs. True when connected.
+  bool ConnectTo(const char* address, uint16_t port);
   // Waits at most the given time for bytes and receives what fits into the free space.
-  // 1 while connected (bytes or not), 0 when not connected or the connection ended now.
-  int PollReceive(long seconds, long microseconds);
-  // Hands the whole block to the socket once. 1 sent, 0 not connected or failed.
-  int SendBytes(const void* data, size_t count);
+  // True while connected (bytes or not), false when not connected or the connection ended now.
+  bool PollReceive(long seconds, long microseconds);
+  // Hands the whole block to the socket once. True when sent, false when not connected or failed.
+  bool SendBytes(const void* data, size_t count);
   // Removes n bytes from the front (all of them when n is more than the fill level).
   void Consume(uint32_t n);
   // Closes the socket, if one was made. Safe on every way out, also after a failed connect.

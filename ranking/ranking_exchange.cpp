@@ -11,7 +11,7 @@
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/server_reply.h"
-#include "wire/texts.h"
+#include "text/texts.h"
 
 const char kRankingServerAddress[] = BRAKKEL_RANKING_SERVER;
 
@@ -30,7 +30,7 @@ void AnswerThreshold(uint32_t threshold) {
     // The name field starts all zero for every game: no byte of an earlier name goes along.
     std::memcpy(submission.name, PlayerName, strnlen(PlayerName, kPlayerNameBytes - 1));
     EncodeScoreSubmission(submission, out);
-    submitted = RankingConnection.SendBytes(out, kScoreSubmissionBytes) == 1;
+    submitted = RankingConnection.SendBytes(out, kScoreSubmissionBytes);
     std::memcpy(sentSubmission, out, kScoreSubmissionBytes);
   } else {
     EncodeRankDecline(out);
@@ -71,7 +71,7 @@ bool RunRankingExchange(const char* address, uint16_t port) {
   counters.playSeconds = submission.playSeconds;
 
   RankingClient& client = RankingConnection;
-  if (client.ConnectTo(address, port) != 1) {
+  if (!client.ConnectTo(address, port)) {
     platform::ShowMessageBox(kServerUnreachableCaption, kServerUnreachableText);
     client.Cleanup();
     return false;

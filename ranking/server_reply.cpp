@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "ranking/dialogs.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/protocol.h"
 
 ReplyStep ReadServerBytes(ServerReply& reply, const uint8_t* bytes, uint32_t held, char* text, size_t textCap) {

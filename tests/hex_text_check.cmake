@@ -1,5 +1,5 @@
 # Fails when a C++ file of the sources holds text as hex escapes of bytes 0x80-0xFF, two in
-# a row (a code page 949 character, or UTF-8): the system's texts live in res/texts.txt,
+# a row (a code page 949 character, or UTF-8): the system's texts live in text/texts.txt,
 # the tests write theirs with Cp949("..."). A line that means raw bytes says so with the
 # comment "raw bytes: <what they are>". Build folders (and their generated sources) are left out.
 cmake_minimum_required(VERSION 3.25)
@@ -22,6 +22,6 @@ foreach(f ${files})
   endif()
 endforeach()
 if(bad)
-  message(FATAL_ERROR "hex-escaped text (write it in res/texts.txt, or mark raw bytes):${bad}")
+  message(FATAL_ERROR "hex-escaped text (write it in text/texts.txt, or mark raw bytes):${bad}")
 endif()
 message(STATUS "no hex-escaped text in ${count} C++ files")

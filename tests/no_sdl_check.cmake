@@ -1,7 +1,7 @@
 # Fails when a file of a library or program outside platform/ includes an SDL header: only
 # platform/ (its core and the libraries under it) touches SDL. Tools, tests and benchmarks
 # may use it.
-set(folders wire replay gfx game app res ranking programs server)
+set(folders text wire replay gfx game draw app ranking programs server)
 set(globs "")
 foreach(folder ${folders})
   list(APPEND globs ${ROOT}/${folder}/*)

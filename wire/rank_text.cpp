@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/protocol.h"
 
 const char kRankTextRule[] = "---------------------------------------------------------";

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "wire/texts.h"
+#include "text/texts.h"
 
 inline constexpr int kScoreRows = 20;
 inline constexpr size_t kScoreNameBytes = 100;
@@ -35,7 +35,7 @@ void ScoreTableToBytes(const ScoreTable& table, uint8_t out[kScoreTableBytes]);
 void ScoreTableFromBytes(const uint8_t in[kScoreTableBytes], ScoreTable& table);
 
 // The ten 39-byte headers of a ranking file, code page 949, no terminator in the file:
-// kScoreFileHeaders (wire/texts.h).
+// kScoreFileHeaders (text/texts.h).
 static_assert(std::size(kScoreFileHeaders) == kScoreHeaderCount);
 static_assert(sizeof kScoreFileHeaders[0] == kScoreHeaderBytes + 1);
 
@@ -44,7 +44,7 @@ static_assert(sizeof kScoreFileHeaders[0] == kScoreHeaderBytes + 1);
 inline constexpr int kRankTextLines = 22;
 inline constexpr size_t kRankLineCap = 100;  // a line is composed in 100 bytes (99 of text)
 inline constexpr size_t kRankTextCap = kRankTextLines * (kRankLineCap + 1) + 1;
-// The column header is kRankTextHeaderLine (wire/texts.h).
+// The column header is kRankTextHeaderLine (text/texts.h).
 extern const char kRankTextRule[];  // 57 hyphens
 // The listing's file name, UTF-8 on disk: "순위.txt".
 extern const char kRankTextFileName[];

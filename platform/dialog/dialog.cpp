@@ -18,7 +18,7 @@
 #include "platform/ime/input_method.h"
 #include "platform/internal.h"
 #include "platform/window_hooks.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/dialog/dialog_parts.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace platform {
 namespace {

@@ -142,14 +142,15 @@ bool Key(const SDL_KeyboardEvent& key) {
   uint32_t keysym = KeysymOf(key.keysym);
   if (keysym == 0) return false;
   const bool release = key.type == SDL_KEYUP;
-  int taken = client->Key(keysym, KernelKeyCode(key.keysym.scancode), ModifierState(key.keysym.mod), release);
-  if (taken < 0) {
+  const KeyAnswer answer = client->Key(keysym, KernelKeyCode(key.keysym.scancode), ModifierState(key.keysym.mod),
+                                       release);
+  if (answer == KeyAnswer::ConnectionLost) {
     // The input method went away: the edit goes on with plain keys and SDL's text input.
     Drop();
     SDL_StartTextInput();
     return false;
   }
-  return taken == 1;
+  return answer == KeyAnswer::Taken;
 }
 
 void WindowFocus(bool gained) {
@@ -175,13 +176,8 @@ void SetHooksOnce() {
   static bool set = false;
   if (set) return;
   set = true;
-  InputMethodHooks hooks;
-  hooks.active = InputMethodActive;
-  hooks.key = Key;
-  hooks.windowFocus = WindowFocus;
-  hooks.pump = Pump;
-  hooks.close = InputMethodClose;
-  SetInputMethodHooks(hooks);
+  SetInputMethodHooks(InputMethodHooks{
+      .active = InputMethodActive, .key = Key, .windowFocus = WindowFocus, .pump = Pump, .close = InputMethodClose});
 }
 
 }  // namespace

@@ -24,15 +24,18 @@ void InputMethodCaret(const SDL_Rect& spot);
 // Lets go of the input method (the display closes).
 void InputMethodClose();
 
+// What an input method made of a key: it took the key, it left the key to the game, or the
+// connection to it failed.
+enum class KeyAnswer { Taken, NotTaken, ConnectionLost };
+
 // One connection to an input method, with its input context (input_method_ibus.cpp,
-// input_method_fcitx.cpp). Key calls answer 1 (taken), 0 (not taken) or -1 (the connection
-// failed); their output is delivered through the window's Deliver functions
-// (platform/window_hooks.h) before they return.
+// input_method_fcitx.cpp). What a Key call sent is delivered through the window's Deliver
+// functions (platform/window_hooks.h) before it returns.
 class InputMethodClient {
  public:
   virtual ~InputMethodClient() = default;
   virtual bool Focus(bool in) = 0;
-  virtual int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) = 0;
+  virtual KeyAnswer Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) = 0;
   virtual void Caret(int x, int y, int w, int h) = 0;
   virtual bool Pump() = 0;
 };

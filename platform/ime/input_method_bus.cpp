@@ -24,12 +24,12 @@ bool BusInputContext::TakeContext(int r, sd_bus_message* reply, sd_bus_message_h
          sd_bus_match_signal(bus_, &slot_, nullptr, path_.c_str(), context_, nullptr, onSignal, this) >= 0;
 }
 
-int BusInputContext::KeyAnswer(int r, sd_bus_message* reply) {
+KeyAnswer BusInputContext::AnswerToKey(int r, sd_bus_message* reply) {
   int taken = 0;
   if (r >= 0) r = sd_bus_message_read(reply, "b", &taken);
   sd_bus_message_unref(reply);
-  if (r < 0 || !Drain()) return -1;
-  return taken ? 1 : 0;
+  if (r < 0 || !Drain()) return KeyAnswer::ConnectionLost;
+  return taken ? KeyAnswer::Taken : KeyAnswer::NotTaken;
 }
 
 bool BusInputContext::Call(const char* method) {

@@ -25,9 +25,9 @@ class BusInputContext : public InputMethodClient {
 
   // Takes the input context from the answer `r`/`reply` to its creation, and its signals.
   bool TakeContext(int r, sd_bus_message* reply, sd_bus_message_handler_t onSignal);
-  // The answer to a key: 1 taken, 0 not, -1 the connection failed. What the input method sent
-  // while it worked on the key (a commit, a key handed back) is delivered first.
-  int KeyAnswer(int r, sd_bus_message* reply);
+  // The answer to a key, from the answer `r`/`reply` to the key's call. What the input method
+  // sent while it worked on the key (a commit, a key handed back) is delivered first.
+  KeyAnswer AnswerToKey(int r, sd_bus_message* reply);
   bool Call(const char* method);
   bool Drain();
 

@@ -33,11 +33,11 @@ class FcitxClient : public BusInputContext {
                               kCapPreedit | kCapFormattedPreedit) >= 0;
   }
 
-  int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
+  KeyAnswer Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus_, kService, path_.c_str(), kContext, "ProcessKeyEvent", nullptr, &reply, "uuubu",
                                keysym, keycode ? keycode + kXKeycodeOffset : 0, state, release ? 1 : 0, 0u);
-    return KeyAnswer(r, reply);
+    return AnswerToKey(r, reply);
   }
 
   void Caret(int x, int y, int w, int h) override {

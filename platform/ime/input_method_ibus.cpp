@@ -119,12 +119,12 @@ class IbusClient : public BusInputContext {
                               kCapPreeditText | kCapFocus) >= 0;
   }
 
-  int Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
+  KeyAnswer Key(uint32_t keysym, uint32_t keycode, uint32_t state, bool release) override {
     if (release) state |= kReleaseMask;
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus_, service_, path_.c_str(), kContext, "ProcessKeyEvent", nullptr, &reply, "uuu",
                                keysym, keycode, state);
-    return KeyAnswer(r, reply);
+    return AnswerToKey(r, reply);
   }
 
   void Caret(int x, int y, int w, int h) override {

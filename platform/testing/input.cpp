@@ -62,23 +62,26 @@ void PushKeypadKey(char key, bool down, uint32_t modifiers) {
   PushScancode(scancode, down, modifiers);
 }
 
-void PushText(const char* utf8) {
+namespace {
+
+// A text event for the game window: typed text (SDL_Event::text) or a composition
+// (SDL_Event::edit), which carry their window and text alike.
+template <typename TextEvent>
+void PushTextEvent(SDL_EventType type, TextEvent SDL_Event::*kind, const char* utf8) {
   SDL_Event e{};
-  e.type = SDL_TEXTINPUT;
-  e.text.windowID = GameWindowId();
-  CopyText(e.text.text, utf8);
+  e.type = type;
+  (e.*kind).windowID = GameWindowId();
+  CopyText((e.*kind).text, utf8);
   SDL_PushEvent(&e);
 }
+
+}  // namespace
+
+void PushText(const char* utf8) { PushTextEvent(SDL_TEXTINPUT, &SDL_Event::text, utf8); }
 
 void SetTextInput(bool on) { on ? SDL_StartTextInput() : SDL_StopTextInput(); }
 
-void PushComposition(const char* utf8) {
-  SDL_Event e{};
-  e.type = SDL_TEXTEDITING;
-  e.edit.windowID = GameWindowId();
-  CopyText(e.edit.text, utf8);
-  SDL_PushEvent(&e);
-}
+void PushComposition(const char* utf8) { PushTextEvent(SDL_TEXTEDITING, &SDL_Event::edit, utf8); }
 
 void PushMouseMove(int x, int y) {
   pushedPointerX = x;

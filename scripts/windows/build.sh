@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows cross build of what is portable today (the text converter, wire/, replay/, the
+# The Windows cross build of what is portable today (the text converter, text/, wire/, replay/, the
 # rules and their tests), its tests run under Wine by ctest.
 #   scripts/windows/build.sh [BUILD_DIR]      (default build-windows)
 # Installs what it needs (scripts/install-deps.sh windows), builds the SDL family once into

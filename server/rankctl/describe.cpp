@@ -1,7 +1,7 @@
 // Difficulty words, names between code page 949 and UTF-8, and the lines rankctl prints.
 #include "server/rankctl/describe.h"
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace rankctl {
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace rankd {
 

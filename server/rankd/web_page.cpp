@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "wire/cp949.h"
-#include "wire/texts.h"
+#include "text/cp949.h"
+#include "text/texts.h"
 
 namespace rankd {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "server/rankd/server.h"
 #include "server/rankload/load_impl.h"
+#include "server/rankload/process_status.h"
 
 namespace rankload {
 

@@ -15,6 +15,7 @@
 #include "replay/replay.h"
 #include "server/rankd/score.h"
 #include "server/rankload/options.h"
+#include "server/rankload/process_status.h"
 #include "wire/protocol.h"
 
 namespace rankload {
@@ -46,15 +47,6 @@ class PauseWatch {
   Clock::duration longest_{};
   long long_ = 0;
 };
-
-long StatusKb(long pid, const char* field);
-// A process's processor time so far (/proc/PID/stat), user and system apart; false when it
-// cannot be read.
-struct ProcessorTime {
-  std::chrono::microseconds user{};
-  std::chrono::microseconds system{};
-};
-bool ReadProcessorTime(long pid, ProcessorTime& time);
 
 class Load {
  public:

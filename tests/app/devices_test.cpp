@@ -136,7 +136,7 @@ TEST_F(PadMenuTest, UpAndDownGoFromPictureToPictureAndSouthChooses) {
     if (next > 0 && !steps[next - 1].down) {
       int area = -1;
       for (int i = 0; i < kMenuAreaCount; ++i) {
-        if (MouseInRect(MenuAreas[i].left, MenuAreas[i].top, MenuAreas[i].right, MenuAreas[i].bottom) == 1) area = i;
+        if (MouseInRect(MenuAreas[i].left, MenuAreas[i].top, MenuAreas[i].right, MenuAreas[i].bottom)) area = i;
       }
       pointedAreas.push_back(area);
     }

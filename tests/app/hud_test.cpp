@@ -9,13 +9,7 @@
 namespace {
 
 StageRun Stage(int32_t stage, int32_t count, int32_t remaining, int32_t target, uint32_t clock) {
-  StageRun run;
-  run.stage = stage;
-  run.mobs = count;
-  run.remaining = remaining;
-  run.target = target;
-  run.clock = clock;
-  return run;
+  return StageRun{.stage = stage, .mobs = count, .target = target, .remaining = remaining, .clock = clock};
 }
 
 TEST(HudTest, FourLinesInTheirExactFormats) {

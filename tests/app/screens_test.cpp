@@ -196,19 +196,19 @@ class MenuTest : public ScreenTest {
 TEST_F(MenuTest, MouseInRectIncludesAllFourEdges) {
   InputState.mouseX = 66;
   InputState.mouseY = 50;
-  EXPECT_EQ(MouseInRect(66, 50, 188, 171), 1);
+  EXPECT_TRUE(MouseInRect(66, 50, 188, 171));
   InputState.mouseX = 188;
   InputState.mouseY = 171;
-  EXPECT_EQ(MouseInRect(66, 50, 188, 171), 1);
+  EXPECT_TRUE(MouseInRect(66, 50, 188, 171));
   InputState.mouseX = 65;
-  EXPECT_EQ(MouseInRect(66, 50, 188, 171), 0);
+  EXPECT_FALSE(MouseInRect(66, 50, 188, 171));
   InputState.mouseX = 100;
   InputState.mouseY = 172;
-  EXPECT_EQ(MouseInRect(66, 50, 188, 171), 0);
+  EXPECT_FALSE(MouseInRect(66, 50, 188, 171));
   InputState.mouseY = -5;  // signed comparison
-  EXPECT_EQ(MouseInRect(-10, -10, 0, 0), 0);
+  EXPECT_FALSE(MouseInRect(-10, -10, 0, 0));
   InputState.mouseX = -5;
-  EXPECT_EQ(MouseInRect(-10, -10, 0, 0), 1);
+  EXPECT_TRUE(MouseInRect(-10, -10, 0, 0));
 }
 
 TEST_F(MenuTest, CornersChooseAndTheGapsBetweenAreasDoNot) {

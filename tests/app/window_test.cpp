@@ -15,7 +15,7 @@ using namespace platform;
 
 class WindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(CreateGameWindow()); }
   void SetUp() override { ASSERT_TRUE(GameWindowReady()); }
 };
 

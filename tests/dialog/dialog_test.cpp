@@ -16,7 +16,7 @@
 #include "platform/text.h"
 #include "platform/window_hooks.h"
 #include "support/cp949_text.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 
@@ -285,20 +285,20 @@ class ComposingInputMethod : public InputMethodClient {
   static inline std::string composing;
   static inline int pumps = 0;
   bool Focus(bool) override { return true; }
-  int Key(uint32_t keysym, uint32_t, uint32_t state, bool release) override {
-    if (release) return 0;
+  KeyAnswer Key(uint32_t keysym, uint32_t, uint32_t state, bool release) override {
+    if (release) return KeyAnswer::NotTaken;
     if (keysym >= 'a' && keysym <= 'z') {
       composing = "닭";
       DeliverComposition(composing.c_str(), 1);
-      return 1;
+      return KeyAnswer::Taken;
     }
-    if (keysym != 0xFF0D) return 0;
+    if (keysym != 0xFF0D) return KeyAnswer::NotTaken;
     if (!composing.empty()) DeliverText(composing.c_str());
     composing.clear();
     DeliverComposition("", 0);
     SDL_KeyboardEvent handedBack;
     if (KeyFromKeysym(keysym, state, false, handedBack)) DeliverKey(handedBack);
-    return 1;
+    return KeyAnswer::Taken;
   }
   void Caret(int, int, int, int) override {}
   bool Pump() override {

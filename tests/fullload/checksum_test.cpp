@@ -9,7 +9,7 @@
 #include "platform/dialog/dialog.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
-#include "res/dialog_templates.h"
+#include "ranking/dialog_templates.h"
 
 namespace fullload {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"
@@ -21,6 +21,10 @@ class MobTest : public ::testing::Test {
     mob.x = x;
     mob.y = y;
     return mob;
+  }
+  // One update of every mob record, as a stage frame makes it.
+  void UpdateAll() {
+    for (Mob& mob : world.mobs.records) mob.Update(world.counters);
   }
   World world;
 };
@@ -95,12 +99,12 @@ TEST_F(MobTest, FrameChangesEveryFourthUpdateThroughEightFrames) {
 }
 
 TEST_F(MobTest, RectanglesThatShareOnlyAnEdgeOrCornerOverlap) {
-  EXPECT_EQ(RectsOverlap(0, 0, 10, 10, 10, 10, 20, 20), 1);
-  EXPECT_EQ(RectsOverlap(0, 0, 10, 10, 11, 0, 20, 10), 0);
-  EXPECT_EQ(RectsOverlap(0, 0, 10, 10, 0, 11, 10, 20), 0);
-  EXPECT_EQ(RectsOverlap(10, 10, 0, 0, 20, 20, 5, 5), 1);  // corners in any order
-  EXPECT_EQ(RectsOverlap(20, 20, 11, 11, 10, 10, 0, 0), 0);
-  EXPECT_EQ(RectsOverlap(0, 0, 100, 100, 40, 40, 50, 50), 1);  // one inside the other
+  EXPECT_TRUE(RectsOverlap(0, 0, 10, 10, 10, 10, 20, 20));
+  EXPECT_FALSE(RectsOverlap(0, 0, 10, 10, 11, 0, 20, 10));
+  EXPECT_FALSE(RectsOverlap(0, 0, 10, 10, 0, 11, 10, 20));
+  EXPECT_TRUE(RectsOverlap(10, 10, 0, 0, 20, 20, 5, 5));  // corners in any order
+  EXPECT_FALSE(RectsOverlap(20, 20, 11, 11, 10, 10, 0, 0));
+  EXPECT_TRUE(RectsOverlap(0, 0, 100, 100, 40, 40, 50, 50));  // one inside the other
 }
 
 // With the chicken at (170, 200) its hit box is (451, 423)-(474, 440).
@@ -174,10 +178,9 @@ TEST_F(MobTest, ScoreWrapsInsteadOfOverflowing) {
 }
 
 TEST_F(MobTest, EscapesInEasyModeNeverCostALife) {
-  world.counters.gameMode = GameMode::Easy;
-  world.counters.lives = 3;
+  world.counters = GameCounters{.lives = 3, .gameMode = GameMode::Easy};
   for (int i = 0; i < 100; ++i) PlaceMob(i, -150, 400);
-  for (Mob& mob : world.mobs.records) mob.Update(world.counters);
+  UpdateAll();
   EXPECT_EQ(world.counters.escapedMobs, 100);
   EXPECT_EQ(world.counters.lives, 3);
   EXPECT_EQ(world.counters.gameOver, 0);
@@ -185,28 +188,23 @@ TEST_F(MobTest, EscapesInEasyModeNeverCostALife) {
 }
 
 TEST_F(MobTest, EscapesCostLivesInNormalAndHardcore) {
-  world.counters.gameMode = GameMode::Normal;
-  world.counters.lives = 1;
+  world.counters = GameCounters{.lives = 1, .gameMode = GameMode::Normal};
   PlaceMob(0, -150, 400);
   PlaceMob(1, -148, 400);
-  for (Mob& mob : world.mobs.records) mob.Update(world.counters);
+  UpdateAll();
   EXPECT_EQ(world.counters.lives, -1);
   EXPECT_EQ(world.counters.gameOver, 1);
 
-  world.counters = GameCounters{};
-  world.counters.gameMode = GameMode::Normal;
-  world.counters.lives = 10;
+  world.counters = GameCounters{.lives = 10, .gameMode = GameMode::Normal};
   for (int i = 0; i < 9; ++i) PlaceMob(i, -150, 400);
-  for (Mob& mob : world.mobs.records) mob.Update(world.counters);
+  UpdateAll();
   EXPECT_EQ(world.counters.lives, 1);
   EXPECT_EQ(world.counters.gameOver, 0);
   PlaceMob(20, -150, 400);
   world.mobs[20].Update(world.counters);
   EXPECT_EQ(world.counters.gameOver, 1);
 
-  world.counters = GameCounters{};
-  world.counters.gameMode = GameMode::Hardcore;
-  world.counters.lives = 1;
+  world.counters = GameCounters{.lives = 1, .gameMode = GameMode::Hardcore};
   PlaceMob(0, -150, 400);
   world.mobs[0].Update(world.counters);
   EXPECT_EQ(world.counters.lives, 0);

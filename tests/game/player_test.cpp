@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/world.h"
 #include "gfx/frame.h"
 #include "gfx/sprite.h"

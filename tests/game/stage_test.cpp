@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/stage.h"
 #include "game/world.h"
 #include "gfx/frame.h"
@@ -27,7 +27,7 @@ class StageTest : public ::testing::Test {
 
   // Plays a stage frame by frame, 50 ms of clock apart; after each frame the script may
   // change the keys held (a leave lasts one frame, as Escape is taken when read).
-  int32_t Play(int32_t stage, int32_t count, int32_t target) {
+  bool Play(int32_t stage, int32_t count, int32_t target) {
     StageRun run;
     run.Start(world, stage, count, target);
     for (uint32_t now = kClockStart; !run.Over(world); now += kStageFrameMs) {
@@ -38,7 +38,7 @@ class StageTest : public ::testing::Test {
       ++frames;
       if (script) script(frames);
     }
-    return run.Result(world);
+    return run.Cleared(world);
   }
 
   // Puts mobs first..last-1 where the chicken's attack will find them `updates` mob
@@ -65,7 +65,7 @@ TEST_F(StageTest, StageOneEndsOnTheFrameOfTheThirtiethKill) {
       PlaceUnderAttack(0, 30, 10);
     }
   };
-  EXPECT_EQ(Play(1, 100, 30), 1);
+  EXPECT_TRUE(Play(1, 100, 30));
   EXPECT_EQ(frames, 12);
   EXPECT_EQ(world.counters.stageKills, 30);
   EXPECT_EQ(world.counters.combo, 1);
@@ -81,7 +81,7 @@ TEST_F(StageTest, TwentyNineKillsAreNotEnoughAndLeavingEndsTheStage) {
     if (frame == 2) input.attack = false;
     if (frame == 20) input.leave = true;
   };
-  EXPECT_EQ(Play(1, 100, 30), 0);
+  EXPECT_FALSE(Play(1, 100, 30));
   EXPECT_EQ(frames, 21);  // the frame that saw the leave ran to its end
   EXPECT_EQ(world.counters.stageKills, 29);
   EXPECT_EQ(view.scroll, 210 % 640);
@@ -96,7 +96,7 @@ TEST_F(StageTest, LosingTheLastLifeEndsTheStage) {
       world.mobs[8].x = -150;  // escaped on frame 4
     }
   };
-  EXPECT_EQ(Play(1, 100, 30), 0);
+  EXPECT_FALSE(Play(1, 100, 30));
   EXPECT_EQ(frames, 4);
   EXPECT_EQ(world.counters.gameOver, 1);
   EXPECT_EQ(world.counters.lives, 0);
@@ -132,7 +132,7 @@ TEST_F(StageTest, StageFiftyOneIsWinnableWithThePool) {
     last(frame);
     if (frame == 11) PlaceUnderAttack(4999, 5000, 10);
   };
-  EXPECT_EQ(Play(51, 5100, 100), 1);
+  EXPECT_TRUE(Play(51, 5100, 100));
   EXPECT_EQ(frames, 22);
   EXPECT_EQ(world.counters.stageKills, 5000);
   EXPECT_EQ(world.counters.combo, 2);

@@ -16,11 +16,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "support/files.h"
 
 #include "server/rankd/rank_cache.h"
+#include "server/rankload/process_status.h"
 
 namespace rankd {
 
@@ -130,15 +130,7 @@ bool RankdProcess::LogShows(const std::string& text, std::chrono::milliseconds p
   return WaitFor([&] { return Log().find(text) != std::string::npos; }, patience);
 }
 
-long RankdProcess::StatusKb(const char* field) const {
-  std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
-  std::string line;
-  const std::string key = std::string(field) + ":";
-  while (std::getline(in, line)) {
-    if (line.starts_with(key)) return std::atol(line.c_str() + key.size());
-  }
-  return -1;
-}
+long RankdProcess::StatusKb(const char* field) const { return rankload::StatusKb(pid_, field); }
 
 int RunProgram(const std::vector<std::string>& command, std::string& output) {
   std::vector<std::string> args = command;

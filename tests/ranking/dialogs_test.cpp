@@ -22,12 +22,12 @@
 #include "platform/testing/input.h"
 #include "platform/testing/pad.h"
 #include "platform/testing/readback.h"
+#include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
-#include "res/dialog_templates.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/rank_text.h"
 
 namespace {
@@ -281,7 +281,7 @@ TEST_F(DialogTest, QuitEndsTheWaitAndTheDialogLeftOpenGivesWayToTheNext) {
 
   // Quit set with the window still open (netplay's full receive buffer): the dialog stays
   // up until the next one replaces it.
-  ASSERT_EQ(CreateGameWindow(), 1);
+  ASSERT_TRUE(CreateGameWindow());
   InputState = InputStateRecord{};
   Play(ShowNameDialog, {[] { InputState.quit = 1; }});
   static Dialog* leftover = nullptr;

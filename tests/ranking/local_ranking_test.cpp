@@ -25,7 +25,7 @@
 #include "support/files.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   GameRandom before = generator;
   const int expectedHeader = generator.Next() % 10;
   generator = before;
-  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 1);
+  EXPECT_TRUE(EnsureScoreFile(ModeNumber(GameMode::Normal)));
   const std::string file = ReadFileText("normal.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_EQ(HeaderOf(file), expectedHeader);
@@ -105,7 +105,7 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
   LocalScoreTable.row[0].score = 5;
   before = generator;
   const ino_t inode = Inode("normal.dat");
-  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 1);
+  EXPECT_TRUE(EnsureScoreFile(ModeNumber(GameMode::Normal)));
   EXPECT_EQ(Inode("normal.dat"), inode);
   EXPECT_EQ(ReadFileText("normal.dat"), file);
   EXPECT_EQ(LocalScoreTable.row[0].score, 5u);  // an existing file does not empty the table
@@ -117,8 +117,8 @@ TEST_F(LocalRanking, AMissingFileIsCreatedEmptyAndAnExistingOneIsLeftAlone) {
 }
 
 TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
-  ASSERT_EQ(EnsureScoreFile(ModeNumber(GameMode::Easy)), 1);
-  ASSERT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
+  ASSERT_TRUE(EnsureScoreFile(ModeNumber(GameMode::Easy)));
+  ASSERT_TRUE(LoadScoreTable(ModeNumber(GameMode::Easy)));
   EXPECT_EQ(FindRankSlot(0u), 20);  // 0 never enters, even an empty table
   Result("PlommX", 500, 3, 7, 65);
   const ScoreEntry& first = LocalScoreTable.row[0];
@@ -153,8 +153,8 @@ TEST_F(LocalRanking, ResultsTakeTheirPlacesWithTheirPlaySeconds) {
 }
 
 TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
-  ASSERT_EQ(EnsureScoreFile(ModeNumber(GameMode::Hardcore)), 1);
-  ASSERT_EQ(WriteRankText(), 1);
+  ASSERT_TRUE(EnsureScoreFile(ModeNumber(GameMode::Hardcore)));
+  ASSERT_TRUE(WriteRankText());
   // "     1등                   0점   0판   0콤보          0초", the empty row
   const char* emptyUtf8 = "     1등                   0점   0판   0콤보          0초";
   char emptyRow[kRankLineCap];
@@ -166,21 +166,21 @@ TEST_F(LocalRanking, SavedFilesAndTheListingHoldTheTable) {
 
   Result("Kim", 1234, 4, 7, 95);
   const ScoreTable played = LocalScoreTable;
-  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Hardcore)), 1);
-  EXPECT_EQ(WriteRankText(), 1);
+  EXPECT_TRUE(SaveScoreTable(ModeNumber(GameMode::Hardcore)));
+  EXPECT_TRUE(WriteRankText());
   const std::string file = ReadFileText("hardcore.dat");
   ASSERT_EQ(file.size(), kScoreFileBytes);
   EXPECT_GE(HeaderOf(file), 0);
   EXPECT_EQ(file.substr(kScoreHeaderBytes), TableBytes(played));
   EXPECT_EQ(ReadFileText(kRankTextFileName), Listing(played));
   LocalScoreTable = ScoreTable{};
-  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Hardcore)), 1);
+  EXPECT_TRUE(LoadScoreTable(ModeNumber(GameMode::Hardcore)));
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
 
   // A result that does not enter rewrites only the listing.
   const ino_t inode = Inode("hardcore.dat");
   EXPECT_EQ(FindRankSlot(0u), 20);
-  EXPECT_EQ(WriteRankText(), 1);
+  EXPECT_TRUE(WriteRankText());
   EXPECT_EQ(Inode("hardcore.dat"), inode);
   EXPECT_EQ(ReadFileText("hardcore.dat"), file);
 }
@@ -211,7 +211,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   }
   const ScoreTable before = LocalScoreTable;
   WriteAll("easy.dat", std::string(30, 'h'));  // not even a whole header
-  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
+  EXPECT_TRUE(LoadScoreTable(ModeNumber(GameMode::Easy)));
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(before));
 
   // Row 0 whole, with a name of 100 bytes and no terminator, Hangul and bytes that are
@@ -222,7 +222,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   ASSERT_EQ(name.size(), kScoreNameBytes);
   std::string row0 = name + std::string("\x05\0\0\0\xff\xff\xff\xff\x02\0\0\0\x10\0\0\0", 16);  // raw bytes: integers
   WriteAll("easy.dat", std::string(kScoreHeaderBytes, 'h') + row0 + std::string(50, 'M'));
-  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
+  EXPECT_TRUE(LoadScoreTable(ModeNumber(GameMode::Easy)));
   EXPECT_EQ(std::memcmp(LocalScoreTable.row[0].name, name.data(), kScoreNameBytes), 0);
   EXPECT_EQ(LocalScoreTable.row[0].score, 0xFFFFFFFFu);
   EXPECT_EQ(LocalScoreTable.row[0].playSeconds, 16u);
@@ -232,7 +232,7 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   EXPECT_EQ(TableBytes(LocalScoreTable).substr(2 * kScoreEntryBytes), TableBytes(before).substr(2 * kScoreEntryBytes));
 
   // The listing stays 22 lines of at most 99 bytes; the odd bytes show as stored.
-  ASSERT_EQ(WriteRankText(), 1);
+  ASSERT_TRUE(WriteRankText());
   const std::string listing = ReadFileText(kRankTextFileName);
   size_t lines = 0, start = 0;
   for (size_t at; (at = listing.find("\r\n", start)) != std::string::npos; start = at + 2, ++lines) {
@@ -245,15 +245,15 @@ TEST_F(LocalRanking, ShortAndHandEditedFilesAreReadAsFarAsTheyGo) {
   EXPECT_NE(std::string(utf8, n).find("\xEF\xBF\xBD"), std::string::npos);  // raw bytes: U+FFFD in UTF-8
 
   WriteAll("easy.dat", std::string(kScoreFileBytes + 100, '\x01'));  // bytes past the table are ignored
-  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Easy)), 1);
+  EXPECT_TRUE(LoadScoreTable(ModeNumber(GameMode::Easy)));
   EXPECT_EQ(LocalScoreTable.row[19].playSeconds, 0x01010101u);
 }
 
 TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   EnsureScoreFile(ModeNumber(GameMode::Normal));
   Result("Before", 700, 5, 2, 30);
-  ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 1);
-  ASSERT_EQ(WriteRankText(), 1);
+  ASSERT_TRUE(SaveScoreTable(ModeNumber(GameMode::Normal)));
+  ASSERT_TRUE(WriteRankText());
   const std::string file = ReadFileText("normal.dat");
   const std::string listing = ReadFileText(kRankTextFileName);
   Result("After", 800, 6, 3, 40);
@@ -267,13 +267,13 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   testing::internal::CaptureStderr();
-  const int32_t saved = SaveScoreTable(ModeNumber(GameMode::Normal));
-  const int32_t listed = WriteRankText();
+  const bool saved = SaveScoreTable(ModeNumber(GameMode::Normal));
+  const bool listed = WriteRankText();
   const std::string told = testing::internal::GetCapturedStderr();
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(saved, 0);
-  EXPECT_EQ(listed, 0);
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(listed);
   EXPECT_EQ(ReadFileText("normal.dat"), file);
   EXPECT_EQ(ReadFileText(kRankTextFileName), listing);
   EXPECT_EQ(TableBytes(LocalScoreTable), TableBytes(played));
@@ -281,8 +281,8 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2);  // told once per file
   int entries = 0;
   for ([[maybe_unused]] const auto& e : fs::directory_iterator(".")) ++entries;
-  EXPECT_EQ(entries, 2);                                       // no temporary file is left behind
-  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 1);  // once there is room again
+  EXPECT_EQ(entries, 2);                                      // no temporary file is left behind
+  EXPECT_TRUE(SaveScoreTable(ModeNumber(GameMode::Normal)));  // once there is room again
   EXPECT_EQ(ReadFileText("normal.dat").substr(kScoreHeaderBytes), TableBytes(played));
 
   // No folder to write into, or a file where the folder should be.
@@ -296,8 +296,8 @@ TEST_F(LocalRanking, AFailedWriteKeepsTheOldFilesAndTheTable) {
   fs::current_path("gone");
   fs::remove(folder_->path() / "gone");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 0);
-  EXPECT_EQ(WriteRankText(), 0);
+  EXPECT_FALSE(EnsureScoreFile(ModeNumber(GameMode::Normal)));
+  EXPECT_FALSE(WriteRankText());
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);
   fs::current_path(folder_->path());
@@ -312,15 +312,15 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   GameRandom oneDraw = generator;
   generator.Next();
   std::swap(oneDraw, generator);
-  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Normal)), 0);
+  EXPECT_FALSE(EnsureScoreFile(ModeNumber(GameMode::Normal)));
   EXPECT_EQ(generator.state, oneDraw.state);    // its header is drawn as for any write
   EXPECT_EQ(LocalScoreTable.row[0].score, 0u);  // not the table played before
-  EXPECT_EQ(LoadScoreTable(ModeNumber(GameMode::Normal)), 0);
+  EXPECT_FALSE(LoadScoreTable(ModeNumber(GameMode::Normal)));
   Result("Kim", 10, 1, 0, 0);
-  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Normal)), 0);
-  EXPECT_EQ(WriteRankText(), 0);
-  EXPECT_EQ(EnsureScoreFile(ModeNumber(GameMode::Hardcore)), 0);  // a pipe: no wait for a writer
-  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Hardcore)), 0);
+  EXPECT_FALSE(SaveScoreTable(ModeNumber(GameMode::Normal)));
+  EXPECT_FALSE(WriteRankText());
+  EXPECT_FALSE(EnsureScoreFile(ModeNumber(GameMode::Hardcore)));  // a pipe: no wait for a writer
+  EXPECT_FALSE(SaveScoreTable(ModeNumber(GameMode::Hardcore)));
   testing::internal::GetCapturedStderr();
   EXPECT_TRUE(fs::is_directory("normal.dat"));
   EXPECT_TRUE(fs::is_directory(kRankTextFileName));
@@ -331,7 +331,7 @@ TEST_F(LocalRanking, WhatIsNoRegularFileIsNeverReplaced) {
   WriteAll("kept/easy.dat", std::string(kScoreFileBytes, '\0'));
   fs::create_symlink("kept/easy.dat", "easy.dat");
   chmod("kept/easy.dat", 0640);
-  EXPECT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
+  EXPECT_TRUE(SaveScoreTable(ModeNumber(GameMode::Easy)));
   EXPECT_TRUE(fs::is_symlink("easy.dat"));
   struct stat st {};
   stat("kept/easy.dat", &st);
@@ -411,8 +411,8 @@ TEST_F(LocalRanking, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
   const std::string listA = Listing(a), listB = Listing(b);
   auto saveOld = [&] {
     LocalScoreTable = a;
-    ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
-    ASSERT_EQ(WriteRankText(), 1);
+    ASSERT_TRUE(SaveScoreTable(ModeNumber(GameMode::Easy)));
+    ASSERT_TRUE(WriteRankText());
   };
 
   // How long each step takes here, in this build, measured by the child itself making it:

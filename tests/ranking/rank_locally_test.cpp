@@ -16,10 +16,10 @@
 #include "platform/dialog/dialog.h"
 #include "platform/display.h"
 #include "platform/testing/input.h"
+#include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
 #include "ranking/local_ranking.h"
 #include "ranking/rank_locally.h"
-#include "res/dialog_templates.h"
 #include "support/files.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
@@ -50,7 +50,7 @@ class RankLocallyTest : public DialogScriptTest {
     UseRealClock();
     folder_.reset();
     if (!WindowOpen()) {
-      ASSERT_EQ(CreateGameWindow(), 1);
+      ASSERT_TRUE(CreateGameWindow());
     }
   }
 
@@ -94,7 +94,7 @@ TEST_F(RankLocallyTest, AFirstGameCreatesTheFileAsksTheNameAndShowsTheListing) {
 
 TEST_F(RankLocallyTest, AScoreThatEntersNothingLeavesTheFileAloneButStillShowsTheListing) {
   for (int i = 0; i < kScoreRows; ++i) LocalScoreTable.row[i].score = 5000u - static_cast<uint32_t>(i);
-  ASSERT_EQ(SaveScoreTable(ModeNumber(GameMode::Easy)), 1);
+  ASSERT_TRUE(SaveScoreTable(ModeNumber(GameMode::Easy)));
   const std::string before = ReadFileText("easy.dat");
   LocalScoreTable = ScoreTable{};
   counters.score = 4981;  // the 20th row's score: no place

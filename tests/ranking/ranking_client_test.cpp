@@ -14,7 +14,7 @@ namespace {
 
 class RankingClientTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(CreateGameWindow()); }
   void SetUp() override {
     PumpMessages();
     InputState = InputStateRecord{};
@@ -26,9 +26,9 @@ class RankingClientTest : public ::testing::Test {
   }
   // Polls (real time, up to about 5 s) until the client holds `count` bytes or the
   // connection ends; returns the last poll's result.
-  int PollUntilHeld(uint32_t count) {
-    int result = 1;
-    for (int i = 0; i < 1000 && result == 1 && client.fillLevel < count; ++i) {
+  bool PollUntilHeld(uint32_t count) {
+    bool result = true;
+    for (int i = 0; i < 1000 && result && client.fillLevel < count; ++i) {
       result = client.PollReceive(0, 5000);
     }
     return result;
@@ -39,9 +39,9 @@ class RankingClientTest : public ::testing::Test {
 TEST_F(RankingClientTest, TwoMessagesInOneReceiveAndConsumingTheFirst) {
   const Bytes both = Concat({ThresholdReplyBytes(777), RankTextBytes(3, {'a', 'b', 'c'})});
   ScriptedServer server({Send(both), Hold()});
-  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  ASSERT_TRUE(client.ConnectTo("127.0.0.1", server.Port()));
   EXPECT_EQ(client.connected, 1);
-  ASSERT_EQ(PollUntilHeld(67), 1);
+  ASSERT_TRUE(PollUntilHeld(67));
   ASSERT_EQ(client.fillLevel, 67u);
   EXPECT_EQ(std::memcmp(client.receiveBuffer, both.data(), 67), 0);
   EXPECT_EQ(client.receiveBuffer[67], 0);
@@ -52,7 +52,7 @@ TEST_F(RankingClientTest, TwoMessagesInOneReceiveAndConsumingTheFirst) {
   for (uint32_t i = 11; i <= 67; ++i) ASSERT_EQ(client.receiveBuffer[i], 0) << i;
 
   // Nothing more to read: nothing changes.
-  EXPECT_EQ(client.PollReceive(0, 10), 1);
+  EXPECT_TRUE(client.PollReceive(0, 10));
   EXPECT_EQ(client.fillLevel, 11u);
 }
 
@@ -70,60 +70,60 @@ TEST_F(RankingClientTest, ConsumingAllOrMoreEmptiesTheBuffer) {
   EXPECT_EQ(client.receiveBuffer[10], 0);
   // A new exchange begins with an empty buffer, even when its connect fails.
   client.Cleanup();
-  ASSERT_EQ(client.ConnectTo("not an address", 9), -1);
+  ASSERT_FALSE(client.ConnectTo("not an address", 9));
   EXPECT_EQ(client.fillLevel, 0u);
   EXPECT_EQ(client.receiveBuffer[0], 0);
   EXPECT_EQ(client.connected, 0);
-  EXPECT_EQ(client.PollReceive(0, 10), 0);
+  EXPECT_FALSE(client.PollReceive(0, 10));
 }
 
 TEST_F(RankingClientTest, AServerThatClosesAtOnce) {
   ScriptedServer server({CloseConnection()});
-  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  ASSERT_TRUE(client.ConnectTo("127.0.0.1", server.Port()));
   ASSERT_TRUE(server.WaitUntilDone());
-  EXPECT_EQ(PollUntilHeld(1), 0);
+  EXPECT_FALSE(PollUntilHeld(1));
   EXPECT_EQ(client.connected, 0);
   EXPECT_EQ(client.fillLevel, 0u);
   const uint8_t request[2] = {0, 1};
-  EXPECT_EQ(client.SendBytes(request, 2), 0);
+  EXPECT_FALSE(client.SendBytes(request, 2));
   // Once closed, a poll stays at 0 and reads nothing.
-  EXPECT_EQ(client.PollReceive(0, 10), 0);
+  EXPECT_FALSE(client.PollReceive(0, 10));
 }
 
 TEST_F(RankingClientTest, SentBytesReachTheServerAndBytesBeforeACloseStay) {
   ScriptedServer server({Receive(3), Send({9, 8, 7}), CloseConnection()});
-  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
+  ASSERT_TRUE(client.ConnectTo("127.0.0.1", server.Port()));
   const uint8_t bytes[3] = {0, 2, 0xFF};
-  EXPECT_EQ(client.SendBytes(bytes, 3), 1);
+  EXPECT_TRUE(client.SendBytes(bytes, 3));
   ASSERT_TRUE(server.WaitUntilDone());
   EXPECT_EQ(server.Received(), (Bytes{0, 2, 0xFF}));
-  EXPECT_EQ(PollUntilHeld(100), 0);  // the close ends the polling
+  EXPECT_FALSE(PollUntilHeld(100));  // the close ends the polling
   ASSERT_EQ(client.fillLevel, 3u);   // what came before it is kept
   EXPECT_EQ(client.receiveBuffer[0], 9);
   EXPECT_EQ(client.receiveBuffer[2], 7);
   // Sending to a server that has gone away fails quietly, with no signal.
-  EXPECT_EQ(client.SendBytes(bytes, 3), 0);
+  EXPECT_FALSE(client.SendBytes(bytes, 3));
 }
 
 TEST_F(RankingClientTest, AFullBufferEndsTheConnectionAndNotTheProgram) {
   ScriptedServer server({Send(Bytes(kReceiveCapacity + 500, 'x')), Hold()});
-  ASSERT_EQ(client.ConnectTo("127.0.0.1", server.Port()), 1);
-  ASSERT_EQ(PollUntilHeld(kReceiveCapacity), 1);
+  ASSERT_TRUE(client.ConnectTo("127.0.0.1", server.Port()));
+  ASSERT_TRUE(PollUntilHeld(kReceiveCapacity));
   EXPECT_EQ(client.fillLevel, kReceiveCapacity);
   EXPECT_EQ(client.receiveBuffer[kReceiveCapacity], 0);
-  EXPECT_EQ(PollUntilHeld(kReceiveCapacity + 1), 0);
+  EXPECT_FALSE(PollUntilHeld(kReceiveCapacity + 1));
   EXPECT_EQ(client.connected, 0);
   EXPECT_EQ(client.fillLevel, kReceiveCapacity);
   EXPECT_EQ(InputState.quit, 0);
 }
 
 TEST_F(RankingClientTest, RefusedAndMalformedAddressesFail) {
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", ClosedPort()), -1);
+  EXPECT_FALSE(client.ConnectTo("127.0.0.1", ClosedPort()));
   EXPECT_EQ(client.connected, 0);
   client.Cleanup();
-  EXPECT_EQ(client.ConnectTo("127.0.0.1.5", 20), -1);
-  EXPECT_EQ(client.ConnectTo("", 20), -1);
-  EXPECT_EQ(client.ConnectTo("localhost", 20), -1);
+  EXPECT_FALSE(client.ConnectTo("127.0.0.1.5", 20));
+  EXPECT_FALSE(client.ConnectTo("", 20));
+  EXPECT_FALSE(client.ConnectTo("localhost", 20));
 }
 
 TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns) {
@@ -137,7 +137,7 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns
     platform::PushMouseMove(lastX, 40);
   });
   const uint32_t start = platform::Ticks();
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
+  EXPECT_FALSE(client.ConnectTo("127.0.0.1", server.Port()));
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
   EXPECT_LE(waited, kConnectLimitMs + kConnectWaitStepMs);
@@ -152,7 +152,7 @@ TEST_F(RankingClientTest, AHangingConnectGivesUpInRealTimeToo) {
   HangingListener server;
   const uint32_t start = platform::Ticks();
   platform::PushMouseMove(123, 45);
-  EXPECT_EQ(client.ConnectTo("127.0.0.1", server.Port()), -1);
+  EXPECT_FALSE(client.ConnectTo("127.0.0.1", server.Port()));
   const uint32_t waited = platform::Ticks() - start;
   EXPECT_GE(waited, kConnectLimitMs);
   EXPECT_LT(waited, 4 * kConnectLimitMs);  // it gives up, however slow the machine

@@ -15,10 +15,10 @@
 #include "platform/display.h"
 #include "platform/messagebox.h"
 #include "platform/testing/input.h"
+#include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
 #include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"
-#include "res/dialog_templates.h"
 #include "support/cp949_text.h"
 #include "support/game_window.h"
 #include "support/scripted_server.h"
@@ -40,7 +40,7 @@ uint32_t Le32(const Bytes& b, size_t at) {
 
 class ExchangeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(CreateGameWindow(), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(CreateGameWindow()); }
   void SetUp() override {
     ASSERT_TRUE(GameWindowReady());
     Edition = EditionTraits{.longestName = 9, .musicAfterQuit = true, .onlineRanking = true};

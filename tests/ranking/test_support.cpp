@@ -5,9 +5,9 @@
 
 #include "platform/display.h"
 #include "platform/testing/input.h"
+#include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
-#include "res/dialog_templates.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 std::string DialogText(platform::Dialog* dialog) {
   static char text[kRankTextBufferBytes];

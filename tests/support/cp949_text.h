@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 inline std::string Cp949(std::string_view utf8) {
   std::string out(utf8.size() + 1, '\0');  // code page 949 is never longer than UTF-8

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/cp949_text.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/protocol.h"
 #include "wire/rank_text.h"
 

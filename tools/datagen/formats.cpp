@@ -1,6 +1,9 @@
 #include "tools/datagen/formats.h"
 
+#include <png.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "gfx/ani_format.h"
 #include "gfx/pcx_format.h"
@@ -68,6 +71,22 @@ Bytes EncodeAni(const std::vector<SpriteImage>& frames) {
     Put32(out, frame.height);
     out.insert(out.end(), frame.pixels.begin(), frame.pixels.end());
   }
+  return out;
+}
+
+Bytes EncodePngPixels(const Bytes& pixels, int width, int height, bool alpha) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  Bytes out;
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr) || size == 0) return out;
+  out.resize(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels.data(), 0, nullptr)) return Bytes{};
+  out.resize(size);
   return out;
 }
 

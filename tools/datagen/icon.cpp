@@ -1,10 +1,7 @@
 #include "tools/datagen/icon.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <numbers>
 
@@ -81,19 +78,7 @@ Bytes EncodePng(const Canvas& canvas) {
       p[2] = byte(c.b);
       p[3] = byte(a);
     }
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(w);
-  image.height = static_cast<png_uint_32>(h);
-  image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  Bytes out;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr) || size == 0) return out;
-  out.resize(size);
-  if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) return Bytes{};
-  out.resize(size);
-  return out;
+  return EncodePngPixels(rgba, w, h, true);
 }
 
 bool WriteIcons(const std::string& folder) {

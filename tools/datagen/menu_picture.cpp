@@ -4,12 +4,12 @@
 #include <string>
 
 #include "platform/text.h"
+#include "text/texts.h"
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/picture_parts.h"
 #include "tools/datagen/pictures.h"
 #include "tools/datagen/text_art.h"
-#include "wire/texts.h"
 
 namespace datagen {
 

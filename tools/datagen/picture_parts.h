@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace datagen {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "text/texts.h"
 #include "tools/datagen/chicken.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/picture_parts.h"
 #include "tools/datagen/text_art.h"
-#include "wire/texts.h"
 
 namespace datagen {
 

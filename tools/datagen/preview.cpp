@@ -1,17 +1,16 @@
 #include "tools/datagen/preview.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "platform/text.h"
+#include "text/texts.h"
 #include "tools/datagen/chicken.h"
+#include "tools/datagen/formats.h"
 #include "tools/datagen/mob.h"
 #include "tools/datagen/pictures.h"
-#include "wire/texts.h"
 
 namespace datagen {
 
@@ -49,13 +48,8 @@ class Sheet {
     }
   }
   bool Save(const std::string& path) const {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width_);
-    image.height = static_cast<png_uint_32>(height_);
-    image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path.c_str(), 0, rgb_.data(), 0, nullptr) != 0;
+    const Bytes png = EncodePngPixels(rgb_, width_, height_, false);
+    return !png.empty() && WriteFile(path, png);
   }
 
  private:

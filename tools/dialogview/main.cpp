@@ -13,7 +13,7 @@
 #include "app/stage_screen.h"
 #include "app/start_up.h"
 #include "app/window.h"
-#include "game/draw.h"
+#include "draw/draw.h"
 #include "game/stage.h"
 #include "game/world.h"
 #include "gfx/frame.h"
@@ -22,7 +22,7 @@
 #include "platform/clock.h"
 #include "platform/display.h"
 #include "ranking/dialogs.h"
-#include "wire/cp949.h"
+#include "text/cp949.h"
 #include "wire/rank_text.h"
 
 EditionTraits Edition;
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   const bool net = listingOnly || (argc > 1 && std::strcmp(argv[1], "net") == 0);
   Edition.longestName = net ? 9 : 11;
   Edition.onlineRanking = net;
-  if (CreateGameWindow() != 1) {
+  if (!CreateGameWindow()) {
     std::fprintf(stderr, "dialogview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     return false;
   };
   UseFakeClock(argc == 5 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 100000u);
-  if (CreateGameWindow() != 1) return 1;
+  if (!CreateGameWindow()) return 1;
   // The menu's areas: easy, normal, hardcore from the top.
   PushMouseMove(100, mode == 0 ? 100 : mode == 1 ? 250 : 400);
   PushMouseButton(true);

@@ -21,7 +21,7 @@
 namespace {
 
 int WatchStages(int32_t firstStage) {
-  if (CreateGameWindow() != 1) {
+  if (!CreateGameWindow()) {
     std::fprintf(stderr, "stageview: no game window (is there a display?) or no Korean font\n");
     return 1;
   }

@@ -1,4 +1,4 @@
-// The table of texts (res/texts.txt) as the build converted it to code page 949.
+// The table of texts (text/texts.txt) as the build converted it to code page 949.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "wire/cp949.h"
-#include "wire/texts.h"
+#include "text/cp949.h"
+#include "text/texts.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The dialog templates as data: caption, font, position and size in dialog units relative to
 // the game window's client area, style, and the controls in their tab order.
-#include "res/dialog_templates.h"
+#include "ranking/dialog_templates.h"
 
-#include "wire/texts.h"
+#include "text/texts.h"
 
 using namespace platform;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Code page 949 <-> UTF-8 through iconv: the only place the game's texts change encoding.
-#include "wire/cp949.h"
+#include "text/cp949.h"
 
 #include <iconv.h>
 

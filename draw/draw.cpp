@@ -1,4 +1,4 @@
-#include "game/draw.h"
+#include "draw/draw.h"
 
 #include "game/stage.h"
 #include "game/world.h"
