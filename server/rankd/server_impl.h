@@ -62,6 +62,7 @@ struct Connection {
   std::string address;
   bool storeDone = false;
   bool committed = false;
+  bool committing = false;  // waits for the store's thread: not closed at the stop time
 };
 
 // The store's own thread: takes the scores that wait, commits them in one transaction,
@@ -167,13 +168,16 @@ struct RankServer::Impl {
   bool TakeSystemdSockets(int passed, std::string& error);
   bool ListenOnOwnSocket(std::string& error);
   void BeginStop();
+  // At the stop time: closes every connection but those waiting for a commit, which get
+  // one stop time more to be answered before they are closed too.
+  void CloseAtStop();
   void EndIfIdle();
   awaitable<void> Accept(tcp::acceptor& acceptor);
   // Counts a connection from its acceptance until its exchange's frame is gone, however
-  // that frame ends (even one that never ran).
+  // that frame ends (even one that never ran); `key` is its address's share (AddressKey).
   class Registration {
    public:
-    Registration(Impl& server, Connection* c) : server_(&server), address_(c->address) {
+    Registration(Impl& server, Connection* c, std::string key) : server_(&server), address_(std::move(key)) {
       at_ = server.live.insert(server.live.end(), c);
       ++server.perAddress[address_];
       server.metrics.connectionsOpen.fetch_add(1, std::memory_order_relaxed);
@@ -232,6 +236,7 @@ struct RankServer::Impl {
   std::list<Connection*> live;
   std::unordered_map<std::string, int> perAddress;
   bool stopping = false;
+  bool graceOver = false;  // the first stop time has passed
   bool ended = false;
   std::unique_ptr<WebServer> web;  // with --http
 };
