@@ -120,13 +120,19 @@ class PostgresStore final : public RankStore {
   const char* Engine() const override { return "postgresql"; }
 
   bool Store(const std::vector<Score>& scores, std::string& error) override {
+    std::vector<bool> banned;
+    return Store(scores, banned, error);
+  }
+
+  bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit.
+    banned.assign(scores.size(), false);
     if (!Connected(error)) return false;
     const bool several = scores.size() > kRowsPerStatement;
     if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
     for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
       const size_t to = std::min(scores.size(), from + kRowsPerStatement);
-      if (!Insert(scores, from, to, error)) {
+      if (!Insert(scores, from, to, banned, error)) {
         if (several) Exec("ROLLBACK", "cannot store scores", error);
         return false;
       }
@@ -230,7 +236,7 @@ class PostgresStore final : public RankStore {
     return Setup(error);
   }
 
-  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::string& error) {
+  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::vector<bool>& banned, std::string& error) {
     // A banned name's new score is not kept.
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
@@ -245,13 +251,27 @@ class PostgresStore final : public RankStore {
       params.AddScore(scores[i]);
     }
     sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
-    sql += " RETURNING 1) SELECT pg_notify('";
+    // The names kept, in hex: a score whose name is not among them was banned.
+    sql += " RETURNING name) SELECT pg_notify('";
     sql += kChannel;
-    sql += "', '')";
+    sql += "', ''), ' ' || string_agg(DISTINCT encode(name, 'hex'), ' ') || ' ' FROM kept";
     PGresult* result = params.Run(conn_, sql.c_str());
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
+    const std::string kept = ok ? PQgetvalue(result, 0, 1) : "";
     PQclear(result);
-    return ok || Fail("cannot store scores", error);
+    if (!ok) return Fail("cannot store scores", error);
+    for (size_t i = from; i < to; ++i) banned[i] = kept.find(" " + Hex(scores[i].name) + " ") == std::string::npos;
+    return true;
+  }
+
+  static std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+      hex += kDigits[static_cast<unsigned char>(c) >> 4];
+      hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
   }
 
   // A marking's result: whether it marked a row.

@@ -63,6 +63,7 @@ struct Connection {
   bool storeDone = false;
   bool committed = false;
   bool committing = false;  // waits for the store's thread: not closed at the stop time
+  bool banned = false;      // the committed score was not kept: its name is banned
 };
 
 // The store's own thread: takes the scores that wait, commits them in one transaction,
@@ -84,6 +85,7 @@ class StoreWorker {
     int expired = 0;  // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
+    std::vector<bool> banned;   // in the same order: not kept for the name's ban
     bool fresh = false;         // tables holds the store's best rows
     ScoreTable tables[kModes];
     std::string error;

@@ -52,6 +52,7 @@ ExchangeEnd EndOf(Outcome outcome, bool timedOut) {
   switch (outcome) {
     case Outcome::Declined: return ExchangeEnd::Declined;
     case Outcome::Stored: return ExchangeEnd::Stored;
+    case Outcome::Banned: return ExchangeEnd::Banned;
     case Outcome::Refused: return ExchangeEnd::Refused;
     case Outcome::BadRequest:
     case Outcome::BadAnswer: return ExchangeEnd::Malformed;
@@ -136,7 +137,11 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           answerFrom = Clock::now();
         }
         break;
-      case Exchange::Phase::Storing: exchange.Stored(co_await Commit(c, exchange.Pending())); break;
+      case Exchange::Phase::Storing: {
+        const bool committed = co_await Commit(c, exchange.Pending());
+        exchange.Stored(committed, c.banned);
+        break;
+      }
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
         if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {

@@ -180,6 +180,10 @@ TEST_P(RankdHttp, MetricsCountEveryExchangeAndPromtoolAcceptsThem) {
   ASSERT_TRUE(Submit(server_.port(), 0, Submission("kept", 2, 700)).text);
   ASSERT_TRUE(Submit(server_.port(), 0, Submission("low", 2, 0)).text);  // not above the score to beat
   ASSERT_TRUE(Decline(server_.port(), 1).text);
+  // A banned name's submission sees the listing as any other, and counts as banned.
+  std::string out;
+  ASSERT_EQ(RunProgram({RANKCTL_BINARY, "--db", db_.where(), "ban", "outlaw"}, out), 0) << out;
+  ASSERT_TRUE(Submit(server_.port(), 0, Submission("outlaw", 2, 900)).text);
   {
     Client bad(server_.port());
     ASSERT_TRUE(bad.Send(RequestBytes(7)));  // no such difficulty
@@ -196,14 +200,16 @@ TEST_P(RankdHttp, MetricsCountEveryExchangeAndPromtoolAcceptsThem) {
     return WaitFor([&] { return Figure(sample) == value; }, 30s);
   };
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"stored\"}", 1));
+  EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"banned\"}", 1));
+  EXPECT_TRUE(server_.LogShows("mode 0 banned")) << server_.Log();
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"refused\"}", 1));
   EXPECT_TRUE(counted("rankd_refusals_total{reason=\"not_above_threshold\"}", 1));
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"declined\"}", 1));
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"malformed\"}", 1));
   EXPECT_TRUE(counted("rankd_connections_refused_total{limit=\"max_per_address\"}", 1));
-  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_count", 4));
-  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_bucket{le=\"+Inf\"}", 4));
-  EXPECT_TRUE(counted("rankd_store_commit_duration_seconds_count", 1));
+  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_count", 5));
+  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_bucket{le=\"+Inf\"}", 5));
+  EXPECT_TRUE(counted("rankd_store_commit_duration_seconds_count", 2));
   EXPECT_EQ(Figure("rankd_scores_verified_total"), 0);
   EXPECT_EQ(Figure("rankd_scores_suspect_total"), 0);
   one.Close();
