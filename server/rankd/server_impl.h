@@ -203,8 +203,9 @@ struct RankServer::Impl {
     std::list<Connection*>::iterator at_;
   };
   awaitable<void> Session(std::shared_ptr<Connection> connection, Registration registration);
-  // Hands an accepted score to the store's thread and waits for the commit; true once it is kept.
-  awaitable<bool> Commit(Connection& c, const Score& score);
+  // Hands the exchange's accepted score to the store's thread, waits for the commit and tells
+  // the exchange how it went.
+  awaitable<void> Commit(Connection& c, Exchange& exchange);
   // Counts a finished exchange and writes its log line; `ending` says why the connection
   // closed before the exchange ended (nullptr when it did not).
   void Tell(const Connection& c, const Exchange& exchange, const char* ending, Clock::time_point begun);

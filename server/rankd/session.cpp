@@ -137,11 +137,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           answerFrom = Clock::now();
         }
         break;
-      case Exchange::Phase::Storing: {
-        const bool committed = co_await Commit(c, exchange.Pending());
-        exchange.Stored(committed, c.banned);
-        break;
-      }
+      case Exchange::Phase::Storing: co_await Commit(c, exchange); break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
         if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {
@@ -160,20 +156,20 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
   Tell(c, exchange, ending, begun);
 }
 
-awaitable<bool> RankServer::Impl::Commit(Connection& c, const Score& score) {
+awaitable<void> RankServer::Impl::Commit(Connection& c, Exchange& exchange) {
   // A commit has no deadline of the client's: once the score may be kept, the client is
   // told how it went. (The store's thread holds the connection until it answers.)
   c.deadline = Clock::time_point::max();
   c.timedOut = false;
   c.storeDone = false;
   c.committing = true;
-  worker.Submit({score, &c});
+  worker.Submit({exchange.Pending(), &c});
   while (!c.storeDone) {
     c.wake.expires_at(Clock::time_point::max());
     co_await c.wake.async_wait(kTuple);
   }
   c.committing = false;
-  co_return c.committed;
+  exchange.Stored(c.committed, c.banned);
 }
 
 void RankServer::Impl::Tell(const Connection& c, const Exchange& exchange, const char* ending,
