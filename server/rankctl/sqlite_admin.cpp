@@ -1,15 +1,35 @@
 // rankctl on a SQLite database: the server notices each change through the file's data
 // version; a backup is SQLite's online copy, so a writing server never waits long.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "server/rankctl/admin.h"
 #include "server/rankd/schema.h"
 
 namespace rankctl {
 namespace {
+
+// Whether two names are one file (one device and inode); false when either is missing.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat one {};
+  struct stat two {};
+  return ::stat(a.c_str(), &one) == 0 && ::stat(b.c_str(), &two) == 0 && one.st_dev == two.st_dev &&
+         one.st_ino == two.st_ino;
+}
+
+// Writes a file's (or a folder's) data to the disk; false when it cannot.
+bool SyncToDisk(const std::string& path, bool folder) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
 
 class SqliteAdmin final : public AdminDb {
  public:
@@ -20,6 +40,7 @@ class SqliteAdmin final : public AdminDb {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
       return Fail("cannot open " + path);
     }
+    path_ = path;
     sqlite3_busy_timeout(db_, 5000);
     return change ? rankd::MigrateSqlite(db_, error_) : rankd::SchemaReadableSqlite(db_, error_);
   }
@@ -52,7 +73,16 @@ class SqliteAdmin final : public AdminDb {
   }
 
   Done Backup(const std::string& file) override {
-    // Written under a temporary name and renamed, so FILE is never a half-made copy.
+    // A copy renamed over the database (or its log) would take the server's data away.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      if (SameFile(file, path_ + suffix)) {
+        error_ = file + " is the database " + path_ + (*suffix != 0 ? std::string(" (its ") + (suffix + 1) + ")" : "") +
+                 ": a backup goes to another file";
+        return Done::Failed;
+      }
+    }
+    // Written under a temporary name, synced and renamed, so FILE is never a half-made copy,
+    // and once rankctl says it is written, it outlasts a crash.
     const std::string temporary = file + ".part" + std::to_string(::getpid());
     sqlite3* to = nullptr;
     Done done = Done::Failed;
@@ -68,12 +98,24 @@ class SqliteAdmin final : public AdminDb {
       error_ = "cannot create " + temporary;
     }
     sqlite3_close_v2(to);
+    if (done == Done::Ok && !SyncToDisk(temporary, false)) {
+      error_ = "cannot write " + temporary + " to the disk";
+      done = Done::Failed;
+    }
     if (done == Done::Ok && std::rename(temporary.c_str(), file.c_str()) != 0) {
       error_ = "cannot rename " + temporary + " to " + file;
       done = Done::Failed;
     }
-    if (done != Done::Ok) std::remove(temporary.c_str());
-    return done;
+    if (done != Done::Ok) {
+      std::remove(temporary.c_str());
+      return done;
+    }
+    const std::string folder = std::filesystem::path(file).parent_path().string();
+    if (!SyncToDisk(folder.empty() ? "." : folder, true)) {
+      error_ = "cannot write the folder of " + file + " to the disk";
+      return Done::Failed;
+    }
+    return Done::Ok;
   }
 
  protected:
@@ -140,6 +182,7 @@ class SqliteAdmin final : public AdminDb {
   }
 
   sqlite3* db_ = nullptr;
+  std::string path_;
 };
 
 }  // namespace

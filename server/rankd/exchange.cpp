@@ -12,6 +12,7 @@ const char* OutcomeText(Outcome outcome) {
     case Outcome::Declined: return "declined";
     case Outcome::Stored: return "stored";
     case Outcome::Refused: return "refused";
+    case Outcome::Banned: return "banned";
     case Outcome::BadRequest: return "bad request";
     case Outcome::BadAnswer: return "bad answer";
     case Outcome::StoreFailed: return "store failed";
@@ -90,11 +91,12 @@ void Exchange::Sent() {
   }
 }
 
-void Exchange::Stored(bool committed) {
+void Exchange::Stored(bool committed, bool banned) {
   if (phase_ != Phase::Storing) return;
-  // A listing means the result is kept: without a commit the client gets none.
+  // A listing means the result is kept: without a commit the client gets none. A banned
+  // player is not told (the listing, as to anyone).
   if (committed) {
-    Finish(Phase::Text, Outcome::Stored);
+    Finish(Phase::Text, banned ? Outcome::Banned : Outcome::Stored);
   } else {
     Finish(Phase::Closed, Outcome::StoreFailed);
   }

@@ -17,6 +17,7 @@ enum class Outcome {
   Declined,     // a decline; the listing was sent
   Stored,       // a submission kept; the listing, which holds it, was sent
   Refused,      // a submission the rules refuse; the listing was sent, nothing kept
+  Banned,       // a submission of a banned name: the listing was sent, as to any, nothing kept
   BadRequest,   // not a request, or a mode outside 0..2: closed without a reply
   BadAnswer,    // neither a decline nor a submission: closed without the listing
   StoreFailed,  // the database did not commit: closed without the listing
@@ -52,9 +53,10 @@ class Exchange {
   const uint8_t* Reply() const { return reply_; }
   void Sent();
 
-  // Storing: the score to keep, then whether it was committed.
+  // Storing: the score to keep, then whether it was committed, and whether the store left
+  // it out for its name's ban.
   const Score& Pending() const { return pending_; }
-  void Stored(bool committed);
+  void Stored(bool committed, bool banned = false);
 
  private:
   void Finish(Phase next, Outcome outcome);

@@ -7,20 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "server/rankd/address_key.h"
 #include "server/rankd/server_impl.h"
 
 namespace rankd {
-namespace {
-
-std::string AddressText(const asio::ip::address& address) {
-  if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-    return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
-  }
-  return address.to_string();
-}
-
-}  // namespace
-
 bool RankServer::Impl::Start(std::string& error) {
   if (!LoadRankings(error)) return false;
   FitConnectionsToFiles();
@@ -46,7 +36,7 @@ bool RankServer::Impl::Start(std::string& error) {
   asio::error_code ec;
   for (tcp::acceptor& acceptor : acceptors) {
     const tcp::endpoint local = acceptor.local_endpoint(ec);
-    log.Line("listening on %s:%u%s (%s)", AddressText(local.address()).c_str(), local.port(),
+    log.Line("listening on %s:%u%s (%s)", AddressText(local.data()).c_str(), local.port(),
              passed > 0 ? " from systemd" : "", where.c_str());
     asio::co_spawn(io, Accept(acceptor), asio::detached);
   }
@@ -134,8 +124,10 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
       co_await pause.async_wait(kTuple);
       continue;
     }
-    std::string address = AddressText(remote.address());
-    const int fromThere = perAddress.contains(address) ? perAddress[address] : 0;
+    std::string address = AddressText(remote.data());
+    std::string key = AddressKey(remote.data());
+    const auto there = perAddress.find(key);
+    const int fromThere = there == perAddress.end() ? 0 : there->second;
     if (static_cast<int>(live.size()) >= options.maxConnections || fromThere >= options.maxPerAddress) {
       (fromThere >= options.maxPerAddress ? metrics.refusedPerAddress : metrics.refusedServerFull)
           .fetch_add(1, std::memory_order_relaxed);
@@ -146,7 +138,7 @@ awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
       continue;  // the socket closes here
     }
     auto connection = std::make_shared<Connection>(std::move(socket), std::move(address));
-    Registration registration(*this, connection.get());
+    Registration registration(*this, connection.get(), std::move(key));
     asio::co_spawn(io, Session(std::move(connection), std::move(registration)), asio::detached);
   }
 }
@@ -159,17 +151,35 @@ void RankServer::Impl::BeginStop() {
   signals.cancel(ignored);
   sd_notify(0, "STOPPING=1");
   log.Line("stopping: %zu exchanges under way", live.size());
-  // Whatever has not finished by then is closed, and a commit the database has not answered
-  // by then is given up (its player gets no listing), so a silent database cannot hold the
-  // stop.
+  // Whatever has not finished by then is closed, but for a commit under way, which gets one
+  // more stop time to be answered; then a commit the database has not answered is given up,
+  // so a silent database cannot hold the stop.
   graceTimer.expires_after(options.stopTime);
   graceTimer.async_wait([this](const asio::error_code& e) {
-    if (e) return;
-    asio::error_code ignoredToo;
-    for (Connection* c : live) c->socket.close(ignoredToo);
-    worker.Interrupt();
+    if (!e) CloseAtStop();
   });
   EndIfIdle();
+}
+
+void RankServer::Impl::CloseAtStop() {
+  bool spared = false;
+  asio::error_code ignored;
+  for (Connection* c : live) {
+    if (c->committing && !graceOver) {
+      spared = true;
+    } else {
+      c->socket.close(ignored);
+    }
+  }
+  graceOver = true;
+  if (!spared) {
+    worker.Interrupt();
+    return;
+  }
+  graceTimer.expires_after(options.stopTime);
+  graceTimer.async_wait([this](const asio::error_code& e) {
+    if (!e) CloseAtStop();
+  });
 }
 
 void RankServer::Impl::EndIfIdle() {

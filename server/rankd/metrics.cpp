@@ -16,7 +16,7 @@ constexpr std::array<double, Histogram::kBounds> kCommitBounds = {0.0005, 0.001,
 
 // Label values, in the enumerations' order.
 constexpr const char* kEndNames[kExchangeEnds] = {"declined",     "stored",    "refused", "malformed",
-                                                  "store_failed", "timed_out", "closed"};
+                                                  "store_failed", "timed_out", "closed",  "banned"};
 constexpr const char* kVerdictNames[kVerdicts] = {"accepted",         "name_unterminated",
                                                   "name_empty",       "name_too_long",
                                                   "name_control",     "name_not_cp949",

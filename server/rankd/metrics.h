@@ -28,8 +28,8 @@ class Histogram {
 };
 
 // How an exchange counts: by what came of it, or, when it ended before, why.
-enum class ExchangeEnd { Declined, Stored, Refused, Malformed, StoreFailed, TimedOut, Closed };
-inline constexpr size_t kExchangeEnds = 7;
+enum class ExchangeEnd { Declined, Stored, Refused, Malformed, StoreFailed, TimedOut, Closed, Banned };
+inline constexpr size_t kExchangeEnds = 8;
 inline constexpr size_t kVerdicts = static_cast<size_t>(Verdict::CheckCodeWrong) + 1;
 
 // How a replay upload counts: taken for a check (None), or why it was refused.

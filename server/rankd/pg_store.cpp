@@ -97,13 +97,19 @@ class PostgresStore final : public RankStore {
   const char* Engine() const override { return "postgresql"; }
 
   bool Store(const std::vector<Score>& scores, std::string& error) override {
+    std::vector<bool> banned;
+    return Store(scores, banned, error);
+  }
+
+  bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit.
+    banned.assign(scores.size(), false);
     if (!Connected(error)) return false;
     const bool several = scores.size() > kRowsPerStatement;
     if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
     for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
       const size_t to = std::min(scores.size(), from + kRowsPerStatement);
-      if (!Insert(scores, from, to, error)) {
+      if (!Insert(scores, from, to, banned, error)) {
         if (several) Rollback();
         return false;
       }
@@ -239,7 +245,7 @@ class PostgresStore final : public RankStore {
     return nullptr;
   }
 
-  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::string& error) {
+  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::vector<bool>& banned, std::string& error) {
     // A banned name's new score is not kept; the others hear of it only when one was.
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
@@ -254,10 +260,28 @@ class PostgresStore final : public RankStore {
       params.AddScore(scores[i]);
     }
     sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
-    sql += " RETURNING 1) SELECT pg_notify('";
+    // Other servers are told only when a row was kept.
+    sql += " RETURNING name), told AS (SELECT pg_notify('";
     sql += kChannel;
-    sql += "', '') FROM kept LIMIT 1";
-    return Ok(params.Run(link_, sql.c_str(), error), "cannot store scores", error);
+    sql += "', '') FROM kept LIMIT 1)";
+    // The names kept, in hex: a score whose name is not among them was banned.
+    sql += " SELECT (SELECT count(*) FROM told), ' ' || string_agg(DISTINCT encode(name, 'hex'), ' ') || ' ' FROM kept";
+    PGresult* result = params.Run(link_, sql.c_str(), error);
+    if (!Ok(result, "cannot store scores", error, false)) return false;
+    const std::string kept = PQntuples(result) == 1 ? PQgetvalue(result, 0, 1) : "";
+    PQclear(result);
+    for (size_t i = from; i < to; ++i) banned[i] = kept.find(" " + Hex(scores[i].name) + " ") == std::string::npos;
+    return true;
+  }
+
+  static std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+      hex += kDigits[static_cast<unsigned char>(c) >> 4];
+      hex += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
   }
 
   // Ends a failed transaction; what failed is told already, and the rollback's own outcome

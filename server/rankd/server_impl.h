@@ -78,6 +78,8 @@ struct Connection {
   std::string address;
   bool storeDone = false;
   bool committed = false;
+  bool committing = false;  // waits for the store's thread: not closed at the stop time
+  bool banned = false;      // the committed score was not kept: its name is banned
 };
 
 // The store's own thread: takes the scores that wait, commits them in one transaction,
@@ -99,6 +101,7 @@ class StoreWorker {
     int expired = 0;  // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
+    std::vector<bool> banned;   // in the same order: not kept for the name's ban
     bool fresh = false;         // tables holds the store's best rows
     ScoreTable tables[kModes];
     std::string error;
@@ -210,13 +213,16 @@ struct RankServer::Impl {
   bool TakeSystemdSockets(int passed, std::string& error);
   bool ListenOnOwnSocket(std::string& error);
   void BeginStop();
+  // At the stop time: closes every connection but those waiting for a commit, which get
+  // one stop time more to be answered before they are closed too.
+  void CloseAtStop();
   void EndIfIdle();
   awaitable<void> Accept(tcp::acceptor& acceptor);
   // Counts a connection from its acceptance until its exchange's frame is gone, however
-  // that frame ends (even one that never ran).
+  // that frame ends (even one that never ran); `key` is its address's share (AddressKey).
   class Registration {
    public:
-    Registration(Impl& server, Connection* c) : server_(&server), address_(c->address) {
+    Registration(Impl& server, Connection* c, std::string key) : server_(&server), address_(std::move(key)) {
       at_ = server.live.insert(server.live.end(), c);
       ++server.perAddress[address_];
       server.metrics.connectionsOpen.fetch_add(1, std::memory_order_relaxed);
@@ -240,8 +246,9 @@ struct RankServer::Impl {
     std::list<Connection*>::iterator at_;
   };
   awaitable<void> Session(std::shared_ptr<Connection> connection, Registration registration);
-  // Hands an accepted score to the store's thread and waits for the commit; true once it is kept.
-  awaitable<bool> Commit(Connection& c, const Score& score);
+  // Hands the exchange's accepted score to the store's thread, waits for the commit and tells
+  // the exchange how it went.
+  awaitable<void> Commit(Connection& c, Exchange& exchange);
   // Counts a finished exchange and writes its log line; `ending` says why the connection
   // closed before the exchange ended (nullptr when it did not).
   void Tell(const Connection& c, const Exchange& exchange, const char* ending, Clock::time_point begun);
@@ -282,6 +289,7 @@ struct RankServer::Impl {
   std::list<Connection*> live;
   std::unordered_map<std::string, int> perAddress;
   bool stopping = false;
+  bool graceOver = false;  // the first stop time has passed
   bool ended = false;
   std::unique_ptr<WebServer> web;  // with --http
 };

@@ -11,11 +11,14 @@ namespace {
 
 void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec);
 
-// Sets the connection's deadline. The timer is only ever brought forward: a later deadline
-// (the usual case, phase after phase) is looked at when the timer fires, so an exchange
-// costs one timer wait rather than one a phase.
+// Sets the deadline of the phase under way; a phase that begins clears what the last one's
+// deadline did. The timer is only ever brought forward: a later deadline (the usual case,
+// phase after phase) is looked at when the timer fires, so an exchange costs one timer wait
+// rather than one a phase. A timer that fired leaves the connection unarmed, and the next
+// phase arms it again.
 void Arm(const std::shared_ptr<Connection>& c, Clock::time_point deadline) {
   c->deadline = deadline;
+  c->timedOut = false;
   if (c->armed && c->limit.expiry() <= deadline) return;
   c->armed = true;
   c->limit.expires_at(deadline);
@@ -26,10 +29,15 @@ void Expired(const std::weak_ptr<Connection>& weak, const asio::error_code& ec) 
   const auto conn = weak.lock();
   if (ec || !conn) return;  // brought forward, or the exchange is over
   if (Clock::now() < conn->deadline) {
+    if (conn->deadline == Clock::time_point::max()) {
+      conn->armed = false;  // no deadline now (a commit is awaited)
+      return;
+    }
     conn->limit.expires_at(conn->deadline);
     conn->limit.async_wait([weak](const asio::error_code& e) { Expired(weak, e); });
     return;
   }
+  conn->armed = false;
   conn->timedOut = true;
   asio::error_code ignored;
   conn->socket.cancel(ignored);
@@ -40,6 +48,7 @@ ExchangeEnd EndOf(Outcome outcome, bool timedOut) {
   switch (outcome) {
     case Outcome::Declined: return ExchangeEnd::Declined;
     case Outcome::Stored: return ExchangeEnd::Stored;
+    case Outcome::Banned: return ExchangeEnd::Banned;
     case Outcome::Refused: return ExchangeEnd::Refused;
     case Outcome::BadRequest:
     case Outcome::BadAnswer: return ExchangeEnd::Malformed;
@@ -63,8 +72,7 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
                                                                            uint8_t* to, size_t size,
                                                                            Clock::time_point deadline) {
   Arm(c, deadline);
-  if (c->timedOut || Clock::now() >= deadline)
-    co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
+  if (Clock::now() >= deadline) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
   // What has arrived already is read at once (the socket does not block): waiting for it
   // through the event loop would cost one more turn of the loop, and a poll of every socket.
   asio::error_code ec;
@@ -79,7 +87,7 @@ awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const
 awaitable<asio::error_code> RankServer::Impl::Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
                                                     Clock::time_point deadline, bool last) {
   Arm(c, deadline);
-  if (c->timedOut || Clock::now() >= deadline) co_return asio::error::timed_out;
+  if (Clock::now() >= deadline) co_return asio::error::timed_out;
   // The last bytes wait for the close, which sends them with the end of the connection in
   // one segment.
   const asio::socket_base::message_flags flags = last ? MSG_MORE : 0;
@@ -136,7 +144,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           answerFrom = Clock::now();
         }
         break;
-      case Exchange::Phase::Storing: exchange.Stored(co_await Commit(c, exchange.Pending())); break;
+      case Exchange::Phase::Storing: co_await Commit(c, exchange); break;
       case Exchange::Phase::Text: {
         const auto text = cache.Text(exchange.mode());
         if (co_await Write(connection, asio::buffer(*text), Clock::now() + options.sendTime, true)) {
@@ -155,14 +163,20 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
   Tell(c, exchange, ending, begun);
 }
 
-awaitable<bool> RankServer::Impl::Commit(Connection& c, const Score& score) {
+awaitable<void> RankServer::Impl::Commit(Connection& c, Exchange& exchange) {
+  // A commit has no deadline of the client's: once the score may be kept, the client is
+  // told how it went. (The store's thread holds the connection until it answers.)
+  c.deadline = Clock::time_point::max();
+  c.timedOut = false;
   c.storeDone = false;
-  worker.Submit({score, &c});
+  c.committing = true;
+  worker.Submit({exchange.Pending(), &c});
   while (!c.storeDone) {
     c.wake.expires_at(Clock::time_point::max());
     co_await c.wake.async_wait(kTuple);
   }
-  co_return c.committed;
+  c.committing = false;
+  exchange.Stored(c.committed, c.banned);
 }
 
 void RankServer::Impl::Tell(const Connection& c, const Exchange& exchange, const char* ending,

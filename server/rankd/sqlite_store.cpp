@@ -74,10 +74,17 @@ class SqliteStore final : public RankStore {
   const char* Engine() const override { return "sqlite"; }
 
   bool Store(const std::vector<Score>& scores, std::string& error) override {
+    std::vector<bool> banned;
+    return Store(scores, banned, error);
+  }
+
+  bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) override {
+    banned.clear();
     if (!Exec("BEGIN IMMEDIATE", error)) return false;
     for (const Score& s : scores) {
       BindScore(insert_, s);
       const int rc = sqlite3_step(insert_);
+      banned.push_back(rc == SQLITE_DONE && sqlite3_changes(db_) == 0);
       sqlite3_reset(insert_);
       sqlite3_clear_bindings(insert_);
       if (rc != SQLITE_DONE) {

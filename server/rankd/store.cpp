@@ -56,6 +56,11 @@ bool IsPostgresUri(const std::string& where) {
   return where.starts_with("postgresql://") || where.starts_with("postgres://");
 }
 
+bool RankStore::Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) {
+  banned.assign(scores.size(), false);
+  return Store(scores, error);
+}
+
 bool RankStore::LoadListing(int, std::vector<ListedScore>& rows, std::string& error) {
   rows.clear();
   error = std::string(Engine()) + " keeps no times";

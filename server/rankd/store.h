@@ -35,8 +35,12 @@ class RankStore {
   virtual ~RankStore() = default;
   virtual const char* Engine() const = 0;
 
-  // Keeps the scores in one transaction, in this order; true once they are committed.
+  // Keeps the scores in one transaction, in this order; true once they are committed. A
+  // banned name's score is not kept (and is no failure).
   virtual bool Store(const std::vector<Score>& scores, std::string& error) = 0;
+  // The same, and `banned` then tells, in the scores' order, which were not kept for their
+  // name's ban. An engine without bans (the memory engine) bans none.
+  virtual bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error);
   // The best rows of every mode in ranking order; the rest of each table is left empty.
   virtual bool LoadTop(ScoreTable tables[kModes], std::string& error) = 0;
   // Every kept score, mode by mode, each mode in ranking order.

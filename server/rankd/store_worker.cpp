@@ -71,7 +71,7 @@ void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result
   for (const Job& job : batch) scores.push_back(job.score);
   if (!batch.empty()) {
     const auto begun = Clock::now();
-    result.committed = store_.Store(scores, result.error);
+    result.committed = store_.Store(scores, result.banned, result.error);
     metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
     if (!result.committed) {
       metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
@@ -179,7 +179,12 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
     if (result.jobs.empty() && result.marks.empty() && result.expired == 0)
       log.Line("rankings reread: the database was changed elsewhere");
   } else if (result.committed && !options.requireVerified) {
-    cache.Place(result.scores);  // committed but not read back (and listed before any replay)
+    // Committed but not read back (and listed before any replay), banned names left out.
+    std::vector<Score> kept;
+    for (size_t i = 0; i < result.scores.size(); ++i) {
+      if (i >= result.banned.size() || !result.banned[i]) kept.push_back(result.scores[i]);
+    }
+    cache.Place(kept);
   }
   if (!result.committed && !result.jobs.empty()) log.Line("store failed: %s", result.error.c_str());
   for (const StoreWorker::Mark& mark : result.marks) {
@@ -203,8 +208,10 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
     metrics.scoresSuspect.fetch_add(static_cast<uint64_t>(result.expired), std::memory_order_relaxed);
     log.Line("%d scores suspect: no replay came within %d s", result.expired, kReplayWaitSeconds);
   }
-  for (const auto& job : result.jobs) {
+  for (size_t i = 0; i < result.jobs.size(); ++i) {
+    const auto& job = result.jobs[i];
     job.waiter->committed = result.committed;
+    job.waiter->banned = result.committed && i < result.banned.size() && result.banned[i];
     job.waiter->storeDone = true;
     job.waiter->wake.cancel();
   }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "server/rankd/web_door.h"
 #include "server/rankd/web_page.h"
 
 namespace rankd {
@@ -26,37 +27,51 @@ struct WebServer::Impl {
     return true;
   }
 
+  // Every GET is routed here, before cpp-httplib's own (regular expression) routing.
   void Routes() {
-    http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
-      std::lock_guard lock(readMutex);
-      std::vector<ListedScore> modes[kModes];
-      if (!List(modes)) return Unavailable(response);
-      response.set_content(RankingsPage(modes), "text/html; charset=utf-8");
-    });
-    http.Get(R"(/api/rankings/([0-9]+))", [this](const httplib::Request& request, httplib::Response& response) {
-      const std::string which = request.matches[1].str();
-      if (which.size() != 1 || which[0] - '0' >= kModes) {
-        response.status = 404;
-        response.set_content("no such difficulty: 0, 1 or 2\n", "text/plain; charset=utf-8");
-        return;
+    http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+      if (request.method != "GET" && request.method != "HEAD") return httplib::Server::HandlerResponse::Unhandled;
+      const WebRoute route = ParseWebPath(request.path);
+      switch (route.kind) {
+        case WebRoute::Kind::Page: Page(response); break;
+        case WebRoute::Kind::Rankings: Rankings(route.mode, response); break;
+        case WebRoute::Kind::Health: Health(response); break;
+        case WebRoute::Kind::Metrics:
+          response.set_content(metrics.Render(), "text/plain; version=0.0.4; charset=utf-8");
+          break;
+        case WebRoute::Kind::NoSuchMode:
+          response.status = 404;
+          response.set_content("no such difficulty: 0, 1 or 2\n", "text/plain; charset=utf-8");
+          break;
+        case WebRoute::Kind::NotFound: response.status = 404; break;
       }
-      const int mode = which[0] - '0';
-      std::lock_guard lock(readMutex);
-      std::vector<ListedScore> rows;
-      std::string error;
-      if (!reader->LoadListing(mode, rows, error)) return Unavailable(response);
-      response.set_content(RankingsJson(mode, rows), "application/json");
+      return httplib::Server::HandlerResponse::Handled;
     });
-    // The store's thread keeps the health: answered at once, however the database fares.
-    http.Get("/healthz", [this](const httplib::Request&, httplib::Response& response) {
-      std::string reason;
-      if (metrics.storeHealth.Working(reason)) return response.set_content("ok\n", "text/plain; charset=utf-8");
-      response.status = 503;
-      response.set_content(reason + "\n", "text/plain; charset=utf-8");
-    });
-    http.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_content(metrics.Render(), "text/plain; version=0.0.4; charset=utf-8");
-    });
+  }
+
+  void Page(httplib::Response& response) {
+    std::lock_guard lock(readMutex);
+    std::vector<ListedScore> modes[kModes];
+    if (!List(modes)) return Unavailable(response);
+    response.set_content(RankingsPage(modes), "text/html; charset=utf-8");
+  }
+
+  void Rankings(int mode, httplib::Response& response) {
+    std::lock_guard lock(readMutex);
+    std::vector<ListedScore> rows;
+    std::string error;
+    if (!reader->LoadListing(mode, rows, error)) return Unavailable(response);
+    response.set_content(RankingsJson(mode, rows), "application/json");
+  }
+
+  // The store's thread keeps the health: answered at once, however the database fares.
+  void Health(httplib::Response& response) {
+    std::string reason;
+    if (metrics.storeHealth.Working(reason)) return response.set_content("ok
+", "text/plain; charset=utf-8");
+    response.status = 503;
+    response.set_content(reason + "
+", "text/plain; charset=utf-8");
   }
 
   void Unavailable(httplib::Response& response) {
@@ -68,7 +83,7 @@ struct WebServer::Impl {
   const Metrics& metrics;
   std::unique_ptr<RankStore> reader;
   std::mutex readMutex;
-  httplib::Server http;
+  WebDoor http;
   std::thread thread;
   std::atomic<bool> ended{false};
 };
@@ -87,10 +102,7 @@ bool WebServer::Start(std::string& where, std::string& error) {
     return false;
   }
   w.reader->RankOnlyVerified(w.options.requireVerified);
-  // Requests are small and quick; a slow client is not held for long.
-  w.http.set_read_timeout(5, 0);
-  w.http.set_write_timeout(5, 0);
-  w.http.set_keep_alive_timeout(5);
+  // Requests are small (GETs): a body of more is refused.
   w.http.set_payload_max_length(4096);
   w.Routes();
   const std::string& address = w.options.httpAddress;

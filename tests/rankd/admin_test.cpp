@@ -3,6 +3,7 @@
 // SQLite database that is being written.
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -167,6 +168,20 @@ TEST_P(RankctlAdmin, BackupCopiesTheDatabaseWhileTheServerWrites) {
   std::vector<rankd::Score> scores;
   ASSERT_TRUE(store->LoadAll(scores, error)) << error;
   EXPECT_EQ(std::count_if(scores.begin(), scores.end(), [](const rankd::Score& s) { return s.mode == 1; }), 30);
+
+  // Onto the database itself, by its name, another name for it, or its log: refused, and
+  // the server goes on with its data.
+  const std::string link = (dir_.path() / "alias.sqlite").string();
+  ASSERT_EQ(symlink(db_.where().c_str(), link.c_str()), 0);
+  for (const std::string& target : {db_.where(), link, db_.where() + "-wal"}) {
+    EXPECT_NE(Rankctl({"backup", target}, out), 0) << target;
+    EXPECT_NE(out.find("is the database"), std::string::npos) << out;
+  }
+  const ScoreSubmission after = Submission("after", 1, 5000);
+  ASSERT_TRUE(Submit(server_.port(), 1, after).text);
+  EXPECT_NE(Decline(server_.port(), 1).listing.find("after"), std::string::npos);
+  const std::vector<rankd::Score> kept = Kept();
+  EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const rankd::Score& s) { return s.mode == 1; }), 31);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankctlAdmin, ::testing::Values("sqlite", "postgresql"), EngineName);

@@ -2,6 +2,7 @@
 // malformed and slow clients, restarts and two servers on one database.
 #include <libpq-fe.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +26,40 @@ std::vector<rankd::Score> Sorted(std::vector<rankd::Score> scores) {
 }
 
 using RankdBehaviour = EngineTest;
+
+// Holds the scores table against writers, as another client of the database might, so the
+// server's commit waits until Release (or the end of the holder).
+class WriteLock {
+ public:
+  WriteLock(const std::string& engine, const std::string& where) {
+    if (engine == "postgresql") {
+      pg_ = PQconnectdb(where.c_str());
+      PGresult* r = PQexec(pg_, "BEGIN; LOCK TABLE scores IN EXCLUSIVE MODE");
+      held_ = PQresultStatus(r) == PGRES_COMMAND_OK;
+      PQclear(r);
+    } else {
+      held_ = sqlite3_open(where.c_str(), &lite_) == SQLITE_OK &&
+              sqlite3_exec(lite_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+  }
+  ~WriteLock() {
+    Release();
+    PQfinish(pg_);
+    sqlite3_close(lite_);
+  }
+  bool held() const { return held_; }
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    if (pg_ != nullptr) PQclear(PQexec(pg_, "ROLLBACK"));
+    if (lite_ != nullptr) sqlite3_exec(lite_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+
+ private:
+  PGconn* pg_ = nullptr;
+  sqlite3* lite_ = nullptr;
+  bool held_ = false;
+};
 
 TEST_P(RankdBehaviour, TheScoreToBeatIsTheTwentiethOnceTwentyAreKept) {
   ASSERT_TRUE(Start()) << server_.Log();
@@ -205,6 +240,54 @@ TEST_P(RankdBehaviour, MalformedAndSlowClientsCloseOnlyTheirOwnConnection) {
                            "message not finished in time", "closed by client in a message"}) {
     EXPECT_TRUE(server_.LogShows(line)) << line << "\n" << server_.Log();
   }
+}
+
+TEST_P(RankdBehaviour, AKeptScoreIsAnsweredAsKeptHoweverLongItsCommitTook) {
+  // The message has 1 s once it began; the commit it leads to takes longer than that.
+  ASSERT_TRUE(Start({"--message-time", "1"})) << server_.Log();
+  const ScoreSubmission s = Submission("patient", 5, 5555, 5, 55);
+  const auto bytes = SubmissionBytes(s);
+  Client c(server_.port());
+  c.NoDelay();
+  uint8_t reply[kThresholdReplyBytes];
+  ASSERT_TRUE(c.Send(RequestBytes(1)) && c.Receive(reply, sizeof reply));
+  {
+    WriteLock lock(GetParam(), db_.where());
+    ASSERT_TRUE(lock.held());
+    // In two segments: the message's deadline is set by the first.
+    ASSERT_TRUE(c.Send(bytes.data(), 40));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(c.Send(bytes.data() + 40, bytes.size() - 40));
+    std::this_thread::sleep_for(2500ms);
+  }
+  std::string listing;
+  EXPECT_TRUE(ReceiveListing(c, listing, 30s)) << server_.Log();
+  EXPECT_EQ(listing, ExpectedListing({ScoreOf(1, s)}, 1));
+  EXPECT_EQ(Kept(), std::vector<rankd::Score>{ScoreOf(1, s)});
+  EXPECT_TRUE(server_.LogShows("mode 1 stored")) << server_.Log();
+}
+
+TEST_P(RankdBehaviour, AStopDuringACommitStillAnswersTheClient) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  const ScoreSubmission s = Submission("laststop", 3, 3030, 3, 33);
+  Client c(server_.port());
+  uint8_t reply[kThresholdReplyBytes];
+  ASSERT_TRUE(c.Send(RequestBytes(2)) && c.Receive(reply, sizeof reply));
+  {
+    WriteLock lock(GetParam(), db_.where());
+    ASSERT_TRUE(lock.held());
+    ASSERT_TRUE(c.Send(SubmissionBytes(s)));
+    std::this_thread::sleep_for(200ms);
+    kill(server_.pid(), SIGTERM);
+    ASSERT_TRUE(server_.LogShows("stopping", 60s)) << server_.Log();
+    // Past the 2 s the exchanges under way are given.
+    std::this_thread::sleep_for(3s);
+  }
+  std::string listing;
+  EXPECT_TRUE(ReceiveListing(c, listing, 30s)) << server_.Log();
+  EXPECT_EQ(listing, ExpectedListing({ScoreOf(2, s)}, 2));
+  EXPECT_EQ(server_.Wait(30s), 0) << server_.Log();
+  EXPECT_EQ(Kept(), std::vector<rankd::Score>{ScoreOf(2, s)});
 }
 
 TEST_P(RankdBehaviour, ARestartKeepsTheRankings) {

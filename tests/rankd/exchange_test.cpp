@@ -1,9 +1,11 @@
 // The server's exchange without sockets: the rules a submission must pass, the machine fed
-// byte by byte, and the command line.
+// byte by byte, the clients' keys of the per-address limits, and the command line.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "server/rankd/address_key.h"
 #include "server/rankd/exchange.h"
 #include "server/rankd/options.h"
 #include "server/rankd/store.h"
@@ -226,6 +228,39 @@ TEST(ExchangeMachine, RefusedSubmissionsStillSeeTheListingAndKeepNothing) {
 rankd::ParseResult Parse(std::vector<const char*> args, rankd::RankdOptions& options, std::string& error) {
   args.insert(args.begin(), "rankd");
   return rankd::ParseRankdOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+// One sockaddr of the kind the kernel gives for a client, from its text.
+sockaddr_storage SocketAddress(const char* text) {
+  sockaddr_storage a{};
+  auto* four = reinterpret_cast<sockaddr_in*>(&a);
+  auto* six = reinterpret_cast<sockaddr_in6*>(&a);
+  if (inet_pton(AF_INET, text, &four->sin_addr) == 1) {
+    four->sin_family = AF_INET;
+  } else if (inet_pton(AF_INET6, text, &six->sin6_addr) == 1) {
+    six->sin6_family = AF_INET6;
+  }
+  return a;
+}
+
+std::string KeyOf(const char* text) {
+  const sockaddr_storage a = SocketAddress(text);
+  return rankd::AddressKey(reinterpret_cast<const sockaddr*>(&a));
+}
+
+TEST(AddressKey, IPv6ClientsShareTheirSlash64AndIPv4WrittenAsIPv6CountsAsIPv4) {
+  // Every host of one /64 is one client for the limits; the next /64 is another.
+  EXPECT_EQ(KeyOf("2001:db8:1:2::1"), "2001:db8:1:2::/64");
+  EXPECT_EQ(KeyOf("2001:db8:1:2:ffff:ffff:ffff:fffe"), "2001:db8:1:2::/64");
+  EXPECT_NE(KeyOf("2001:db8:1:3::1"), KeyOf("2001:db8:1:2::1"));
+  EXPECT_EQ(KeyOf("::1"), "::/64");
+  // IPv4 by the address, whether the socket is IPv4 or IPv6.
+  EXPECT_EQ(KeyOf("192.0.2.7"), "192.0.2.7");
+  EXPECT_EQ(KeyOf("::ffff:192.0.2.7"), "192.0.2.7");
+  EXPECT_NE(KeyOf("192.0.2.8"), KeyOf("192.0.2.7"));
+  // The log names the client itself.
+  const sockaddr_storage six = SocketAddress("2001:db8:1:2::1");
+  EXPECT_EQ(rankd::AddressText(reinterpret_cast<const sockaddr*>(&six)), "2001:db8:1:2::1");
 }
 
 TEST(RankdOptions, ValuesAndDefaults) {

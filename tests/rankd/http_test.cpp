@@ -1,13 +1,19 @@
 // rankd's web side (--http) against the real program: the JSON and page of a known table,
 // /metrics after known exchanges (and promtool's verdict on it), /healthz while the
 // database goes away and comes back.
+#include <arpa/inet.h>
 #include <httplib.h>
 #include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "support/cp949_text.h"
 #include "tests/rankd/engine_fixture.h"
@@ -25,7 +31,8 @@ class RankdHttp : public EngineTest {
     const std::string mark = "web page on http://127.0.0.1:";
     const size_t at = log.find(mark);
     if (at == std::string::npos) return false;
-    web_ = std::make_unique<httplib::Client>("127.0.0.1", std::atoi(log.c_str() + at + mark.size()));
+    webPort_ = static_cast<uint16_t>(std::atoi(log.c_str() + at + mark.size()));
+    web_ = std::make_unique<httplib::Client>("127.0.0.1", webPort_);
     web_->set_read_timeout(30, 0);
     return true;
   }
@@ -44,6 +51,51 @@ class RankdHttp : public EngineTest {
   }
 
   std::unique_ptr<httplib::Client> web_;
+  uint16_t webPort_ = 0;
+};
+
+// A GET on a connection of its own from the local address `from`, read to its close; what
+// came within `patience` (the status line, headers and body).
+std::string GetFrom(uint16_t port, const char* from, const std::string& path, std::chrono::milliseconds patience) {
+  Client c(port, from);
+  const std::string request = "GET " + path + " HTTP/1.1\r\nHost: rankd\r\nConnection: close\r\n\r\n";
+  std::string answer;
+  if (!c.Send(request.data(), request.size())) return answer;
+  const auto end = std::chrono::steady_clock::now() + patience;
+  char byte;
+  while (c.Receive(&byte, 1,
+                   std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()))) {
+    answer += byte;
+  }
+  return answer;
+}
+
+// A client that sends the start of a request and then a byte of its headers now and then.
+class Dribbler {
+ public:
+  explicit Dribbler(uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) Close();
+    Send("GET / HTTP/1.1\r\nX-Slow: ");
+  }
+  ~Dribbler() { Close(); }
+  bool Send(const std::string& bytes) { return fd_ >= 0 && send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0; }
+  // Whether the server answered or closed within `patience`: it no longer waits for the rest.
+  bool Ended(std::chrono::milliseconds patience) {
+    if (fd_ < 0) return true;
+    pollfd wait = {fd_, POLLIN, 0};
+    return poll(&wait, 1, static_cast<int>(patience.count())) > 0;
+  }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  int fd_;
 };
 
 // Seconds since the epoch of "2026-12-08T07:21:13Z", -1 for anything else.
@@ -128,6 +180,10 @@ TEST_P(RankdHttp, MetricsCountEveryExchangeAndPromtoolAcceptsThem) {
   ASSERT_TRUE(Submit(server_.port(), 0, Submission("kept", 2, 700)).text);
   ASSERT_TRUE(Submit(server_.port(), 0, Submission("low", 2, 0)).text);  // not above the score to beat
   ASSERT_TRUE(Decline(server_.port(), 1).text);
+  // A banned name's submission sees the listing as any other, and counts as banned.
+  std::string out;
+  ASSERT_EQ(RunProgram({RANKCTL_BINARY, "--db", db_.where(), "ban", "outlaw"}, out), 0) << out;
+  ASSERT_TRUE(Submit(server_.port(), 0, Submission("outlaw", 2, 900)).text);
   {
     Client bad(server_.port());
     ASSERT_TRUE(bad.Send(RequestBytes(7)));  // no such difficulty
@@ -144,14 +200,16 @@ TEST_P(RankdHttp, MetricsCountEveryExchangeAndPromtoolAcceptsThem) {
     return WaitFor([&] { return Figure(sample) == value; }, 30s);
   };
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"stored\"}", 1));
+  EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"banned\"}", 1));
+  EXPECT_TRUE(server_.LogShows("mode 0 banned")) << server_.Log();
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"refused\"}", 1));
   EXPECT_TRUE(counted("rankd_refusals_total{reason=\"not_above_threshold\"}", 1));
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"declined\"}", 1));
   EXPECT_TRUE(counted("rankd_exchanges_total{outcome=\"malformed\"}", 1));
   EXPECT_TRUE(counted("rankd_connections_refused_total{limit=\"max_per_address\"}", 1));
-  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_count", 4));
-  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_bucket{le=\"+Inf\"}", 4));
-  EXPECT_TRUE(counted("rankd_store_commit_duration_seconds_count", 1));
+  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_count", 5));
+  EXPECT_TRUE(counted("rankd_exchange_duration_seconds_bucket{le=\"+Inf\"}", 5));
+  EXPECT_TRUE(counted("rankd_store_commit_duration_seconds_count", 2));
   EXPECT_EQ(Figure("rankd_scores_verified_total"), 0);
   EXPECT_EQ(Figure("rankd_scores_suspect_total"), 0);
   one.Close();
@@ -169,6 +227,42 @@ TEST_P(RankdHttp, MetricsCountEveryExchangeAndPromtoolAcceptsThem) {
   std::ofstream(file) << metrics;
   std::string output;
   EXPECT_EQ(RunProgram({"/bin/sh", "-c", "promtool check metrics < " + file}, output), 0) << output << metrics;
+}
+
+TEST_P(RankdHttp, SlowClientsAreCutAndHoldNeitherHealthNorMetrics) {
+  ASSERT_TRUE(StartWeb()) << server_.Log();
+  constexpr int kSlow = 20;
+  std::atomic<int> cut{0};
+  std::atomic<int> connected{0};
+  std::vector<std::thread> slow;
+  for (int i = 0; i < kSlow; ++i) {
+    slow.emplace_back([&] {
+      Dribbler d(webPort_);
+      ++connected;
+      // A header byte a second, far longer than a request may take.
+      for (int second = 0; second < 40; ++second) {
+        if (d.Ended(1s) || !d.Send("x")) {
+          ++cut;
+          return;
+        }
+      }
+    });
+  }
+  ASSERT_TRUE(WaitFor([&] { return connected == kSlow; }, 30s));
+  std::this_thread::sleep_for(1s);  // the slow ones have begun their requests
+
+  const std::string health = GetFrom(webPort_, "127.0.0.2", "/healthz", 5s);
+  EXPECT_EQ(health.rfind("HTTP/1.1 200", 0), 0u) << health;
+  EXPECT_TRUE(health.ends_with("\r\n\r\nok\n")) << health;
+  const std::string metrics = GetFrom(webPort_, "127.0.0.3", "/metrics", 5s);
+  EXPECT_EQ(metrics.rfind("HTTP/1.1 200", 0), 0u) << metrics;
+  EXPECT_NE(metrics.find("\nrankd_connections_open 0\n"), std::string::npos) << metrics;
+
+  for (std::thread& t : slow) t.join();
+  EXPECT_EQ(cut.load(), kSlow);  // every one cut by the request's deadline or the address's bound
+  int status;
+  EXPECT_EQ(Get("/healthz", status), "ok\n");
+  EXPECT_EQ(status, 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdHttp, ::testing::Values("sqlite", "postgresql"), EngineName);
