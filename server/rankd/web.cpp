@@ -67,11 +67,9 @@ struct WebServer::Impl {
   // The store's thread keeps the health: answered at once, however the database fares.
   void Health(httplib::Response& response) {
     std::string reason;
-    if (metrics.storeHealth.Working(reason)) return response.set_content("ok
-", "text/plain; charset=utf-8");
+    if (metrics.storeHealth.Working(reason)) return response.set_content("ok\n", "text/plain; charset=utf-8");
     response.status = 503;
-    response.set_content(reason + "
-", "text/plain; charset=utf-8");
+    response.set_content(reason + "\n", "text/plain; charset=utf-8");
   }
 
   void Unavailable(httplib::Response& response) {
