@@ -34,7 +34,8 @@ echo "package: building brakkel $version in $src"
 began=$SECONDS
 (cd "$src" && dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1 || {
   tail -n 80 "$work/build.log"
-  echo "package: dpkg-buildpackage failed (the last lines above)" >&2
+  trap - EXIT
+  echo "package: dpkg-buildpackage failed (the last lines above); its tree is kept in $src" >&2
   exit 1
 }
 rm -rf "$out"

@@ -9,17 +9,23 @@ set -euo pipefail
 trial=/tmp/trial
 cd "$trial"
 export DEBIAN_FRONTEND=noninteractive
+# The games' folder is on the path of Debian's login shells; the root's shell here has none.
+export PATH=$PATH:/usr/games
 ok() { echo "trial: ok: $*"; }
 fail() { echo "trial: FAILED: $*" >&2; exit 1; }
 
-# The root's files, but for the kernel's, the temporary ones and the package tools' records.
+# The root's files, but for the kernel's, the temporary ones and the package tools' records,
+# and the backups of the account files that adding or removing any user leaves (shadow's
+# *-); the account files themselves are compared whole.
+accounts=(/etc/passwd /etc/group /etc/shadow /etc/gshadow)
 files() {
   find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp \
     -o -path /var/cache/apt -o -path /var/cache/debconf -o -path /var/lib/apt \
-    -o -path /var/lib/dpkg -o -path /var/log \) -prune -o -print | sort
+    -o -path /var/lib/dpkg -o -path /var/log \) -prune -o -print |
+    grep -Ev '^/etc/(passwd|group|shadow|gshadow)-$' | sort
 }
 files >before.txt
-cat /etc/passwd /etc/group >accounts-before.txt
+cat "${accounts[@]}" >accounts-before.txt
 
 # The server alone: nothing of SDL comes with it.
 apt-get install -y -q ./brakkel-server_*.deb >install-server.log 2>&1 || { tail -n 30 install-server.log; fail "installing brakkel-server"; }
@@ -40,10 +46,11 @@ ok "rankd.socket enabled, rankd.service not (started by the socket), run as rank
 
 apt-get install -y -q ./brakkel_*.deb >install-game.log 2>&1 || { tail -n 30 install-game.log; fail "installing brakkel"; }
 ok "brakkel installed: $(dpkg-query -W -f='${Package} ${Version}' brakkel)"
+[[ $(command -v soloplay) == /usr/games/soloplay ]] || fail "soloplay is not /usr/games/soloplay"
 ok "soloplay --version: $(soloplay --version)"
 while read -r game want; do
   [[ $game == *.replay ]] || continue
-  got=$(SDL_AUDIODRIVER=dummy soloplay --verify "$game") || fail "soloplay --verify $game"
+  got=$(soloplay --verify "$game") || fail "soloplay --verify $game"
   [[ $got == "$want" ]] || fail "soloplay --verify $game said '$got', not '$want'"
   ok "soloplay --verify $game: $got"
 done <expected.txt
@@ -62,12 +69,16 @@ listing=$(rankctl --db /var/lib/rankd/rankd.sqlite list normal) || fail "rankctl
 grep -q $'\tdebian\t1230\t' <<<"$listing" || fail "rankctl list normal shows no stored score: $listing"
 ok "rankctl list normal: $(grep $'\tdebian\t' <<<"$listing" | tr '\t' ' ')"
 
+apt-get remove -y -q brakkel brakkel-server >remove.log 2>&1 || { tail -n 30 remove.log; fail "removing"; }
+getent passwd rankd >/dev/null && [[ -s /var/lib/rankd/rankd.sqlite ]] || fail "removing lost the user or the rankings"
+[[ ! -e /usr/bin/rankd && ! -e /usr/games/soloplay ]] || fail "removing left the programs"
+ok "removed: the programs gone, user rankd and /var/lib/rankd/rankd.sqlite kept"
 apt-get purge -y -q --autoremove brakkel brakkel-server >purge.log 2>&1 || { tail -n 30 purge.log; fail "purging"; }
 ok "purged brakkel, brakkel-server and what they brought"
 ! getent passwd rankd >/dev/null || fail "the rankd user is left"
 ! getent group rankd >/dev/null || fail "the rankd group is left"
-cat /etc/passwd /etc/group | cmp -s - accounts-before.txt || fail "/etc/passwd or /etc/group differ from before"
-ok "user and group rankd removed: /etc/passwd and /etc/group as before"
+cat "${accounts[@]}" | cmp -s - accounts-before.txt || fail "the account files differ from before"
+ok "user and group rankd removed: ${accounts[*]} as before"
 files >after.txt
 if ! diff before.txt after.txt >left.txt; then
   cat left.txt
