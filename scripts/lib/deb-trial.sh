@@ -73,7 +73,11 @@ apt-get remove -y -q brakkel brakkel-server >remove.log 2>&1 || { tail -n 30 rem
 getent passwd rankd >/dev/null && [[ -s /var/lib/rankd/rankd.sqlite ]] || fail "removing lost the user or the rankings"
 [[ ! -e /usr/bin/rankd && ! -e /usr/games/soloplay ]] || fail "removing left the programs"
 ok "removed: the programs gone, user rankd and /var/lib/rankd/rankd.sqlite kept"
-apt-get purge -y -q --autoremove brakkel brakkel-server >purge.log 2>&1 || { tail -n 30 purge.log; fail "purging"; }
+# Removed, the packages are known to dpkg alone (apt has no archive that holds them).
+{ dpkg --purge brakkel brakkel-server && apt-get autoremove -y -q --purge; } >purge.log 2>&1 ||
+  { tail -n 30 purge.log; fail "purging"; }
+! dpkg-query -W -f='${Status}\n' brakkel brakkel-server 2>/dev/null | grep -Eqv ' not-installed$' ||
+  fail "dpkg still holds brakkel or brakkel-server"
 ok "purged brakkel, brakkel-server and what they brought"
 ! getent passwd rankd >/dev/null || fail "the rankd user is left"
 ! getent group rankd >/dev/null || fail "the rankd group is left"
