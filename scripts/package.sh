@@ -18,6 +18,12 @@ out=$root/build-packages
 work=$(mktemp -d "${TMPDIR:-/tmp}/brakkel-deb.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
+# The packages carry the project's version: a new one needs its entry in debian/changelog.
+project_version=$(sed -nE 's/^project\(Brakkel VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")
+if [[ $version != "$project_version" ]]; then
+  echo "package: debian/changelog is at $version, CMakeLists.txt at $project_version: add an entry for $project_version" >&2
+  exit 1
+fi
 src=$work/brakkel-$version
 mkdir "$src"
 
