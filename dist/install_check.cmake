@@ -7,10 +7,18 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
 
-# The server's units land under the prefix too, never in the system's own unit folder.
+# Every file lands under the prefix: the server's units too, never in the system's own unit
+# folder, and no page in a folder of the file system's root.
+file(STRINGS ${BUILD}/install_manifest.txt installed)
+foreach(file ${installed})
+  string(FIND "${file}" "${PREFIX}/" at)
+  if(NOT at EQUAL 0)
+    message(FATAL_ERROR "installed outside the prefix: ${file}")
+  endif()
+endforeach()
 set(expected ${DATADIR}/applications/brakkel-soloplay.desktop ${DATADIR}/metainfo/${APP_ID}.metainfo.xml
     lib/systemd/system/rankd.service lib/systemd/system/rankd.socket ${MANDIR}/man6/soloplay.6
-    ${MANDIR}/man6/netplay.6 ${MANDIR}/man8/rankd.8)
+    ${MANDIR}/man6/netplay.6 ${MANDIR}/man8/rankd.8 ${MANDIR}/man8/rankctl.8)
 foreach(name ${DATA_FILES})
   list(APPEND expected ${DATADIR}/brakkel/${name})
 endforeach()
@@ -20,6 +28,13 @@ endforeach()
 foreach(file ${expected})
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+# Both server pages name the installed manual by its full path.
+foreach(page rankd.8 rankctl.8)
+  file(STRINGS ${PREFIX}/${MANDIR}/man8/${page} manual REGEX "rankd\\.md")
+  if(NOT manual MATCHES "^(\\.I )?/.+/rankd\\.md$")
+    message(FATAL_ERROR "${page} names the manual as '${manual}'")
   endif()
 endforeach()
 foreach(name ${DATA_FILES})

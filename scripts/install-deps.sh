@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of scripts/packages.txt that are missing: those the tests need
 # (everything), or with "play" those the game's build and play need, or with "server" those
-# that build and test the ranking server alone. Quiet when everything is there. Uses apt-get
-# as root, sudo otherwise. With "windows", those of the Windows cross build (scripts/windows/).
+# that build and test the ranking server alone, with "windows" those of the Windows cross
+# build (scripts/windows/), or with "deb" those that build and try the Debian packages. Quiet
+# when everything is there. Uses apt-get as root, sudo otherwise.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 use=${1:-tests}
-case $use in play | server | tests | windows) ;; *) echo "usage: $0 [play|server|tests|windows]" >&2; exit 2 ;; esac
+case $use in play | server | tests | windows | deb) ;; *) echo "usage: $0 [play|server|tests|windows|deb]" >&2; exit 2 ;; esac
 missing=()
 while read -r pkg uses; do
   [[ -z "$pkg" || "$pkg" == \#* ]] && continue
