@@ -31,6 +31,11 @@ const char kPostgresSchema[] =
     "ALTER TABLE scores ADD COLUMN IF NOT EXISTS hidden boolean NOT NULL DEFAULT false;"
     // The replay's mark: 0 none yet, 1 verified, 2 suspect.
     "ALTER TABLE scores ADD COLUMN IF NOT EXISTS checked smallint NOT NULL DEFAULT 0;"
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS origin text;"
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS game bytea;"
+    "CREATE UNIQUE INDEX IF NOT EXISTS scores_game ON scores (game);"
+    "CREATE INDEX IF NOT EXISTS scores_origin ON scores (origin, id) WHERE origin IS NOT NULL;"
+    "CREATE TABLE IF NOT EXISTS settings (name text PRIMARY KEY, value bigint NOT NULL);"
     "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);"
     "CREATE TABLE IF NOT EXISTS audit ("
     " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
@@ -40,33 +45,51 @@ const char kPostgresSchema[] =
 namespace {
 
 constexpr const char* kChannel = kChangeChannel;
+// Whether a row was kept while only verified rows rank (every row when that never began).
+#define RANKD_UNDER_CHECKS "id > coalesce((SELECT value FROM settings WHERE name = 'checks_from'), -1)"
 constexpr const char* kTop =
     "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
     " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
     " (SELECT name, stage, score, best_combo, play_seconds, id FROM scores"
     "  WHERE scores.mode = m.mode AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
-    "  AND ($1::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20) AS s"
+    "  AND ($1::boolean = false OR checked = 1 OR NOT " RANKD_UNDER_CHECKS
+    ") ORDER BY score DESC, id LIMIT 20) AS s"
     " ORDER BY m.mode, s.score DESC, s.id";
 constexpr const char* kAll =
     "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
     " ORDER BY mode, score DESC, id";
 constexpr const char* kListing =
     "SELECT mode, name, stage, score, best_combo, play_seconds,"
-    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked FROM scores"
-    " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
-    " AND ($2::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20";
-// Marks the newest unmarked row of a score and tells the other servers, which rank anew.
+    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked, " RANKD_UNDER_CHECKS
+    " FROM scores WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
+    " AND ($2::boolean = false OR checked = 1 OR NOT " RANKD_UNDER_CHECKS ") ORDER BY score DESC, id LIMIT 20";
+// Marks the newest row of a score kept from the address within the time a replay may come,
+// whose mark is none (or not checked), and tells the other servers, which rank anew. $7 the
+// mark, $8 the address, $9 the game: the address is forgotten once the replay decided, and a
+// game that verified a row already makes another one suspect.
 constexpr const char* kMark =
-    "WITH marked AS (UPDATE scores SET checked = $7::smallint WHERE id = (SELECT max(id) FROM scores WHERE"
-    " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND score = $4::bigint "
-    "AND"
-    " best_combo = $5::integer AND play_seconds = $6::bigint AND checked = 0) RETURNING 1)"
-    " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
+    "WITH used AS (SELECT EXISTS (SELECT 1 FROM scores WHERE game = $9::bytea) AS game),"
+    " marked AS (UPDATE scores SET"
+    " checked = CASE WHEN $7::smallint = 1 AND (SELECT game FROM used) THEN 2 ELSE $7::smallint END,"
+    " game = CASE WHEN $7::smallint = 1 AND NOT (SELECT game FROM used) THEN $9::bytea END,"
+    " origin = CASE WHEN $7::smallint IN (1, 2) THEN NULL ELSE origin END"
+    " WHERE id = (SELECT max(id) FROM scores WHERE origin = $8::text AND"
+    " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND"
+    " score = $4::bigint AND best_combo = $5::integer AND play_seconds = $6::bigint AND checked IN (0, 3) AND"
+    " stored_at >= now() - make_interval(secs => $10::integer)) RETURNING checked)"
+    " SELECT coalesce(max(checked), 0), pg_notify('rankd_scores', '') FROM marked";
 constexpr const char* kExpire =
-    "WITH marked AS (UPDATE scores SET checked = 2 WHERE checked = 0 AND"
-    " stored_at < now() - make_interval(secs => $1::integer) RETURNING 1)"
+    "WITH marked AS (UPDATE scores SET checked = 2, origin = NULL WHERE checked = 0 AND " RANKD_UNDER_CHECKS
+    " AND stored_at < now() - make_interval(secs => $1::integer) RETURNING 1)"
     " SELECT count(*), pg_notify('rankd_scores', '') FROM marked";
-// Rows per INSERT statement (six parameters each, well below the protocol's limit).
+// Records (once) the last row kept before only verified rows ranked, and whether they do.
+constexpr const char* kBeginChecks =
+    "WITH began AS (INSERT INTO settings (name, value)"
+    " SELECT 'checks_from', coalesce((SELECT max(id) FROM scores), 0) WHERE $1::boolean ON CONFLICT (name) DO NOTHING)"
+    " INSERT INTO settings (name, value) VALUES ('rank_only_verified', $1::boolean::integer)"
+    " ON CONFLICT (name) DO UPDATE SET value = excluded.value";
+#undef RANKD_UNDER_CHECKS
+// Rows per INSERT statement (seven parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
 // A statement's parameters as libpq takes them: numbers as text, a name as raw bytes
@@ -75,6 +98,8 @@ class Params {
  public:
   void AddNumber(long long value) { Add(text_.emplace_back(std::to_string(value)).c_str(), 0, 0); }
   void AddBytes(const std::string& bytes) { Add(bytes.data(), static_cast<int>(bytes.size()), 1); }
+  // A text, or NULL for an empty one. A text added must outlive Run.
+  void AddText(const std::string& text) { Add(text.empty() ? nullptr : text.c_str(), 0, 0); }
   // $n to $n+5: mode, name, stage, score, best_combo, play_seconds, the table's order.
   void AddScore(const Score& s) {
     AddNumber(s.mode);
@@ -119,14 +144,16 @@ class PostgresStore final : public RankStore {
 
   const char* Engine() const override { return "postgresql"; }
 
-  bool Store(const std::vector<Score>& scores, std::string& error) override {
+  bool Store(const std::vector<Score>& scores, std::string& error) override { return StoreFrom(scores, {}, error); }
+
+  bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from, std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit.
     if (!Connected(error)) return false;
     const bool several = scores.size() > kRowsPerStatement;
     if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
-    for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
-      const size_t to = std::min(scores.size(), from + kRowsPerStatement);
-      if (!Insert(scores, from, to, error)) {
+    for (size_t first = 0; first < scores.size(); first += kRowsPerStatement) {
+      const size_t last = std::min(scores.size(), first + kRowsPerStatement);
+      if (!Insert(scores, from, first, last, error)) {
         if (several) Exec("ROLLBACK", "cannot store scores", error);
         return false;
       }
@@ -161,21 +188,39 @@ class PostgresStore final : public RankStore {
     std::vector<Score> scores;
     if (!Read(result, scores, error)) return false;
     for (size_t i = 0; i < scores.size(); ++i) {
-      const int mark = std::atoi(PQgetvalue(result, static_cast<int>(i), 7));
-      rows.push_back({std::move(scores[i]), PQgetvalue(result, static_cast<int>(i), 6),
-                      mark == static_cast<int>(ReplayMark::Verified), mark == static_cast<int>(ReplayMark::Suspect)});
+      const int at = static_cast<int>(i);
+      const int mark = std::atoi(PQgetvalue(result, at, 7));
+      rows.push_back({.score = std::move(scores[i]),
+                      .storedAt = PQgetvalue(result, at, 6),
+                      .verified = mark == static_cast<int>(ReplayMark::Verified),
+                      .suspect = mark == static_cast<int>(ReplayMark::Suspect),
+                      .beforeChecks = onlyVerified_ && PQgetvalue(result, at, 8)[0] == 'f'});
     }
     PQclear(result);
     return true;
   }
 
-  bool MarkReplay(const Score& s, ReplayMark mark, bool& found, std::string& error) override {
-    found = false;
+  bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error) override {
+    written = ReplayMark::None;
     if (!Connected(error)) return false;
     Params params;
-    params.AddScore(s);
-    params.AddNumber(static_cast<int>(mark));
-    return Count(params.Run(conn_, kMark), found, error);
+    params.AddScore(claim.score);
+    params.AddNumber(static_cast<int>(claim.mark));
+    params.AddText(claim.from);
+    params.AddBytes(claim.digest);
+    params.AddNumber(kReplayMatchSeconds);
+    PGresult* result = params.Run(conn_, kMark);
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
+    if (ok) written = static_cast<ReplayMark>(std::atoi(PQgetvalue(result, 0, 0)));
+    PQclear(result);
+    return ok || Fail("cannot mark a score", error);
+  }
+
+  bool BeginChecks(bool only, std::string& error) override {
+    if (!Connected(error)) return false;
+    const char* values[] = {only ? "true" : "false"};
+    return Done(PQexecParams(conn_, kBeginChecks, 1, nullptr, values, nullptr, nullptr, 0),
+                "cannot record when only verified scores began to rank", error);
   }
 
   bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
@@ -230,21 +275,26 @@ class PostgresStore final : public RankStore {
     return Setup(error);
   }
 
-  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::string& error) {
+  // Rows `first` to `last` (not included) of the scores, each with its address (`from`).
+  bool Insert(const std::vector<Score>& scores, const std::vector<std::string>& from, size_t first, size_t last,
+              std::string& error) {
     // A banned name's new score is not kept.
     std::string sql =
-        "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
+        "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds, origin)"
         " SELECT * FROM (VALUES ";
     Params params;
-    for (size_t i = from; i < to; ++i) {
+    for (size_t i = first; i < last; ++i) {
       const size_t p = params.size();
-      if (i > from) sql += ", ";
+      if (i > first) sql += ", ";
       sql += "($" + std::to_string(p + 1) + "::smallint, $" + std::to_string(p + 2) + "::bytea, $" +
              std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" + std::to_string(p + 5) +
-             "::integer, $" + std::to_string(p + 6) + "::bigint)";
+             "::integer, $" + std::to_string(p + 6) + "::bigint, $" + std::to_string(p + 7) + "::text)";
       params.AddScore(scores[i]);
+      params.AddText(i < from.size() ? from[i] : std::string());
     }
-    sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
+    sql +=
+        ") AS v(mode, name, stage, score, best_combo, play_seconds, origin)"
+        " WHERE v.name NOT IN (SELECT name FROM bans)";
     sql += " RETURNING 1) SELECT pg_notify('";
     sql += kChannel;
     sql += "', '')";
@@ -254,12 +304,11 @@ class PostgresStore final : public RankStore {
     return ok || Fail("cannot store scores", error);
   }
 
-  // A marking's result: whether it marked a row.
-  bool Count(PGresult* result, bool& found, std::string& error) {
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-    found = ok && std::atoi(PQgetvalue(result, 0, 0)) > 0;
+  // A statement's result: true when it succeeded, cleared either way.
+  bool Done(PGresult* result, const char* what, std::string& error) {
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
     PQclear(result);
-    return ok || Fail("cannot mark a score", error);
+    return ok || Fail(what, error);
   }
 
   bool Query(const char* sql, std::vector<Score>& rows, std::string& error) {

@@ -21,11 +21,14 @@ inline constexpr int kReplayWaitSeconds = 60;
 inline constexpr size_t kReplaysWaiting = 8;
 
 // What a replay showed of the score it came with. `score` names the kept row: the replay's
-// mode, or -1 (any mode) when the replay cannot be read.
+// mode, or -1 (any mode) when the replay cannot be read. A replay that cannot be read marks
+// nothing (None): anyone may send bytes naming any score.
 struct ReplayVerdict {
   Score score;
   ReplayMark mark = ReplayMark::Suspect;
-  std::string reason;  // why it is suspect
+  std::string reason;   // why it is suspect, or unread
+  std::string digest;   // the game's fingerprint (GameDigest) when the replay reads
+  std::string address;  // the client the replay came from, as Connection::address
 };
 
 // Plays the replay again and holds it against the submission: verified when it reads, plays

@@ -36,7 +36,7 @@ awaitable<void> RankServer::Impl::TakeReplay(std::shared_ptr<Connection> connect
     bytes.resize(length);
     if (!co_await ReadExactly(connection, bytes.data(), bytes.size(), deadline)) {
       refused = c.timedOut ? "not sent in time" : "closed by client in a message";
-    } else if (!checker.Submit(submitted, std::move(bytes))) {
+    } else if (!checker.Submit(submitted, std::move(bytes), c.address)) {
       refused = "too many replays waiting";
     }
   }

@@ -4,6 +4,7 @@
 
 #include "game/replay_run.h"
 #include "replay/replay.h"
+#include "server/rankd/game_digest.h"
 
 namespace rankd {
 
@@ -13,10 +14,12 @@ ReplayVerdict CheckReplay(const ScoreSubmission& submitted, std::span<const uint
   std::string error;
   if (DecodeReplay(bytes, replay, error) != ReplayRead::Ok) {
     verdict.score = ScoreFromSubmission(-1, submitted);
+    verdict.mark = ReplayMark::None;
     verdict.reason = "replay unreadable: " + error;
     return verdict;
   }
   verdict.score = ScoreFromSubmission(replay.mode, submitted);
+  verdict.digest = GameDigest(replay);
   // The format bounds the frames (six hours of them), so the time a check takes is bounded.
   ReplayResult replayed;
   if (!VerifyReplay(replay, replayed, error)) {

@@ -75,12 +75,16 @@ class StoreWorker {
   };
   struct Mark {
     ReplayVerdict verdict;
-    bool found = false;  // a kept row was marked
+    ReplayMark written = ReplayMark::None;  // what the row got; None when no row matched
+    std::string failed;                     // why the mark could not be written (empty: it was)
+    bool retrying = false;                  // failed, and kept to be tried again
+    int tries = 0;
+    Clock::time_point firstTry{};
   };
   struct Result {
     std::vector<Job> jobs;
-    std::vector<Mark> marks;
-    int expired = 0;  // rows marked suspect for want of their replay
+    std::vector<Mark> marks;  // the marks of this turn: written, matching no row, or failed
+    int expired = 0;          // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
     bool fresh = false;         // tables holds the store's best rows
@@ -96,8 +100,11 @@ class StoreWorker {
   // With `expireSeconds` above 0, rows that wait longer for their replay are marked suspect.
   bool Start(int expireSeconds = 0);
   void Submit(Job job);
+  // A replay was taken: its verdict will come through SubmitMark. No row expires while a
+  // verdict is awaited or waits to be written.
+  void ExpectMark();
   void SubmitMark(ReplayVerdict verdict);
-  // Commits what still waits, then ends the thread.
+  // Commits the scores and writes the marks that still wait, then ends the thread.
   void Stop();
 
  private:
@@ -106,8 +113,10 @@ class StoreWorker {
   // Waits for a wake-up, news from another server, or half a second.
   void WaitForWork();
   // Commits the batch, marks the replays' rows and reads the best rows back into `result`;
-  // the batch and the marks move there.
-  void Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
+  // the batch and the marks move there. Returns how many marks are done with.
+  int Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
+  // Writes one mark; one that fails is kept in retry_ while it may be tried again.
+  void WriteMark(Mark& mark);
 
   RankStore& store_;
   Metrics& metrics_;
@@ -118,6 +127,8 @@ class StoreWorker {
   std::mutex mutex_;
   std::vector<Job> queue_;
   std::vector<Mark> marks_;
+  int awaited_ = 0;          // marks expected and not yet done with
+  std::vector<Mark> retry_;  // marks whose writing failed, for the next turn (store thread only)
   int expireSeconds_ = 0;
   bool stop_ = false;
 };
@@ -129,15 +140,19 @@ class ReplayChecker {
   explicit ReplayChecker(StoreWorker& worker) : worker_(worker) {}
   ~ReplayChecker() { Stop(); }
   void Start();
-  // False when kReplaysWaiting replays wait already, or the checker stops.
-  bool Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes);
+  // False when kReplaysWaiting replays wait already, or the checker stops: the replay is
+  // not played, and its row is marked Unchecked. `address` is the client's.
+  bool Submit(const ScoreSubmission& submitted, std::vector<uint8_t> bytes, const std::string& address);
+  // Ends the thread; replays still waiting are not played, and their rows marked Unchecked.
   void Stop();
 
  private:
   struct Job {
     ScoreSubmission submitted;
     std::vector<uint8_t> bytes;
+    std::string address;
   };
+  static ReplayVerdict NotChecked(const Job& job, const char* why);
   void Run();
 
   StoreWorker& worker_;
@@ -214,6 +229,8 @@ struct RankServer::Impl {
                               Clock::time_point deadline);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
+  // Counts and logs what became of one replay's mark.
+  void TellMark(const StoreWorker::Mark& mark);
 
   RankdOptions options;
   std::unique_ptr<RankStore> store;

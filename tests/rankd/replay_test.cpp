@@ -3,6 +3,8 @@
 // a replay for no kept score, and --require-verified keeping unproven scores out.
 #include <httplib.h>
 
+#include <cstring>
+
 #include "replay/replay.h"
 #include "server/rankd/replay_check.h"
 #include "support/files.h"
@@ -39,11 +41,36 @@ class RankdReplays : public EngineTest {
     forged_ = Submission("forged", r.stage, static_cast<uint32_t>(r.score) + 5000, r.bestCombo, r.playSeconds);
   }
 
-  // Sends an upload; true when the server took it all and closed without an answer.
-  bool SendReplay(const ScoreSubmission& s) {
-    Client client(server_.port());
-    return client.connected() && client.Send(Upload(s, game_, static_cast<uint32_t>(game_.size()))) &&
+  // Sends an upload (of the recorded game unless `bytes` are given) from the local address
+  // `from`; true when the server took it all and closed without an answer.
+  bool SendReplay(const ScoreSubmission& s, const char* from = nullptr, const std::vector<uint8_t>* bytes = nullptr) {
+    const std::vector<uint8_t>& replay = bytes != nullptr ? *bytes : game_;
+    Client client(server_.port(), from);
+    return client.connected() && client.Send(Upload(s, replay, static_cast<uint32_t>(replay.size()))) &&
            client.ClosedByServer(10s);
+  }
+
+  // The row of `name` as the web side reads it now (of a server with --require-verified
+  // when `onlyVerified`).
+  rankd::ListedScore RowOf(const std::string& name, bool onlyVerified = false) {
+    std::string error;
+    auto store = rankd::OpenRankStore(db_.where(), error, rankd::StoreUse::Read);
+    std::vector<rankd::ListedScore> rows;
+    if (store) store->RankOnlyVerified(onlyVerified);
+    EXPECT_TRUE(store && store->LoadListing(mode_, rows, error)) << error;
+    for (const auto& row : rows) {
+      if (row.score.name == name) return row;
+    }
+    ADD_FAILURE() << name << " is not listed";
+    return {};
+  }
+
+  // How many times the log tells of `text`.
+  size_t Told(const std::string& text) {
+    const std::string log = server_.Log();
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    return count;
   }
 
   // The kept row of `name` as the web side reads it, waiting (generously) for its mark.
@@ -115,8 +142,8 @@ TEST_P(RankdReplays, ARecordedGameVerifiesItsOwnScoreAndShowsAForgedOneSuspect) 
     const size_t from = body.find("\"verified\"", row);
     return body.substr(from, body.find('}', from) + 1 - from);
   };
-  EXPECT_EQ(marks(realRow), "\"verified\":true,\"suspect\":false}") << body;
-  EXPECT_EQ(marks(forgedRow), "\"verified\":false,\"suspect\":true}") << body;
+  EXPECT_EQ(marks(realRow), "\"verified\":true,\"suspect\":false,\"before_checks\":false}") << body;
+  EXPECT_EQ(marks(forgedRow), "\"verified\":false,\"suspect\":true,\"before_checks\":false}") << body;
 
   // A replay for a score never kept marks nothing.
   ASSERT_TRUE(SendReplay(Submission("nobody", 1, 10)));
@@ -137,6 +164,98 @@ TEST_P(RankdReplays, WithRequireVerifiedOnlyAScoreItsReplayProvedIsRanked) {
   EXPECT_TRUE(server_.LogShows("suspect: score sent", 60s));
   EXPECT_FALSE(ListingHolds("forged"));
   EXPECT_TRUE(MarkOf("forged").suspect);
+}
+
+// A replay counts only for a score kept from its own address: bytes anyone sends naming
+// another player's score, readable or not, change nothing, and the owner's replay then
+// verifies it. Bytes that cannot be read mark nothing even from the owner's address.
+TEST_P(RankdReplays, OnlyAReplayFromTheScoresOwnAddressMarksIt) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_, "127.0.0.1").text);
+  std::vector<uint8_t> garbage(game_.size(), 0x5A);
+  garbage[0] = game_[0];
+  ASSERT_TRUE(SendReplay(real_, "127.0.0.2", &garbage));
+  ASSERT_TRUE(SendReplay(real_, "127.0.0.2"));  // the right game, from someone else
+  ASSERT_TRUE(SendReplay(real_, "127.0.0.1", &garbage));
+  EXPECT_TRUE(WaitFor([&] { return Told("replay for no score waiting") == 3; }, 60s)) << server_.Log();
+  const rankd::ListedScore before = RowOf("real");
+  EXPECT_FALSE(before.verified || before.suspect) << server_.Log();
+
+  ASSERT_TRUE(SendReplay(real_, "127.0.0.1"));
+  const rankd::ListedScore owned = MarkOf("real");
+  EXPECT_TRUE(owned.verified && !owned.suspect) << server_.Log();
+}
+
+// One game proves one score: the same replay sent again for a copy of the score under
+// another name makes that copy suspect.
+TEST_P(RankdReplays, OneGameVerifiesOneScore) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ScoreSubmission twin = real_;
+  std::memcpy(twin.name, "twin", 5);
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  ASSERT_TRUE(Submit(server_.port(), mode_, twin).text);
+  ASSERT_TRUE(SendReplay(real_));
+  EXPECT_TRUE(MarkOf("real").verified) << server_.Log();
+  ASSERT_TRUE(SendReplay(twin));
+  const rankd::ListedScore copy = MarkOf("twin");
+  EXPECT_TRUE(copy.suspect && !copy.verified) << server_.Log();
+  EXPECT_TRUE(server_.LogShows("suspect: its game proved another score already"));
+}
+
+// --require-verified turned on for a database that holds scores: they stay ranked as they
+// were, shown as kept before the checks began, and never expire; a score kept since without
+// its replay does.
+TEST_P(RankdReplays, ScoresKeptBeforeChecksBeganStayRanked) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, Submission("elder", 3, 900)).text);
+  ASSERT_EQ(server_.Stop(), 0) << server_.Log();
+
+  ASSERT_TRUE(Start({"--require-verified", "--http", "127.0.0.1:0"})) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, Submission("newer", 3, 800)).text);
+  // Both as old as a score whose replay is overdue.
+  std::string why;
+  DatabaseHand hand(db_.where());
+  ASSERT_TRUE(hand.Exec("UPDATE scores SET stored_at = datetime('now', '-600 seconds')",
+                        "UPDATE scores SET stored_at = now() - interval '600 seconds'", why))
+      << why;
+  EXPECT_TRUE(server_.LogShows("1 scores suspect: no replay came", 60s)) << server_.Log();
+  EXPECT_TRUE(ListingHolds("elder"));
+  EXPECT_FALSE(ListingHolds("newer"));
+  const rankd::ListedScore elder = RowOf("elder", true);
+  EXPECT_TRUE(elder.beforeChecks && !elder.suspect && !elder.verified);
+
+  // A restart with the rule keeps where the checks began.
+  ASSERT_EQ(server_.Stop(), 0) << server_.Log();
+  ASSERT_TRUE(Start({"--require-verified", "--http", "127.0.0.1:0"})) << server_.Log();
+  EXPECT_TRUE(ListingHolds("elder"));
+  const std::string log = server_.Log();
+  const std::string mark = "web page on http://127.0.0.1:";
+  ASSERT_NE(log.rfind(mark), std::string::npos);
+  httplib::Client web("127.0.0.1", std::atoi(log.c_str() + log.rfind(mark) + mark.size()));
+  const auto json = web.Get("/api/rankings/" + std::to_string(mode_));
+  ASSERT_TRUE(json);
+  EXPECT_NE(json->body.find("\"name\":\"elder\",\"score\":900,\"stage\":3,\"combo\":0,\"seconds\":0,\"time\":\""),
+            std::string::npos)
+      << json->body;
+  EXPECT_NE(json->body.find("\"verified\":false,\"suspect\":false,\"before_checks\":true}"), std::string::npos)
+      << json->body;
+  EXPECT_EQ(json->body.find("newer"), std::string::npos) << json->body;
+  EXPECT_EQ(Kept().size(), 2u);
+}
+
+// A verdict the database could not take (a lock held longer than the server waits) is
+// written once the database takes writes again.
+TEST_P(RankdReplays, AMarkThatFailedIsWrittenOnceTheDatabaseRecovers) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  std::string why;
+  DatabaseHand hand(db_.where());
+  ASSERT_TRUE(hand.Exec("BEGIN EXCLUSIVE", "BEGIN; LOCK TABLE scores IN EXCLUSIVE MODE", why)) << why;
+  ASSERT_TRUE(SendReplay(real_));
+  EXPECT_TRUE(server_.LogShows("not written", 120s)) << server_.Log();
+  ASSERT_TRUE(hand.Exec("ROLLBACK", "ROLLBACK", why)) << why;
+  const rankd::ListedScore real = MarkOf("real");
+  EXPECT_TRUE(real.verified) << server_.Log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdReplays, ::testing::Values("sqlite", "postgresql"), EngineName);
