@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <cstring>
+#include <regex>
 
 #include "replay/replay.h"
 #include "server/rankd/replay_check.h"
@@ -223,6 +224,12 @@ TEST_P(RankdReplays, ScoresKeptBeforeChecksBeganStayRanked) {
   EXPECT_FALSE(ListingHolds("newer"));
   const rankd::ListedScore elder = RowOf("elder", true);
   EXPECT_TRUE(elder.beforeChecks && !elder.suspect && !elder.verified);
+  // rankctl places the rows by the same rule.
+  std::string out;
+  const char* modeWord[] = {"easy", "normal", "hardcore"};
+  ASSERT_EQ(RunProgram({RANKCTL_BINARY, "--db", db_.where(), "list", modeWord[mode_]}, out), 0) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\t1\telder\t900\t.*\tbefore-checks\n"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\t-\tnewer\t800\t.*\tsuspect\n"))) << out;
 
   // A restart with the rule keeps where the checks began.
   ASSERT_EQ(server_.Stop(), 0) << server_.Log();
