@@ -117,6 +117,8 @@ class StoreWorker {
   int Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
   // Writes one mark; one that fails is kept in retry_ while it may be tried again.
   void WriteMark(Mark& mark);
+  // At shutdown: whether nothing waits any more (retries are given up after a while).
+  bool Finished(Clock::time_point& stopSince);
 
   RankStore& store_;
   Metrics& metrics_;

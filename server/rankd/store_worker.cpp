@@ -162,13 +162,21 @@ void StoreWorker::Run() {
       result->fresh = store_.LoadTop(result->tables, error);
       if (result->fresh) deliver_(to_, std::move(result));
     }
-    if (stopping) {
-      if (stopSince == Clock::time_point{}) stopSince = Clock::now();
-      if (Clock::now() - stopSince >= kStopRetryTime) retry_.clear();  // the log told of each failure
-      std::lock_guard lock(mutex_);
-      if (queue_.empty() && marks_.empty() && retry_.empty()) return;
-    }
+    if (stopping && Finished(stopSince)) return;
   }
+}
+
+bool StoreWorker::Finished(Clock::time_point& stopSince) {
+  if (stopSince == Clock::time_point{}) stopSince = Clock::now();
+  if (!retry_.empty() && Clock::now() - stopSince >= kStopRetryTime) {
+    // The database still refuses them: told as given up.
+    auto result = std::make_shared<Result>();
+    for (Mark& mark : retry_) mark.retrying = false;
+    result->marks.swap(retry_);
+    deliver_(to_, std::move(result));
+  }
+  std::lock_guard lock(mutex_);
+  return queue_.empty() && marks_.empty() && retry_.empty();
 }
 
 void RankServer::Impl::Receive(void* self, std::shared_ptr<StoreWorker::Result> result) {
