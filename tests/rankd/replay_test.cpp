@@ -187,8 +187,8 @@ TEST_P(RankdReplays, OnlyAReplayFromTheScoresOwnAddressMarksIt) {
   EXPECT_TRUE(owned.verified && !owned.suspect) << server_.Log();
 }
 
-// One game proves one score: the same replay sent again for a copy of the score under
-// another name makes that copy suspect.
+// One game proves one score: the same game sent again for a copy of the score under
+// another name, packed anew into other bytes, makes that copy suspect.
 TEST_P(RankdReplays, OneGameVerifiesOneScore) {
   ASSERT_TRUE(Start()) << server_.Log();
   ScoreSubmission twin = real_;
@@ -197,7 +197,13 @@ TEST_P(RankdReplays, OneGameVerifiesOneScore) {
   ASSERT_TRUE(Submit(server_.port(), mode_, twin).text);
   ASSERT_TRUE(SendReplay(real_));
   EXPECT_TRUE(MarkOf("real").verified) << server_.Log();
-  ASSERT_TRUE(SendReplay(twin));
+  Replay again;
+  std::string error;
+  ASSERT_EQ(DecodeReplay(game_, again, error), ReplayRead::Ok) << error;
+  again.version += "-repacked";
+  const std::vector<uint8_t> repacked = EncodeReplay(again);
+  ASSERT_NE(repacked, game_);
+  ASSERT_TRUE(SendReplay(twin, nullptr, &repacked));
   const rankd::ListedScore copy = MarkOf("twin");
   EXPECT_TRUE(copy.suspect && !copy.verified) << server_.Log();
   EXPECT_TRUE(server_.LogShows("suspect: its game proved another score already"));
@@ -263,6 +269,15 @@ TEST_P(RankdReplays, AMarkThatFailedIsWrittenOnceTheDatabaseRecovers) {
   ASSERT_TRUE(hand.Exec("ROLLBACK", "ROLLBACK", why)) << why;
   const rankd::ListedScore real = MarkOf("real");
   EXPECT_TRUE(real.verified) << server_.Log();
+}
+
+// A score remembers an IPv4 address whole and an IPv6 one by its network (/64): one
+// machine's addresses share it, the neighbouring network's do not.
+TEST(RankdAddressKey, KeepsIpv4WholeAndIpv6ByItsNetwork) {
+  EXPECT_EQ(rankd::AddressKey("203.0.113.7"), "203.0.113.7");
+  EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:1:2:3:4"), "2001:db8:aa:bb::/64");
+  EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:ffff::9"), rankd::AddressKey("2001:db8:aa:bb::1"));
+  EXPECT_NE(rankd::AddressKey("2001:db8:aa:bc::1"), rankd::AddressKey("2001:db8:aa:bb::1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdReplays, ::testing::Values("sqlite", "postgresql"), EngineName);
