@@ -62,11 +62,17 @@ bool RankStore::LoadListing(int, std::vector<ListedScore>& rows, std::string& er
   return false;
 }
 
-bool RankStore::MarkReplay(const Score&, ReplayMark, bool& found, std::string& error) {
-  found = false;
+bool RankStore::StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>&, std::string& error) {
+  return Store(scores, error);
+}
+
+bool RankStore::MarkReplay(const ReplayClaim&, ReplayMark& written, std::string& error) {
+  written = ReplayMark::None;
   error = std::string(Engine()) + " keeps no replay marks";
   return false;
 }
+
+bool RankStore::BeginChecks(bool, std::string&) { return true; }
 
 bool RankStore::ExpireUnmarked(int, int& marked, std::string& error) {
   marked = 0;
