@@ -188,6 +188,11 @@ class SqliteStore final : public RankStore {
   }
 
   bool BeginChecks(bool only, std::string& error) override {
+    // Written only when it changes: a start takes no write lock another connection may hold
+    // (a backup, rankctl) unless it must.
+    bool recorded = false;
+    if (!Recorded(only, recorded, error)) return false;
+    if (recorded) return true;
     if (!Exec("BEGIN IMMEDIATE", error)) return false;
     sqlite3_bind_int(begin_, 1, only ? 1 : 0);
     sqlite3_bind_int(rule_, 1, only ? 1 : 0);
@@ -242,6 +247,21 @@ class SqliteStore final : public RankStore {
     s.bestCombo = sqlite3_column_int(row, 4);
     s.playSeconds = static_cast<uint32_t>(sqlite3_column_int64(row, 5));
     return s;
+  }
+
+  // Whether the settings say already what BeginChecks(only) would write.
+  bool Recorded(bool only, bool& recorded, std::string& error) {
+    sqlite3_stmt* look = nullptr;
+    if (!Prepare("SELECT (SELECT value FROM settings WHERE name = 'rank_only_verified') IS ?1"
+                 " AND (?1 = 0 OR EXISTS (SELECT 1 FROM settings WHERE name = 'checks_from'))",
+                 look, error)) {
+      return false;
+    }
+    sqlite3_bind_int(look, 1, only ? 1 : 0);
+    const bool read = sqlite3_step(look) == SQLITE_ROW;
+    recorded = read && sqlite3_column_int(look, 0) == 1;
+    sqlite3_finalize(look);
+    return read || Fail("cannot read the servers' settings", error);
   }
 
   // Ends a failed transaction. What failed is told already: the rollback's own outcome
