@@ -281,7 +281,7 @@ TEST_P(RankdReplays, AFloodFromOneAddressDoesNotKeepAnotherAddressWaiting) {
 }
 
 // Lengths announced and never sent hold only the room of what came; past --replay-memory an
-// upload is refused, and its score is left unmarked (not suspect) for a later upload to verify.
+// upload is refused, and its score is marked unchecked (not suspect) for a later upload to verify.
 TEST_P(RankdReplays, AnnouncedBytesHoldNoMemoryUntilTheyComeAndTheCapRefusesTheRest) {
   ASSERT_TRUE(StartWeb({"--replay-memory", "64K", "--message-time", "600"})) << server_.Log();
   ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
@@ -299,6 +299,16 @@ TEST_P(RankdReplays, AnnouncedBytesHoldNoMemoryUntilTheyComeAndTheCapRefusesTheR
   EXPECT_EQ(Figure("rankd_replay_uploads_total{outcome=\"no_room\"}"), 1);
   EXPECT_TRUE(WaitFor([&] { return Figure("rankd_connections_open") == kWaiting; }, 60s));
   EXPECT_LE(Figure("rankd_replay_bytes_held"), kWaiting * 8192);
+  // Its row is marked unchecked: its replay came but was never looked at.
+  const char* modeWord[] = {"easy", "normal", "hardcore"};
+  std::string listed;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return RunProgram({RANKCTL_BINARY, "--db", db_.where(), "list", modeWord[mode_]}, listed) == 0 &&
+               std::regex_search(listed, std::regex("\treal\t.*\tunchecked\n"));
+      },
+      60s))
+      << listed << server_.Log();
 
   // The room comes back as they go, and the score the refused upload came for is still open.
   silent.clear();
