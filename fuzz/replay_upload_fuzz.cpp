@@ -26,11 +26,15 @@ void Check(const ScoreSubmission& submitted, const std::vector<uint8_t>& replay,
   const rankd::ReplayVerdict verdict = rankd::CheckReplay(submitted, replay, kept);
   const auto fresh = std::make_unique<ReplayRun>();
   const rankd::ReplayVerdict again = rankd::CheckReplay(submitted, replay, *fresh);
-  Require(again.finding == verdict.finding && again.frames == verdict.frames && again.reason == verdict.reason);
+  Require(again.finding == verdict.finding && again.frames == verdict.frames && again.reason == verdict.reason &&
+          again.digest == verdict.digest);
   Require(verdict.frames <= rankd::ClaimedFrames(submitted.playSeconds));
   Require((verdict.finding == rankd::ReplayFinding::Verified) == (verdict.mark == rankd::ReplayMark::Verified));
   Require(verdict.finding != rankd::ReplayFinding::NotChecked);
   Require(verdict.finding != rankd::ReplayFinding::Unreadable || verdict.score.mode == -1);
+  // Bytes that do not read mark nothing; a game that reads has its fingerprint.
+  const bool unread = verdict.finding == rankd::ReplayFinding::Unreadable;
+  Require(unread == (verdict.mark == rankd::ReplayMark::None) && unread == verdict.digest.empty());
   if (verdict.finding == rankd::ReplayFinding::Verified) {
     Require(verdict.score.stage == submitted.stage && verdict.score.score == submitted.score);
   }

@@ -39,4 +39,9 @@ Done AdminDb::Finish(Done done, const std::string& line) {
   return done;
 }
 
+bool Ranked(const AdminRow& row, bool onlyVerified) {
+  if (row.hidden || row.banned) return false;
+  return !onlyVerified || row.mark == rankd::ReplayMark::Verified || !row.sinceChecks;
+}
+
 }  // namespace rankctl

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "server/rankd/score.h"
+#include "server/rankd/store.h"
 
 namespace rankctl {
 
@@ -16,7 +17,12 @@ struct AdminRow {
   std::string storedAt;  // UTC, 2026-12-08T07:21:13Z
   bool hidden = false;
   bool banned = false;
+  rankd::ReplayMark mark = rankd::ReplayMark::None;
+  bool sinceChecks = true;  // kept since only verified scores ranked (or that never began)
 };
+
+// Whether a row has a place in the served listing: the server's rule (rankd's LoadTop).
+bool Ranked(const AdminRow& row, bool onlyVerified);
 
 enum class Done { Ok, NotFound, Failed };
 
@@ -29,6 +35,8 @@ class AdminDb {
   virtual bool Open(const std::string& where, bool change) = 0;
   // The best `count` rows of a mode in ranking order, listed or not.
   virtual bool List(int mode, int count, std::vector<AdminRow>& rows) = 0;
+  // Whether the servers rank only verified scores, as the last one started recorded it.
+  virtual bool OnlyVerified(bool& only) = 0;
   // Hides or restores one row; `what` says which row it was.
   Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what);
   // Bans a name (code page 949), or lifts its ban: NotFound when it was not banned.

@@ -45,10 +45,19 @@ std::string DescribeRow(const rankd::Score& row) {
   return std::string(ModeWord(row.mode)) + ", " + NameUtf8(row.name) + ", " + std::to_string(row.score);
 }
 
-std::string ListLine(const AdminRow& row, int place) {
+std::string ListLine(const AdminRow& row, int place, bool onlyVerified) {
   std::string flags;
-  if (row.hidden) flags = "hidden";
-  if (row.banned) flags += flags.empty() ? "banned" : ",banned";
+  auto flag = [&](bool set, const char* word) {
+    if (!set) return;
+    if (!flags.empty()) flags += ',';
+    flags += word;
+  };
+  flag(row.hidden, "hidden");
+  flag(row.banned, "banned");
+  flag(row.mark == rankd::ReplayMark::Verified, "verified");
+  flag(row.mark == rankd::ReplayMark::Suspect, "suspect");
+  flag(row.mark == rankd::ReplayMark::Unchecked, "unchecked");
+  flag(onlyVerified && !row.sinceChecks, "before-checks");
   if (flags.empty()) flags = "-";
   const rankd::Score& s = row.score;
   return std::to_string(row.id) + '\t' + (place > 0 ? std::to_string(place) : "-") + '\t' + NameUtf8(s.name) + '\t' +

@@ -18,7 +18,9 @@ bool NameCp949(const std::string& utf8, std::string& cp949);
 // "normal, 닭, 12345": which row a change touched, for the log lines.
 std::string DescribeRow(const rankd::Score& row);
 // One line of `list`: ID place name score stage combo seconds time flags, tab-separated;
-// place is the row's place in the served listing, "-" for a row not listed.
-std::string ListLine(const AdminRow& row, int place);
+// place is the row's place in the served listing, "-" for a row not listed. The flags:
+// hidden, banned, the replay's mark (verified, suspect, unchecked: it came but was not
+// played) and, while only verified scores rank, before-checks for a row kept before then.
+std::string ListLine(const AdminRow& row, int place, bool onlyVerified);
 
 }  // namespace rankctl

@@ -30,7 +30,9 @@ class PostgresAdmin final : public AdminDb {
     PGresult* r = PQexecParams(conn_,
                                "SELECT id, name, stage, score, best_combo, play_seconds,"
                                " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), hidden,"
-                               " name IN (SELECT name FROM bans) FROM scores WHERE mode = $1::smallint"
+                               " name IN (SELECT name FROM bans), checked,"
+                               " id > coalesce((SELECT value FROM settings WHERE name = 'checks_from'), -1)"
+                               " FROM scores WHERE mode = $1::smallint"
                                " ORDER BY score DESC, id LIMIT $2::integer",
                                2, nullptr, values, nullptr, nullptr, 1);
     if (PQresultStatus(r) != PGRES_TUPLES_OK) return Ok(r, "cannot read the rankings");
@@ -46,9 +48,18 @@ class PostgresAdmin final : public AdminDb {
       row.storedAt.assign(PQgetvalue(r, i, 6), static_cast<size_t>(PQgetlength(r, i, 6)));
       row.hidden = *PQgetvalue(r, i, 7) != 0;
       row.banned = *PQgetvalue(r, i, 8) != 0;
+      row.mark = static_cast<rankd::ReplayMark>(Int(r, i, 9));
+      row.sinceChecks = *PQgetvalue(r, i, 10) != 0;
     }
     PQclear(r);
     return true;
+  }
+
+  bool OnlyVerified(bool& only) override {
+    PGresult* r = PQexecParams(conn_, "SELECT value FROM settings WHERE name = 'rank_only_verified'", 0, nullptr,
+                               nullptr, nullptr, nullptr, 1);
+    only = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && Int(r, 0, 0) != 0;
+    return Ok(r, "cannot read the settings");
   }
 
   Done Backup(const std::string&) override { return Done::NotFound; }

@@ -30,10 +30,13 @@ int Report(Done done, AdminDb& db, const std::string& line, const std::string& n
 // Prints the rows of `list`, each with its place in the served listing.
 int List(AdminDb& db, const RankctlOptions& options) {
   std::vector<AdminRow> rows;
-  if (!db.List(options.mode, static_cast<int>(options.rows), rows)) return Report(Done::Failed, db, "", "");
+  bool onlyVerified = false;
+  if (!db.List(options.mode, static_cast<int>(options.rows), rows) || !db.OnlyVerified(onlyVerified)) {
+    return Report(Done::Failed, db, "", "");
+  }
   int place = 0;
   for (const AdminRow& row : rows) {
-    std::printf("%s\n", ListLine(row, row.hidden || row.banned ? 0 : ++place).c_str());
+    std::printf("%s\n", ListLine(row, Ranked(row, onlyVerified) ? ++place : 0, onlyVerified).c_str());
   }
   return kDone;
 }

@@ -48,7 +48,9 @@ class SqliteAdmin final : public AdminDb {
   bool List(int mode, int count, std::vector<AdminRow>& rows) override {
     sqlite3_stmt* s = Prepare(
         "SELECT id, name, stage, score, best_combo, play_seconds, strftime('%Y-%m-%dT%H:%M:%SZ', stored_at),"
-        " hidden, name IN (SELECT name FROM bans) FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT ?");
+        " hidden, name IN (SELECT name FROM bans), checked,"
+        " id > coalesce((SELECT value FROM settings WHERE name = 'checks_from'), -1)"
+        " FROM scores WHERE mode = ? ORDER BY score DESC, id LIMIT ?");
     if (s == nullptr) return false;
     sqlite3_bind_int(s, 1, mode);
     sqlite3_bind_int(s, 2, count);
@@ -67,9 +69,21 @@ class SqliteAdmin final : public AdminDb {
       if (at != nullptr) row.storedAt = reinterpret_cast<const char*>(at);
       row.hidden = sqlite3_column_int(s, 7) != 0;
       row.banned = sqlite3_column_int(s, 8) != 0;
+      row.mark = static_cast<rankd::ReplayMark>(sqlite3_column_int(s, 9));
+      row.sinceChecks = sqlite3_column_int(s, 10) != 0;
     }
     sqlite3_finalize(s);
     return rc == SQLITE_DONE || Fail("cannot read the rankings");
+  }
+
+  bool OnlyVerified(bool& only) override {
+    only = false;
+    sqlite3_stmt* s = Prepare("SELECT value FROM settings WHERE name = 'rank_only_verified'");
+    if (s == nullptr) return false;
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) only = sqlite3_column_int(s, 0) != 0;
+    sqlite3_finalize(s);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || Fail("cannot read the settings");
   }
 
   Done Backup(const std::string& file) override {

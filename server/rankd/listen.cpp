@@ -52,6 +52,10 @@ bool RankServer::Impl::LoadRankings(std::string& error) {
   ScoreTable tables[kModes];
   store->RankOnlyVerified(options.requireVerified);
   std::string why;
+  if (!store->BeginChecks(options.requireVerified, why)) {
+    error = why;
+    return false;
+  }
   if (!store->LoadTop(tables, why)) {
     error = "cannot read the rankings: " + why;
     return false;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "server/rankd/pg_link.h"
+#include "server/rankd/pg_queries.h"
 #include "server/rankd/schema.h"
 #include "server/rankd/store.h"
 #include "server/rankd/stored_row.h"
@@ -18,34 +19,7 @@ namespace rankd {
 namespace {
 
 constexpr const char* kChannel = kChangeChannel;
-constexpr const char* kTop =
-    "SELECT m.mode, s.name, s.stage, s.score, s.best_combo, s.play_seconds"
-    " FROM (VALUES (0), (1), (2)) AS m(mode) CROSS JOIN LATERAL"
-    " (SELECT name, stage, score, best_combo, play_seconds, id FROM scores"
-    "  WHERE scores.mode = m.mode AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
-    "  AND ($1::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20) AS s"
-    " ORDER BY m.mode, s.score DESC, s.id";
-constexpr const char* kAll =
-    "SELECT mode, name, stage, score, best_combo, play_seconds FROM scores"
-    " ORDER BY mode, score DESC, id";
-constexpr const char* kListing =
-    "SELECT mode, name, stage, score, best_combo, play_seconds,"
-    " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked FROM scores"
-    " WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
-    " AND ($2::boolean = false OR checked = 1) ORDER BY score DESC, id LIMIT 20";
-// Marks the newest unmarked row of a score and, when it marked one, tells the other servers,
-// which rank anew.
-constexpr const char* kMark =
-    "WITH marked AS (UPDATE scores SET checked = $7::smallint WHERE id = (SELECT max(id) FROM scores WHERE"
-    " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND score = $4::bigint "
-    "AND"
-    " best_combo = $5::integer AND play_seconds = $6::bigint AND checked = 0) RETURNING 1)"
-    " SELECT count(*), CASE WHEN count(*) > 0 THEN pg_notify('rankd_scores', '') END FROM marked";
-constexpr const char* kExpire =
-    "WITH marked AS (UPDATE scores SET checked = 2 WHERE checked = 0 AND"
-    " stored_at < now() - make_interval(secs => $1::integer) RETURNING 1)"
-    " SELECT count(*), CASE WHEN count(*) > 0 THEN pg_notify('rankd_scores', '') END FROM marked";
-// Rows per INSERT statement (six parameters each, well below the protocol's limit).
+// Rows per INSERT statement (seven parameters each, well below the protocol's limit).
 constexpr size_t kRowsPerStatement = 1000;
 
 // A statement's parameters as libpq takes them: numbers as text, a name as raw bytes
@@ -54,6 +28,8 @@ class Params {
  public:
   void AddNumber(long long value) { Add(text_.emplace_back(std::to_string(value)).c_str(), 0, 0); }
   void AddBytes(const std::string& bytes) { Add(bytes.data(), static_cast<int>(bytes.size()), 1); }
+  // A text, or NULL for an empty one. A text added must outlive Run.
+  void AddText(const std::string& text) { Add(text.empty() ? nullptr : text.c_str(), 0, 0); }
   // $n to $n+5: mode, name, stage, score, best_combo, play_seconds, the table's order.
   void AddScore(const Score& s) {
     AddNumber(s.mode);
@@ -98,18 +74,19 @@ class PostgresStore final : public RankStore {
 
   bool Store(const std::vector<Score>& scores, std::string& error) override {
     std::vector<bool> banned;
-    return Store(scores, banned, error);
+    return StoreFrom(scores, {}, banned, error);
   }
 
-  bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) override {
+  bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from, std::vector<bool>& banned,
+                 std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit.
     banned.assign(scores.size(), false);
     if (!Connected(error)) return false;
     const bool several = scores.size() > kRowsPerStatement;
     if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
-    for (size_t from = 0; from < scores.size(); from += kRowsPerStatement) {
-      const size_t to = std::min(scores.size(), from + kRowsPerStatement);
-      if (!Insert(scores, from, to, banned, error)) {
+    for (size_t first = 0; first < scores.size(); first += kRowsPerStatement) {
+      const size_t last = std::min(scores.size(), first + kRowsPerStatement);
+      if (!Insert(scores, from, first, last, banned, error)) {
         if (several) Rollback();
         return false;
       }
@@ -119,7 +96,7 @@ class PostgresStore final : public RankStore {
 
   bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
     const char* only[] = {onlyVerified_ ? "true" : "false"};
-    PGresult* result = Ask(kTop, 1, only, error);
+    PGresult* result = Ask(kPgTop, 1, only, error);
     if (!Ok(result, "cannot read the rankings", error, false)) return false;
     int filled[kModes] = {};
     for (int mode = 0; mode < kModes; ++mode) tables[mode] = ScoreTable{};
@@ -134,7 +111,7 @@ class PostgresStore final : public RankStore {
 
   bool LoadAll(std::vector<Score>& scores, std::string& error) override {
     scores.clear();
-    PGresult* result = Ask(kAll, 0, nullptr, error);
+    PGresult* result = Ask(kPgAll, 0, nullptr, error);
     if (!Ok(result, "cannot read the rankings", error, false)) return false;
     scores.reserve(static_cast<size_t>(PQntuples(result)));
     for (int i = 0; i < PQntuples(result); ++i) {
@@ -148,7 +125,7 @@ class PostgresStore final : public RankStore {
     rows.clear();
     const std::string modeText = std::to_string(mode);
     const char* values[] = {modeText.c_str(), onlyVerified_ ? "true" : "false"};
-    PGresult* result = Ask(kListing, 2, values, error);
+    PGresult* result = Ask(kPgListing, 2, values, error);
     if (!Ok(result, "cannot read the rankings", error, false)) return false;
     for (int i = 0; i < PQntuples(result); ++i) {
       ListedScore& row = rows.emplace_back();
@@ -160,22 +137,33 @@ class PostgresStore final : public RankStore {
       const int mark = std::atoi(PQgetvalue(result, i, 7));
       row.verified = mark == static_cast<int>(ReplayMark::Verified);
       row.suspect = mark == static_cast<int>(ReplayMark::Suspect);
+      row.beforeChecks = onlyVerified_ && PQgetvalue(result, i, 8)[0] == 'f';
     }
     PQclear(result);
     return true;
   }
 
-  bool MarkReplay(const Score& s, ReplayMark mark, bool& found, std::string& error) override {
-    found = false;
+  bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error) override {
+    written = ReplayMark::None;
     if (!Connected(error)) return false;
     Params params;
-    params.AddScore(s);
-    params.AddNumber(static_cast<int>(mark));
-    PGresult* result = params.Run(link_, kMark, error);
+    params.AddScore(claim.score);
+    params.AddNumber(static_cast<int>(claim.mark));
+    params.AddText(claim.from);
+    params.AddBytes(claim.digest);
+    params.AddNumber(kReplayMatchSeconds);
+    PGresult* result = params.Run(link_, kPgMark, error);
     if (!Ok(result, "cannot mark a score", error, false)) return false;
-    found = std::atoi(PQgetvalue(result, 0, 0)) > 0;
+    written = static_cast<ReplayMark>(std::atoi(PQgetvalue(result, 0, 0)));
     PQclear(result);
     return true;
+  }
+
+  bool BeginChecks(bool only, std::string& error) override {
+    if (!Connected(error)) return false;
+    const char* values[] = {only ? "true" : "false"};
+    return Ok(link_.Run(kPgBeginChecks, 1, values, nullptr, nullptr, error),
+              "cannot record when only verified scores began to rank", error);
   }
 
   bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
@@ -183,7 +171,7 @@ class PostgresStore final : public RankStore {
     if (!Connected(error)) return false;
     const std::string text = std::to_string(seconds);
     const char* values[] = {text.c_str()};
-    PGresult* result = link_.Run(kExpire, 1, values, nullptr, nullptr, error);
+    PGresult* result = link_.Run(kPgExpire, 1, values, nullptr, nullptr, error);
     if (!Ok(result, "cannot mark scores that wait for their replay", error, false)) return false;
     marked = std::atoi(PQgetvalue(result, 0, 0));
     PQclear(result);
@@ -245,21 +233,27 @@ class PostgresStore final : public RankStore {
     return nullptr;
   }
 
-  bool Insert(const std::vector<Score>& scores, size_t from, size_t to, std::vector<bool>& banned, std::string& error) {
+  // Rows `first` to `last` (not included) of the scores, each with its address (`from`);
+  // `banned` tells which a ban left out.
+  bool Insert(const std::vector<Score>& scores, const std::vector<std::string>& from, size_t first, size_t last,
+              std::vector<bool>& banned, std::string& error) {
     // A banned name's new score is not kept; the others hear of it only when one was.
     std::string sql =
-        "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds)"
+        "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds, origin)"
         " SELECT * FROM (VALUES ";
     Params params;
-    for (size_t i = from; i < to; ++i) {
+    for (size_t i = first; i < last; ++i) {
       const size_t p = params.size();
-      if (i > from) sql += ", ";
+      if (i > first) sql += ", ";
       sql += "($" + std::to_string(p + 1) + "::smallint, $" + std::to_string(p + 2) + "::bytea, $" +
              std::to_string(p + 3) + "::integer, $" + std::to_string(p + 4) + "::bigint, $" + std::to_string(p + 5) +
-             "::integer, $" + std::to_string(p + 6) + "::bigint)";
+             "::integer, $" + std::to_string(p + 6) + "::bigint, $" + std::to_string(p + 7) + "::text)";
       params.AddScore(scores[i]);
+      params.AddText(i < from.size() ? from[i] : std::string());
     }
-    sql += ") AS v(mode, name, stage, score, best_combo, play_seconds) WHERE v.name NOT IN (SELECT name FROM bans)";
+    sql +=
+        ") AS v(mode, name, stage, score, best_combo, play_seconds, origin)"
+        " WHERE v.name NOT IN (SELECT name FROM bans)";
     // Other servers are told only when a row was kept.
     sql += " RETURNING name), told AS (SELECT pg_notify('";
     sql += kChannel;
@@ -270,7 +264,7 @@ class PostgresStore final : public RankStore {
     if (!Ok(result, "cannot store scores", error, false)) return false;
     const std::string kept = PQntuples(result) == 1 ? PQgetvalue(result, 0, 1) : "";
     PQclear(result);
-    for (size_t i = from; i < to; ++i) banned[i] = kept.find(" " + Hex(scores[i].name) + " ") == std::string::npos;
+    for (size_t i = first; i < last; ++i) banned[i] = kept.find(" " + Hex(scores[i].name) + " ") == std::string::npos;
     return true;
   }
 

@@ -20,7 +20,7 @@ namespace rankd {
 // marked suspect (and stays unlisted).
 inline constexpr int kReplayWaitSeconds = 60;
 // Replays that may wait for the checking threads, in all and from one address; more are
-// refused (their scores stay unmarked). The waiting take turns address by address.
+// refused (their rows are marked Unchecked). The waiting take turns address by address.
 inline constexpr size_t kReplaysWaiting = 64;
 inline constexpr size_t kReplaysWaitingPerAddress = 4;
 
@@ -42,20 +42,23 @@ enum class ReplayFinding : uint8_t {
   StageTooLong,      // a stage ran longer than the rules let one last
   PlaysOtherwise,    // played again, it does not reach its recorded end (or its rules are unknown)
   SecondsDiffer,     // the seconds its frames reach do not fit the submission's
-  NotChecked,        // the server was too busy to check it: the store leaves the row unmarked
+  NotChecked,        // the server was too busy to check it: the row is marked Unchecked
 };
 inline constexpr size_t kReplayFindings = 8;
 // The findings' names in /metrics, in their order.
 const char* ReplayFindingName(ReplayFinding finding);
 
 // What a replay showed of the score it came with. `score` names the kept row: the replay's
-// mode, or -1 (any mode) when the replay was not read.
+// mode, or -1 (any mode) when the replay was not read. A replay that cannot be read marks
+// nothing (None): anyone may send bytes naming any score.
 struct ReplayVerdict {
   Score score;
   ReplayMark mark = ReplayMark::Suspect;
-  std::string reason;  // why it is suspect, or why it was not checked
+  std::string reason;  // why it is suspect, unread, or not checked
   ReplayFinding finding = ReplayFinding::Unreadable;
-  size_t frames = 0;  // frames played again
+  size_t frames = 0;    // frames played again
+  std::string digest;   // the game's fingerprint (GameDigest) when the replay reads
+  std::string address;  // the client the replay came from, as Connection::address
 };
 
 // The head of an upload: type, submission and length.
@@ -69,7 +72,8 @@ UploadHead DecodeUploadHead(const uint8_t (&head)[kReplayUploadHeadBytes], Score
 // runs longer than the rules allow. Verified when it plays to its own recorded end, that end
 // is the submission's, and the seconds its last frame reached fit the submission's.
 ReplayVerdict CheckReplay(const ScoreSubmission& submitted, std::span<const uint8_t> bytes, ReplayRun& run);
-// A verdict for a replay the server had no room to check.
-ReplayVerdict NotChecked(const ScoreSubmission& submitted, const char* why);
+// A verdict for a replay from `address` the server took but did not check (no room for it,
+// or the server stopped first): it marks the row Unchecked, never suspect.
+ReplayVerdict NotChecked(const ScoreSubmission& submitted, const std::string& address, const char* why);
 
 }  // namespace rankd

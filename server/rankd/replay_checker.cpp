@@ -16,7 +16,9 @@ ReplayQueued ReplayChecker::Submit(const std::string& address, const ScoreSubmis
     std::deque<Job>& line = waiting_[address];
     if (line.size() >= kReplaysWaitingPerAddress) return ReplayQueued::AddressFull;
     if (line.empty()) turns_.push_back(address);
-    line.push_back({submitted, std::move(bytes)});
+    // Expected before it can be checked: its row does not expire while the replay waits.
+    worker_.ExpectMark();
+    line.push_back({submitted, std::move(bytes), address});
     ++count_;
     metrics_.replaysWaiting.store(static_cast<int64_t>(count_), std::memory_order_relaxed);
   }
@@ -25,13 +27,18 @@ ReplayQueued ReplayChecker::Submit(const std::string& address, const ScoreSubmis
 }
 
 void ReplayChecker::Stop() {
+  std::unordered_map<std::string, std::deque<Job>> dropped;
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
-    waiting_.clear();  // what waits is dropped; the checks under way finish
+    dropped.swap(waiting_);  // what waits is not played; the checks under way finish
     turns_.clear();
     count_ = 0;
     metrics_.replaysWaiting.store(0, std::memory_order_relaxed);
+  }
+  // Come but not played: their rows are marked Unchecked, never suspect for want of a replay.
+  for (const auto& [address, line] : dropped) {
+    for (const Job& job : line) worker_.SubmitMark(NotChecked(job.submitted, address, "the server stopped"));
   }
   ready_.notify_all();
   for (std::thread& thread : threads_) thread.join();
@@ -60,6 +67,7 @@ bool ReplayChecker::Next(Job& job) {
 void ReplayChecker::Check(const Job& job, ReplayRun& run) {
   const auto begun = Clock::now();
   ReplayVerdict verdict = CheckReplay(job.submitted, job.bytes.bytes(), run);
+  verdict.address = job.address;
   metrics_.CountCheck(verdict.finding, verdict.frames, std::chrono::duration<double>(Clock::now() - begun).count());
   worker_.SubmitMark(std::move(verdict));
 }

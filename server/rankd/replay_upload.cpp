@@ -75,11 +75,14 @@ awaitable<void> RankServer::Impl::TakeReplay(std::shared_ptr<Connection> connect
                   ? Refusal{"too many replays waiting from the address", UploadRefusal::AddressFull}
                   : Refusal{"too many replays waiting", UploadRefusal::QueueFull};
   }
-  // A replay that came whole, or was being received, but found no room: the score stays
-  // unmarked rather than suspect, since its game was never looked at.
+  // A replay that came whole, or was being received, but found no room: its row is marked
+  // Unchecked rather than suspect, since its game was never looked at. (A queued one was
+  // expected by the checker, whose verdict ends it.)
   if (refused && (refused->counted == UploadRefusal::NoRoom || refused->counted == UploadRefusal::QueueFull ||
-                  refused->counted == UploadRefusal::AddressFull))
-    worker.SubmitMark(NotChecked(submitted, refused->text));
+                  refused->counted == UploadRefusal::AddressFull)) {
+    worker.ExpectMark();
+    worker.SubmitMark(NotChecked(submitted, c.address, refused->text));
+  }
   asio::error_code ignored;
   c.limit.cancel();
   c.socket.close(ignored);

@@ -2,6 +2,7 @@
 // against the submission it came with.
 #include "game/course.h"
 #include "replay/replay.h"
+#include "server/rankd/game_digest.h"
 #include "server/rankd/replay_check.h"
 
 namespace rankd {
@@ -43,9 +44,11 @@ UploadHead DecodeUploadHead(const uint8_t (&head)[kReplayUploadHeadBytes], Score
   return length > kReplayMostBytes ? UploadHead::TooLong : UploadHead::Ok;
 }
 
-ReplayVerdict NotChecked(const ScoreSubmission& submitted, const char* why) {
+ReplayVerdict NotChecked(const ScoreSubmission& submitted, const std::string& address, const char* why) {
   ReplayVerdict verdict;
   verdict.score = ScoreFromSubmission(-1, submitted);
+  verdict.mark = ReplayMark::Unchecked;
+  verdict.address = address;
   return Suspect(verdict, ReplayFinding::NotChecked, std::string("not checked: ") + why);
 }
 
@@ -55,9 +58,12 @@ ReplayVerdict CheckReplay(const ScoreSubmission& submitted, std::span<const uint
   std::string error;
   if (DecodeReplay(bytes, replay, error) != ReplayRead::Ok) {
     verdict.score = ScoreFromSubmission(-1, submitted);
+    // Anyone may send bytes naming any score: a replay that cannot be read marks nothing.
+    verdict.mark = ReplayMark::None;
     return Suspect(verdict, ReplayFinding::Unreadable, "replay unreadable: " + error);
   }
   verdict.score = ScoreFromSubmission(replay.mode, submitted);
+  verdict.digest = GameDigest(replay);
   const uint64_t claimed = ClaimedFrames(submitted.playSeconds);
   if (replay.inputs.size() > claimed) {
     return Suspect(verdict, ReplayFinding::FramesOverClaim,

@@ -127,7 +127,10 @@ std::vector<std::string> SchemaChanges(Dialect dialect, const SchemaSeen& seen) 
     }
   }
   for (const SchemaIndex& i : kIndexes) {
-    if (!seen.indexes.contains(i.name)) sql.push_back("CREATE INDEX " + ifNew + i.name + " ON " + i.definition);
+    if (!seen.indexes.contains(i.name)) {
+      sql.push_back(std::string(i.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + ifNew + i.name + " ON " +
+                    i.definition);
+    }
   }
   return sql;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The database's tables as every program that opens it expects them: the scores (each
 // with its hidden mark and its replay's mark), the banned names and the administrators'
-// log. Opening a database looks at its catalog first and changes it only when something is
+// log and the servers' settings. Opening a database looks at its catalog first and changes it only when something is
 // missing, so an up-to-date database is never locked for a change; an older one is brought
 // up to date in one transaction.
 //
@@ -16,6 +16,11 @@ struct sqlite3;
 struct pg_conn;
 
 namespace rankd {
+
+// Named numbers the servers keep in the settings table: the last row id kept before only
+// verified scores ranked (the first time it was asked for), and whether that rule holds.
+inline constexpr const char* kChecksFrom = "checks_from";
+inline constexpr const char* kOnlyVerified = "rank_only_verified";
 
 // The channel servers on one PostgreSQL database tell each other of changes on.
 inline constexpr const char* kChangeChannel = "rankd_scores";
@@ -38,10 +43,13 @@ inline constexpr SchemaTable kTables[] = {
     {"bans", "name BLOB PRIMARY KEY", "name bytea PRIMARY KEY"},
     {"audit", "id INTEGER PRIMARY KEY AUTOINCREMENT, at TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP, action TEXT NOT NULL",
      "id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, at timestamptz NOT NULL DEFAULT now(), action text NOT NULL"},
+    // Numbers the servers keep (kChecksFrom, kOnlyVerified).
+    {"settings", "name TEXT PRIMARY KEY, value INTEGER NOT NULL", "name text PRIMARY KEY, value bigint NOT NULL"},
 };
 
 // A column added to a table after the table was first made: its type and default on each
-// engine (a default, so that the rows already kept get a value).
+// engine (a default, so that the rows already kept get a value; none where NULL is right for
+// them).
 struct SchemaColumn {
   const char* table;
   const char* name;
@@ -50,20 +58,30 @@ struct SchemaColumn {
 };
 inline constexpr SchemaColumn kAddedColumns[] = {
     {"scores", "hidden", "INTEGER NOT NULL DEFAULT 0", "boolean NOT NULL DEFAULT false"},
-    // The replay's mark: 0 none yet, 1 verified, 2 suspect.
+    // The replay's mark: 0 none yet, 1 verified, 2 suspect, 3 came but not checked (ReplayMark).
     {"scores", "checked", "INTEGER NOT NULL DEFAULT 0", "smallint NOT NULL DEFAULT 0"},
+    // The address the score came from (AddressKey), kept until its replay marked it.
+    {"scores", "origin", "TEXT", "text"},
+    // The fingerprint of the game that verified the row (GameDigest); one game, one row.
+    {"scores", "game", "BLOB", "bytea"},
 };
 
 // An index, the same on both engines: made after the columns, so it may use added ones.
 struct SchemaIndex {
   const char* name;
   const char* definition;  // what follows ON in CREATE INDEX
+  bool unique = false;
 };
 inline constexpr SchemaIndex kIndexes[] = {
     {"scores_ranking", "scores (mode, score DESC, id)"},
     // The rows that still wait for their replay, which the expiry looks through every second:
     // few, however many rows are kept.
     {"scores_unchecked", "scores (stored_at) WHERE checked = 0"},
+    // A replay finds its row among those kept from its address.
+    {"scores_origin", "scores (origin, id) WHERE origin IS NOT NULL"},
+    // One game verifies one row: two servers of one database marking rows with one game at
+    // the same moment cannot both succeed.
+    {"scores_game", "scores (game)", true},
 };
 
 // What a database holds of the tables, columns and indexes, as its catalog lists them.

@@ -1,6 +1,8 @@
 // The rules a submission must pass, and a kept score's forms.
 #include "server/rankd/score.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -65,6 +67,15 @@ ScoreEntry EntryFromScore(const Score& score) {
   e.bestCombo = score.bestCombo;
   e.playSeconds = score.playSeconds;
   return e;
+}
+
+std::string AddressKey(const std::string& address) {
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return address;
+  std::memset(v6.s6_addr + 8, 0, 8);
+  char text[INET6_ADDRSTRLEN];
+  if (inet_ntop(AF_INET6, &v6, text, sizeof text) == nullptr) return address;
+  return std::string(text) + "/64";
 }
 
 }  // namespace rankd

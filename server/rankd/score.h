@@ -48,4 +48,9 @@ Score ScoreFromSubmission(int mode, const ScoreSubmission& s);
 // The row of a listing table that shows a kept score.
 ScoreEntry EntryFromScore(const Score& score);
 
+// What a kept score remembers of the client's address, so that only a replay from there may
+// mark it: an IPv4 address whole, an IPv6 address by its /64 prefix ("2001:db8:0:1::/64"),
+// since one machine may use many addresses of its network. Text that is no address stays as it is.
+std::string AddressKey(const std::string& address);
+
 }  // namespace rankd

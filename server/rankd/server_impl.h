@@ -93,12 +93,16 @@ class StoreWorker {
   };
   struct Mark {
     ReplayVerdict verdict;
-    bool found = false;  // a kept row was marked
+    ReplayMark written = ReplayMark::None;  // what the row got; None when no row matched
+    std::string failed;                     // why the mark could not be written (empty: it was)
+    bool retrying = false;                  // failed, and kept to be tried again
+    int tries = 0;
+    Clock::time_point firstTry{};
   };
   struct Result {
     std::vector<Job> jobs;
-    std::vector<Mark> marks;
-    int expired = 0;  // rows marked suspect for want of their replay
+    std::vector<Mark> marks;  // the marks of this turn: written, matching no row, or failed
+    int expired = 0;          // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
     std::vector<bool> banned;   // in the same order: not kept for the name's ban
@@ -115,9 +119,13 @@ class StoreWorker {
   // With `expireSeconds` above 0, rows that wait longer for their replay are marked suspect.
   bool Start(int expireSeconds = 0);
   void Submit(Job job);
+  // A replay was taken: its verdict will come through SubmitMark. No row expires while a
+  // verdict is awaited or waits to be written.
+  void ExpectMark();
   void SubmitMark(ReplayVerdict verdict);
-  // Commits what still waits, then ends the thread. A database that keeps the thread past
-  // kStopPatience has its waits cut short (what waited then is not committed).
+  // Commits the scores and writes the marks that still wait, then ends the thread. A database
+  // that keeps the thread past kStopPatience has its waits cut short (what waited then is not
+  // written).
   void Stop();
   // From any thread: every wait on the database ends at once, now and from now on.
   void Interrupt() { store_.Interrupt(); }
@@ -129,8 +137,12 @@ class StoreWorker {
   // Waits for a wake-up, news from another server, or half a second.
   void WaitForWork();
   // Commits the batch, marks the replays' rows and reads the best rows back into `result`;
-  // the batch and the marks move there.
-  void Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
+  // the batch and the marks move there. Returns how many marks are done with.
+  int Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
+  // Writes one mark; one that fails is kept in retry_ while it may be tried again.
+  void WriteMark(Mark& mark);
+  // At shutdown: whether nothing waits any more (retries are given up after a while).
+  bool Finished(Clock::time_point& stopSince);
   // The store's health as the last calls found it: a commit's outcome; any other call's,
   // which clears only a silence of the database.
   void Committed(bool committed, const std::string& error);
@@ -148,6 +160,8 @@ class StoreWorker {
   std::mutex mutex_;
   std::vector<Job> queue_;
   std::vector<Mark> marks_;
+  int awaited_ = 0;          // marks expected and not yet done with
+  std::vector<Mark> retry_;  // marks whose writing failed, for the next turn (store thread only)
   int expireSeconds_ = 0;
   bool stop_ = false;
   bool finished_ = false;  // the thread has nothing more to do
@@ -168,14 +182,18 @@ class ReplayChecker {
   ReplayChecker(StoreWorker& worker, Metrics& metrics) : worker_(worker), metrics_(metrics) {}
   ~ReplayChecker() { Stop(); }
   void Start(int threads);
+  // Every replay queued is expected by the store (StoreWorker::ExpectMark) and ends in one
+  // verdict. Refused when the queue or the address's line is full, or the checker stops.
   ReplayQueued Submit(const std::string& address, const ScoreSubmission& submitted, ReplayBytes bytes);
-  // Drops what waits, lets the checks under way finish, and ends the threads.
+  // Lets the checks under way finish and ends the threads; replays still waiting are not
+  // played, and their rows are marked Unchecked.
   void Stop();
 
  private:
   struct Job {
     ScoreSubmission submitted;
     ReplayBytes bytes;
+    std::string address;
   };
   void Run();
   // The next job, the next address's turn; false once stopping.
@@ -268,6 +286,8 @@ struct RankServer::Impl {
                              Clock::time_point deadline, bool& roomLacking);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
+  // Counts and logs what became of one replay's mark.
+  void TellMark(const StoreWorker::Mark& mark);
 
   RankdOptions options;
   std::unique_ptr<RankStore> store;

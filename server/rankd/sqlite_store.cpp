@@ -10,6 +10,8 @@
 namespace rankd {
 namespace {
 
+// Whether a row was kept while only verified rows rank (every row when that never began).
+constexpr const char* kUnderChecks = "id > coalesce((SELECT value FROM settings WHERE name = 'checks_from'), -1)";
 constexpr const char* kColumns = "mode, name, stage, score, best_combo, play_seconds";
 
 class SqliteStore final : public RankStore {
@@ -22,6 +24,8 @@ class SqliteStore final : public RankStore {
     sqlite3_finalize(version_);
     sqlite3_finalize(mark_);
     sqlite3_finalize(expire_);
+    sqlite3_finalize(begin_);
+    sqlite3_finalize(rule_);
     sqlite3_close_v2(db_);
   }
 
@@ -41,48 +45,69 @@ class SqliteStore final : public RankStore {
     if (!wal) return Fail(path + " cannot be put into write-ahead-log mode", error);
     if (!Exec("PRAGMA synchronous=FULL", error)) return false;
     if (!MigrateSqlite(db_, error)) return false;
-    const std::string columns = kColumns;
-    const std::string listed = kListedSqlite;
-    // A banned name's new score is not kept.
-    const bool prepared =
-        Prepare("INSERT INTO scores (" + columns +
-                    ") SELECT ?1, ?2, ?3, ?4, ?5, ?6 WHERE ?2 NOT IN (SELECT name FROM bans)",
-                insert_, error) &&
-        Prepare("SELECT " + columns + " FROM scores WHERE mode = ?1 AND " + listed +
-                    " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
-                top_, error) &&
-        Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_, error) &&
-        Prepare("SELECT " + columns +
-                    ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at), checked FROM scores WHERE mode = ?1"
-                    " AND " +
-                    listed + " AND (?2 = 0 OR checked = 1) ORDER BY score DESC, id LIMIT 20",
-                listing_, error) &&
-        Prepare(
-            "UPDATE scores SET checked = ?7 WHERE id = (SELECT max(id) FROM scores WHERE"
-            " (?1 = -1 OR mode = ?1) AND name = ?2 AND stage = ?3 AND score = ?4 AND best_combo = ?5 AND"
-            " play_seconds = ?6 AND checked = 0)",
-            mark_, error) &&
-        Prepare(
-            "UPDATE scores SET checked = 2 WHERE checked = 0 AND"
-            " stored_at < datetime('now', '-' || ?1 || ' seconds')",
-            expire_, error) &&
-        Prepare("PRAGMA data_version", version_, error);
+    const bool prepared = PrepareReads(error) && PrepareWrites(error) &&
+                          Prepare("PRAGMA data_version", version_, error);
     if (prepared) TakeChanges();  // the version as it stands now
     return prepared;
+  }
+
+  bool PrepareReads(std::string& error) {
+    const std::string columns = kColumns;
+    const std::string listed = kListedSqlite;
+    const std::string under = kUnderChecks;
+    const std::string ranked = " AND (?2 = 0 OR checked = 1 OR NOT " + under + ")";
+    return Prepare("SELECT " + columns + " FROM scores WHERE mode = ?1 AND " + listed + ranked +
+                       " ORDER BY score DESC, id LIMIT 20",
+                   top_, error) &&
+           Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_, error) &&
+           Prepare("SELECT " + columns + ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at), checked, " + under +
+                       " FROM scores WHERE mode = ?1 AND " + listed + ranked + " ORDER BY score DESC, id LIMIT 20",
+                   listing_, error);
+  }
+
+  bool PrepareWrites(std::string& error) {
+    const std::string columns = kColumns;
+    const std::string within = std::to_string(kReplayMatchSeconds);
+    // A banned name's new score is not kept.
+    return Prepare("INSERT INTO scores (" + columns +
+                       ", origin) SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7 WHERE ?2 NOT IN (SELECT name FROM bans)",
+                   insert_, error) &&
+           // ?7 the mark, ?8 the address, ?9 the game. The address is forgotten once the
+           // replay decided; a game that verified a row already makes another one suspect.
+           Prepare(
+               "UPDATE scores SET"
+               " checked = CASE WHEN ?7 = 1 AND EXISTS (SELECT 1 FROM scores WHERE game = ?9) THEN 2 ELSE ?7 END,"
+               " game = CASE WHEN ?7 = 1 AND NOT EXISTS (SELECT 1 FROM scores WHERE game = ?9) THEN ?9 END,"
+               " origin = CASE WHEN ?7 IN (1, 2) THEN NULL ELSE origin END"
+               " WHERE id = (SELECT max(id) FROM scores WHERE origin = ?8 AND (?1 = -1 OR mode = ?1) AND"
+               " name = ?2 AND stage = ?3 AND score = ?4 AND best_combo = ?5 AND play_seconds = ?6 AND"
+               " checked IN (0, 3) AND stored_at >= datetime('now', '-" +
+                   within + " seconds')) RETURNING checked",
+               mark_, error) &&
+           Prepare("UPDATE scores SET checked = 2, origin = NULL WHERE checked = 0 AND " + std::string(kUnderChecks) +
+                       " AND stored_at < datetime('now', '-' || ?1 || ' seconds')",
+                   expire_, error) &&
+           Prepare(
+               "INSERT OR IGNORE INTO settings (name, value)"
+               " SELECT 'checks_from', coalesce((SELECT max(id) FROM scores), 0) WHERE ?1 = 1",
+               begin_, error) &&
+           Prepare("INSERT OR REPLACE INTO settings (name, value) VALUES ('rank_only_verified', ?1)", rule_, error);
   }
 
   const char* Engine() const override { return "sqlite"; }
 
   bool Store(const std::vector<Score>& scores, std::string& error) override {
     std::vector<bool> banned;
-    return Store(scores, banned, error);
+    return StoreFrom(scores, {}, banned, error);
   }
 
-  bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) override {
+  bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from, std::vector<bool>& banned,
+                 std::string& error) override {
     banned.clear();
     if (!Exec("BEGIN IMMEDIATE", error)) return false;
-    for (const Score& s : scores) {
-      BindScore(insert_, s);
+    for (size_t i = 0; i < scores.size(); ++i) {
+      BindScore(insert_, scores[i]);
+      if (i < from.size() && !from[i].empty()) BindText(insert_, 7, from[i]);
       const int rc = sqlite3_step(insert_);
       banned.push_back(rc == SQLITE_DONE && sqlite3_changes(db_) == 0);
       sqlite3_reset(insert_);
@@ -136,19 +161,28 @@ class SqliteStore final : public RankStore {
       if (at != nullptr) row.storedAt = reinterpret_cast<const char*>(at);
       row.verified = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Verified);
       row.suspect = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Suspect);
+      row.beforeChecks = onlyVerified_ && sqlite3_column_int(listing_, 8) == 0;
     }
     sqlite3_reset(listing_);
     return rc == SQLITE_DONE || Fail("cannot read the rankings", error);
   }
 
-  bool MarkReplay(const Score& s, ReplayMark mark, bool& found, std::string& error) override {
-    BindScore(mark_, s);
-    sqlite3_bind_int(mark_, 7, static_cast<int>(mark));
-    const int rc = sqlite3_step(mark_);
+  bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error) override {
+    written = ReplayMark::None;
+    BindScore(mark_, claim.score);
+    sqlite3_bind_int(mark_, 7, static_cast<int>(claim.mark));
+    BindText(mark_, 8, claim.from);
+    sqlite3_bind_blob(mark_, 9, claim.digest.data(), static_cast<int>(claim.digest.size()), SQLITE_STATIC);
+    int rc = sqlite3_step(mark_);
+    if (rc == SQLITE_ROW) {
+      written = static_cast<ReplayMark>(sqlite3_column_int(mark_, 0));
+      rc = sqlite3_step(mark_);
+    }
     sqlite3_reset(mark_);
     sqlite3_clear_bindings(mark_);
-    found = rc == SQLITE_DONE && sqlite3_changes(db_) > 0;
-    return rc == SQLITE_DONE || Fail("cannot mark a score", error);
+    if (rc == SQLITE_DONE) return true;
+    written = ReplayMark::None;
+    return Fail("cannot mark a score", error);
   }
 
   bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
@@ -157,6 +191,24 @@ class SqliteStore final : public RankStore {
     sqlite3_reset(expire_);
     marked = rc == SQLITE_DONE ? sqlite3_changes(db_) : 0;
     return rc == SQLITE_DONE || Fail("cannot mark scores that wait for their replay", error);
+  }
+
+  bool BeginChecks(bool only, std::string& error) override {
+    // Written only when it changes: a start takes no write lock another connection may hold
+    // (a backup, rankctl) unless it must.
+    bool recorded = false;
+    if (!Recorded(only, recorded, error)) return false;
+    if (recorded) return true;
+    if (!Exec("BEGIN IMMEDIATE", error)) return false;
+    sqlite3_bind_int(begin_, 1, only ? 1 : 0);
+    sqlite3_bind_int(rule_, 1, only ? 1 : 0);
+    const bool ok = sqlite3_step(begin_) == SQLITE_DONE && sqlite3_step(rule_) == SQLITE_DONE;
+    sqlite3_reset(begin_);
+    sqlite3_reset(rule_);
+    if (ok && Exec("COMMIT", error)) return true;
+    if (!ok) Fail("cannot record when only verified scores began to rank", error);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
   }
 
   // Another connection's commit (rankctl's, or a hand's) moves the data version; the
@@ -185,6 +237,11 @@ class SqliteStore final : public RankStore {
     sqlite3_bind_int64(statement, 6, s.playSeconds);
   }
 
+  // Bound without a copy, as the name: the text must outlive the statement's step.
+  static void BindText(sqlite3_stmt* statement, int at, const std::string& text) {
+    sqlite3_bind_text(statement, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+
   static Score Read(sqlite3_stmt* row) {
     Score s;
     s.mode = sqlite3_column_int(row, 0);
@@ -196,6 +253,21 @@ class SqliteStore final : public RankStore {
     s.bestCombo = sqlite3_column_int(row, 4);
     s.playSeconds = static_cast<uint32_t>(sqlite3_column_int64(row, 5));
     return s;
+  }
+
+  // Whether the settings say already what BeginChecks(only) would write.
+  bool Recorded(bool only, bool& recorded, std::string& error) {
+    sqlite3_stmt* look = nullptr;
+    if (!Prepare("SELECT (SELECT value FROM settings WHERE name = 'rank_only_verified') IS ?1"
+                 " AND (?1 = 0 OR EXISTS (SELECT 1 FROM settings WHERE name = 'checks_from'))",
+                 look, error)) {
+      return false;
+    }
+    sqlite3_bind_int(look, 1, only ? 1 : 0);
+    const bool read = sqlite3_step(look) == SQLITE_ROW;
+    recorded = read && sqlite3_column_int(look, 0) == 1;
+    sqlite3_finalize(look);
+    return read || Fail("cannot read the servers' settings", error);
   }
 
   // Ends a failed transaction. What failed is told already: the rollback's own outcome
@@ -221,6 +293,8 @@ class SqliteStore final : public RankStore {
   sqlite3_stmt* version_ = nullptr;
   sqlite3_stmt* mark_ = nullptr;
   sqlite3_stmt* expire_ = nullptr;
+  sqlite3_stmt* begin_ = nullptr;
+  sqlite3_stmt* rule_ = nullptr;
   long long dataVersion_ = -1;
 };
 

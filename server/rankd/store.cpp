@@ -56,22 +56,25 @@ bool IsPostgresUri(const std::string& where) {
   return where.starts_with("postgresql://") || where.starts_with("postgres://");
 }
 
-bool RankStore::Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error) {
-  banned.assign(scores.size(), false);
-  return Store(scores, error);
-}
-
 bool RankStore::LoadListing(int, std::vector<ListedScore>& rows, std::string& error) {
   rows.clear();
   error = std::string(Engine()) + " keeps no times";
   return false;
 }
 
-bool RankStore::MarkReplay(const Score&, ReplayMark, bool& found, std::string& error) {
-  found = false;
+bool RankStore::StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>&, std::vector<bool>& banned,
+                          std::string& error) {
+  banned.assign(scores.size(), false);
+  return Store(scores, error);
+}
+
+bool RankStore::MarkReplay(const ReplayClaim&, ReplayMark& written, std::string& error) {
+  written = ReplayMark::None;
   error = std::string(Engine()) + " keeps no replay marks";
   return false;
 }
+
+bool RankStore::BeginChecks(bool, std::string&) { return true; }
 
 bool RankStore::ExpireUnmarked(int, int& marked, std::string& error) {
   marked = 0;

@@ -20,10 +20,26 @@ struct ListedScore {
   std::string storedAt;   // UTC, RFC 3339: 2026-12-08T07:21:13Z
   bool verified = false;  // its replay played again to exactly this score
   bool suspect = false;   // its replay did not, or (when only verified scores rank) none came
+  // Only verified scores rank, but this one was kept before that rule began: it ranks unchecked.
+  bool beforeChecks = false;
 };
 
-// What the replay of a kept score showed.
-enum class ReplayMark { Verified = 1, Suspect = 2 };
+// A kept row's replay mark, as the database keeps it. None: no replay came yet (and a replay
+// that cannot be read leaves it so). Unchecked: a replay came but was not played (the server
+// was busy or stopping); it never becomes suspect for want of one.
+enum class ReplayMark { None = 0, Verified = 1, Suspect = 2, Unchecked = 3 };
+
+// How long after its score a replay may still mark it: the upload follows the exchange at once.
+inline constexpr int kReplayMatchSeconds = 300;
+
+// A replay's claim to a kept row: the row's figures (its mode, or -1 for any), the address the
+// replay came from (AddressKey's form) and the digest of the game it holds (empty when unread).
+struct ReplayClaim {
+  Score score;
+  std::string from;
+  std::string digest;
+  ReplayMark mark = ReplayMark::None;
+};
 
 // A store that keeps scores, or one that only reads them beside the keeper (it does not
 // listen for other servers' news).
@@ -38,9 +54,12 @@ class RankStore {
   // Keeps the scores in one transaction, in this order; true once they are committed. A
   // banned name's score is not kept (and is no failure).
   virtual bool Store(const std::vector<Score>& scores, std::string& error) = 0;
-  // The same, and `banned` then tells, in the scores' order, which were not kept for their
-  // name's ban. An engine without bans (the memory engine) bans none.
-  virtual bool Store(const std::vector<Score>& scores, std::vector<bool>& banned, std::string& error);
+  // Store, each score with the address it came from (`from[i]` for `scores[i]`, AddressKey's
+  // form), which a replay's claim must match; `banned` then tells, in the scores' order,
+  // which were not kept for their name's ban. An engine that keeps no addresses ignores them,
+  // one without bans (the memory engine) bans none.
+  virtual bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from,
+                         std::vector<bool>& banned, std::string& error);
   // The best rows of every mode in ranking order; the rest of each table is left empty.
   virtual bool LoadTop(ScoreTable tables[kModes], std::string& error) = 0;
   // Every kept score, mode by mode, each mode in ranking order.
@@ -49,14 +68,21 @@ class RankStore {
   // An engine that keeps no times (the memory engine) says so and returns false.
   virtual bool LoadListing(int mode, std::vector<ListedScore>& rows, std::string& error);
 
-  // Marks the newest unmarked row of `score` (its mode, or any mode for -1, its name and
-  // figures); `found` is false when there is none. An engine that keeps no marks (the memory
-  // engine) returns false.
-  virtual bool MarkReplay(const Score& score, ReplayMark mark, bool& found, std::string& error);
-  // Marks suspect every unmarked row kept more than `seconds` ago; `marked` counts them.
+  // Writes a claim's mark on the newest row kept from the claim's address within
+  // kReplayMatchSeconds with its name and figures whose mark is None (or Unchecked). A
+  // Verified claim whose game verified another row already is written as Suspect: one game
+  // proves one score. `written` is the mark written, None when no row matched. An engine that
+  // keeps no marks (the memory engine) returns false.
+  virtual bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error);
+  // Marks suspect every row without a mark kept more than `seconds` ago under the rule that
+  // only verified rows rank (rows kept before it began are left alone); `marked` counts them.
   virtual bool ExpireUnmarked(int seconds, int& marked, std::string& error);
-  // From now on rank (LoadTop, LoadListing) only rows whose replay verified them.
+  // From now on rank (LoadTop, LoadListing) only rows whose replay verified them, among the
+  // rows kept since the rule began; the older ones rank as they did.
   void RankOnlyVerified(bool only) { onlyVerified_ = only; }
+  // Records in the database that the rule began (only the first time: the rows kept until now
+  // stay ranked unchecked) and whether it holds, which rankctl reads.
+  virtual bool BeginChecks(bool only, std::string& error);
 
   // Whether the database answers now: the store's thread asks when nothing else did for a
   // while, so a database that went silent is noticed without a client waiting on it.

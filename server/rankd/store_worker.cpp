@@ -6,6 +6,15 @@
 #include "server/rankd/server_impl.h"
 
 namespace rankd {
+namespace {
+
+// A mark that could not be written (the database failed) is tried again at the next turns
+// for this long, and so many of them at most; at shutdown for a little while more.
+constexpr int kMarkRetrySeconds = 60;
+constexpr size_t kMarksRetried = 64;
+constexpr auto kStopRetryTime = std::chrono::seconds(5);
+
+}  // namespace
 
 bool StoreWorker::Start(int expireSeconds) {
   expireSeconds_ = expireSeconds;
@@ -26,10 +35,17 @@ void StoreWorker::Submit(Job job) {
   if (first) Wake();
 }
 
+void StoreWorker::ExpectMark() {
+  std::lock_guard lock(mutex_);
+  ++awaited_;
+}
+
 void StoreWorker::SubmitMark(ReplayVerdict verdict) {
+  Mark mark;
+  mark.verdict = std::move(verdict);
   {
     std::lock_guard lock(mutex_);
-    marks_.push_back({std::move(verdict)});
+    marks_.push_back(std::move(mark));
   }
   Wake();
 }
@@ -65,13 +81,34 @@ void StoreWorker::WaitForWork() {
   [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
 }
 
-void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result) {
+void StoreWorker::WriteMark(Mark& mark) {
+  const ReplayVerdict& v = mark.verdict;
+  ReplayClaim claim{.score = v.score, .from = AddressKey(v.address), .digest = v.digest, .mark = v.mark};
+  // A game without its fingerprint could prove any number of scores: it proves none.
+  if (claim.mark == ReplayMark::Verified && claim.digest.empty()) claim.mark = ReplayMark::Unchecked;
+  if (mark.firstTry == Clock::time_point{}) mark.firstTry = Clock::now();
+  mark.failed.clear();
+  mark.retrying = false;
+  ++mark.tries;
+  if (claim.mark == ReplayMark::None || store_.MarkReplay(claim, mark.written, mark.failed)) return;
+  if (mark.failed.empty()) mark.failed = "not written";
+  // Kept for the next turns, a bounded while and a bounded number of them.
+  mark.retrying = Clock::now() - mark.firstTry < std::chrono::seconds(kMarkRetrySeconds) &&
+                  retry_.size() < kMarksRetried;
+  if (mark.retrying) retry_.push_back(mark);
+}
+
+int StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result) {
   std::vector<Score>& scores = result.scores;
+  std::vector<std::string> from;
   scores.reserve(batch.size());
-  for (const Job& job : batch) scores.push_back(job.score);
+  for (const Job& job : batch) {
+    scores.push_back(job.score);
+    from.push_back(job.waiter != nullptr ? AddressKey(job.waiter->address) : std::string());
+  }
   if (!batch.empty()) {
     const auto begun = Clock::now();
-    result.committed = store_.Store(scores, result.banned, result.error);
+    result.committed = store_.StoreFrom(scores, from, result.banned, result.error);
     metrics_.commitSeconds.Observe(std::chrono::duration<double>(Clock::now() - begun).count());
     if (!result.committed) {
       metrics_.commitsFailed.fetch_add(1, std::memory_order_relaxed);
@@ -79,46 +116,57 @@ void StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result
     Committed(result.committed, result.error);
   }
   // Marks come after the commits of their turn: a replay is sent once its score was kept.
-  std::string error;
-  for (Mark& mark : marks) {
-    if (mark.verdict.finding == ReplayFinding::NotChecked) continue;  // the row stays unmarked
-    if (!store_.MarkReplay(mark.verdict.score, mark.verdict.mark, mark.found, error)) {
-      mark.verdict.reason += mark.verdict.reason.empty() ? "" : "; ";
-      mark.verdict.reason += "not marked: " + error;
-    }
-  }
-  result.marks = std::move(marks);
+  // Those that failed before go first, in the order they came.
+  std::vector<Mark> all;
+  all.swap(retry_);
+  all.insert(all.end(), std::make_move_iterator(marks.begin()), std::make_move_iterator(marks.end()));
   marks.clear();
+  int done = 0;
+  for (Mark& mark : all) {
+    WriteMark(mark);
+    if (!mark.retrying) ++done;
+  }
+  result.marks = std::move(all);
+  std::string error;
   result.fresh = store_.LoadTop(result.tables, error);
   Answered(result.fresh, error);
   result.jobs = std::move(batch);
   batch.clear();
+  return done;
 }
 
 void StoreWorker::Run() {
   std::vector<Job> batch;
   std::vector<Mark> marks;
   auto lastExpiry = Clock::now();
+  Clock::time_point stopSince{};
   for (;;) {
     WaitForWork();
     bool stopping;
+    bool awaited;
     {
       std::lock_guard lock(mutex_);
       batch.swap(queue_);
       marks.swap(marks_);
       stopping = stop_;
+      awaited = awaited_ > 0;
     }
     bool news = store_.TakeChanges();
     int expired = 0;
     std::string error;
-    if (expireSeconds_ > 0 && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
+    // A row whose replay came waits for its verdict however long the check or the writing takes.
+    if (expireSeconds_ > 0 && !awaited && retry_.empty() && Clock::now() - lastExpiry >= std::chrono::seconds(1)) {
       lastExpiry = Clock::now();
       Answered(store_.ExpireUnmarked(expireSeconds_, expired, error), error);
     }
-    if (!batch.empty() || !marks.empty() || expired > 0) {
+    if (!batch.empty() || !marks.empty() || !retry_.empty() || expired > 0) {
       auto result = std::make_shared<Result>();
       result->expired = expired;
-      Keep(batch, marks, *result);
+      const int done = Keep(batch, marks, *result);
+      {
+        std::lock_guard lock(mutex_);
+        awaited_ = std::max(0, awaited_ - done);
+      }
       deliver_(to_, std::move(result));
     } else if (news) {
       auto result = std::make_shared<Result>();
@@ -127,15 +175,23 @@ void StoreWorker::Run() {
       if (result->fresh) deliver_(to_, std::move(result));
     }
     CheckIfQuiet();
-    if (stopping) {
-      std::lock_guard lock(mutex_);
-      if (queue_.empty()) {
-        finished_ = true;
-        finishing_.notify_all();
-        return;
-      }
-    }
+    if (stopping && Finished(stopSince)) return;
   }
+}
+
+bool StoreWorker::Finished(Clock::time_point& stopSince) {
+  if (stopSince == Clock::time_point{}) stopSince = Clock::now();
+  if (!retry_.empty() && Clock::now() - stopSince >= kStopRetryTime) {
+    // The database still refuses them: told as given up.
+    auto result = std::make_shared<Result>();
+    for (Mark& mark : retry_) mark.retrying = false;
+    result->marks.swap(retry_);
+    deliver_(to_, std::move(result));
+  }
+  std::lock_guard lock(mutex_);
+  finished_ = queue_.empty() && marks_.empty() && retry_.empty();
+  if (finished_) finishing_.notify_all();
+  return finished_;
 }
 
 void StoreWorker::Committed(bool committed, const std::string& error) {
@@ -187,23 +243,7 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
     cache.Place(kept);
   }
   if (!result.committed && !result.jobs.empty()) log.Line("store failed: %s", result.error.c_str());
-  for (const StoreWorker::Mark& mark : result.marks) {
-    const Score& s = mark.verdict.score;
-    const bool verified = mark.verdict.mark == ReplayMark::Verified;
-    if (mark.verdict.finding == ReplayFinding::NotChecked) continue;  // its upload's line told it
-    if (!mark.found) {
-      // A replay whose score was never kept (or was marked already) changes nothing.
-      log.Line("replay for no score waiting (mode %d, score %u, stage %d): ignored%s%s", s.mode, s.score, s.stage,
-               mark.verdict.reason.empty() ? "" : "; ", mark.verdict.reason.c_str());
-      continue;
-    }
-    (verified ? metrics.scoresVerified : metrics.scoresSuspect).fetch_add(1, std::memory_order_relaxed);
-    if (verified) {
-      if (options.log) log.Line("score %u of mode %d verified by its replay", s.score, s.mode);
-    } else {
-      log.Line("score %u of mode %d suspect: %s", s.score, s.mode, mark.verdict.reason.c_str());
-    }
-  }
+  for (const StoreWorker::Mark& mark : result.marks) TellMark(mark);
   if (result.expired > 0) {
     metrics.scoresSuspect.fetch_add(static_cast<uint64_t>(result.expired), std::memory_order_relaxed);
     log.Line("%d scores suspect: no replay came within %d s", result.expired, kReplayWaitSeconds);
@@ -214,6 +254,40 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
     job.waiter->banned = result.committed && i < result.banned.size() && result.banned[i];
     job.waiter->storeDone = true;
     job.waiter->wake.cancel();
+  }
+}
+
+void RankServer::Impl::TellMark(const StoreWorker::Mark& mark) {
+  const ReplayVerdict& v = mark.verdict;
+  const Score& s = v.score;
+  const char* because = v.reason.empty() ? "" : "; ";
+  if (!mark.failed.empty()) {
+    // Told once when it first fails, and again only when it is given up.
+    if (mark.retrying && mark.tries > 1) return;
+    log.Line("replay mark of score %u of mode %d from %s not written: %s; %s", s.score, s.mode, v.address.c_str(),
+             mark.failed.c_str(), mark.retrying ? "trying again" : "given up");
+    return;
+  }
+  switch (mark.written) {
+    case ReplayMark::None:
+      // Refused for want of room, it was told (and counted) with its upload.
+      if (v.finding == ReplayFinding::NotChecked) return;
+      // A replay that cannot be read, or names no score kept from its address, changes nothing.
+      log.Line("replay for no score waiting from %s (mode %d, score %u, stage %d): ignored%s%s", v.address.c_str(),
+               s.mode, s.score, s.stage, because, v.reason.c_str());
+      return;
+    case ReplayMark::Verified:
+      metrics.scoresVerified.fetch_add(1, std::memory_order_relaxed);
+      if (options.log) log.Line("score %u of mode %d verified by its replay", s.score, s.mode);
+      return;
+    case ReplayMark::Suspect:
+      metrics.scoresSuspect.fetch_add(1, std::memory_order_relaxed);
+      log.Line("score %u of mode %d suspect: %s", s.score, s.mode,
+               v.mark == ReplayMark::Verified ? "its game proved another score already" : v.reason.c_str());
+      return;
+    case ReplayMark::Unchecked:
+      log.Line("score %u of mode %d: %s", s.score, s.mode, v.reason.empty() ? "replay not checked" : v.reason.c_str());
+      return;
   }
 }
 

@@ -101,7 +101,8 @@ std::string RankingsJson(int mode, const std::vector<ListedScore>& rows) {
     // The time comes from the database in a fixed form of digits, '-', ':', 'T' and 'Z'.
     out += row.storedAt.empty() ? ",\"time\":null" : ",\"time\":\"" + row.storedAt + "\"";
     out += row.verified ? ",\"verified\":true" : ",\"verified\":false";
-    out += row.suspect ? ",\"suspect\":true}" : ",\"suspect\":false}";
+    out += row.suspect ? ",\"suspect\":true" : ",\"suspect\":false";
+    out += row.beforeChecks ? ",\"before_checks\":true}" : ",\"before_checks\":false}";
   }
   out += "]}";
   return out;
@@ -130,9 +131,10 @@ std::string RankingsPage(const std::vector<ListedScore> (&modes)[kModes]) {
         out += "<time datetime=\"" + row.storedAt + "\">" + row.storedAt.substr(0, 10) + " " +
                row.storedAt.substr(11, 5) + "</time>";
       }
-      out += row.verified  ? "</td><td title=\"replay confirmed\">&#10003;</td></tr>\n"
-             : row.suspect ? "</td><td title=\"replay missing or not matching\">suspect</td></tr>\n"
-                           : "</td><td></td></tr>\n";
+      out += row.verified       ? "</td><td title=\"replay confirmed\">&#10003;</td></tr>\n"
+             : row.suspect      ? "</td><td title=\"replay missing or not matching\">suspect</td></tr>\n"
+             : row.beforeChecks ? "</td><td title=\"kept before replays were required\">not checked</td></tr>\n"
+                                : "</td><td></td></tr>\n";
     }
     out += "</table></div>\n";
   }

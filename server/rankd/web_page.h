@@ -9,8 +9,9 @@
 namespace rankd {
 
 // {"mode":0,"rows":[{"place":1,"name":"...","score":...,"stage":...,"combo":...,
-// "seconds":...,"time":"2026-12-08T07:21:13Z","verified":false},...]}; a row without a
-// time has "time":null.
+// "seconds":...,"time":"2026-12-08T07:21:13Z","verified":false,"suspect":false,
+// "before_checks":false},...]}; a row without a time has "time":null. "before_checks": only
+// verified scores rank, but this one ranks unchecked, kept before that rule began.
 std::string RankingsJson(int mode, const std::vector<ListedScore>& rows);
 // The page of all three difficulties, readable without script and on a phone.
 std::string RankingsPage(const std::vector<ListedScore> (&modes)[kModes]);

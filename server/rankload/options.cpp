@@ -29,8 +29,9 @@ const char kUsage[] =
     "\n"
     "Replay checks (instead of the exchanges; rankd with --require-verified and --http):\n"
     "  --replay FILE        a recorded game: its result is kept under --uploads names, then the\n"
-    "                       game is uploaded for each, a few at a time, for the server's check;\n"
-    "                       reports the games verified a second\n"
+    "                       game is uploaded for each (shifted in time: one game proves one\n"
+    "                       score), a few at a time, from the address that kept it (so no\n"
+    "                       --sources); reports the games verified a second\n"
     "  --uploads N          how many (default 300); the uploads end after --seconds all the same\n"
     "  --hostile N          first upload N games that never end a stage (default 0)\n"
     "  --http ADDRESS:PORT  the server's web side, whose /metrics counts the verified games\n";
@@ -98,6 +99,8 @@ ParseResult ParseRankloadOptions(int argc, const char* const* argv, RankloadOpti
     }
   }
   if (!options.replay.empty() && options.http.empty()) return Bad(error, "--replay needs --http");
+  // The server counts a replay only for a score kept from the same address.
+  if (!options.replay.empty() && options.sources > 0) return Bad(error, "--replay takes no --sources");
   return ParseResult::Run;
 }
 

@@ -1,5 +1,6 @@
 // The replay mode: a recorded game's result kept under many names, then the game uploaded
-// for each name, a few at a time, as netplay sends the game of a kept score; the server's
+// for each name (each shifted in time, a game of its own), a few at a time, as netplay sends
+// the game of a kept score; the server's
 // /metrics tells how many it verified. Hostile uploads may go first: a game whose one mob
 // stands at the far end of the coordinates, so that no stage ever ends.
 #include <httplib.h>
@@ -15,7 +16,7 @@
 namespace rankload {
 namespace {
 
-// Uploads under way at most: below the server's queue of replays waiting (8).
+// Uploads under way at most: the server's line of replays waiting from one address (4).
 constexpr long kUploadsAtOnce = 4;
 // No check ended for that long behind hostile uploads: the uploads under way count as lost (a
 // full queue drops them). Without hostile uploads the queue never fills, and none is lost.
@@ -33,6 +34,15 @@ Replay EndlessGame(const Replay& from) {
   for (size_t i = 0; i < game.clocks.size(); ++i) game.clocks[i] = game.startClock + 50 * static_cast<uint32_t>(i + 1);
   game.result = {1, 1, 0, static_cast<uint32_t>(kReplayMostFrames / 20)};
   return game;
+}
+
+// The game as if it had begun `later` milliseconds later: the same play to the same result,
+// and another game to the server, where one game proves one score.
+std::vector<uint8_t> Retimed(const Replay& game, uint32_t later) {
+  Replay copy = game;
+  copy.startClock += later;
+  for (uint32_t& clock : copy.clocks) clock += later;
+  return EncodeReplay(copy);
 }
 
 // 3, the submission's 124 bytes, the replay's length, the replay.
@@ -137,7 +147,9 @@ awaitable<void> Load::Replays() {
       ScoreSubmission honest = replayResult_;
       std::memcpy(honest.name, names[sent].data(), names[sent].size());
       ++running_;
-      asio::co_spawn(io_, Upload(UploadBytes(honest, replayBytes_)), asio::detached);
+      const std::vector<uint8_t> game = sent == 0 ? replayBytes_
+                                                  : Retimed(replay_, 60000 * static_cast<uint32_t>(sent));
+      asio::co_spawn(io_, Upload(UploadBytes(honest, game)), asio::detached);
     }
     pause.expires_after(std::chrono::milliseconds(10));
     co_await pause.async_wait(kTuple);

@@ -8,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "support/files.h"
 
 #include "server/rankd/rank_cache.h"
+#include "server/rankd/store.h"
 #include "server/rankload/process_status.h"
 
 namespace rankd {
@@ -264,9 +266,9 @@ bool ReceiveListing(Client& client, std::string& listing, std::chrono::milliseco
 
 namespace {
 
-Seen Play(uint16_t port, int mode, const std::vector<uint8_t>* answer) {
+Seen Play(uint16_t port, int mode, const std::vector<uint8_t>* answer, const char* from = nullptr) {
   Seen seen;
-  Client client(port);
+  Client client(port, from);
   uint8_t reply[kThresholdReplyBytes];
   if (!client.Send(RequestBytes(static_cast<uint8_t>(mode))) || !client.Receive(reply, sizeof reply)) return seen;
   seen.reply = true;
@@ -281,9 +283,9 @@ Seen Play(uint16_t port, int mode, const std::vector<uint8_t>* answer) {
 
 Seen Decline(uint16_t port, int mode) { return Play(port, mode, nullptr); }
 
-Seen Submit(uint16_t port, int mode, const ScoreSubmission& s) {
+Seen Submit(uint16_t port, int mode, const ScoreSubmission& s, const char* from) {
   const std::vector<uint8_t> bytes = SubmissionBytes(s);
-  return Play(port, mode, &bytes);
+  return Play(port, mode, &bytes, from);
 }
 
 rankd::Score ScoreOf(int mode, const ScoreSubmission& s) { return rankd::ScoreFromSubmission(mode, s); }
@@ -340,6 +342,34 @@ bool TestDatabase::Create(const std::string& engine, const std::string& folder, 
 TestDatabase::~TestDatabase() {
   std::string ignored;
   if (!name_.empty()) AdminExec(admin_, "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)", ignored);
+}
+
+DatabaseHand::DatabaseHand(const std::string& where) {
+  if (rankd::IsPostgresUri(where)) {
+    pg_ = PQconnectdb(where.c_str());
+  } else {
+    sqlite3_open_v2(where.c_str(), &lite_, SQLITE_OPEN_READWRITE, nullptr);
+  }
+}
+
+DatabaseHand::~DatabaseHand() {
+  if (pg_ != nullptr) PQfinish(pg_);
+  if (lite_ != nullptr) sqlite3_close_v2(lite_);
+}
+
+bool DatabaseHand::Exec(const std::string& sqlite, const std::string& postgres, std::string& why) {
+  if (pg_ != nullptr) {
+    PGresult* result = PQexec(pg_, postgres.c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    PQclear(result);
+    if (!ok) why = PQerrorMessage(pg_);
+    return ok;
+  }
+  if (lite_ == nullptr || sqlite3_exec(lite_, sqlite.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    why = lite_ != nullptr ? sqlite3_errmsg(lite_) : "cannot open the database";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace rankd_test

@@ -14,6 +14,9 @@
 #include "wire/protocol.h"
 #include "wire/rank_text.h"
 
+struct sqlite3;
+struct pg_conn;
+
 namespace rankd {
 // How a kept score shows in a failed expectation.
 void PrintTo(const Score& score, std::ostream* out);
@@ -100,7 +103,8 @@ std::vector<uint8_t> RequestBytes(uint8_t mode);
 // A whole exchange: the request, then the answer chosen from the threshold (nullptr: the
 // submission `s`, sent whatever the threshold), then the listing.
 Seen Decline(uint16_t port, int mode);
-Seen Submit(uint16_t port, int mode, const ScoreSubmission& s);
+// `from`: the local address the client connects from (any 127.x.y.z), or the default.
+Seen Submit(uint16_t port, int mode, const ScoreSubmission& s, const char* from = nullptr);
 // Reads the header and listing after the answer was sent.
 bool ReceiveListing(Client& client, std::string& listing, std::chrono::milliseconds patience = 5s);
 
@@ -138,6 +142,22 @@ class TestDatabase {
   std::string where_;
   std::string admin_;
   std::string name_;
+};
+
+// A connection of the test's own to a test database (SQLite file or PostgreSQL URI), for
+// what the servers' interfaces do not do: changing rows by hand, holding a lock.
+class DatabaseHand {
+ public:
+  explicit DatabaseHand(const std::string& where);
+  ~DatabaseHand();
+  DatabaseHand(const DatabaseHand&) = delete;
+  DatabaseHand& operator=(const DatabaseHand&) = delete;
+  // Runs the statements of the database's engine; false with the reason in `why`.
+  bool Exec(const std::string& sqlite, const std::string& postgres, std::string& why);
+
+ private:
+  ::sqlite3* lite_ = nullptr;
+  ::pg_conn* pg_ = nullptr;
 };
 
 }  // namespace rankd_test

@@ -7,6 +7,8 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <regex>
 
 #include "game/course.h"
 #include "game/replay_run.h"
@@ -88,6 +90,29 @@ class RankdReplays : public EngineTest {
     return at == std::string::npos ? -1 : std::atof(got->body.c_str() + at + sample.size() + 2);
   }
 
+  // The row of `name` as the web side reads it now (of a server with --require-verified
+  // when `onlyVerified`).
+  rankd::ListedScore RowOf(const std::string& name, bool onlyVerified = false) {
+    std::string error;
+    auto store = rankd::OpenRankStore(db_.where(), error, rankd::StoreUse::Read);
+    std::vector<rankd::ListedScore> rows;
+    if (store) store->RankOnlyVerified(onlyVerified);
+    EXPECT_TRUE(store && store->LoadListing(mode_, rows, error)) << error;
+    for (const auto& row : rows) {
+      if (row.score.name == name) return row;
+    }
+    ADD_FAILURE() << name << " is not listed";
+    return {};
+  }
+
+  // How many times the log tells of `text`.
+  size_t Told(const std::string& text) {
+    const std::string log = server_.Log();
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    return count;
+  }
+
   // The kept row of `name` as the web side reads it, waiting (generously) for its mark.
   rankd::ListedScore MarkOf(const std::string& name) { return MarkOf(mode_, name); }
   rankd::ListedScore MarkOf(int mode, const std::string& name) {
@@ -159,8 +184,8 @@ TEST_P(RankdReplays, ARecordedGameVerifiesItsOwnScoreAndShowsAForgedOneSuspect) 
     const size_t from = body.find("\"verified\"", row);
     return body.substr(from, body.find('}', from) + 1 - from);
   };
-  EXPECT_EQ(marks(realRow), "\"verified\":true,\"suspect\":false}") << body;
-  EXPECT_EQ(marks(forgedRow), "\"verified\":false,\"suspect\":true}") << body;
+  EXPECT_EQ(marks(realRow), "\"verified\":true,\"suspect\":false,\"before_checks\":false}") << body;
+  EXPECT_EQ(marks(forgedRow), "\"verified\":false,\"suspect\":true,\"before_checks\":false}") << body;
 
   // A replay for a score never kept marks nothing.
   ASSERT_TRUE(SendReplay(Submission("nobody", 1, 10)));
@@ -256,7 +281,7 @@ TEST_P(RankdReplays, AFloodFromOneAddressDoesNotKeepAnotherAddressWaiting) {
 }
 
 // Lengths announced and never sent hold only the room of what came; past --replay-memory an
-// upload is refused, and its score is left unmarked (not suspect) for a later upload to verify.
+// upload is refused, and its score is marked unchecked (not suspect) for a later upload to verify.
 TEST_P(RankdReplays, AnnouncedBytesHoldNoMemoryUntilTheyComeAndTheCapRefusesTheRest) {
   ASSERT_TRUE(StartWeb({"--replay-memory", "64K", "--message-time", "600"})) << server_.Log();
   ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
@@ -274,6 +299,16 @@ TEST_P(RankdReplays, AnnouncedBytesHoldNoMemoryUntilTheyComeAndTheCapRefusesTheR
   EXPECT_EQ(Figure("rankd_replay_uploads_total{outcome=\"no_room\"}"), 1);
   EXPECT_TRUE(WaitFor([&] { return Figure("rankd_connections_open") == kWaiting; }, 60s));
   EXPECT_LE(Figure("rankd_replay_bytes_held"), kWaiting * 8192);
+  // Its row is marked unchecked: its replay came but was never looked at.
+  const char* modeWord[] = {"easy", "normal", "hardcore"};
+  std::string listed;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return RunProgram({RANKCTL_BINARY, "--db", db_.where(), "list", modeWord[mode_]}, listed) == 0 &&
+               std::regex_search(listed, std::regex("\treal\t.*\tunchecked\n"));
+      },
+      60s))
+      << listed << server_.Log();
 
   // The room comes back as they go, and the score the refused upload came for is still open.
   silent.clear();
@@ -303,6 +338,119 @@ TEST(ReplayCheck, EveryKeptGameVerifiesAgainstItsRankedScoreAndNotWithFewerSecon
     EXPECT_EQ(rankd::CheckReplay(fewer, EncodeReplay(hurried), *run).finding, rankd::ReplayFinding::FramesOverClaim)
         << path;
   }
+}
+
+// A replay counts only for a score kept from its own address: bytes anyone sends naming
+// another player's score, readable or not, change nothing, and the owner's replay then
+// verifies it. Bytes that cannot be read mark nothing even from the owner's address.
+TEST_P(RankdReplays, OnlyAReplayFromTheScoresOwnAddressMarksIt) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_, "127.0.0.1").text);
+  std::vector<uint8_t> garbage(game_.size(), 0x5A);
+  garbage[0] = game_[0];
+  ASSERT_TRUE(SendReplay(real_, garbage, "127.0.0.2"));
+  ASSERT_TRUE(SendReplay(real_, game_, "127.0.0.2"));  // the right game, from someone else
+  ASSERT_TRUE(SendReplay(real_, garbage, "127.0.0.1"));
+  EXPECT_TRUE(WaitFor([&] { return Told("replay for no score waiting") == 3; }, 60s)) << server_.Log();
+  const rankd::ListedScore before = RowOf("real");
+  EXPECT_FALSE(before.verified || before.suspect) << server_.Log();
+
+  ASSERT_TRUE(SendReplay(real_, game_, "127.0.0.1"));
+  const rankd::ListedScore owned = MarkOf("real");
+  EXPECT_TRUE(owned.verified && !owned.suspect) << server_.Log();
+}
+
+// One game proves one score: the same game sent again for a copy of the score under
+// another name, packed anew into other bytes, makes that copy suspect.
+TEST_P(RankdReplays, OneGameVerifiesOneScore) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ScoreSubmission twin = real_;
+  std::memcpy(twin.name, "twin", 5);
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  ASSERT_TRUE(Submit(server_.port(), mode_, twin).text);
+  ASSERT_TRUE(SendReplay(real_));
+  EXPECT_TRUE(MarkOf("real").verified) << server_.Log();
+  Replay again;
+  std::string error;
+  ASSERT_EQ(DecodeReplay(game_, again, error), ReplayRead::Ok) << error;
+  again.version += "-repacked";
+  const std::vector<uint8_t> repacked = EncodeReplay(again);
+  ASSERT_NE(repacked, game_);
+  ASSERT_TRUE(SendReplay(twin, repacked));
+  const rankd::ListedScore copy = MarkOf("twin");
+  EXPECT_TRUE(copy.suspect && !copy.verified) << server_.Log();
+  EXPECT_TRUE(server_.LogShows("suspect: its game proved another score already"));
+}
+
+// --require-verified turned on for a database that holds scores: they stay ranked as they
+// were, shown as kept before the checks began, and never expire; a score kept since without
+// its replay does.
+TEST_P(RankdReplays, ScoresKeptBeforeChecksBeganStayRanked) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, Submission("elder", 3, 900)).text);
+  ASSERT_EQ(server_.Stop(), 0) << server_.Log();
+
+  ASSERT_TRUE(Start({"--require-verified", "--http", "127.0.0.1:0"})) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, Submission("newer", 3, 800)).text);
+  // Both as old as a score whose replay is overdue.
+  std::string why;
+  DatabaseHand hand(db_.where());
+  ASSERT_TRUE(hand.Exec("UPDATE scores SET stored_at = datetime('now', '-600 seconds')",
+                        "UPDATE scores SET stored_at = now() - interval '600 seconds'", why))
+      << why;
+  EXPECT_TRUE(server_.LogShows("1 scores suspect: no replay came", 60s)) << server_.Log();
+  EXPECT_TRUE(ListingHolds("elder"));
+  EXPECT_FALSE(ListingHolds("newer"));
+  const rankd::ListedScore elder = RowOf("elder", true);
+  EXPECT_TRUE(elder.beforeChecks && !elder.suspect && !elder.verified);
+  // rankctl places the rows by the same rule.
+  std::string out;
+  const char* modeWord[] = {"easy", "normal", "hardcore"};
+  ASSERT_EQ(RunProgram({RANKCTL_BINARY, "--db", db_.where(), "list", modeWord[mode_]}, out), 0) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\t1\telder\t900\t.*\tbefore-checks\n"))) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\t-\tnewer\t800\t.*\tsuspect\n"))) << out;
+
+  // A restart with the rule keeps where the checks began.
+  ASSERT_EQ(server_.Stop(), 0) << server_.Log();
+  ASSERT_TRUE(Start({"--require-verified", "--http", "127.0.0.1:0"})) << server_.Log();
+  EXPECT_TRUE(ListingHolds("elder"));
+  const std::string log = server_.Log();
+  const std::string mark = "web page on http://127.0.0.1:";
+  ASSERT_NE(log.rfind(mark), std::string::npos);
+  httplib::Client web("127.0.0.1", std::atoi(log.c_str() + log.rfind(mark) + mark.size()));
+  const auto json = web.Get("/api/rankings/" + std::to_string(mode_));
+  ASSERT_TRUE(json);
+  EXPECT_NE(json->body.find("\"name\":\"elder\",\"score\":900,\"stage\":3,\"combo\":0,\"seconds\":0,\"time\":\""),
+            std::string::npos)
+      << json->body;
+  EXPECT_NE(json->body.find("\"verified\":false,\"suspect\":false,\"before_checks\":true}"), std::string::npos)
+      << json->body;
+  EXPECT_EQ(json->body.find("newer"), std::string::npos) << json->body;
+  EXPECT_EQ(Kept().size(), 2u);
+}
+
+// A verdict the database could not take (a lock held longer than the server waits) is
+// written once the database takes writes again.
+TEST_P(RankdReplays, AMarkThatFailedIsWrittenOnceTheDatabaseRecovers) {
+  ASSERT_TRUE(Start()) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  std::string why;
+  DatabaseHand hand(db_.where());
+  ASSERT_TRUE(hand.Exec("BEGIN EXCLUSIVE", "BEGIN; LOCK TABLE scores IN EXCLUSIVE MODE", why)) << why;
+  ASSERT_TRUE(SendReplay(real_));
+  EXPECT_TRUE(server_.LogShows("not written", 120s)) << server_.Log();
+  ASSERT_TRUE(hand.Exec("ROLLBACK", "ROLLBACK", why)) << why;
+  const rankd::ListedScore real = MarkOf("real");
+  EXPECT_TRUE(real.verified) << server_.Log();
+}
+
+// A score remembers an IPv4 address whole and an IPv6 one by its network (/64): one
+// machine's addresses share it, the neighbouring network's do not.
+TEST(RankdAddressKey, KeepsIpv4WholeAndIpv6ByItsNetwork) {
+  EXPECT_EQ(rankd::AddressKey("203.0.113.7"), "203.0.113.7");
+  EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:1:2:3:4"), "2001:db8:aa:bb::/64");
+  EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:ffff::9"), rankd::AddressKey("2001:db8:aa:bb::1"));
+  EXPECT_NE(rankd::AddressKey("2001:db8:aa:bc::1"), rankd::AddressKey("2001:db8:aa:bb::1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdReplays, ::testing::Values("sqlite", "postgresql"), EngineName);
