@@ -248,9 +248,9 @@ rankd_replays() {
   goal=$(awk -v t="$threads" -v s="$played" 'BEGIN { printf "%.0f", t * 20000 / s }')
   local threads_text="one checking thread (this rankd has no --check-threads)"
   ((threads == 1)) || threads_text="$threads checking threads"
-  row "Replay checks through rankd on $threads_text: honest games of $played s of play ($(basename "$game")) verified a second ($(sed -n 's/^replays: \([0-9]*\) games.* verified in \([0-9.]*\) s.*/\1 in \2 s/p' "$work/replays-0.txt"))" \
+  row "Replay checks through rankd on $threads_text: honest games of $played s of play ($(basename "$game")) checked a second ($(sed -n 's/^replays: \([0-9]*\) games.* checked in \([0-9.]*\) s.*/\1 in \2 s/p' "$work/replays-0.txt"))" \
     "≥ $goal (20,000 × real time a thread)" "${figures[0]} a second" "$(verdict "${figures[0]}" ">=" "$goal")"
-  row "The same while ten hostile uploads wait before them (one mob at x = 2^31 − 1, six hours of frames; $(sed -n 's/^replays: \([0-9]*\) games.* verified in \([0-9.]*\) s.*; \([0-9]*\) uploads lost.*/\1 in \2 s, \3 uploads dropped by the server/p' "$work/replays-10.txt"))" \
+  row "The same while ten hostile uploads wait before them (one mob at x = 2^31 − 1, six hours of frames; $(sed -n 's/^replays: \([0-9]*\) games.* checked in \([0-9.]*\) s.*; \([0-9]*\) uploads lost.*/\1 in \2 s, \3 uploads dropped by the server/p' "$work/replays-10.txt"))" \
     "≥ half the above" "${figures[1]} a second" "$(verdict "${figures[1]}" ">=" "$(awk -v f="${figures[0]}" 'BEGIN { print f / 2 }')")"
 }
 

@@ -33,7 +33,9 @@ class Feed {
 };
 
 void FeedGame(Feed& feed, const Replay& r) {
-  for (const uint32_t n : {r.rules, static_cast<uint32_t>(r.mode), r.seed, r.startClock}) feed.Number(n);
+  // The clocks are left out: they change only the seconds counted, so a game shifted in time
+  // is the same game.
+  for (const uint32_t n : {r.rules, static_cast<uint32_t>(r.mode), r.seed}) feed.Number(n);
   for (const int32_t n : r.start.player) feed.Number(static_cast<uint32_t>(n));
   feed.Number(static_cast<uint32_t>(r.start.scrollOffset));
   feed.Number(static_cast<uint32_t>(r.start.lives));
@@ -45,8 +47,6 @@ void FeedGame(Feed& feed, const Replay& r) {
   }
   feed.Number(static_cast<uint32_t>(r.inputs.size()));
   feed.Bytes(r.inputs);
-  feed.Number(static_cast<uint32_t>(r.clocks.size()));
-  for (const uint32_t clock : r.clocks) feed.Number(clock);
 }
 
 }  // namespace

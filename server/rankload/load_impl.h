@@ -105,7 +105,7 @@ class Load {
 
   // The replay mode (uploads.cpp).
   bool ReadReplay();
-  long VerifiedSoFar();  // rankd_scores_verified_total on the server's /metrics, -1 unread
+  long CheckedSoFar();  // scores verified and suspect on the server's /metrics, -1 unread
   awaitable<bool> KeepResult(const std::string& name);
   awaitable<void> Upload(std::vector<uint8_t> bytes);
   awaitable<void> Replays();

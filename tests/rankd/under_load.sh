@@ -5,7 +5,7 @@
 # submission is in the database once, and the server stops cleanly (status 0:
 # under the sanitizers any report of theirs fails it). On SQLite, and on PostgreSQL when the
 # test command started one (BRAKKEL_TEST_PG_URI). On SQLite also rankload's replay mode: a kept
-# game's result under 20 names, its replay uploaded for each, and all 20 verified.
+# game's result under 20 names, its replay uploaded for each, and all 20 checked.
 # Usage: under_load.sh <bin folder> sqlite|postgresql
 set -euo pipefail
 bin=$1
@@ -82,7 +82,7 @@ if [[ $engine == sqlite ]]; then
   cat "$work/replays.txt"
   rankd_stop || server_status=$?
   [[ $status -eq 0 && $server_status -eq 0 ]] || { echo "FAIL: replay mode: rankload $status, rankd $server_status"; exit 1; }
-  grep -Eq '^replays: 20 games of [0-9]+ frames \(.*\) verified in [0-9.]+ s = [0-9.]+ a second, 0 hostile' \
-    "$work/replays.txt" || { echo "FAIL: not every uploaded game was verified"; exit 1; }
+  grep -Eq '^replays: 20 games of [0-9]+ frames \(.*\) checked in [0-9.]+ s = [0-9.]+ a second, 0 hostile' \
+    "$work/replays.txt" || { echo "FAIL: not every uploaded game was checked"; exit 1; }
 fi
 echo "rankd under load on $engine, closed loop and on a schedule: every exchange complete, nothing lost, a clean stop"
