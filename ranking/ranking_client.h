@@ -13,7 +13,7 @@ inline constexpr uint32_t kConnectWaitStepMs = 5;
 
 // Results follow the game's convention: 1 success, 0 or -1 failure.
 struct RankingClient {
-  int socketHandle = -1;
+  intptr_t socketHandle = -1;  // a platform::SocketHandle
   uint8_t connected = 0;
   uint32_t fillLevel = 0;                            // bytes held at the front, 0..50000
   uint8_t receiveBuffer[kReceiveCapacity + 1] = {};  // a zero byte follows the data
