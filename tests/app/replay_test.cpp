@@ -242,7 +242,7 @@ TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
 
   // Something that is not a folder stands where the replays go: the replay alone is lost.
   std::ofstream(folder.path() / "blocked") << "x";
-  EXPECT_FALSE(SaveReplay(EncodeReplay(SmallReplay(false)), 0, (folder.path() / "blocked").c_str(), start));
+  EXPECT_FALSE(SaveReplay(EncodeReplay(SmallReplay(false)), 0, (folder.path() / "blocked").string().c_str(), start));
 }
 
 }  // namespace

@@ -361,7 +361,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           EXPECT_NE(said.find(file.string()), std::string::npos) << said;
                           std::vector<uint32_t> pixels;
                           int width = 0, height = 0;
-                          ASSERT_TRUE(LoadPictureFile(file.c_str(), pixels, width, height));
+                          ASSERT_TRUE(LoadPictureFile(file.string().c_str(), pixels, width, height));
                           ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenPixels));
                           const uint32_t* shown = ShownPixels();
                           const DialogRect box = DialogWindowRect(NameDialogHandle);
