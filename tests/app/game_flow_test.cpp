@@ -248,7 +248,7 @@ TEST_F(FlowTest, ClosingTheWindowDuringAStageStillSavesAQualifyingScoreUnderTheL
   EXPECT_EQ(saved.row[0].score, static_cast<uint32_t>(world.counters.score));
   EXPECT_GT(saved.row[0].score, 0u);
   EXPECT_EQ(saved.row[0].stage, 1);
-  EXPECT_TRUE(fs::exists(kRankTextFileName));
+  EXPECT_TRUE(fs::exists(Utf8Path(kRankTextFileName)));
   PushMouseButton(false);
 }
 
