@@ -17,6 +17,7 @@
 // BRAKKEL_VERSION comes from the build (the CMake project's version).
 
 int RunGameProgram(const char* name, int argc, const char* const* argv, void (*enterFolder)()) {
+  platform::ConnectStandardStreams();
   GameOptions options;
   std::string error;
   switch (ReadCommandLine(argc, argv, options, error)) {

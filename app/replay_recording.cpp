@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "game/replay_run.h"
+#include "platform/clock.h"
 #include "platform/complain.h"
 #include "platform/files.h"
 
@@ -59,8 +60,7 @@ void GameRecording::End(const ReplayResult& result, bool ranked) {
 }
 
 std::string ReplayFileName(std::time_t when, int32_t mode) {
-  std::tm local{};
-  localtime_r(&when, &local);
+  const std::tm local = platform::LocalTime(when);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   return std::string(stamp) + "-" + ReplayModeName(mode) + ".replay";

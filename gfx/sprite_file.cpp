@@ -12,21 +12,44 @@
 
 namespace {
 
-bool ReadInt32(std::FILE* file, int32_t& value) {
+// The bytes of a sprite file, from an open file or from memory.
+class ByteReader {
+ public:
+  explicit ByteReader(std::FILE* file) : file_(file) {}
+  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  // Up to `count` bytes into `out`; how many there were.
+  size_t Read(void* out, size_t count) {
+    if (file_) return std::fread(out, 1, count, file_);
+    const size_t n = std::min(count, size_ - at_);
+    if (n > 0) std::memcpy(out, data_ + at_, n);
+    at_ += n;
+    return n;
+  }
+
+  // Bytes from the position to the end, or -1 when the file cannot tell.
+  long Left() {
+    if (!file_) return static_cast<long>(size_ - at_);
+    const long start = std::ftell(file_);
+    if (start < 0 || std::fseek(file_, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(file_);
+    if (end < start || std::fseek(file_, start, SEEK_SET) != 0) return -1;
+    return end - start;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t at_ = 0;
+};
+
+bool ReadInt32(ByteReader& file, int32_t& value) {
   uint8_t b[4];
-  if (std::fread(b, 1, 4, file) != 4) return false;
+  if (file.Read(b, 4) != 4) return false;
   value = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
                                static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
   return true;
-}
-
-// Bytes from the stream's position to its end, or -1 when the stream cannot tell.
-long BytesLeft(std::FILE* file) {
-  const long start = std::ftell(file);
-  if (start < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
-  const long end = std::ftell(file);
-  if (end < start || std::fseek(file, start, SEEK_SET) != 0) return -1;
-  return end - start;
 }
 
 // Frames read from a file, held apart until the whole file has proved sound.
@@ -49,10 +72,10 @@ struct StagedFrames {
 // The magic and the frame count, with `left` the bytes the stream holds. False when the magic
 // is wrong or the file too short, or when the count is more than the bank's `room`: a damaged
 // file must not write past the bank's 100 slots.
-bool ReadHeader(std::FILE* file, long& left, int32_t room, int32_t& frames) {
+bool ReadHeader(ByteReader& file, long& left, int32_t room, int32_t& frames) {
   char magic[kAniMagicBytes];
   if (left < static_cast<long>(kAniHeaderBytes)) return false;
-  if (std::fread(magic, 1, sizeof magic, file) != sizeof magic) return false;
+  if (file.Read(magic, sizeof magic) != sizeof magic) return false;
   if (std::memcmp(magic, kAniMagic, sizeof magic) != 0) return false;
   if (!ReadInt32(file, frames)) return false;
   left -= static_cast<long>(kAniHeaderBytes);
@@ -61,7 +84,7 @@ bool ReadHeader(std::FILE* file, long& left, int32_t room, int32_t& frames) {
 
 // Frame k into `staged`: its size, its pixels and their runs. False on a size out of range,
 // a file shorter than the size, or no memory for the frame.
-bool ReadFrame(std::FILE* file, long& left, int32_t k, StagedFrames& staged) {
+bool ReadFrame(ByteReader& file, long& left, int32_t k, StagedFrames& staged) {
   int32_t width = 0;
   int32_t height = 0;
   if (left < static_cast<long>(kAniFrameHeaderBytes) || !ReadInt32(file, width) || !ReadInt32(file, height)) {
@@ -77,15 +100,15 @@ bool ReadFrame(std::FILE* file, long& left, int32_t k, StagedFrames& staged) {
   staged.height[k] = height;
   staged.pixels[k] = block;
   staged.count = k + 1;
-  if (std::fread(block, 1, static_cast<size_t>(bytes), file) != static_cast<size_t>(bytes)) return false;
+  if (file.Read(block, static_cast<size_t>(bytes)) != static_cast<size_t>(bytes)) return false;
   left -= bytes;
   staged.runs[k] = MakeSpriteRuns(block, width, height).release();
   return staged.runs[k] != nullptr;
 }
 
 // Every frame of the file into `staged`; false on anything the bank cannot take.
-bool ReadFrames(std::FILE* file, int32_t room, StagedFrames& staged) {
-  long left = BytesLeft(file);
+bool ReadFrames(ByteReader& file, int32_t room, StagedFrames& staged) {
+  long left = file.Left();
   int32_t frames = 0;
   if (!ReadHeader(file, left, room, frames)) return false;
   for (int32_t k = 0; k < frames; ++k) {
@@ -106,9 +129,7 @@ void AppendFrames(const StagedFrames& staged, SpriteBank& target) {
   }
 }
 
-}  // namespace
-
-SpriteLoad LoadSpriteFromStream(int32_t bank, std::FILE* file) {
+SpriteLoad LoadFrames(int32_t bank, ByteReader& file) {
   if (!ValidSpriteBank(bank)) return SpriteLoad::NoSuchBank;
   SpriteBank& target = SpriteBankTable[bank];
   const int32_t room = kSpriteFramesPerBank - std::clamp(target.frameCount, 0, kSpriteFramesPerBank);
@@ -121,6 +142,13 @@ SpriteLoad LoadSpriteFromStream(int32_t bank, std::FILE* file) {
   return SpriteLoad::Loaded;
 }
 
+}  // namespace
+
+SpriteLoad LoadSpriteFromStream(int32_t bank, std::FILE* file) {
+  ByteReader reader(file);
+  return LoadFrames(bank, reader);
+}
+
 SpriteLoad LoadSpriteFile(int32_t bank, const char* fileName) {
   std::FILE* file = std::fopen(fileName, "rb");
   if (file == nullptr) return SpriteLoad::Missing;
@@ -130,12 +158,6 @@ SpriteLoad LoadSpriteFile(int32_t bank, const char* fileName) {
 }
 
 SpriteLoad LoadSpriteFromMemory(int32_t bank, const uint8_t* data, size_t size) {
-  static uint8_t empty[1];
-  void* bytes = data != nullptr ? const_cast<uint8_t*>(data) : empty;
-  // Some C libraries refuse to open an empty buffer: no bytes are no sprite file either.
-  std::FILE* file = fmemopen(bytes, size, "rb");
-  if (file == nullptr) return SpriteLoad::Foreign;
-  const SpriteLoad result = LoadSpriteFromStream(bank, file);
-  std::fclose(file);
-  return result;
+  ByteReader reader(data, data != nullptr ? size : 0);
+  return LoadFrames(bank, reader);
 }

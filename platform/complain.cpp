@@ -12,7 +12,9 @@ const char* ProgramName() {
   static const std::string name = [] {
     const std::string path = ProgramPath();
     const size_t slash = path.rfind('/');
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Windows' programs end in ".exe": the name is the program's all the same.
+    if (last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0) last.resize(last.size() - 4);
     return last.empty() ? std::string("brakkel") : last;
   }();
   return name.c_str();

@@ -8,6 +8,11 @@ namespace platform {
 // game_folder.h), "brakkel" when that cannot be read.
 const char* ProgramName();
 
+// A windowed Windows program has no standard streams of its own: started from a console, it
+// writes to that console from here on. Elsewhere (and when the streams go to files or pipes)
+// nothing changes. The programs call it first.
+void ConnectStandardStreams();
+
 // Writes "<ProgramName()>: ", the printf-formatted message and a newline to standard
 // error, as one write.
 void Complain(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -28,6 +28,9 @@ bool StartVideo() {
   // Frames go straight into the window's own surface: no renderer, and no hidden
   // OpenGL texture behind the surface (costly where OpenGL is emulated in software).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Windows' input method draws its own candidate list for the dialogs' edits (SDL's Windows
+  // driver only; the other drivers do not read it).
+  SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     Complain("the display cannot be used: %s", SDL_GetError());
     return false;

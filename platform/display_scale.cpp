@@ -2,7 +2,11 @@
 // switch between a window and the whole screen, and pointer positions mapped back to the
 // 640x480 picture.
 #include <SDL.h>
+// The window system's own view of the window, on X11 only: elsewhere SDL's size is true (and
+// on Windows SDL_syswm.h would bring windows.h, whose WM_* macros clash with display.h's).
+#if defined(SDL_VIDEO_DRIVER_X11)
 #include <SDL_syswm.h>
+#endif
 
 #include <algorithm>
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <span>
+#include <string>
 
 namespace platform {
 
@@ -42,5 +43,22 @@ bool MakeFolders(const char* path, int* error = nullptr);
 // right now keeps its file. Everything else is left alone. Returns how many were removed.
 inline constexpr long kStaleSaveSeconds = 600;
 int RemoveStaleSaves(const char* folder, std::span<const char* const> names);
+
+// Whether `entry` is a temporary name WriteFileInPlace makes for one of `names`: "." + name +
+// "." + six letters or digits.
+bool IsSaveTemporaryName(const char* entry, std::span<const char* const> names);
+
+// What stands at `path`, links followed: a regular file, a folder.
+bool IsRegularFile(const std::string& path);
+bool IsFolder(const std::string& path);
+// Whether `a` and `b` name the same existing folder (false when `b` is empty).
+bool SameFolder(const std::string& a, const std::string& b);
+// Makes `path` the working directory; on failure `error` gets the errno value.
+bool EnterFolder(const std::string& path, int& error);
+// Whether `path` is absolute on this system ("/..." on Linux; "C:/...", "C:\\..." or a
+// "\\\\server" share on Windows).
+bool IsAbsolutePath(const std::string& path);
+
+// Names given to the file functions are UTF-8; on Windows they go to the system as UTF-16.
 
 }  // namespace platform

@@ -1,9 +1,5 @@
 #include "platform/game_folder.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -29,11 +25,6 @@ std::string Folder(const std::string& path) {
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool IsFile(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // The whole file, or false when it cannot be read. Only a regular file is read: a pipe
 // left under a data file's name must not hold the game's start for ever.
 bool ReadAll(const std::string& path, std::vector<char>& bytes) {
@@ -52,26 +43,9 @@ bool ReadAll(const std::string& path, std::vector<char>& bytes) {
 bool MakeGameFolder(const std::string& path) {
   int error = 0;
   if (MakeFolders(path.c_str(), &error)) return true;
-  struct stat info;
-  const bool standsThere = stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  const bool standsThere = IsRegularFile(path);
   Report(standsThere ? "the game folder " + path + " is not a folder" : "cannot make the game folder " + path, error);
   return false;
-}
-
-// The home folder from $HOME, else from the user database; empty when neither is absolute.
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (!home || home[0] != '/') {
-    const passwd* user = getpwuid(getuid());
-    home = user ? user->pw_dir : nullptr;
-  }
-  return home && home[0] == '/' ? home : "";
-}
-
-bool SameFolder(const std::string& a, const std::string& b) {
-  struct stat one, other;
-  return !b.empty() && stat(a.c_str(), &one) == 0 && stat(b.c_str(), &other) == 0 && one.st_dev == other.st_dev &&
-         one.st_ino == other.st_ino;
 }
 
 // Copies each data file whose copy in 'gameFolder' is missing or differs. Every data file
@@ -98,33 +72,12 @@ void RefreshData(const std::string& dataFolder, const std::string& gameFolder) {
 
 }  // namespace
 
-std::string UserGameFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/brakkel";
-  const std::string home = HomeFolder();
-  return home.empty() ? "" : home + "/.local/share/brakkel";
-}
-
-std::string UserSettingsFile() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && config[0] == '/') return std::string(config) + "/brakkel/settings.ini";
-  const std::string home = HomeFolder();
-  return home.empty() ? "" : home + "/.config/brakkel/settings.ini";
-}
-
-std::string ProgramPath() {
-  std::vector<char> path(4096);
-  ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<size_t>(n) >= path.size()) return "";
-  return std::string(path.data(), static_cast<size_t>(n));
-}
-
 std::string FindGameData(const std::string& programPath) {
   if (programPath.empty()) return "";
   const std::string programs = Folder(programPath);
   for (const std::string& candidate : {programs + "/" + kInstalledDataFromPrograms, programs + "/../data"}) {
     bool all = true;
-    for (const char* name : kGameDataFiles) all = all && IsFile(candidate + "/" + name);
+    for (const char* name : kGameDataFiles) all = all && IsRegularFile(candidate + "/" + name);
     if (all) return candidate;
   }
   return "";
@@ -132,7 +85,7 @@ std::string FindGameData(const std::string& programPath) {
 
 bool HoldsGameData(const std::string& folder) {
   for (const char* name : kGameDataFiles)
-    if (IsFile(folder + "/" + name)) return true;
+    if (IsRegularFile(folder + "/" + name)) return true;
   return false;
 }
 
@@ -141,13 +94,14 @@ void EnterGameFolder(const std::string& dataFolder, const std::string& gameFolde
   // it would replace the player's pictures, sprites or music at every start. The per-user
   // folder stays the game's own, refreshed wherever the program starts.
   if (HoldsGameData(".") && !SameFolder(".", gameFolder)) return;
-  if (gameFolder.empty() || gameFolder[0] != '/') {
+  if (!IsAbsolutePath(gameFolder)) {
     Complain("no home folder is known to keep the game in; playing in the working directory");
     return;
   }
   if (!MakeGameFolder(gameFolder)) return;
   if (!dataFolder.empty()) RefreshData(dataFolder, gameFolder);
-  if (chdir(gameFolder.c_str()) != 0) Report("cannot enter the game folder " + gameFolder, errno);
+  int error = 0;
+  if (!EnterFolder(gameFolder, error)) Report("cannot enter the game folder " + gameFolder, error);
 }
 
 void EnterGameFolder() {

@@ -17,15 +17,16 @@ extern const char* const kInstalledDataFromPrograms;
 
 // $XDG_DATA_HOME/brakkel when XDG_DATA_HOME is an absolute path, else
 // ~/.local/share/brakkel (the home folder from $HOME, else from the user database).
-// Empty when no home folder is known.
+// Empty when no home folder is known. On Windows: %APPDATA%/brakkel (SDL's per-user folder).
 std::string UserGameFolder();
 
 // The player's remembered settings: $XDG_CONFIG_HOME/brakkel/settings.ini when
 // XDG_CONFIG_HOME is an absolute path (unset, empty or relative: ~/.config/brakkel/...).
-// Empty when no home folder is known.
+// Empty when no home folder is known. On Windows: settings.ini in the game folder.
 std::string UserSettingsFile();
 
-// The running program's own path, from /proc/self/exe; empty when it cannot be read.
+// The running program's own path (Linux: /proc/self/exe; Windows: the module's name, in UTF-8
+// with '/' separators); empty when it cannot be read.
 std::string ProgramPath();
 
 // The folder holding all seven data files for the program at 'programPath': the

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 struct SDL_Window;
 
@@ -47,6 +48,10 @@ void CopyText(char (&field)[N], const char* text) {
   std::memcpy(field, text, n);
   field[n] = 0;
 }
+
+// The file of the game's face, NanumGothicCoding: fontconfig's match on Linux, the copy in the
+// game data beside the program on Windows. Empty when there is none.
+std::string FindGameFace();
 
 // XRGB8888 pixels with a clip rectangle (right and bottom exclusive).
 struct Canvas {

@@ -32,7 +32,12 @@ void ShowMessageBox(const char* captionCp949, const char* textCp949) {
   int pressed = 0;
   // With no display at all SDL may hand the box to zenity, which finds none either and exits
   // as if the box had been closed: the notice would be lost.
+  // Windows always has its desktop.
+#if defined(_WIN32)
+  const bool noDisplay = false;
+#else
   const bool noDisplay = !GameWindow() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+#endif
   if (noDisplay || SDL_ShowMessageBox(&box, &pressed) != 0) {
     Complain("%s: %s", caption, text);
   }

@@ -13,6 +13,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/clock.h"
 #include "platform/complain.h"
 #include "platform/display_parts.h"
 #include "platform/internal.h"
@@ -32,8 +33,7 @@ std::string FreeName(std::error_code& error) {
   if (error) return {};
   char stamp[32];
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalTime(now);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int n = 1; n < 1000; ++n) {
     std::string name = stamp;

@@ -1,10 +1,9 @@
-// The game's Korean face (through fontconfig and SDL_ttf), text drawing onto the
+// The game's Korean face (found by font_find_*.cpp, drawn through SDL_ttf), text drawing onto the
 // off-screen surface through a glyph cache.
 #include "platform/text.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cstring>
@@ -73,24 +72,6 @@ std::vector<LitRun> RimOf(const uint8_t* mask, int pitch, int w, int h) {
   return RunsOf(rim.data(), rw, rw, h + 2, -1, -1);
 }
 std::unordered_map<uint64_t, Glyph> glyphs;  // by (cell height, code point)
-
-std::string FindFace() {
-  if (!FcInit()) return {};
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("NanumGothicCoding:lang=ko:spacing=mono"));
-  if (!pattern) return {};
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  std::string path;
-  FcChar8* file = nullptr;
-  if (match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-    path = reinterpret_cast<const char*>(file);
-  }
-  if (match) FcPatternDestroy(match);
-  FcPatternDestroy(pattern);
-  return path;
-}
 
 TTF_Font* FontOfHeight(int cellHeight) {
   if (facePath.empty() || cellHeight <= 0) return nullptr;
@@ -163,7 +144,7 @@ bool FourShiftsInOneColour(const TextPass* p, int passesLeft) {
 bool LoadGameFont() {
   if (!facePath.empty()) return true;
   if (!TTF_WasInit() && TTF_Init() != 0) return false;
-  facePath = FindFace();
+  facePath = FindGameFace();
   if (facePath.empty()) return false;
   // The game's layout needs a 24-pixel cell with Latin letters 12 and Hangul 24 wide.
   if (GlyphAdvance(24, 'A') != 12 || GlyphAdvance(24, 0xAC00) != 24) {

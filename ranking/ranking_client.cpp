@@ -1,19 +1,11 @@
-// The ranking connection over POSIX sockets.
+// The ranking connection, over the platform's sockets.
 #include "ranking/ranking_client.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include "app/window.h"
 #include "platform/clock.h"
+#include "platform/net.h"
 
 RankingClient RankingConnection;
 
@@ -21,35 +13,22 @@ namespace {
 
 // Waits until the socket reports `events` or `ms` pass; true when it did. Under the fake
 // clock nothing sleeps: the socket is only looked at, and the clock moves on instead.
-bool WaitForSocket(int socketHandle, short events, uint32_t ms) {
-  pollfd watch{socketHandle, events, 0};
+bool WaitForConnect(platform::SocketHandle socketHandle, uint32_t ms) {
   const bool fake = platform::FakeClockInUse();
-  const int ready = poll(&watch, 1, fake ? 0 : static_cast<int>(ms));
-  if (ready > 0) return true;
+  const int ready = platform::WaitWritable(socketHandle, fake ? 0 : ms);
+  if (ready != 0) return true;
   if (fake) platform::WaitUntilElapsed(platform::Ticks(), ms);
   return false;
 }
 
-bool SetBlocking(int socketHandle, bool blocking) {
-  const int flags = fcntl(socketHandle, F_GETFL);
-  if (flags < 0) return false;
-  const int wanted = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
-  return fcntl(socketHandle, F_SETFL, wanted) == 0;
-}
-
 // A connect under way: the window keeps pumping while it lasts, and a server that has not
 // answered within the limit counts as unreachable, like one that refused.
-bool FinishConnect(int socketHandle) {
+bool FinishConnect(platform::SocketHandle socketHandle) {
   const uint32_t start = platform::Ticks();
   for (;;) {
-    const bool ready = WaitForSocket(socketHandle, POLLOUT, kConnectWaitStepMs);
+    const bool ready = WaitForConnect(socketHandle, kConnectWaitStepMs);
     PumpMessages();
-    if (ready) {
-      int error = 0;
-      socklen_t length = sizeof error;
-      if (getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
-      return error == 0;
-    }
+    if (ready) return platform::ConnectSucceeded(socketHandle);
     if (platform::Ticks() - start >= kConnectLimitMs) return false;
   }
 }
@@ -60,36 +39,24 @@ bool RankingClient::ConnectTo(const char* address, uint16_t port) {
   Cleanup();
   fillLevel = 0;
   receiveBuffer[0] = 0;
-  sockaddr_in server{};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(port);
-  if (inet_pton(AF_INET, address, &server.sin_addr) != 1) return false;
-
-  socketHandle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (socketHandle < 0) return false;
   // Connecting without blocking keeps the window alive while the server is slow to answer.
-  if (!SetBlocking(socketHandle, false)) return false;
-  if (connect(socketHandle, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-    if (errno != EINPROGRESS || !FinishConnect(socketHandle)) return false;
-  }
-  if (!SetBlocking(socketHandle, true)) return false;
+  if (!platform::StartConnect(address, port, socketHandle) || !FinishConnect(socketHandle)) return false;
+  if (!platform::SetBlocking(socketHandle, true)) return false;
   connected = 1;
   return true;
 }
 
 bool RankingClient::PollReceive(long seconds, long microseconds) {
   if (!connected) return false;
-  pollfd watch{socketHandle, POLLIN, 0};
-  const timespec limit{seconds + microseconds / 1000000, (microseconds % 1000000) * 1000};
-  if (ppoll(&watch, 1, &limit, nullptr) <= 0) return true;  // nothing arrived
+  if (platform::WaitReadable(socketHandle, seconds, microseconds) == 0) return true;  // nothing arrived
   if (fillLevel >= kReceiveCapacity) {
     // A server that fills the whole buffer without ever completing a message only loses
     // its connection; it cannot end the player's program.
     connected = 0;
     return false;
   }
-  const ssize_t got = recv(socketHandle, receiveBuffer + fillLevel, kReceiveCapacity - fillLevel, 0);
-  if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+  const long got = platform::Receive(socketHandle, receiveBuffer + fillLevel, kReceiveCapacity - fillLevel);
+  if (got == platform::kSocketTryAgain) return true;
   if (got <= 0) {
     connected = 0;
     return false;
@@ -101,9 +68,8 @@ bool RankingClient::PollReceive(long seconds, long microseconds) {
 
 bool RankingClient::SendBytes(const void* data, size_t count) {
   if (!connected) return false;
-  // MSG_NOSIGNAL: a server that has already gone away gives an error, not a signal that
-  // would end the program.
-  if (send(socketHandle, data, count, MSG_NOSIGNAL) < 0) {
+  // A server that has already gone away gives an error, never a signal that would end the program.
+  if (platform::Send(socketHandle, data, count) < 0) {
     connected = 0;
     return false;
   }
@@ -123,8 +89,8 @@ void RankingClient::Consume(uint32_t n) {
 }
 
 void RankingClient::Cleanup() {
-  if (socketHandle >= 0) close(socketHandle);
-  socketHandle = -1;
+  platform::CloseSocket(socketHandle);
+  socketHandle = platform::kNoSocket;
   connected = 0;
 }
 

@@ -12,7 +12,7 @@ inline constexpr uint32_t kConnectLimitMs = 5000;
 inline constexpr uint32_t kConnectWaitStepMs = 5;
 
 struct RankingClient {
-  int socketHandle = -1;
+  intptr_t socketHandle = -1;  // a platform::SocketHandle
   uint8_t connected = 0;
   uint32_t fillLevel = 0;                            // bytes held at the front, 0..50000
   uint8_t receiveBuffer[kReceiveCapacity + 1] = {};  // a zero byte follows the data

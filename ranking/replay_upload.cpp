@@ -3,18 +3,11 @@
 // closes) ends it silently.
 #include "ranking/replay_upload.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "platform/net.h"
 #include "ranking/ranking_exchange.h"
 
 namespace {
@@ -22,46 +15,32 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Waits for the socket to take bytes until the deadline; false on a timeout or an error.
-bool WaitWritable(int fd, Clock::time_point deadline) {
+bool WaitWritable(platform::SocketHandle socket, Clock::time_point deadline) {
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return false;
-    pollfd p{fd, POLLOUT, 0};
-    const int r = poll(&p, 1, static_cast<int>(left));
-    if (r > 0) return (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
+    const int ready = platform::WaitWritable(socket, static_cast<uint32_t>(left));
+    if (ready != 0) return ready > 0;
   }
 }
 
 void Send(const std::string& address, uint16_t port, const std::string& message) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReplayUploadLimitMs);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1) return;
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 || errno == EINPROGRESS;
-  if (ok && WaitWritable(fd, deadline)) {
-    int error = 0;
-    socklen_t size = sizeof error;
-    ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-  } else {
-    ok = false;
-  }
+  platform::SocketHandle socket = platform::kNoSocket;
+  if (!platform::StartConnect(address.c_str(), port, socket)) return;
+  bool ok = WaitWritable(socket, deadline) && platform::ConnectSucceeded(socket);
   size_t sent = 0;
   while (ok && sent < message.size()) {
-    const ssize_t n = send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+    const long n = platform::Send(socket, message.data() + sent, message.size() - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
-    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-      ok = WaitWritable(fd, deadline);
+    } else if (n == platform::kSocketTryAgain) {
+      ok = WaitWritable(socket, deadline);
     } else {
       ok = false;
     }
   }
-  close(fd);
+  platform::CloseSocket(socket);
 }
 
 // The message as it goes out (empty for a replay longer than the server takes).

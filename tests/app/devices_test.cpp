@@ -253,7 +253,7 @@ TEST_F(ComfortKeyTest, F12SavesThePictureShownOnceAPress) {
     EXPECT_EQ(file.filename().string().substr(8, 1), "-");  // YYYYMMDD-HHMMSS
     std::vector<uint32_t> pixels;
     int width = 0, height = 0;
-    ASSERT_TRUE(LoadPictureFile(file.c_str(), pixels, width, height));
+    ASSERT_TRUE(LoadPictureFile(file.string().c_str(), pixels, width, height));
     EXPECT_EQ(width, kScreenWidth);
     EXPECT_EQ(height, kScreenHeight);
     for (size_t i = 0; i < pixels.size() && i < shown.size(); ++i) {

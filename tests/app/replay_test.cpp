@@ -233,16 +233,19 @@ TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
     if (i == 10) std::ofstream(replays + "/20000101-000000-easy.replay") << "not a replay";
   }
   std::set<std::string> kept;
-  for (const fs::path& file : ReplaysIn(replays)) kept.insert(file.string());
-  std::set<std::string> wanted = rankedNames;
-  wanted.insert(others.end() - 50, others.end());
-  wanted.insert(replays + "/20000101-000000-easy.replay");
+  // Compared as paths made alike: Windows' listing separates with '\\', the names saved with '/'.
+  for (const fs::path& file : ReplaysIn(replays)) kept.insert(file.lexically_normal().string());
+  std::set<std::string> wanted;
+  const auto want = [&](const std::string& name) { wanted.insert(fs::path(name).lexically_normal().string()); };
+  for (const std::string& name : rankedNames) want(name);
+  for (auto it = others.end() - 50; it != others.end(); ++it) want(*it);
+  want(replays + "/20000101-000000-easy.replay");
   EXPECT_EQ(kept, wanted);
   EXPECT_EQ(ReplaysIn(replays).size(), 54u);
 
   // Something that is not a folder stands where the replays go: the replay alone is lost.
   std::ofstream(folder.path() / "blocked") << "x";
-  EXPECT_FALSE(SaveReplay(EncodeReplay(SmallReplay(false)), 0, (folder.path() / "blocked").c_str(), start));
+  EXPECT_FALSE(SaveReplay(EncodeReplay(SmallReplay(false)), 0, (folder.path() / "blocked").string().c_str(), start));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -26,17 +28,24 @@ Bytes PcxFile(const Bytes& data, uint8_t paletteFill = 0x10) {
   return file;
 }
 
+// The bytes through a file of the C library, as the game reads its pictures.
 void Load(const Bytes& file) {
-  std::FILE* f = fmemopen(const_cast<uint8_t*>(file.data()), file.size(), "rb");
+  std::FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+  std::rewind(f);
   LoadPictureFromStream(f);
   std::fclose(f);
 }
 
+// A file of a name of its own in the temporary folder (test programs run side by side).
 std::string WriteTemp(const Bytes& file) {
-  char name[] = "/tmp/brakkel_pcx_XXXXXX";
-  int fd = mkstemp(name);
-  std::FILE* f = fdopen(fd, "wb");
+  std::random_device random;
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("brakkel_pcx_" + std::to_string(random()))).string();
+  std::FILE* f = std::fopen(name.c_str(), "wb");
+  EXPECT_NE(f, nullptr);
+  if (f == nullptr) return name;
   std::fwrite(file.data(), 1, file.size(), f);
   std::fclose(f);
   return name;

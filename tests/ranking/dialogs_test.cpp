@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,6 +25,7 @@
 #include "platform/testing/readback.h"
 #include "ranking/dialog_templates.h"
 #include "ranking/dialogs.h"
+#include "support/files.h"
 #include "support/game_window.h"
 #include "support/temp_folder.h"
 #include "test_support.h"
@@ -40,10 +42,10 @@ constexpr uint32_t kSelectionColour = 0x0A246A;
 
 // Puts the listing file into the working folder.
 void WriteListing(const std::string& bytes) {
-  std::FILE* file = std::fopen(kRankTextFileName, "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  std::ofstream file(Utf8Path(kRankTextFileName), std::ios::binary);
+  ASSERT_TRUE(file.is_open());
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(file.good());
 }
 
 class DialogTest : public DialogScriptTest {
@@ -361,7 +363,7 @@ TEST_F(DialogTest, InTheNameEntryMTypesF12SavesTheDialogAsShownAndThePadsSouthBu
                           EXPECT_NE(said.find(file.string()), std::string::npos) << said;
                           std::vector<uint32_t> pixels;
                           int width = 0, height = 0;
-                          ASSERT_TRUE(LoadPictureFile(file.c_str(), pixels, width, height));
+                          ASSERT_TRUE(LoadPictureFile(file.string().c_str(), pixels, width, height));
                           ASSERT_EQ(pixels.size(), static_cast<size_t>(kScreenPixels));
                           const uint32_t* shown = ShownPixels();
                           const DialogRect box = DialogWindowRect(NameDialogHandle);

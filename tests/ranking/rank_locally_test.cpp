@@ -123,7 +123,7 @@ TEST_F(RankLocallyTest, ClosingTheWindowDuringTheNameStillRanksUnderTheEarlierNa
 }
 
 TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
-  fs::create_directory(kRankTextFileName);  // nothing can replace a folder of that name
+  fs::create_directory(Utf8Path(kRankTextFileName));  // nothing can replace a folder of that name
   counters.score = 900;
   std::string shown;
   steps_ = {[] { Press(VK_RETURN); },
@@ -133,7 +133,7 @@ TEST_F(RankLocallyTest, AListingThatCannotBeWrittenIsShownFromMemoryWithANote) {
               Press(VK_RETURN);
             }};
   RankLocally(ModeNumber(GameMode::Easy), 3);
-  EXPECT_TRUE(fs::is_directory(kRankTextFileName));
+  EXPECT_TRUE(fs::is_directory(Utf8Path(kRankTextFileName)));
   EXPECT_NE(shown.find(Cp949("PlommX")), std::string::npos);
   EXPECT_NE(shown.find(kRankNotSavedNotice), std::string::npos);
   EXPECT_EQ(ReadFileText("easy.dat").size(), kScoreFileBytes);  // the ranking file itself was saved

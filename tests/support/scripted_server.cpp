@@ -1,12 +1,7 @@
 // The scripted loopback ranking server of the tests.
 #include "support/scripted_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "support/sockets.h"
 
 #include <chrono>
 #include <cstdio>
@@ -42,6 +37,7 @@ ScriptStep Hold() {
 }
 
 ScriptedServer::ScriptedServer(std::vector<ScriptStep> script) {
+  SocketsStarted();
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -72,14 +68,16 @@ Bytes ScriptedServer::Received() {
 bool ScriptedServer::ReadSome(size_t limit) {
   for (;;) {
     if (stop_) return false;
-    pollfd watch{connection_, POLLIN, 0};
+    pollfd watch{};
+    watch.fd = connection_;  // an int here, Windows' SOCKET there
+    watch.events = POLLIN;
     if (poll(&watch, 1, 2) <= 0) continue;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       state_ = State::Busy;
     }
     uint8_t chunk[4096];
-    const ssize_t got = recv(connection_, chunk, limit < sizeof chunk ? limit : sizeof chunk, 0);
+    const auto got = recv(connection_, reinterpret_cast<char*>(chunk), limit < sizeof chunk ? limit : sizeof chunk, 0);
     if (got <= 0) return false;
     std::lock_guard<std::mutex> lock(mutex_);
     received_.insert(received_.end(), chunk, chunk + got);
@@ -89,7 +87,9 @@ bool ScriptedServer::ReadSome(size_t limit) {
 
 void ScriptedServer::Run(std::vector<ScriptStep> script) {
   while (!stop_ && connection_ < 0) {
-    pollfd watch{listener_, POLLIN, 0};
+    pollfd watch{};
+    watch.fd = listener_;
+    watch.events = POLLIN;
     if (poll(&watch, 1, 2) > 0) connection_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
   }
   for (const ScriptStep& step : script) {
@@ -97,7 +97,8 @@ void ScriptedServer::Run(std::vector<ScriptStep> script) {
     if (step.kind == ScriptStep::kSend) {
       size_t sent = 0;
       while (sent < step.bytes.size()) {
-        const ssize_t n = send(connection_, step.bytes.data() + sent, step.bytes.size() - sent, MSG_NOSIGNAL);
+        const auto n = send(connection_, reinterpret_cast<const char*>(step.bytes.data()) + sent,
+                            step.bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) break;
         sent += static_cast<size_t>(n);
       }
@@ -131,7 +132,7 @@ bool ScriptedServer::ClientsTurn() {
   if (state_ == State::Done) return true;
   if (state_ != State::Reading) return false;
   int unread = 0;
-  return ioctl(connection_, FIONREAD, &unread) == 0 && unread == 0;
+  return UnreadBytes(connection_, unread) == 0 && unread == 0;
 }
 
 void ScriptedServer::WaitForClientsTurn() {
@@ -161,6 +162,7 @@ static sockaddr_in LoopbackAddress() {
 }
 
 uint16_t ClosedPort() {
+  SocketsStarted();
   const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = LoopbackAddress();
   socklen_t length = sizeof address;
@@ -171,6 +173,7 @@ uint16_t ClosedPort() {
 }
 
 HangingListener::HangingListener() {
+  SocketsStarted();
   sockaddr_in address = LoopbackAddress();
   socklen_t length = sizeof address;
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -5,7 +5,7 @@
 
 class TempFolder {
  public:
-  // The folder is named from `prefix` and six characters that make it unique (mkdtemp).
+  // The folder is named from `prefix` and six random characters that make it unique.
   explicit TempFolder(const char* prefix = "brakkel-test");
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;

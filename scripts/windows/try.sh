@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# The Windows zip tried under Wine on a private X server, as a player would use it:
+#   soloplay.exe --version; --verify on every kept game of tests/replays (the lines of
+#   expected.txt, the Linux build's verdicts); the real window: the title logo (logo.png), a
+#   click on easy, a stage played with space held until a mob dies, Escape, a name typed and
+#   confirmed, the ranking (ranking.png); easy.dat and 순위.txt in %APPDATA%\brakkel of the
+#   Wine prefix in the layout the game writes on Linux;
+#   netplay.exe's exchange with the Linux rankd on 127.0.0.1 port 20 (skipped, said so, when
+#   the port cannot be had): the result stored and verified by its replay.
+# Usage: scripts/windows/try.sh [ZIP] [LINUX_BIN]
+#   ZIP        default build-packages/brakkel-*-windows-x64.zip (scripts/windows/package.sh)
+#   LINUX_BIN  a Linux build's bin folder with rankd (default build/bin)
+# The pictures and logs stay in the folder it prints (BRAKKEL_TRY_KEEP=1 keeps it on success).
+# Uses the Windows build's Wine prefix (~/.cache/brakkel-windows/wine, or WINEPREFIX), whose
+# %APPDATA%\brakkel it empties first. Every wait is on a condition, with a generous limit.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+zip=${1:-$(ls "$root"/build-packages/brakkel-*-windows-x64.zip 2>/dev/null | tail -n 1)}
+linux_bin=$(realpath "${2:-$root/build/bin}")
+[[ -f $zip ]] || { echo "try.sh: no zip (scripts/windows/package.sh makes it)" >&2; exit 1; }
+export E2E_BIN=$linux_bin
+source "$root/tests/e2e/lib.sh"
+source "$root/scripts/lib/rankd.sh"
+
+export WINEPREFIX=${WINEPREFIX:-${BRAKKEL_WIN_CACHE:-$HOME/.cache/brakkel-windows}/wine}
+export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= SDL_AUDIODRIVER=dummy
+unset SDL_VIDEODRIVER
+work=$(mktemp -d /tmp/brakkel-try-XXXXXX)
+began=$SECONDS
+step() { echo "[$((SECONDS - began)) s] $*"; }
+# Closes the game's window as its close box does (the Linux build's xclose) and waits for the
+# program to end with status 0; without xclose the program is ended.
+close_game() {
+  if [[ -x $E2E_BIN/xclose ]]; then
+    e2e_close_and_wait "$E2E_WID" "$E2E_GAME_PID"
+  else
+    kill "$E2E_GAME_PID" && wait "$E2E_GAME_PID" || true
+    E2E_GAME_PID=
+  fi
+}
+finish() {
+  local status=$?
+  set +e
+  e2e_stop_game
+  rankd_stop >/dev/null 2>&1
+  # Wine's desktop process ends with the prefix's last program: while the X server still runs.
+  timeout 60 wineserver -w
+  openbox_stop
+  xvfb_stop
+  if ((status != 0)); then
+    e2e_show_logs "$status" "$work/soloplay.log" "$work/netplay.log" "$work/rankd.log"
+    echo "try.sh: FAILED; pictures and logs in $work" >&2
+  elif [[ ${BRAKKEL_TRY_KEEP:-0} == 1 ]]; then
+    echo "pictures and logs in $work"
+  else
+    rm -rf "$work"
+  fi
+}
+trap finish EXIT
+
+(cd "$work" && unzip -q "$zip")
+game=$(ls -d "$work"/brakkel-*-windows-x64)
+step "unpacked $(basename "$zip")"
+
+# Wine's own start (the prefix's first use is slow) happens here, not inside a wait below.
+version=$(cd "$game" && wine ./soloplay.exe --version | tr -d '\r')
+[[ $version == "soloplay "* ]] || e2e_fail "--version printed '$version'"
+step "--version: $version"
+
+# Every kept game to the Linux build's verdict.
+while read -r name expected; do
+  [[ -z $name || $name == \#* ]] && continue
+  got=$(cd "$game" && wine ./soloplay.exe --verify "$root/tests/replays/$name" 2>"$work/verify.err" | tr -d '\r')
+  [[ $got == "$expected" ]] || e2e_fail "$name: '$got' where '$expected' was expected: $(cat "$work/verify.err")"
+done <"$root/tests/replays/expected.txt"
+step "--verify: every kept game of tests/replays as in expected.txt"
+
+# A game as a player plays it.
+appdata=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n 1)
+[[ -d $appdata ]] || e2e_fail "no AppData/Roaming in $WINEPREFIX"
+rm -rf "$appdata/brakkel"
+# A Wine desktop process left from an earlier X server would fail to open windows on this one.
+timeout 120 wineserver -w || true
+xvfb_start 1024x768x24 "$work/xvfb.log" ${BRAKKEL_TRY_DISPLAY:-} || e2e_fail "no X server"
+openbox_start "$work/openbox.log" 40 || echo "(no openbox: the window goes without a manager)"
+printf '#!/bin/sh\ncd "%s" && exec wine ./"$1".exe\n' "$game" >"$work/start"
+chmod +x "$work/start"
+printf '#!/bin/sh\nexec "%s/start" soloplay\n' "$work" >"$work/soloplay"
+printf '#!/bin/sh\nexec "%s/start" netplay\n' "$work" >"$work/netplay"
+chmod +x "$work/soloplay" "$work/netplay"
+e2e_start_game "$work/soloplay" "$work" "$work/soloplay.log" 120
+step "soloplay.exe window $E2E_WID"
+sleep 1
+import -window root "$work/logo.png"
+e2e_choose_easy "$E2E_WID"
+step "easy chosen, a stage plays"
+e2e_attack_until_scored "$E2E_WID" "$work"
+e2e_escape "$E2E_WID"
+xdotool type --delay 60 Chicken
+xdotool key Return
+step "name typed and confirmed"
+wait_until 60 test -s "$appdata/brakkel/순위.txt" || e2e_fail "no 순위.txt in $appdata/brakkel"
+e2e_wait_dialog "$E2E_WID"
+sleep 0.5
+import -window root "$work/ranking.png"
+xdotool key Return
+close_game
+step "easy.dat and 순위.txt written"
+
+# The files in the layout the game writes everywhere (wire/rank_text.h): easy.dat is a 39-byte
+# header and 20 rows of a 100-byte name and four little-endian integers, one row filled;
+# 순위.txt the 22-line listing in code page 949 with CR LF, its first row that row.
+python3 - "$appdata/brakkel" "$root/text/texts.txt" <<'PY'
+import re, struct, sys
+folder, texts = sys.argv[1], sys.argv[2]
+data = open(f"{folder}/easy.dat", "rb").read()
+assert len(data) == 2359, f"easy.dat holds {len(data)} bytes"
+table = open(texts, encoding="utf-8").read()
+headers = [h.encode("cp949") for h in re.findall(r'^kScoreFileHeaders\[\d+\] = "(.*)"$', table, re.M)]
+column_line = re.search(r'^kRankTextHeaderLine = "(.*)"$', table, re.M).group(1).encode("cp949")
+assert len(headers) == 10 and data[:39] in headers, f"easy.dat begins {data[:39]!r}"
+rows = [data[39 + 116 * i: 39 + 116 * (i + 1)] for i in range(20)]
+name, (stage, score, combo, seconds) = rows[0][:100].split(b"\0")[0], struct.unpack("<iIiI", rows[0][100:])
+assert name == b"Chicken", f"row 1 is named {name!r}"
+assert score > 0 and stage == 1 and combo >= 1 and seconds > 0, (stage, score, combo, seconds)
+assert all(r == bytes(116) for r in rows[1:]), "rows 2..20 are not empty"
+def line(rank, n, st, sc, co, se):
+    return (b"%6d" % rank + "등".encode("cp949") + n.rjust(10) + b"%10d" % sc + "점".encode("cp949") +
+            b"%4d" % st + "판".encode("cp949") + b"%4d" % co + "콤보".encode("cp949") + b"%11d" % se +
+            "초".encode("cp949"))
+text = open(f"{folder}/순위.txt", "rb").read()
+lines = text.split(b"\r\n")
+assert lines[-1] == b"" and len(lines) == 23, f"{len(lines) - 1} lines"
+assert lines[0] == column_line and lines[1] == b"-" * 57, lines[:2]
+assert lines[2] == line(1, name, stage, score, combo, seconds), lines[2]
+assert all(lines[2 + i] == line(1 + i, b"", 0, 0, 0, 0) for i in range(1, 20))
+print(f"easy.dat and 순위.txt: Chicken, {score} points, stage {stage}, combo {combo}, {seconds} s")
+PY
+
+# netplay.exe against the Linux ranking server on 127.0.0.1 port 20 (netplay's address).
+if [[ ! -x $linux_bin/rankd ]]; then
+  step "SKIP netplay: no rankd in $linux_bin"
+elif ss -ltn 2>/dev/null | grep -qE '127\.0\.0\.1:20 |\*:20 |0\.0\.0\.0:20 '; then
+  step "SKIP netplay: port 20 is taken on this machine"
+elif ! rankd_start "$linux_bin/rankd" "$work/rankd.log" --port 20 --db "$work/rankd.sqlite"; then
+  step "SKIP netplay: rankd cannot listen on port 20 here: $(tail -n 1 "$work/rankd.log")"
+else
+  e2e_start_game "$work/netplay" "$work" "$work/netplay.log" 120
+  step "netplay.exe window $E2E_WID, rankd on port 20"
+  e2e_choose_easy "$E2E_WID"
+  e2e_attack_until_scored "$E2E_WID" "$work"
+  e2e_escape "$E2E_WID"
+  xdotool type --delay 60 ABCDEFGHIJKLMNO
+  xdotool key Return
+  wait_until 120 grep -q "mode 0 stored" "$work/rankd.log" || e2e_fail "rankd stored nothing"
+  e2e_wait_dialog "$E2E_WID"
+  import -window root "$work/netplay-ranking.png"
+  xdotool key Return
+  # The replay goes after the exchange; the server plays it again and marks the score verified.
+  wait_until 120 bash -c "[[ \$(sqlite3 '$work/rankd.sqlite' 'SELECT checked FROM scores WHERE mode = 0') == 1 ]]" ||
+    e2e_fail "the score was not verified by its replay"
+  row=$(sqlite3 "$work/rankd.sqlite" "SELECT name || ' ' || score || ' ' || stage FROM scores WHERE mode = 0")
+  [[ $row == "ABCDEFGHI "* ]] || e2e_fail "rankd stored '$row'"
+  close_game
+  step "netplay exchange: rankd stored '$row', verified by its replay"
+fi
+step "done"
