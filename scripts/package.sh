@@ -2,6 +2,8 @@
 # Builds the Debian packages of the game (brakkel) and of its ranking server (brakkel-server)
 # from debian/, into build-packages/:
 #   scripts/package.sh deb
+# and the Windows zip (scripts/windows/package.sh, cross-built with mingw-w64):
+#   scripts/package.sh windows
 # The build runs on a copy of the tree's files (tracked ones and new ones git does not
 # ignore, as they stand now) in a temporary folder: the tree and its build folders are left
 # as they are. Each run replaces what build-packages/ held. scripts/package-test.sh deb then
@@ -10,7 +12,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 case ${1:-} in
   deb) ;;
-  *) echo "usage: $0 deb" >&2; exit 2 ;;
+  windows) shift; exec "$root/scripts/windows/package.sh" "$@" ;;
+  *) echo "usage: $0 deb|windows" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh" deb
 

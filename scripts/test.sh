@@ -6,7 +6,9 @@
 #   3. recorded games checked side by side on threads under ThreadSanitizer;
 #   4. the ranking server alone, built and tested with every SDL package hidden;
 #   5. a brief libFuzzer run of each parser of outside bytes (clang, ASan, UBSan);
-#   6. the Debian packages built, checked by lintian, installed, tried and purged in a clean
+#   6. the Windows build (mingw-w64, the SDL family from Debian's source packages, cached
+#      outside the clone) made into its zip and tried under Wine in Xvfb as a player would;
+#   7. the Debian packages built, checked by lintian, installed, tried and purged in a clean
 #      Debian 12 root (a logged skip where Debian's archive cannot be reached).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,6 +64,13 @@ for fuzzer in "$root"/build-fuzz/bin/*_fuzz; do
     2> "$root/build-fuzz/$name.log" || { tail -n 60 "$root/build-fuzz/$name.log"; exit 1; }
   echo "$name: $(grep -c . "$corpus"/* /dev/null | wc -l) inputs in corpus, no fault"
 done
+echo "== the Windows zip, built and tried under Wine"
+# The game data is the first build's; the Windows programs' own unit tests run under Wine
+# with scripts/windows/build.sh alone (about 200 programs' worth of building).
+BRAKKEL_HOST_BUILD="$root/build" BRAKKEL_WIN_TESTS=0 "$root/scripts/windows/build.sh" "$root/build-windows"
+"$root/scripts/windows/package.sh" "$root/build-windows"
+"$root/scripts/windows/try.sh" "$(ls "$root"/build-packages/brakkel-*-windows-x64.zip | tail -n 1)" "$root/build/bin"
+
 echo "== the Debian packages, built and tried in a clean Debian 12 root"
 "$root/scripts/package.sh" deb
 "$root/scripts/package-test.sh" deb
