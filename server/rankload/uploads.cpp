@@ -5,13 +5,13 @@
 // stands at the far end of the coordinates, so that no stage ever ends.
 #include <httplib.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "server/rankload/endless_game.h"
 #include "server/rankload/load_impl.h"
 
 namespace rankload {
@@ -22,20 +22,6 @@ constexpr long kUploadsAtOnce = 4;
 // No check ended for that long behind hostile uploads: the uploads under way count as lost (a
 // full queue drops them). Without hostile uploads the queue never fills, and none is lost.
 constexpr auto kLostAfter = std::chrono::seconds(2);
-
-// Easy mode (no lives to lose), one mob in play from the start at x = 2^31 - 1, no input,
-// six hours of frames: a small file whose check lasts as long as the format allows.
-Replay EndlessGame(const Replay& from) {
-  Replay game = from;
-  game.mode = 0;
-  game.start.mobs.assign(kReplayPoolSize, ReplayMob{});
-  game.start.mobs.back() = {1, 0, 0, 9, INT32_MAX, 350};
-  game.inputs.assign(kReplayMostFrames, 0);
-  game.clocks.resize(kReplayMostFrames);
-  for (size_t i = 0; i < game.clocks.size(); ++i) game.clocks[i] = game.startClock + 50 * static_cast<uint32_t>(i + 1);
-  game.result = {1, 1, 0, static_cast<uint32_t>(kReplayMostFrames / 20)};
-  return game;
-}
 
 // 3, the submission's 124 bytes, the replay's length, the replay.
 std::vector<uint8_t> UploadBytes(const ScoreSubmission& s, const std::vector<uint8_t>& replay) {

@@ -5,7 +5,6 @@
 // announced but never sent.
 #include <httplib.h>
 
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -14,6 +13,7 @@
 #include "game/replay_run.h"
 #include "replay/replay.h"
 #include "server/rankd/replay_check.h"
+#include "server/rankload/endless_game.h"
 #include "support/files.h"
 #include "support/kept_games.h"
 #include "tests/rankd/engine_fixture.h"
@@ -33,19 +33,7 @@ std::vector<uint8_t> Upload(const ScoreSubmission& s, const std::vector<uint8_t>
   return bytes;
 }
 
-// A game that never ends a stage: easy mode (no lives to lose), one mob in play from the
-// start at the far right end of the coordinates, no input, six hours of frames. A small file.
-Replay EndlessGame(const Replay& from) {
-  Replay game = from;
-  game.mode = 0;
-  game.start.mobs.assign(kReplayPoolSize, ReplayMob{});
-  game.start.mobs.back() = {1, 0, 0, 9, INT32_MAX, 350};
-  game.inputs.assign(kReplayMostFrames, 0);
-  game.clocks.resize(kReplayMostFrames);
-  for (size_t i = 0; i < game.clocks.size(); ++i) game.clocks[i] = game.startClock + 50 * static_cast<uint32_t>(i + 1);
-  game.result = {1, 1, 0, static_cast<uint32_t>(kReplayMostFrames / 20)};
-  return game;
-}
+using rankload::EndlessGame;
 
 class RankdReplays : public EngineTest {
  protected:
