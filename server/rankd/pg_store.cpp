@@ -28,8 +28,8 @@ class Params {
  public:
   void AddNumber(long long value) { Add(text_.emplace_back(std::to_string(value)).c_str(), 0, 0); }
   void AddBytes(const std::string& bytes) { Add(bytes.data(), static_cast<int>(bytes.size()), 1); }
-  // A text, or NULL for an empty one. A text added must outlive Run.
-  void AddText(const std::string& text) { Add(text.empty() ? nullptr : text.c_str(), 0, 0); }
+  // A text (kept here, as a caller's may be a temporary), or NULL for an empty one.
+  void AddText(const std::string& text) { Add(text.empty() ? nullptr : text_.emplace_back(text).c_str(), 0, 0); }
   // $n to $n+5: mode, name, stage, score, best_combo, play_seconds, the table's order.
   void AddScore(const Score& s) {
     AddNumber(s.mode);

@@ -32,7 +32,8 @@ Bytes PcxFile(const Bytes& data, uint8_t paletteFill = 0x10) {
 void Load(const Bytes& file) {
   std::FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+  // An empty file writes nothing (fwrite may not be given an empty vector's null data).
+  if (!file.empty()) ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
   std::rewind(f);
   LoadPictureFromStream(f);
   std::fclose(f);
@@ -46,7 +47,7 @@ std::string WriteTemp(const Bytes& file) {
   std::FILE* f = std::fopen(name.c_str(), "wb");
   EXPECT_NE(f, nullptr);
   if (f == nullptr) return name;
-  std::fwrite(file.data(), 1, file.size(), f);
+  if (!file.empty()) std::fwrite(file.data(), 1, file.size(), f);
   std::fclose(f);
   return name;
 }
