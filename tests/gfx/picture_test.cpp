@@ -33,7 +33,9 @@ void Load(const Bytes& file) {
   std::FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);
   // An empty file writes nothing (fwrite may not be given an empty vector's null data).
-  if (!file.empty()) ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+  if (!file.empty()) {
+    ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), f), file.size());
+  }
   std::rewind(f);
   LoadPictureFromStream(f);
   std::fclose(f);
