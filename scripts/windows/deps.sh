@@ -74,15 +74,15 @@ add_deb_src() {
 
 # Fetches and unpacks one source package of an exact version into src/, once.
 fetch_source() {
-  local spec=$1 dir
-  dir=$src/${spec%%=*}
+  local wanted=$1 dir
+  dir=$src/${wanted%%=*}
   [[ -e $dir/.unpacked ]] && return 0
   add_deb_src
-  say "fetching $spec"
+  say "fetching $wanted"
   rm -rf "$dir" && mkdir -p "$dir"
-  (cd "$dir" && apt-get source -qq "$spec" >/dev/null 2>"$dir.log") || {
+  (cd "$dir" && apt-get source -qq "$wanted" >/dev/null 2>"$dir.log") || {
     cat "$dir.log" >&2
-    say "apt-get source $spec failed"
+    say "apt-get source $wanted failed"
     exit 1
   }
   touch "$dir/.unpacked"
@@ -123,7 +123,7 @@ fi
 mkdir -p "$src" "$work" "$prefix" "$stamps" "$logs"
 echo "$versions" > "$base/versions.txt"
 started=$SECONDS
-for spec in $versions; do fetch_source "$spec"; done
+for wanted in $versions; do fetch_source "$wanted"; done
 
 build_one sdl2 "$(tree_of libsdl2)" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL_TESTS=OFF
 # FreeType alone: no zlib, bzip2, PNG, HarfBuzz or Brotli (the game's font is a plain TrueType).
