@@ -76,3 +76,16 @@ int32_t CheckCode(uint32_t score, int32_t stage, int32_t bestCombo, uint32_t pla
   const auto part2 = static_cast<uint32_t>(combo100 / 9);
   return static_cast<int32_t>(part1 + part2 - playSeconds + 350927u);
 }
+
+void EncodeReplayFetch(const ReplayFetch& fetch, uint8_t out[kReplayFetchBytes]) {
+  out[0] = kReplayFetchType;
+  out[1] = fetch.mode;
+  out[2] = fetch.place;
+}
+
+bool DecodeReplayFetch(const uint8_t in[kReplayFetchBytes], ReplayFetch& fetch) {
+  if (in[0] != kReplayFetchType || in[1] > 2 || in[2] < 1 || in[2] > kReplayFetchMostPlace) return false;
+  fetch.mode = in[1];
+  fetch.place = in[2];
+  return true;
+}

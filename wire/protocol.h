@@ -73,3 +73,21 @@ inline constexpr uint8_t kReplayUploadType = 3;
 inline constexpr size_t kReplayUploadHeadBytes = 1 + kScoreSubmissionBytes + 4;
 // The longest replay taken; a longer length is refused before anything is read or allocated.
 inline constexpr uint32_t kReplayMostBytes = 1u << 20;
+
+// A listed game's replay, asked for by netplay to show it (never part of an exchange), on a
+// connection of its own: the type byte 4, the difficulty (0 to 2) and the place in that
+// difficulty's listing (1 to 20). The server answers with the replay's length (4 bytes,
+// little-endian; 0 when that place has no kept replay: no such row, not verified, or the
+// server keeps none) and the replay's bytes, then closes.
+inline constexpr uint8_t kReplayFetchType = 4;
+inline constexpr size_t kReplayFetchBytes = 3;
+inline constexpr size_t kReplayFetchReplyHeadBytes = 4;
+inline constexpr int kReplayFetchMostPlace = 20;
+
+struct ReplayFetch {
+  uint8_t mode = 0;   // 0 easy, 1 normal, 2 hardcore
+  uint8_t place = 1;  // 1 to kReplayFetchMostPlace
+};
+void EncodeReplayFetch(const ReplayFetch& fetch, uint8_t out[kReplayFetchBytes]);
+// False unless the type is 4, the difficulty 0 to 2 and the place 1 to kReplayFetchMostPlace.
+bool DecodeReplayFetch(const uint8_t in[kReplayFetchBytes], ReplayFetch& fetch);

@@ -1,6 +1,7 @@
 // The ranking rows, their file bytes, the listing's lines, and the messages to the server.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -197,6 +198,19 @@ TEST(RankMessages, LayoutsAndCheckCode) {
   EncodeRankTextHeader(0xFFFFFFFFu, header);
   EXPECT_EQ(header[3], 0);
   EXPECT_EQ(DecodeRankTextHeader(header), 0xFFFFFFFFu);
+
+  uint8_t fetch[kReplayFetchBytes];
+  EncodeReplayFetch(ReplayFetch{2, 20}, fetch);
+  EXPECT_EQ(fetch[0], 4);
+  ReplayFetch asked;
+  EXPECT_TRUE(DecodeReplayFetch(fetch, asked));
+  EXPECT_EQ(asked.mode, 2);
+  EXPECT_EQ(asked.place, 20);
+  // A fetch the server cannot answer from its listing is refused as a whole.
+  for (const auto& bad : {std::array<uint8_t, 3>{4, 3, 1}, std::array<uint8_t, 3>{4, 0, 0},
+                          std::array<uint8_t, 3>{4, 0, 21}, std::array<uint8_t, 3>{3, 0, 1}}) {
+    EXPECT_FALSE(DecodeReplayFetch(bad.data(), asked)) << int(bad[0]) << ' ' << int(bad[1]) << ' ' << int(bad[2]);
+  }
 }
 
 TEST(CodePage949, ValidityOfStoredBytes) {
