@@ -24,15 +24,24 @@ Done AdminDb::SetHidden(long long id, bool hidden, const std::string& action, st
   return Finish(done, what);
 }
 
+Done AdminDb::Remove(long long id, const std::string& action, std::string& what) {
+  if (!Begin()) return Done::Failed;
+  rankd::Score row;
+  const Done done = DeleteRow(id, row);
+  if (done == Done::Ok) what = action + " (" + DescribeRow(row) + ")";
+  return Finish(done, what);
+}
+
 Done AdminDb::SetBanned(const std::string& name, bool banned, const std::string& action) {
   if (!Begin()) return Done::Failed;
   return Finish(UpdateBans(name, banned), action);
 }
 
-// Ends the change's transaction: kept with its audit line when done, undone otherwise.
+// Ends the change's transaction: kept with its audit line when done, undone otherwise. A row
+// that left the listing (hidden, banned, removed) loses its kept replay in the same transaction.
 Done AdminDb::Finish(Done done, const std::string& line) {
   if (done == Done::Ok) {
-    if (Commit(line)) return Done::Ok;
+    if (PruneReplays() && Commit(line)) return Done::Ok;
     done = Done::Failed;
   }
   Rollback();

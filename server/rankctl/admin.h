@@ -39,6 +39,8 @@ class AdminDb {
   virtual bool OnlyVerified(bool& only) = 0;
   // Hides or restores one row; `what` says which row it was.
   Done SetHidden(long long id, bool hidden, const std::string& action, std::string& what);
+  // Deletes one row (and its kept replay) for good; `what` says which row it was.
+  Done Remove(long long id, const std::string& action, std::string& what);
   // Bans a name (code page 949), or lifts its ban: NotFound when it was not banned.
   Done SetBanned(const std::string& name, bool banned, const std::string& action);
   // A consistent copy of the database into `file`; NotFound when the engine has none.
@@ -51,6 +53,10 @@ class AdminDb {
   virtual bool Begin() = 0;
   // Sets the row's hidden mark; `row` gets its mode, name and score.
   virtual Done UpdateHidden(long long id, bool hidden, rankd::Score& row) = 0;
+  // Deletes the row; `row` gets its mode, name and score.
+  virtual Done DeleteRow(long long id, rankd::Score& row) = 0;
+  // Drops the kept replays of rows no longer listed (rankd::KeptReplaysPrune).
+  virtual bool PruneReplays() = 0;
   // Adds the name to the bans (no fault when it is there), or takes it out.
   virtual Done UpdateBans(const std::string& name, bool banned) = 0;
   // Writes the audit line, tells running servers, and commits.

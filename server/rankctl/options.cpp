@@ -17,6 +17,7 @@ const char kUsage[] =
     "                  the place follows the servers' rule (--require-verified as last started)\n"
     "  hide ID         takes a row out of the rankings\n"
     "  restore ID      puts a hidden row back\n"
+    "  remove ID       deletes a row and its kept replay for good\n"
     "  ban NAME        refuses the name's new scores and hides its rows\n"
     "  unban NAME      lifts the ban\n"
     "  backup FILE     a consistent copy of a SQLite database, while the server runs\n"
@@ -45,7 +46,7 @@ ParseResult ReadOperands(const std::vector<std::string>& operands, RankctlOption
     if (operands.size() == 2 && !ParseCount(operands[1].c_str(), 1, 1'000'000, options.rows)) {
       return Bad(error, "N is a count from 1");
     }
-  } else if (action == "hide" || action == "restore") {
+  } else if (action == "hide" || action == "restore" || action == "remove") {
     if (!ParseCount(operands[0].c_str(), 1, INT64_MAX, options.id)) return Bad(error, "ID is a row's number");
   } else if (action == "ban" || action == "unban") {
     if (!NameCp949(operands[0], options.name)) {

@@ -11,11 +11,11 @@ using rankd::ParseResult;
 
 struct RankctlOptions {
   std::string db;       // rankd's SQLite file or postgresql:// URI
-  std::string action;   // list, hide, restore, ban, unban or backup
+  std::string action;   // list, hide, restore, remove, ban, unban or backup
   std::string operand;  // the first operand as given: MODE, ID, NAME or FILE
   int mode = -1;        // list: the difficulty
   long long rows = 20;  // list: how many rows
-  long long id = 0;     // hide, restore: the row
+  long long id = 0;     // hide, restore, remove: the row
   std::string name;     // ban, unban: the name in code page 949
 };
 

@@ -68,23 +68,17 @@ class PostgresAdmin final : public AdminDb {
   bool Begin() override { return Ok(PQexec(conn_, "BEGIN"), "cannot begin"); }
 
   Done UpdateHidden(long long id, bool hidden, rankd::Score& row) override {
-    const std::string idText = std::to_string(id);
-    const char* values[] = {hidden ? "true" : "false", idText.c_str()};
-    PGresult* r =
-        PQexecParams(conn_, "UPDATE scores SET hidden = $1::boolean WHERE id = $2::bigint RETURNING mode, name, score",
-                     2, nullptr, values, nullptr, nullptr, 1);
-    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-      Ok(r, "cannot change the row");
-      return Done::Failed;
-    }
-    const Done done = PQntuples(r) == 1 ? Done::Ok : Done::NotFound;
-    if (done == Done::Ok) {
-      row.mode = static_cast<int>(Int(r, 0, 0));
-      row.name.assign(PQgetvalue(r, 0, 1), static_cast<size_t>(PQgetlength(r, 0, 1)));
-      row.score = static_cast<uint32_t>(Int(r, 0, 2));
-    }
-    PQclear(r);
-    return done;
+    return ChangeRow("UPDATE scores SET hidden = $2::boolean WHERE id = $1::bigint RETURNING mode, name, score", id,
+                     hidden ? "true" : "false", row);
+  }
+
+  Done DeleteRow(long long id, rankd::Score& row) override {
+    return ChangeRow("DELETE FROM scores WHERE id = $1::bigint RETURNING mode, name, score", id, nullptr, row);
+  }
+
+  bool PruneReplays() override {
+    return Ok(PQexec(conn_, rankd::KeptReplaysPrune(rankd::Dialect::Postgres).c_str()),
+              "cannot drop the replays of rows no longer listed");
   }
 
   Done UpdateBans(const std::string& name, bool banned) override {
@@ -117,6 +111,26 @@ class PostgresAdmin final : public AdminDb {
   void Rollback() override { PQclear(PQexec(conn_, "ROLLBACK")); }
 
  private:
+  // Changes the row `id` ($1) by `sql`, with `hidden` as $2 when given; `row` gets the mode,
+  // name and score the statement returns.
+  Done ChangeRow(const char* sql, long long id, const char* hidden, rankd::Score& row) {
+    const std::string idText = std::to_string(id);
+    const char* values[] = {idText.c_str(), hidden};
+    PGresult* r = PQexecParams(conn_, sql, hidden != nullptr ? 2 : 1, nullptr, values, nullptr, nullptr, 1);
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+      Ok(r, "cannot change the row");
+      return Done::Failed;
+    }
+    const Done done = PQntuples(r) == 1 ? Done::Ok : Done::NotFound;
+    if (done == Done::Ok) {
+      row.mode = static_cast<int>(Int(r, 0, 0));
+      row.name.assign(PQgetvalue(r, 0, 1), static_cast<size_t>(PQgetlength(r, 0, 1)));
+      row.score = static_cast<uint32_t>(Int(r, 0, 2));
+    }
+    PQclear(r);
+    return done;
+  }
+
   static long long Int(PGresult* r, int row, int column) {
     // Binary results: integers in network order, of their column's width.
     const auto* bytes = reinterpret_cast<const unsigned char*>(PQgetvalue(r, row, column));

@@ -51,6 +51,10 @@ int Act(AdminDb& db, const RankctlOptions& options) {
     const Done done = db.SetHidden(options.id, action == "hide", action + " " + operand, line);
     return Report(done, db, line, "no row " + operand);
   }
+  if (action == "remove") {
+    std::string line;
+    return Report(db.Remove(options.id, action + " " + operand, line), db, line, "no row " + operand);
+  }
   if (action == "ban" || action == "unban") {
     return Report(db.SetBanned(options.name, action == "ban", action + " " + operand), db, action + " " + operand,
                   operand + " is not banned");

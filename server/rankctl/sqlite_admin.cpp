@@ -136,23 +136,15 @@ class SqliteAdmin final : public AdminDb {
   bool Begin() override { return Exec("BEGIN IMMEDIATE"); }
 
   Done UpdateHidden(long long id, bool hidden, rankd::Score& row) override {
-    sqlite3_stmt* s = Prepare("UPDATE scores SET hidden = ? WHERE id = ? RETURNING mode, name, score");
-    if (s == nullptr) return Done::Failed;
-    sqlite3_bind_int(s, 1, hidden ? 1 : 0);
-    sqlite3_bind_int64(s, 2, id);
-    const int rc = sqlite3_step(s);
-    Done done = rc == SQLITE_DONE ? Done::NotFound : Done::Failed;
-    if (rc == SQLITE_ROW) {
-      row.mode = sqlite3_column_int(s, 0);
-      const void* name = sqlite3_column_blob(s, 1);
-      if (name != nullptr) row.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
-      row.score = static_cast<uint32_t>(sqlite3_column_int64(s, 2));
-      done = sqlite3_step(s) == SQLITE_DONE ? Done::Ok : Done::Failed;
-    }
-    if (done == Done::Failed) Fail("cannot change the row");
-    sqlite3_finalize(s);
-    return done;
+    return ChangeRow("UPDATE scores SET hidden = ?2 WHERE id = ?1 RETURNING mode, name, score", id, hidden ? 1 : 0,
+                     row);
   }
+
+  Done DeleteRow(long long id, rankd::Score& row) override {
+    return ChangeRow("DELETE FROM scores WHERE id = ?1 RETURNING mode, name, score", id, -1, row);
+  }
+
+  bool PruneReplays() override { return Exec(rankd::KeptReplaysPrune(rankd::Dialect::Sqlite).c_str()); }
 
   Done UpdateBans(const std::string& name, bool banned) override {
     sqlite3_stmt* s = Prepare(banned ? "INSERT OR IGNORE INTO bans (name) VALUES (?)"
@@ -184,6 +176,27 @@ class SqliteAdmin final : public AdminDb {
   void Rollback() override { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
 
  private:
+  // Changes the row `id` (?1) by `sql`, with `hidden` as ?2 unless it is -1; `row` gets the
+  // mode, name and score the statement returns.
+  Done ChangeRow(const char* sql, long long id, int hidden, rankd::Score& row) {
+    sqlite3_stmt* s = Prepare(sql);
+    if (s == nullptr) return Done::Failed;
+    sqlite3_bind_int64(s, 1, id);
+    if (hidden >= 0) sqlite3_bind_int(s, 2, hidden);
+    const int rc = sqlite3_step(s);
+    Done done = rc == SQLITE_DONE ? Done::NotFound : Done::Failed;
+    if (rc == SQLITE_ROW) {
+      row.mode = sqlite3_column_int(s, 0);
+      const void* name = sqlite3_column_blob(s, 1);
+      if (name != nullptr) row.name.assign(static_cast<const char*>(name), sqlite3_column_bytes(s, 1));
+      row.score = static_cast<uint32_t>(sqlite3_column_int64(s, 2));
+      done = sqlite3_step(s) == SQLITE_DONE ? Done::Ok : Done::Failed;
+    }
+    if (done == Done::Failed) Fail("cannot change the row");
+    sqlite3_finalize(s);
+    return done;
+  }
+
   sqlite3_stmt* Prepare(const char* sql) {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) Fail(sql);

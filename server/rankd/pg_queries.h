@@ -22,11 +22,14 @@ inline constexpr const char* kPgAll =
 inline constexpr const char* kPgListing =
     "SELECT mode, name, stage, score, best_combo, play_seconds,"
     " to_char(stored_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), checked, " RANKD_UNDER_CHECKS
+    ", id, replay IS NOT NULL"
     " FROM scores WHERE mode = $1::smallint AND NOT hidden AND name NOT IN (SELECT name FROM bans)"
     " AND ($2::boolean = false OR checked = 1 OR NOT " RANKD_UNDER_CHECKS ") ORDER BY score DESC, id LIMIT 20";
+inline constexpr const char* kPgReplay = "SELECT mode, replay FROM scores WHERE id = $1::bigint AND replay IS NOT NULL";
 // Marks the newest row of a score kept from the address within the time a replay may come,
 // whose mark is none (or not checked), and, when it marked one, tells the other servers,
-// which rank anew. $7 the mark, $8 the address, $9 the game, $10 the seconds: the address is
+// which rank anew. $7 the mark, $8 the address, $9 the game, $10 the seconds, $11 the replay
+// (kept only by a verified row; the prune that follows drops it unless listed): the address is
 // forgotten once the replay decided, and a game that verified a row already makes another one
 // suspect. Answers the mark written (0: none).
 inline constexpr const char* kPgMark =
@@ -34,6 +37,7 @@ inline constexpr const char* kPgMark =
     " marked AS (UPDATE scores SET"
     " checked = CASE WHEN $7::smallint = 1 AND (SELECT game FROM used) THEN 2 ELSE $7::smallint END,"
     " game = CASE WHEN $7::smallint = 1 AND NOT (SELECT game FROM used) THEN $9::bytea END,"
+    " replay = CASE WHEN $7::smallint = 1 AND NOT (SELECT game FROM used) THEN $11::bytea END,"
     " origin = CASE WHEN $7::smallint IN (1, 2) THEN NULL ELSE origin END"
     " WHERE id = (SELECT max(id) FROM scores WHERE origin = $8::text AND"
     " ($1::smallint = -1 OR mode = $1::smallint) AND name = $2::bytea AND stage = $3::integer AND"

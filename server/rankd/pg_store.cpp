@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <span>
 #include <string>
 
 #include "server/rankd/pg_link.h"
@@ -28,6 +29,10 @@ class Params {
  public:
   void AddNumber(long long value) { Add(text_.emplace_back(std::to_string(value)).c_str(), 0, 0); }
   void AddBytes(const std::string& bytes) { Add(bytes.data(), static_cast<int>(bytes.size()), 1); }
+  // Raw bytes, or NULL for none.
+  void AddBytesOrNull(std::span<const uint8_t> bytes) {
+    Add(bytes.empty() ? nullptr : reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 1);
+  }
   // A text (kept here, as a caller's may be a temporary), or NULL for an empty one.
   void AddText(const std::string& text) { Add(text.empty() ? nullptr : text_.emplace_back(text).c_str(), 0, 0); }
   // $n to $n+5: mode, name, stage, score, best_combo, play_seconds, the table's order.
@@ -79,19 +84,19 @@ class PostgresStore final : public RankStore {
 
   bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from, std::vector<bool>& banned,
                  std::string& error) override {
-    // Never repeated after a failure: the lost answer may have been to a commit.
+    // Never repeated after a failure: the lost answer may have been to a commit. Better scores
+    // may push listed rows out: their replays go in the same transaction.
     banned.assign(scores.size(), false);
     if (!Connected(error)) return false;
-    const bool several = scores.size() > kRowsPerStatement;
-    if (several && !Exec("BEGIN", "cannot store scores", error)) return false;
+    if (!Exec("BEGIN", "cannot store scores", error)) return false;
     for (size_t first = 0; first < scores.size(); first += kRowsPerStatement) {
       const size_t last = std::min(scores.size(), first + kRowsPerStatement);
       if (!Insert(scores, from, first, last, banned, error)) {
-        if (several) Rollback();
+        Rollback();
         return false;
       }
     }
-    return !several || Exec("COMMIT", "cannot store scores", error);
+    return Prune(error) && Exec("COMMIT", "cannot store scores", error);
   }
 
   bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
@@ -138,23 +143,54 @@ class PostgresStore final : public RankStore {
       row.verified = mark == static_cast<int>(ReplayMark::Verified);
       row.suspect = mark == static_cast<int>(ReplayMark::Suspect);
       row.beforeChecks = onlyVerified_ && PQgetvalue(result, i, 8)[0] == 'f';
+      row.id = std::atoll(PQgetvalue(result, i, 9));
+      row.replay = PQgetvalue(result, i, 10)[0] == 't';
     }
     PQclear(result);
     return true;
   }
 
+  // A verified mark is written with its replay and the prune in one transaction: the row it
+  // lists (under --require-verified) may push another out of its listed places.
   bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error) override {
     written = ReplayMark::None;
     if (!Connected(error)) return false;
+    const bool keeps = claim.mark == ReplayMark::Verified;
+    if (keeps && !Exec("BEGIN", "cannot mark a score", error)) return false;
     Params params;
     params.AddScore(claim.score);
     params.AddNumber(static_cast<int>(claim.mark));
     params.AddText(claim.from);
     params.AddBytes(claim.digest);
     params.AddNumber(kReplayMatchSeconds);
+    params.AddBytesOrNull(keeps ? claim.replay : std::span<const uint8_t>());
     PGresult* result = params.Run(link_, kPgMark, error);
-    if (!Ok(result, "cannot mark a score", error, false)) return false;
-    written = static_cast<ReplayMark>(std::atoi(PQgetvalue(result, 0, 0)));
+    if (!Ok(result, "cannot mark a score", error, false)) {
+      if (keeps) Rollback();
+      return false;
+    }
+    const auto mark = static_cast<ReplayMark>(std::atoi(PQgetvalue(result, 0, 0)));
+    PQclear(result);
+    if (keeps && !(Prune(error) && Exec("COMMIT", "cannot mark a score", error))) return false;
+    written = mark;
+    return true;
+  }
+
+  bool ReadReplay(long long id, int& mode, std::string& bytes, bool& found, std::string& error) override {
+    bytes.clear();
+    found = false;
+    const std::string idText = std::to_string(id);
+    const char* values[] = {idText.c_str()};
+    PGresult* result = Ask(kPgReplay, 1, values, error);
+    if (!Ok(result, "cannot read a replay", error, false)) return false;
+    if (PQntuples(result) == 1) {
+      size_t length = 0;
+      unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(result, 0, 1)), &length);
+      found = raw != nullptr;
+      mode = std::atoi(PQgetvalue(result, 0, 0));
+      if (raw != nullptr) bytes.assign(reinterpret_cast<const char*>(raw), length);
+      PQfreemem(raw);
+    }
     PQclear(result);
     return true;
   }
@@ -278,6 +314,15 @@ class PostgresStore final : public RankStore {
     return hex;
   }
 
+  // Drops the replays of rows no longer listed; a failure ends the transaction under way.
+  bool Prune(std::string& error) {
+    if (Ok(link_.Run(prune_.c_str(), error), "cannot drop the replays of rows no longer listed", error)) {
+      return true;
+    }
+    Rollback();
+    return false;
+  }
+
   // Ends a failed transaction; what failed is told already, and the rollback's own outcome
   // would hide it.
   void Rollback() {
@@ -317,6 +362,7 @@ class PostgresStore final : public RankStore {
 
   StoreUse use_;
   PgLink link_;
+  const std::string prune_ = KeptReplaysPrune(Dialect::Postgres);
 };
 
 }  // namespace

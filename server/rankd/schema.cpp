@@ -7,6 +7,8 @@
 
 #include <span>
 
+#include "server/rankd/score.h"
+
 namespace rankd {
 namespace {
 
@@ -213,6 +215,25 @@ bool SchemaReadablePostgres(pg_conn* conn, std::string& error) {
   error = "the database is older than this program (it lacks " + missing +
           "): start rankd on it once, or use a command that changes it, to bring it up to date";
   return false;
+}
+
+}  // namespace rankd
+
+namespace rankd {
+
+std::string KeptReplaysPrune(Dialect dialect) {
+  const bool pg = dialect == Dialect::Postgres;
+  const std::string setting = "coalesce((SELECT value FROM settings WHERE name = '";
+  const std::string listed = std::string(pg ? "NOT hidden" : "hidden = 0") +
+                             " AND name NOT IN (SELECT name FROM bans) AND (" + setting + kOnlyVerified +
+                             "'), 0) = 0 OR checked = 1 OR id <= " + setting + kChecksFrom + "'), -1))";
+  std::string places;
+  for (int mode = 0; mode < kModes; ++mode) {
+    places += std::string(mode > 0 ? " UNION ALL " : "") +
+              "SELECT id FROM (SELECT id FROM scores WHERE mode = " + std::to_string(mode) + " AND " + listed +
+              " ORDER BY score DESC, id LIMIT " + std::to_string(kScoreRows) + ") AS m" + std::to_string(mode);
+  }
+  return "UPDATE scores SET replay = NULL WHERE replay IS NOT NULL AND (checked <> 1 OR id NOT IN (" + places + "))";
 }
 
 }  // namespace rankd

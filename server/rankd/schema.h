@@ -64,6 +64,8 @@ inline constexpr SchemaColumn kAddedColumns[] = {
     {"scores", "origin", "TEXT", "text"},
     // The fingerprint of the game that verified the row (GameDigest); one game, one row.
     {"scores", "game", "BLOB", "bytea"},
+    // The replay (as uploaded) of a verified row while the row is listed (KeptReplaysPrune).
+    {"scores", "replay", "BLOB", "bytea"},
 };
 
 // An index, the same on both engines: made after the columns, so it may use added ones.
@@ -82,6 +84,8 @@ inline constexpr SchemaIndex kIndexes[] = {
     // One game verifies one row: two servers of one database marking rows with one game at
     // the same moment cannot both succeed.
     {"scores_game", "scores (game)", true},
+    // The rows holding a replay, which every prune looks through: at most the listed ones.
+    {"scores_replay", "scores (id) WHERE replay IS NOT NULL"},
 };
 
 // What a database holds of the tables, columns and indexes, as its catalog lists them.
@@ -114,5 +118,11 @@ bool SchemaReadablePostgres(pg_conn* conn, std::string& error);
 
 // Whether a SQLite row is listed: not hidden by hand and not of a banned name.
 inline constexpr const char* kListedSqlite = "hidden = 0 AND name NOT IN (SELECT name FROM bans)";
+
+// A row keeps its replay while it holds one of the listed places of its difficulty: not
+// hidden, not of a banned name, ranked under the rule the servers last recorded
+// (kOnlyVerified) and among the kScoreRows best of those. The statement that drops (sets NULL)
+// every other row's replay; the caller runs it in the transaction that may have pushed rows out.
+std::string KeptReplaysPrune(Dialect dialect);
 
 }  // namespace rankd

@@ -26,6 +26,8 @@ class SqliteStore final : public RankStore {
     sqlite3_finalize(expire_);
     sqlite3_finalize(begin_);
     sqlite3_finalize(rule_);
+    sqlite3_finalize(prune_);
+    sqlite3_finalize(replay_);
     sqlite3_close_v2(db_);
   }
 
@@ -61,8 +63,10 @@ class SqliteStore final : public RankStore {
                    top_, error) &&
            Prepare("SELECT " + columns + " FROM scores ORDER BY mode, score DESC, id", all_, error) &&
            Prepare("SELECT " + columns + ", strftime('%Y-%m-%dT%H:%M:%SZ', stored_at), checked, " + under +
-                       " FROM scores WHERE mode = ?1 AND " + listed + ranked + " ORDER BY score DESC, id LIMIT 20",
-                   listing_, error);
+                       ", id, replay IS NOT NULL FROM scores WHERE mode = ?1 AND " + listed + ranked +
+                       " ORDER BY score DESC, id LIMIT 20",
+                   listing_, error) &&
+           Prepare("SELECT mode, replay FROM scores WHERE id = ?1 AND replay IS NOT NULL", replay_, error);
   }
 
   bool PrepareWrites(std::string& error) {
@@ -72,12 +76,14 @@ class SqliteStore final : public RankStore {
     return Prepare("INSERT INTO scores (" + columns +
                        ", origin) SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7 WHERE ?2 NOT IN (SELECT name FROM bans)",
                    insert_, error) &&
-           // ?7 the mark, ?8 the address, ?9 the game. The address is forgotten once the
-           // replay decided; a game that verified a row already makes another one suspect.
+           // ?7 the mark, ?8 the address, ?9 the game, ?10 the replay. The address is forgotten
+           // once the replay decided; a game that verified a row already makes another one
+           // suspect. Only a verified row keeps its replay (and only while listed: the prune).
            Prepare(
                "UPDATE scores SET"
                " checked = CASE WHEN ?7 = 1 AND EXISTS (SELECT 1 FROM scores WHERE game = ?9) THEN 2 ELSE ?7 END,"
                " game = CASE WHEN ?7 = 1 AND NOT EXISTS (SELECT 1 FROM scores WHERE game = ?9) THEN ?9 END,"
+               " replay = CASE WHEN ?7 = 1 AND NOT EXISTS (SELECT 1 FROM scores WHERE game = ?9) THEN ?10 END,"
                " origin = CASE WHEN ?7 IN (1, 2) THEN NULL ELSE origin END"
                " WHERE id = (SELECT max(id) FROM scores WHERE origin = ?8 AND (?1 = -1 OR mode = ?1) AND"
                " name = ?2 AND stage = ?3 AND score = ?4 AND best_combo = ?5 AND play_seconds = ?6 AND"
@@ -91,7 +97,8 @@ class SqliteStore final : public RankStore {
                "INSERT OR IGNORE INTO settings (name, value)"
                " SELECT 'checks_from', coalesce((SELECT max(id) FROM scores), 0) WHERE ?1 = 1",
                begin_, error) &&
-           Prepare("INSERT OR REPLACE INTO settings (name, value) VALUES ('rank_only_verified', ?1)", rule_, error);
+           Prepare("INSERT OR REPLACE INTO settings (name, value) VALUES ('rank_only_verified', ?1)", rule_, error) &&
+           Prepare(KeptReplaysPrune(Dialect::Sqlite), prune_, error);
   }
 
   const char* Engine() const override { return "sqlite"; }
@@ -118,7 +125,8 @@ class SqliteStore final : public RankStore {
         return false;
       }
     }
-    if (!Exec("COMMIT", error)) {
+    // Better scores may have pushed listed rows out: their replays go in the same transaction.
+    if (!Prune(error) || !Exec("COMMIT", error)) {
       Rollback();
       return false;
     }
@@ -162,17 +170,25 @@ class SqliteStore final : public RankStore {
       row.verified = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Verified);
       row.suspect = sqlite3_column_int(listing_, 7) == static_cast<int>(ReplayMark::Suspect);
       row.beforeChecks = onlyVerified_ && sqlite3_column_int(listing_, 8) == 0;
+      row.id = sqlite3_column_int64(listing_, 9);
+      row.replay = sqlite3_column_int(listing_, 10) != 0;
     }
     sqlite3_reset(listing_);
     return rc == SQLITE_DONE || Fail("cannot read the rankings", error);
   }
 
+  // A verified mark is written with its replay and the prune in one transaction: the row it
+  // lists (under --require-verified) may push another out of its listed places.
   bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error) override {
     written = ReplayMark::None;
+    const bool keeps = claim.mark == ReplayMark::Verified;
+    if (keeps && !Exec("BEGIN IMMEDIATE", error)) return false;
     BindScore(mark_, claim.score);
     sqlite3_bind_int(mark_, 7, static_cast<int>(claim.mark));
     BindText(mark_, 8, claim.from);
     sqlite3_bind_blob(mark_, 9, claim.digest.data(), static_cast<int>(claim.digest.size()), SQLITE_STATIC);
+    if (keeps && !claim.replay.empty())
+      sqlite3_bind_blob(mark_, 10, claim.replay.data(), static_cast<int>(claim.replay.size()), SQLITE_STATIC);
     int rc = sqlite3_step(mark_);
     if (rc == SQLITE_ROW) {
       written = static_cast<ReplayMark>(sqlite3_column_int(mark_, 0));
@@ -180,9 +196,25 @@ class SqliteStore final : public RankStore {
     }
     sqlite3_reset(mark_);
     sqlite3_clear_bindings(mark_);
-    if (rc == SQLITE_DONE) return true;
+    if (rc == SQLITE_DONE && (!keeps || (Prune(error) && Exec("COMMIT", error)))) return true;
+    if (rc != SQLITE_DONE) Fail("cannot mark a score", error);
+    if (keeps) Rollback();
     written = ReplayMark::None;
-    return Fail("cannot mark a score", error);
+    return false;
+  }
+
+  bool ReadReplay(long long id, int& mode, std::string& bytes, bool& found, std::string& error) override {
+    bytes.clear();
+    sqlite3_bind_int64(replay_, 1, id);
+    const int rc = sqlite3_step(replay_);
+    found = rc == SQLITE_ROW;
+    if (found) {
+      mode = sqlite3_column_int(replay_, 0);
+      const void* data = sqlite3_column_blob(replay_, 1);
+      if (data != nullptr) bytes.assign(static_cast<const char*>(data), sqlite3_column_bytes(replay_, 1));
+    }
+    sqlite3_reset(replay_);
+    return found || rc == SQLITE_DONE || Fail("cannot read a replay", error);
   }
 
   bool ExpireUnmarked(int seconds, int& marked, std::string& error) override {
@@ -270,6 +302,12 @@ class SqliteStore final : public RankStore {
     return read || Fail("cannot read the servers' settings", error);
   }
 
+  bool Prune(std::string& error) {
+    const int rc = sqlite3_step(prune_);
+    sqlite3_reset(prune_);
+    return rc == SQLITE_DONE || Fail("cannot drop the replays of rows no longer listed", error);
+  }
+
   // Ends a failed transaction. What failed is told already: the rollback's own outcome
   // (often "no transaction is active", SQLite having ended it itself) would hide it.
   void Rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
@@ -295,6 +333,8 @@ class SqliteStore final : public RankStore {
   sqlite3_stmt* expire_ = nullptr;
   sqlite3_stmt* begin_ = nullptr;
   sqlite3_stmt* rule_ = nullptr;
+  sqlite3_stmt* prune_ = nullptr;
+  sqlite3_stmt* replay_ = nullptr;
   long long dataVersion_ = -1;
 };
 

@@ -76,6 +76,50 @@ bool RankStore::MarkReplay(const ReplayClaim&, ReplayMark& written, std::string&
 
 bool RankStore::BeginChecks(bool, std::string&) { return true; }
 
+bool RankStore::ReadReplay(long long, int&, std::string& bytes, bool& found, std::string& error) {
+  bytes.clear();
+  found = false;
+  error = std::string(Engine()) + " keeps no replays";
+  return false;
+}
+
+// The listing decides: a replay whose row left it meanwhile (a prune not yet run) is not served.
+bool RankStore::ListedReplay(long long id, KeptReplay& kept, bool& found, std::string& error) {
+  found = false;
+  int mode = -1;
+  bool held = false;
+  std::vector<ListedScore> rows;
+  if (!ReadReplay(id, mode, kept.bytes, held, error)) return false;
+  if (!held || !LoadListing(mode, rows, error)) {
+    kept.bytes.clear();
+    return !held;
+  }
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].id != id || !rows[i].replay) continue;
+    kept.score = rows[i].score;
+    kept.id = id;
+    kept.place = static_cast<int>(i) + 1;
+    found = true;
+  }
+  if (!found) kept.bytes.clear();
+  return true;
+}
+
+bool RankStore::PlacedReplay(int mode, int place, KeptReplay& kept, bool& found, std::string& error) {
+  found = false;
+  std::vector<ListedScore> rows;
+  if (mode < 0 || mode >= kModes) return true;
+  if (!LoadListing(mode, rows, error)) return false;
+  if (place < 1 || place > static_cast<int>(rows.size()) || !rows[place - 1].replay) return true;
+  const ListedScore& row = rows[place - 1];
+  int rowMode = -1;
+  if (!ReadReplay(row.id, rowMode, kept.bytes, found, error)) return false;
+  kept.score = row.score;
+  kept.id = row.id;
+  kept.place = place;
+  return true;
+}
+
 bool RankStore::ExpireUnmarked(int, int& marked, std::string& error) {
   marked = 0;
   error = std::string(Engine()) + " keeps no replay marks";

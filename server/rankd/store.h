@@ -5,7 +5,9 @@
 //
 // Every accepted score is kept as a row of its own; the ranking of a mode is its rows by
 // score downwards, an earlier row above a later one with the same score.
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,17 @@ struct ListedScore {
   bool suspect = false;   // its replay did not, or (when only verified scores rank) none came
   // Only verified scores rank, but this one was kept before that rule began: it ranks unchecked.
   bool beforeChecks = false;
+  long long id = 0;     // the row's id in the table
+  bool replay = false;  // its replay is kept (ListedReplay serves it)
+};
+
+// A listed row's kept replay: the row, its place in its difficulty's listing (from 1), and the
+// replay's bytes as they were uploaded.
+struct KeptReplay {
+  Score score;
+  long long id = 0;
+  int place = 0;
+  std::string bytes;
 };
 
 // A kept row's replay mark, as the database keeps it. None: no replay came yet (and a replay
@@ -39,6 +52,9 @@ struct ReplayClaim {
   std::string from;
   std::string digest;
   ReplayMark mark = ReplayMark::None;
+  // The replay's bytes, kept with the row when the mark written is Verified and the row is
+  // listed (dropped again once it leaves the listing).
+  std::span<const uint8_t> replay;
 };
 
 // A store that keeps scores, or one that only reads them beside the keeper (it does not
@@ -74,6 +90,11 @@ class RankStore {
   // proves one score. `written` is the mark written, None when no row matched. An engine that
   // keeps no marks (the memory engine) returns false.
   virtual bool MarkReplay(const ReplayClaim& claim, ReplayMark& written, std::string& error);
+  // The replay kept for row `id` while that row is listed; `found` false when there is none
+  // (no such row, not listed, no replay kept). At most one replay is read.
+  bool ListedReplay(long long id, KeptReplay& kept, bool& found, std::string& error);
+  // The same for the row at `place` (from 1) of a difficulty's listing.
+  bool PlacedReplay(int mode, int place, KeptReplay& kept, bool& found, std::string& error);
   // Marks suspect every row without a mark kept more than `seconds` ago under the rule that
   // only verified rows rank (rows kept before it began are left alone); `marked` counts them.
   virtual bool ExpireUnmarked(int seconds, int& marked, std::string& error);
@@ -102,6 +123,10 @@ class RankStore {
   virtual bool TakeChanges() { return false; }
 
  protected:
+  // A row's kept replay and its mode, whether listed or not; `found` false when it has none.
+  // An engine that keeps no replays (the memory engine) says so and returns false.
+  virtual bool ReadReplay(long long id, int& mode, std::string& bytes, bool& found, std::string& error);
+
   bool onlyVerified_ = false;
 };
 
