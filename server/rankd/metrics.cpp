@@ -27,6 +27,9 @@ constexpr const char* kVerdictNames[kVerdicts] = {"accepted",         "name_unte
 constexpr const char* kRefusalNames[kUploadRefusals] = {"taken",    "timed_out", "closed",     "not_a_submission",
                                                         "too_long", "no_room",   "queue_full", "address_full"};
 
+constexpr const char* kFetchEndNames[kFetchEnds] = {"sent",   "none",      "malformed", "no_room",
+                                                    "failed", "timed_out", "closed",    "not_taken"};
+
 void Family(std::string& out, const char* name, const char* type, const char* help) {
   out += "# HELP ";
   out += name;
@@ -146,6 +149,12 @@ void RenderReplays(const Metrics& m, std::string& out) {
   Gauge(out, "rankd_replay_bytes_held", "Bytes held for replays being received or waiting for a check.",
         m.replayBytesHeld);
   Gauge(out, "rankd_replays_waiting", "Replays waiting for a checking thread.", m.replaysWaiting);
+  Family(out, "rankd_replay_fetches_total", "counter",
+         "Kept replays asked for on the game port: sent, none kept at that place, or why nothing was sent.");
+  for (size_t i = 0; i < kFetchEnds; ++i) {
+    std::snprintf(labels, sizeof labels, "{outcome=\"%s\"}", kFetchEndNames[i]);
+    Sample(out, "rankd_replay_fetches_total", labels, m.fetches[i].load(std::memory_order_relaxed));
+  }
 }
 
 }  // namespace

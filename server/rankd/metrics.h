@@ -36,6 +36,11 @@ inline constexpr size_t kVerdicts = static_cast<size_t>(Verdict::CheckCodeWrong)
 enum class UploadRefusal { None, TimedOut, Closed, NotASubmission, TooLong, NoRoom, QueueFull, AddressFull };
 inline constexpr size_t kUploadRefusals = 8;
 
+// How a replay fetch (the game port's type 4) ended: its replay sent, a length of 0 sent (no
+// replay kept at that place), or why nothing was sent.
+enum class FetchEnd { Sent, None, Malformed, NoRoom, Failed, TimedOut, Closed, NotTaken };
+inline constexpr size_t kFetchEnds = 8;
+
 // Whether the store works, as its thread last found: /healthz reads it and never waits on
 // the database. A failed commit makes it fail until a commit succeeds; a database that does
 // not answer, until it answers again.
@@ -58,6 +63,7 @@ struct Metrics {
   void CountExchange(ExchangeEnd end, Verdict verdict, double seconds);
   void CountUpload(UploadRefusal refusal);
   void CountCheck(ReplayFinding finding, size_t frames, double seconds);
+  void CountFetch(FetchEnd end) { fetches[static_cast<size_t>(end)].fetch_add(1, std::memory_order_relaxed); }
   // The whole page of /metrics.
   std::string Render() const;
 
@@ -79,6 +85,7 @@ struct Metrics {
   std::atomic<uint64_t> framesPlayed{0};
   std::atomic<int64_t> replayBytesHeld{0};  // received and waiting, against --replay-memory
   std::atomic<int64_t> replaysWaiting{0};
+  std::array<std::atomic<uint64_t>, kFetchEnds> fetches{};  // kept replays asked for on the game port
 
   StoreHealth storeHealth;
 };

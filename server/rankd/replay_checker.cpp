@@ -64,12 +64,16 @@ bool ReplayChecker::Next(Job& job) {
   return true;
 }
 
-void ReplayChecker::Check(const Job& job, ReplayRun& run) {
+void ReplayChecker::Check(Job& job, ReplayRun& run) {
   const auto begun = Clock::now();
   ReplayVerdict verdict = CheckReplay(job.submitted, job.bytes.bytes(), run);
   verdict.address = job.address;
   metrics_.CountCheck(verdict.finding, verdict.frames, std::chrono::duration<double>(Clock::now() - begun).count());
-  worker_.SubmitMark(std::move(verdict));
+  // A verified game's bytes go with its mark (still counted against --replay-memory): its row
+  // keeps them while listed. Any other's room goes back now.
+  std::shared_ptr<const ReplayBytes> kept;
+  if (verdict.mark == ReplayMark::Verified) kept = std::make_shared<const ReplayBytes>(std::move(job.bytes));
+  worker_.SubmitMark(std::move(verdict), std::move(kept));
 }
 
 void ReplayChecker::Run() {

@@ -80,6 +80,9 @@ struct Connection {
   bool committed = false;
   bool committing = false;  // waits for the store's thread: not closed at the stop time
   bool banned = false;      // the committed score was not kept: its name is banned
+  // A replay fetch: the reply the store's thread made (its length and bytes), and how it went.
+  ReplayBytes fetchReply;
+  FetchEnd fetchEnd = FetchEnd::Failed;
 };
 
 // The store's own thread: takes the scores that wait, commits them in one transaction,
@@ -91,18 +94,28 @@ class StoreWorker {
     Score score;
     Connection* waiter;
   };
+  // A kept replay asked for on the game port, and its answer: the reply to send (its length,
+  // 0 for none, and its bytes, counted against --replay-memory), or why there is none.
+  struct Fetch {
+    ReplayFetch ask;
+    Connection* waiter = nullptr;
+    ReplayBytes reply;
+    FetchEnd end = FetchEnd::Failed;
+  };
   struct Mark {
     ReplayVerdict verdict;
-    ReplayMark written = ReplayMark::None;  // what the row got; None when no row matched
-    std::string failed;                     // why the mark could not be written (empty: it was)
-    bool retrying = false;                  // failed, and kept to be tried again
+    std::shared_ptr<const ReplayBytes> replay;  // a verified one's bytes, kept with its row while listed
+    ReplayMark written = ReplayMark::None;      // what the row got; None when no row matched
+    std::string failed;                         // why the mark could not be written (empty: it was)
+    bool retrying = false;                      // failed, and kept to be tried again
     int tries = 0;
     Clock::time_point firstTry{};
   };
   struct Result {
     std::vector<Job> jobs;
-    std::vector<Mark> marks;  // the marks of this turn: written, matching no row, or failed
-    int expired = 0;          // rows marked suspect for want of their replay
+    std::vector<Mark> marks;     // the marks of this turn: written, matching no row, or failed
+    std::vector<Fetch> fetches;  // the fetches of this turn, answered
+    int expired = 0;             // rows marked suspect for want of their replay
     bool committed = false;
     std::vector<Score> scores;  // the jobs' scores, in their order
     std::vector<bool> banned;   // in the same order: not kept for the name's ban
@@ -112,8 +125,8 @@ class StoreWorker {
   };
   using Deliver = void (*)(void* to, std::shared_ptr<Result> result);
 
-  StoreWorker(RankStore& store, Metrics& metrics, Deliver deliver, void* to)
-      : store_(store), metrics_(metrics), deliver_(deliver), to_(to) {}
+  StoreWorker(RankStore& store, Metrics& metrics, ReplayMemory& memory, Deliver deliver, void* to)
+      : store_(store), metrics_(metrics), memory_(memory), deliver_(deliver), to_(to) {}
   ~StoreWorker() { Stop(); }
 
   // With `expireSeconds` above 0, rows that wait longer for their replay are marked suspect.
@@ -122,7 +135,10 @@ class StoreWorker {
   // A replay was taken: its verdict will come through SubmitMark. No row expires while a
   // verdict is awaited or waits to be written.
   void ExpectMark();
-  void SubmitMark(ReplayVerdict verdict);
+  // A verdict with its replay's bytes, which a verified row keeps while it is listed.
+  void SubmitMark(ReplayVerdict verdict, std::shared_ptr<const ReplayBytes> replay = nullptr);
+  // Looks up a listed place's kept replay; the answer comes back in the Result.
+  void SubmitFetch(const ReplayFetch& ask, Connection* waiter);
   // Commits the scores and writes the marks that still wait, then ends the thread. A database
   // that keeps the thread past kStopPatience has its waits cut short (what waited then is not
   // written).
@@ -141,6 +157,8 @@ class StoreWorker {
   int Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result& result);
   // Writes one mark; one that fails is kept in retry_ while it may be tried again.
   void WriteMark(Mark& mark);
+  // Makes the reply of a fetch from the kept replay of its place.
+  void Answer(Fetch& fetch);
   // At shutdown: whether nothing waits any more (retries are given up after a while).
   bool Finished(Clock::time_point& stopSince);
   // The store's health as the last calls found it: a commit's outcome; any other call's,
@@ -153,6 +171,7 @@ class StoreWorker {
 
   RankStore& store_;
   Metrics& metrics_;
+  ReplayMemory& memory_;
   Deliver deliver_;
   void* to_;
   int wake_ = -1;
@@ -160,6 +179,7 @@ class StoreWorker {
   std::mutex mutex_;
   std::vector<Job> queue_;
   std::vector<Mark> marks_;
+  std::vector<Fetch> fetches_;
   int awaited_ = 0;          // marks expected and not yet done with
   std::vector<Mark> retry_;  // marks whose writing failed, for the next turn (store thread only)
   int expireSeconds_ = 0;
@@ -198,7 +218,7 @@ class ReplayChecker {
   void Run();
   // The next job, the next address's turn; false once stopping.
   bool Next(Job& job);
-  void Check(const Job& job, ReplayRun& run);
+  void Check(Job& job, ReplayRun& run);
 
   StoreWorker& worker_;
   Metrics& metrics_;
@@ -217,7 +237,7 @@ struct RankServer::Impl {
         store(std::move(s)),
         replayMemory(metrics.replayBytesHeld, o.replayMemory),
         log(io),
-        worker(*store, metrics, &Impl::Receive, this),
+        worker(*store, metrics, replayMemory, &Impl::Receive, this),
         checker(worker, metrics),
         signals(io, SIGINT, SIGTERM),
         graceTimer(io),
@@ -284,6 +304,12 @@ struct RankServer::Impl {
   // ended or was late, or (with `roomLacking`) when --replay-memory had no room for them.
   awaitable<bool> ReadReplay(const std::shared_ptr<Connection>& c, ReplayBytes& replay, size_t length,
                              Clock::time_point deadline, bool& roomLacking);
+  // A fetch (its first bytes already read): the listed place's kept replay sent back, within
+  // the deadlines of a message and of sending; a fetch that is not one closes at once.
+  awaitable<void> ServeFetch(std::shared_ptr<Connection> connection, const uint8_t* first, size_t firstBytes,
+                             Clock::time_point begun);
+  // Hands the fetch to the store's thread and waits for its reply, as Commit waits.
+  awaitable<void> LookUp(Connection& c, const ReplayFetch& ask);
   static void Receive(void* self, std::shared_ptr<StoreWorker::Result> result);
   void Apply(StoreWorker::Result& result);
   // Counts and logs what became of one replay's mark.

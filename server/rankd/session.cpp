@@ -129,6 +129,10 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
           // Not an exchange: a replay for a score kept before.
           co_await TakeReplay(connection, bytes, n, Clock::now());
           co_return;
+        } else if (request && !begunAlready && bytes[0] == kReplayFetchType) {
+          // Not an exchange either: a listed game's replay asked for.
+          co_await ServeFetch(connection, bytes, n, Clock::now());
+          co_return;
         } else {
           if (!begunAlready) messageBegun = Clock::now();
           exchange.Take(bytes, n);

@@ -40,14 +40,47 @@ void StoreWorker::ExpectMark() {
   ++awaited_;
 }
 
-void StoreWorker::SubmitMark(ReplayVerdict verdict) {
+void StoreWorker::SubmitMark(ReplayVerdict verdict, std::shared_ptr<const ReplayBytes> replay) {
   Mark mark;
   mark.verdict = std::move(verdict);
+  mark.replay = std::move(replay);
   {
     std::lock_guard lock(mutex_);
     marks_.push_back(std::move(mark));
   }
   Wake();
+}
+
+void StoreWorker::SubmitFetch(const ReplayFetch& ask, Connection* waiter) {
+  {
+    std::lock_guard lock(mutex_);
+    Fetch& fetch = fetches_.emplace_back();
+    fetch.ask = ask;
+    fetch.waiter = waiter;
+  }
+  Wake();
+}
+
+void StoreWorker::Answer(Fetch& fetch) {
+  KeptReplay kept;
+  bool found = false;
+  std::string error;
+  if (!store_.PlacedReplay(fetch.ask.mode, fetch.ask.place, kept, found, error)) {
+    Answered(false, error);
+    fetch.end = FetchEnd::Failed;
+    return;
+  }
+  const size_t size = kReplayFetchReplyHeadBytes + (found ? kept.bytes.size() : 0);
+  ReplayBytes reply(memory_);
+  if (!reply.Grow(size, size)) {
+    fetch.end = FetchEnd::NoRoom;
+    return;
+  }
+  uint8_t* to = reply.Extend(size);
+  PutLe32(to, static_cast<uint32_t>(size - kReplayFetchReplyHeadBytes));
+  std::copy(kept.bytes.begin(), kept.bytes.end(), to + kReplayFetchReplyHeadBytes);
+  fetch.reply = std::move(reply);
+  fetch.end = found ? FetchEnd::Sent : FetchEnd::None;
 }
 
 void StoreWorker::Stop() {
@@ -83,14 +116,21 @@ void StoreWorker::WaitForWork() {
 
 void StoreWorker::WriteMark(Mark& mark) {
   const ReplayVerdict& v = mark.verdict;
-  ReplayClaim claim{.score = v.score, .from = AddressKey(v.address), .digest = v.digest, .mark = v.mark};
+  ReplayClaim claim{.score = v.score, .from = AddressKey(v.address), .digest = v.digest, .mark = v.mark, .replay = {}};
+  if (mark.replay != nullptr && v.mark == ReplayMark::Verified) {
+    const std::vector<uint8_t>& bytes = mark.replay->bytes();
+    claim.replay = std::span<const uint8_t>(bytes.data(), bytes.size());
+  }
   // A game without its fingerprint could prove any number of scores: it proves none.
   if (claim.mark == ReplayMark::Verified && claim.digest.empty()) claim.mark = ReplayMark::Unchecked;
   if (mark.firstTry == Clock::time_point{}) mark.firstTry = Clock::now();
   mark.failed.clear();
   mark.retrying = false;
   ++mark.tries;
-  if (claim.mark == ReplayMark::None || store_.MarkReplay(claim, mark.written, mark.failed)) return;
+  if (claim.mark == ReplayMark::None || store_.MarkReplay(claim, mark.written, mark.failed)) {
+    mark.replay.reset();  // written (or nothing to write): its room goes back
+    return;
+  }
   if (mark.failed.empty()) mark.failed = "not written";
   // Kept for the next turns, a bounded while and a bounded number of them.
   mark.retrying = Clock::now() - mark.firstTry < std::chrono::seconds(kMarkRetrySeconds) &&
@@ -138,6 +178,7 @@ int StoreWorker::Keep(std::vector<Job>& batch, std::vector<Mark>& marks, Result&
 void StoreWorker::Run() {
   std::vector<Job> batch;
   std::vector<Mark> marks;
+  std::vector<Fetch> fetches;
   auto lastExpiry = Clock::now();
   Clock::time_point stopSince{};
   for (;;) {
@@ -148,6 +189,7 @@ void StoreWorker::Run() {
       std::lock_guard lock(mutex_);
       batch.swap(queue_);
       marks.swap(marks_);
+      fetches.swap(fetches_);
       stopping = stop_;
       awaited = awaited_ > 0;
     }
@@ -159,21 +201,27 @@ void StoreWorker::Run() {
       lastExpiry = Clock::now();
       Answered(store_.ExpireUnmarked(expireSeconds_, expired, error), error);
     }
+    std::shared_ptr<Result> result;
     if (!batch.empty() || !marks.empty() || !retry_.empty() || expired > 0) {
-      auto result = std::make_shared<Result>();
+      result = std::make_shared<Result>();
       result->expired = expired;
       const int done = Keep(batch, marks, *result);
-      {
-        std::lock_guard lock(mutex_);
-        awaited_ = std::max(0, awaited_ - done);
-      }
-      deliver_(to_, std::move(result));
+      std::lock_guard lock(mutex_);
+      awaited_ = std::max(0, awaited_ - done);
     } else if (news) {
-      auto result = std::make_shared<Result>();
+      result = std::make_shared<Result>();
       result->fresh = store_.LoadTop(result->tables, error);
       Answered(result->fresh, error);
-      if (result->fresh) deliver_(to_, std::move(result));
+      if (!result->fresh) result = nullptr;
     }
+    // Fetches are answered after the turn's commits and marks, from what they left listed.
+    if (!fetches.empty()) {
+      if (result == nullptr) result = std::make_shared<Result>();
+      for (Fetch& fetch : fetches) Answer(fetch);
+      result->fetches = std::move(fetches);
+      fetches.clear();
+    }
+    if (result != nullptr) deliver_(to_, std::move(result));
     CheckIfQuiet();
     if (stopping && Finished(stopSince)) return;
   }
@@ -189,7 +237,7 @@ bool StoreWorker::Finished(Clock::time_point& stopSince) {
     deliver_(to_, std::move(result));
   }
   std::lock_guard lock(mutex_);
-  finished_ = queue_.empty() && marks_.empty() && retry_.empty();
+  finished_ = queue_.empty() && marks_.empty() && fetches_.empty() && retry_.empty();
   if (finished_) finishing_.notify_all();
   return finished_;
 }
@@ -232,7 +280,7 @@ void RankServer::Impl::Receive(void* self, std::shared_ptr<StoreWorker::Result> 
 void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.fresh) {
     for (int mode = 0; mode < kModes; ++mode) cache.Set(mode, result.tables[mode]);
-    if (result.jobs.empty() && result.marks.empty() && result.expired == 0)
+    if (result.jobs.empty() && result.marks.empty() && result.expired == 0 && result.fetches.empty())
       log.Line("rankings reread: the database was changed elsewhere");
   } else if (result.committed && !options.requireVerified) {
     // Committed but not read back (and listed before any replay), banned names left out.
@@ -247,6 +295,12 @@ void RankServer::Impl::Apply(StoreWorker::Result& result) {
   if (result.expired > 0) {
     metrics.scoresSuspect.fetch_add(static_cast<uint64_t>(result.expired), std::memory_order_relaxed);
     log.Line("%d scores suspect: no replay came within %d s", result.expired, kReplayWaitSeconds);
+  }
+  for (StoreWorker::Fetch& fetch : result.fetches) {
+    fetch.waiter->fetchReply = std::move(fetch.reply);
+    fetch.waiter->fetchEnd = fetch.end;
+    fetch.waiter->storeDone = true;
+    fetch.waiter->wake.cancel();
   }
   for (size_t i = 0; i < result.jobs.size(); ++i) {
     const auto& job = result.jobs[i];
