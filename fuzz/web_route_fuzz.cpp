@@ -3,6 +3,7 @@
 // more than an address's /64.
 #include <netinet/in.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,17 @@
 #include "server/rankd/web_door.h"
 
 namespace {
+
+bool CanonicalReplayPath(std::string_view path) {
+  constexpr std::string_view kReplays = "/replays/";
+  if (!path.starts_with(kReplays)) return false;
+  const std::string digits(path.substr(kReplays.size()));
+  if (digits.empty() || digits.size() > 19) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long id = std::strtoll(digits.c_str(), &end, 10);
+  return errno == 0 && *end == 0 && id > 0 && std::to_string(id) == digits;
+}
 
 void CheckRoute(std::string_view path) {
   using Kind = rankd::WebRoute::Kind;
@@ -27,6 +39,11 @@ void CheckRoute(std::string_view path) {
   }
   if (rankings ? route.mode != path[14] - '0' : route.mode != -1) std::abort();
   if (route.kind == Kind::NoSuchMode && !path.starts_with("/api/rankings/")) std::abort();
+  // A replay's route exactly when the path is /replays/ and a row's id as written back (1 to
+  // 2^63 - 1, no sign, no leading zero), and then that row.
+  const bool replay = route.kind == Kind::Replay;
+  if (replay != CanonicalReplayPath(path)) std::abort();
+  if (replay ? path != "/replays/" + std::to_string(route.id) : route.id != 0) std::abort();
 }
 
 void CheckKey(const uint8_t* bytes) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -39,6 +40,7 @@ struct WebServer::Impl {
         case WebRoute::Kind::Metrics:
           response.set_content(metrics.Render(), "text/plain; version=0.0.4; charset=utf-8");
           break;
+        case WebRoute::Kind::Replay: Replay(route.id, response); break;
         case WebRoute::Kind::NoSuchMode:
           response.status = 404;
           response.set_content("no such difficulty: 0, 1 or 2\n", "text/plain; charset=utf-8");
@@ -62,6 +64,30 @@ struct WebServer::Impl {
     std::string error;
     if (!reader->LoadListing(mode, rows, error)) return Unavailable(response);
     response.set_content(RankingsJson(mode, rows), "application/json");
+  }
+
+  // A listed row's kept replay, as a file to save. One replay (at most kReplayMostBytes) is
+  // held per request; reading takes the read connection's turn like the page does.
+  void Replay(long long id, httplib::Response& response) {
+    KeptReplay kept;
+    bool found = false;
+    {
+      std::lock_guard lock(readMutex);
+      std::string error;
+      if (!reader->ListedReplay(id, kept, found, error)) return Unavailable(response);
+    }
+    if (!found) {
+      response.status = 404;
+      response.set_content("no replay kept for that row\n", "text/plain; charset=utf-8");
+      return;
+    }
+    response.set_header("Content-Disposition", "attachment; filename=\"" + ReplayFileName(kept) + "\"");
+    // Streamed from the one copy read (set_content would copy it again).
+    auto bytes = std::make_shared<const std::string>(std::move(kept.bytes));
+    response.set_content_provider(bytes->size(), "application/octet-stream",
+                                  [bytes](size_t offset, size_t length, httplib::DataSink& sink) {
+                                    return sink.write(bytes->data() + offset, length);
+                                  });
   }
 
   // The store's thread keeps the health: answered at once, however the database fares.

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <charconv>
 
 #include "server/rankd/address_key.h"
 
@@ -66,11 +67,29 @@ class DeadlineStream final : public httplib::Stream {
 
 }  // namespace
 
+namespace {
+
+// /replays/ID, with ID as ReplayPath writes it: anything else names no replay.
+WebRoute ParseReplayPath(std::string_view which) {
+  if (which.empty() || which[0] == '0') return {};
+  for (const char c : which) {
+    if (c < '0' || c > '9') return {};
+  }
+  long long id = 0;
+  const auto [end, ec] = std::from_chars(which.data(), which.data() + which.size(), id);
+  if (ec != std::errc{} || end != which.data() + which.size()) return {};  // past 2^63 - 1
+  return {WebRoute::Kind::Replay, -1, id};
+}
+
+}  // namespace
+
 WebRoute ParseWebPath(std::string_view path) {
   using Kind = WebRoute::Kind;
   if (path == "/") return {Kind::Page};
   if (path == "/healthz") return {Kind::Health};
   if (path == "/metrics") return {Kind::Metrics};
+  constexpr std::string_view kReplays = "/replays/";
+  if (path.starts_with(kReplays)) return ParseReplayPath(path.substr(kReplays.size()));
   constexpr std::string_view kRankings = "/api/rankings/";
   if (!path.starts_with(kRankings) || path.size() == kRankings.size()) return {};
   const std::string_view which = path.substr(kRankings.size());

@@ -15,11 +15,13 @@
 namespace rankd {
 
 // What a request's path asks for: the page, one difficulty's JSON (mode 0..2), health,
-// metrics; a difficulty that does not exist, or nothing known.
+// metrics, a row's kept replay (/replays/ID: ID a plain decimal 1 to 2^63 - 1, no leading
+// zero); a difficulty that does not exist, or nothing known.
 struct WebRoute {
-  enum class Kind { Page, Rankings, Health, Metrics, NoSuchMode, NotFound };
+  enum class Kind { Page, Rankings, Health, Metrics, Replay, NoSuchMode, NotFound };
   Kind kind = Kind::NotFound;
-  int mode = -1;  // Rankings: 0, 1 or 2
+  int mode = -1;     // Rankings: 0, 1 or 2
+  long long id = 0;  // Replay: the row
 };
 // The path as cpp-httplib gives it (decoded, without the query); any bytes.
 WebRoute ParseWebPath(std::string_view path);

@@ -49,6 +49,25 @@ constexpr const char* kPageHead =
 
 }  // namespace
 
+std::string ReplayPath(long long id) { return "/replays/" + std::to_string(id); }
+
+const char* ModeWord(int mode) {
+  static constexpr const char* kWords[kModes] = {"easy", "normal", "hardcore"};
+  return mode >= 0 && mode < kModes ? kWords[mode] : "unknown";
+}
+
+std::string ReplayFileName(const KeptReplay& kept) {
+  const int place = kept.place;
+  const int tens = place % 100 / 10;
+  const int ones = place % 10;
+  const char* suffix = tens != 1 && ones == 1   ? "st"
+                       : tens != 1 && ones == 2 ? "nd"
+                       : tens != 1 && ones == 3 ? "rd"
+                                                : "th";
+  return "brakkel-" + std::string(ModeWord(kept.score.mode)) + "-" + std::to_string(place) + suffix + "-" +
+         std::to_string(kept.score.score) + ".replay";
+}
+
 std::string JsonName(const std::string& cp949) {
   std::string out;
   for (const char ch : Utf8(cp949)) {
@@ -100,6 +119,7 @@ std::string RankingsJson(int mode, const std::vector<ListedScore>& rows) {
     Number(out, s.playSeconds);
     // The time comes from the database in a fixed form of digits, '-', ':', 'T' and 'Z'.
     out += row.storedAt.empty() ? ",\"time\":null" : ",\"time\":\"" + row.storedAt + "\"";
+    out += row.replay ? ",\"replay\":\"" + ReplayPath(row.id) + "\"" : ",\"replay\":null";
     out += row.verified ? ",\"verified\":true" : ",\"verified\":false";
     out += row.suspect ? ",\"suspect\":true" : ",\"suspect\":false";
     out += row.beforeChecks ? ",\"before_checks\":true}" : ",\"before_checks\":false}";
@@ -130,6 +150,11 @@ std::string RankingsPage(const std::vector<ListedScore> (&modes)[kModes]) {
       if (row.storedAt.size() >= 16) {
         out += "<time datetime=\"" + row.storedAt + "\">" + row.storedAt.substr(0, 10) + " " +
                row.storedAt.substr(11, 5) + "</time>";
+      }
+      if (row.verified && row.replay) {
+        out += "</td><td title=\"replay confirmed\">&#10003; <a href=\"" + ReplayPath(row.id) +
+               "\" download>replay</a></td></tr>\n";
+        continue;
       }
       out += row.verified       ? "</td><td title=\"replay confirmed\">&#10003;</td></tr>\n"
              : row.suspect      ? "</td><td title=\"replay missing or not matching\">suspect</td></tr>\n"

@@ -435,6 +435,86 @@ TEST_P(RankdReplays, AMarkThatFailedIsWrittenOnceTheDatabaseRecovers) {
   EXPECT_TRUE(real.verified) << server_.Log();
 }
 
+// A verified listed game is served as the file it came as: on the web (its row's link in the
+// JSON and the page, a download named for its difficulty, place and score) and on the game port
+// (type 4, by place). A suspect row, an unknown row and every id that is not a row's id as
+// written get 404; a fetch that is not one is closed unanswered; /metrics counts the fetches.
+TEST_P(RankdReplays, AVerifiedListedGameIsServedOnTheWebAndOnTheGamePort) {
+  ASSERT_TRUE(StartWeb({})) << server_.Log();
+  ASSERT_TRUE(Submit(server_.port(), mode_, real_).text);
+  ASSERT_TRUE(Submit(server_.port(), mode_, forged_).text);
+  ASSERT_TRUE(SendReplay(real_));
+  ASSERT_TRUE(SendReplay(forged_));
+  ASSERT_TRUE(MarkOf("real").verified) << server_.Log();
+  ASSERT_TRUE(MarkOf("forged").suspect) << server_.Log();
+  const rankd::ListedScore real = RowOf("real");
+  const std::string path = "/replays/" + std::to_string(real.id);
+
+  const auto json = web_->Get("/api/rankings/" + std::to_string(mode_));
+  ASSERT_TRUE(json);
+  EXPECT_NE(json->body.find("\"time\":\"" + real.storedAt + "\",\"replay\":\"" + path + "\",\"verified\":true"),
+            std::string::npos)
+      << json->body;
+  EXPECT_NE(json->body.find("\"replay\":null,\"verified\":false,\"suspect\":true"), std::string::npos) << json->body;
+  const auto page = web_->Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("<a href=\"" + path + "\" download>"), std::string::npos) << page->body;
+
+  // The forged score ranks first, above the real one.
+  constexpr const char* kModeWords[] = {"easy", "normal", "hardcore"};
+  const auto file = web_->Get(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->status, 200);
+  EXPECT_EQ(file->get_header_value("Content-Type"), "application/octet-stream");
+  EXPECT_EQ(file->get_header_value("Content-Disposition"), std::string("attachment; filename=\"brakkel-") +
+                                                               kModeWords[mode_] + "-2nd-" +
+                                                               std::to_string(real_.score) + ".replay\"");
+  EXPECT_EQ(file->body, std::string(game_.begin(), game_.end()));
+  // 2^64 + the id, which a parse that wraps would take for the row.
+  // (2^64 is 1844674407370955161 tens and 6.)
+  const unsigned long long ones = 6 + static_cast<unsigned long long>(real.id);
+  const std::string wrappedText = std::to_string(1844674407370955161ULL + ones / 10) + std::to_string(ones % 10);
+  for (const std::string& missing : std::vector<std::string>{
+           "/replays/" + std::to_string(RowOf("forged").id), "/replays/" + std::to_string(real.id + 1000), "/replays/0",
+           "/replays/0" + std::to_string(real.id), "/replays/+" + std::to_string(real.id), "/replays/-1", path + "x",
+           path + "/", "/replays/", "/replays/abc", "/replays/9223372036854775808", "/replays/" + wrappedText,
+           "/replays/99999999999999999999999999999"}) {
+    const auto got = web_->Get(missing);
+    ASSERT_TRUE(got) << missing;
+    EXPECT_EQ(got->status, 404) << missing;
+    EXPECT_EQ(got->body.find("Brakkel"), std::string::npos) << missing;
+  }
+
+  // The game port: place 2 is the real game, place 1 the forged score (no replay kept), place 3
+  // no row; a fetch outside 0..2 and 1..20 is closed without a byte.
+  auto fetch = [&](uint8_t mode, uint8_t place, std::string& got) {
+    Client client(server_.port());
+    uint8_t head[4];
+    const std::vector<uint8_t> ask = {kReplayFetchType, mode, place};
+    if (!client.Send(ask) || !client.Receive(head, sizeof head)) return false;
+    got.assign(GetLe32(head), '\0');
+    return client.Receive(got.data(), got.size()) && client.ClosedByServer();
+  };
+  std::string got;
+  ASSERT_TRUE(fetch(static_cast<uint8_t>(mode_), 2, got));
+  EXPECT_EQ(got, std::string(game_.begin(), game_.end()));
+  ASSERT_TRUE(fetch(static_cast<uint8_t>(mode_), 1, got));
+  EXPECT_EQ(got, "");
+  ASSERT_TRUE(fetch(static_cast<uint8_t>(mode_), 3, got));
+  EXPECT_EQ(got, "");
+  for (const std::vector<uint8_t>& bad :
+       {std::vector<uint8_t>{kReplayFetchType, 3, 1}, std::vector<uint8_t>{kReplayFetchType, 1, 0},
+        std::vector<uint8_t>{kReplayFetchType, 1, kReplayFetchMostPlace + 1}}) {
+    Client client(server_.port());
+    ASSERT_TRUE(client.Send(bad));
+    EXPECT_TRUE(client.ClosedByServer()) << int{bad[1]} << " " << int{bad[2]};
+  }
+  EXPECT_TRUE(WaitFor([&] { return Figure("rankd_replay_fetches_total{outcome=\"malformed\"}") == 3; }))
+      << server_.Log();
+  EXPECT_EQ(Figure("rankd_replay_fetches_total{outcome=\"sent\"}"), 1);
+  EXPECT_EQ(Figure("rankd_replay_fetches_total{outcome=\"none\"}"), 2);
+}
+
 // A score remembers an IPv4 address whole and an IPv6 one by its network (/64): one
 // machine's addresses share it, the neighbouring network's do not.
 TEST(RankdAddressKey, KeepsIpv4WholeAndIpv6ByItsNetwork) {
