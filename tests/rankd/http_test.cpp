@@ -147,15 +147,15 @@ TEST_P(RankdHttp, TheRankingsShowAsJsonAndAsAPageWithEveryNameEscaped) {
   EXPECT_EQ(std::regex_replace(json, time, "\"time\":T"),
             "{\"mode\":1,\"rows\":["
             "{\"place\":1,\"name\":\"닭고기\",\"score\":5000,\"stage\":4,\"combo\":7,\"seconds\":75,\"time\":T,"
-            "\"verified\":false,\"suspect\":false,\"before_checks\":false},"
+            "\"replay\":null,\"verified\":false,\"suspect\":false,\"before_checks\":false},"
             "{\"place\":2,\"name\":\"late\",\"score\":4000,\"stage\":3,\"combo\":2,\"seconds\":60,\"time\":T,"
-            "\"verified\":false,\"suspect\":false,\"before_checks\":false},"
+            "\"replay\":null,\"verified\":false,\"suspect\":false,\"before_checks\":false},"
             "{\"place\":3,\"name\":\"a<&\\\"\\u0001'>\",\"score\":3000,\"stage\":2,\"combo\":1,\"seconds\":3725,"
-            "\"time\":T,\"verified\":false,\"suspect\":false,\"before_checks\":false},"
+            "\"time\":T,\"replay\":null,\"verified\":false,\"suspect\":false,\"before_checks\":false},"
             "{\"place\":4,\"name\":\"tie\",\"score\":3000,\"stage\":1,\"combo\":0,\"seconds\":9,\"time\":T,"
-            "\"verified\":false,\"suspect\":false,\"before_checks\":false},"
+            "\"replay\":null,\"verified\":false,\"suspect\":false,\"before_checks\":false},"
             "{\"place\":5,\"name\":\"\uFFFDA\",\"score\":10,\"stage\":1,\"combo\":0,\"seconds\":0,\"time\":T,"
-            "\"verified\":false,\"suspect\":false,\"before_checks\":false}]}");
+            "\"replay\":null,\"verified\":false,\"suspect\":false,\"before_checks\":false}]}");
   EXPECT_EQ(Get("/api/rankings/2", status), "{\"mode\":2,\"rows\":[]}");
   EXPECT_EQ(status, 200);
   Get("/api/rankings/3", status);

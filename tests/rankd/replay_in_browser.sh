@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# A kept replay downloaded in a real browser: rankd (--require-verified --http) keeps two scores
-# of a recorded game with their replays (uploaded by rankload as netplay would), one of them
-# renamed to a Korean name; headless Chromium loads the page, the replay link of the Korean
-# row is followed and Chromium saves the file under its offered name, and `soloplay --verify`
-# plays the saved file again to exactly that row's listed stage, score, combo and seconds.
+# A kept replay downloaded in a real browser: rankd (--require-verified --http) keeps the score
+# of a recorded game with its replay (uploaded by rankload as netplay would), the row renamed to
+# a Korean name; headless Chromium loads the page, the replay link of the Korean row is followed
+# and Chromium saves the file under its offered name, and `soloplay --verify` plays the saved
+# file again to exactly that row's listed stage, score, combo and seconds.
 # Usage: replay_in_browser.sh <bin folder> <kept games folder>
 set -euo pipefail
-bin=$1
+bin=$(cd "$1" && pwd)
 games=$2
 browser=$(command -v chromium || command -v chromium-browser || true)
 if [[ -z "$browser" ]]; then
@@ -14,6 +14,7 @@ if [[ -z "$browser" ]]; then
   exit 77
 fi
 command -v sqlite3 >/dev/null || { echo "SKIP: no sqlite3 to rename a row"; exit 77; }
+command -v curl >/dev/null || { echo "SKIP: no curl to read the JSON"; exit 77; }
 [[ -x "$bin/soloplay" ]] || { echo "SKIP: no soloplay (a server-only build) to verify the file"; exit 77; }
 source "$(dirname "$0")/../../scripts/lib/rankd.sh"
 work=$(mktemp -d)
@@ -24,12 +25,13 @@ rankd_start "$bin/rankd" "$work/rankd.log" --port 0 --http 127.0.0.1:0 --require
   --db "$work/rankd.sqlite" && url=$(sed -n 's|^web page on \(http://[^ ]*\)/$|\1|p' "$work/rankd.log")
 [[ -n "$url" ]] || { echo "FAIL: rankd did not serve its page"; cat "$work/rankd.log"; exit 1; }
 
-# Two scores of the game, each proved by its own upload (rankload shifts the game in time).
-"$bin/rankload" --port "$RANKD_PORT" --replay "$games/netplay-normal.replay" --uploads 2 --seconds 60 \
-  --http "${url#http://}" >"$work/rankload.log" 2>&1 ||
+# The game's score kept and its replay uploaded as netplay sends them: from one address (one
+# client, no idle ones), so that the upload comes from where the score did.
+"$bin/rankload" --port "$RANKD_PORT" --replay "$games/netplay-normal.replay" --uploads 1 --seconds 60 \
+  --clients 1 --idle 0 --http "${url#http://}" >"$work/rankload.log" 2>&1 ||
   { echo "FAIL: rankload did not upload the game"; cat "$work/rankload.log" "$work/rankd.log"; exit 1; }
 for _ in $(seq 600); do
-  [[ $(curl -s "$url/api/rankings/1" | grep -o '"replay":"/replays/' | wc -l) -eq 2 ]] && break
+  curl -s "$url/api/rankings/1" | grep -q '"replay":"/replays/' && break
   sleep 0.1
 done
 korean=$(printf '닭고기왕' | iconv -f UTF-8 -t CP949 | od -An -tx1 | tr -d ' \n')
@@ -67,6 +69,7 @@ kill "$browsing" 2>/dev/null || true
 wait "$browsing" 2>/dev/null || true
 [[ -s "$saved" ]] || { echo "FAIL: Chromium saved no $saved"; ls -la "$work/Downloads" || true; exit 1; }
 
+cmp "$saved" "$games/netplay-normal.replay" || { echo "FAIL: the saved file is not the game as uploaded"; exit 1; }
 verdict=$(cd "$work" && "$bin/soloplay" --verify "$saved") ||
   { echo "FAIL: soloplay --verify refused the saved file: $verdict"; exit 1; }
 expected="mode=normal stage=$stage score=$score combo=$combo seconds=$seconds"
