@@ -70,14 +70,15 @@ const char* ReadEnding(const asio::error_code& ec, bool stopping, bool begunAlre
 
 awaitable<std::tuple<asio::error_code, size_t>> RankServer::Impl::ReadSome(const std::shared_ptr<Connection>& c,
                                                                            uint8_t* to, size_t size,
-                                                                           Clock::time_point deadline) {
+                                                                           Clock::time_point deadline, bool awaited) {
   Arm(c, deadline);
   if (Clock::now() >= deadline) co_return std::tuple<asio::error_code, size_t>{asio::error::timed_out, 0};
   // What has arrived already is read at once (the socket does not block): waiting for it
   // through the event loop would cost one more turn of the loop, and a poll of every socket.
-  asio::error_code ec;
+  // An answer just asked for has not come yet: asio's own first try is the only one.
+  asio::error_code ec = asio::error::would_block;
   size_t n = 0;
-  if (c->socket.non_blocking()) n = c->socket.read_some(asio::buffer(to, size), ec);
+  if (c->socket.non_blocking() && !awaited) n = c->socket.read_some(asio::buffer(to, size), ec);
   if (!c->socket.non_blocking() || ec == asio::error::would_block)
     std::tie(ec, n) = co_await c->socket.async_read_some(asio::buffer(to, size), kTuple);
   if (ec && c->timedOut) ec = asio::error::timed_out;
@@ -122,7 +123,7 @@ awaitable<void> RankServer::Impl::Session(std::shared_ptr<Connection> connection
         const Clock::time_point deadline = begunAlready ? messageBegun + options.messageTime
                                            : request    ? begun + options.requestTime
                                                         : answerFrom + options.answerTime;
-        auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline);
+        auto [ec, n] = co_await ReadSome(connection, bytes, exchange.Room(), deadline, !request && !begunAlready);
         if (ec) {
           ending = ReadEnding(ec, stopping, begunAlready, request);
         } else if (request && !begunAlready && bytes[0] == kReplayUploadType) {
