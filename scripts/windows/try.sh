@@ -19,12 +19,15 @@ root=$(cd "$here/../.." && pwd)
 zip=${1:-$(ls "$root"/build-packages/brakkel-*-windows-x64.zip 2>/dev/null | tail -n 1)}
 linux_bin=$(realpath "${2:-$root/build/bin}")
 [[ -f $zip ]] || { echo "try.sh: no zip (scripts/windows/package.sh makes it)" >&2; exit 1; }
+zip=$(realpath "$zip")
 export E2E_BIN=$linux_bin
 source "$root/tests/e2e/lib.sh"
 source "$root/scripts/lib/rankd.sh"
 
 export WINEPREFIX=${WINEPREFIX:-${BRAKKEL_WIN_CACHE:-$HOME/.cache/brakkel-windows}/wine}
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= SDL_AUDIODRIVER=dummy
+# Wine reads the arguments and file names it is given in the locale's character set.
+export LC_ALL=C.UTF-8
 unset SDL_VIDEODRIVER
 work=$(mktemp -d /tmp/brakkel-try-XXXXXX)
 began=$SECONDS
@@ -76,9 +79,28 @@ while read -r name expected; do
 done <"$root/tests/replays/expected.txt"
 step "--verify: every kept game of tests/replays as in expected.txt"
 
-# A game as a player plays it.
+# Where settings and the game folder are, told as Windows has them.
+usage=$(cd "$game" && wine ./soloplay.exe --help | tr -d '\r')
+grep -qF '%APPDATA%\brakkel\settings.ini' <<<"$usage" && ! grep -q XDG_ <<<"$usage" ||
+  e2e_fail "--help does not name the Windows folders: $usage"
+step "--help names %APPDATA%\\brakkel"
+
+# A kept game under a Korean folder's name, given as Windows writes it: the arguments must not
+# pass through the ANSI code page.
 appdata=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n 1)
 [[ -d $appdata ]] || e2e_fail "no AppData/Roaming in $WINEPREFIX"
+user=$(basename "$(dirname "$(dirname "$appdata")")")
+read -r name expected < <(grep -v '^#' "$root/tests/replays/expected.txt" | head -n 1)
+korean=$WINEPREFIX/drive_c/users/$user/한글
+rm -rf "$korean" && mkdir -p "$korean"
+cp "$root/tests/replays/$name" "$korean/게임.replay"
+path="C:\\users\\$user\\한글\\게임.replay"
+got=$(cd "$game" && wine ./soloplay.exe --verify "$path" 2>"$work/verify.err" | tr -d '\r')
+[[ $got == "$expected" ]] || e2e_fail "$path: '$got' where '$expected' was expected: $(cat "$work/verify.err")"
+rm -rf "$korean"
+step "--verify $path: $got"
+
+# A game as a player plays it.
 rm -rf "$appdata/brakkel"
 # A Wine desktop process left from an earlier X server would fail to open windows on this one.
 timeout 120 wineserver -w || true
