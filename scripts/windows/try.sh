@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The Windows zip tried under Wine on a private X server, as a player would use it:
 #   soloplay.exe --version; --verify on every kept game of tests/replays (the lines of
-#   expected.txt, the Linux build's verdicts); the real window: the title logo (logo.png), a
+#   expected.txt, the Linux build's verdicts) and on one kept under a Korean folder's name
+#   given as C:\users\NAME\한글\게임.replay; --help naming %APPDATA%\brakkel; the real window: the title logo (logo.png), a
 #   click on easy, a stage played with space held until a mob dies, Escape, a name typed and
 #   confirmed, the ranking (ranking.png); easy.dat and 순위.txt in %APPDATA%\brakkel of the
 #   Wine prefix in the layout the game writes on Linux;
 #   netplay.exe's exchange with the Linux rankd on 127.0.0.1 port 20 (skipped, said so, when
 #   the port cannot be had): the result stored and verified by its replay.
 # Usage: scripts/windows/try.sh [ZIP] [LINUX_BIN]
-#   ZIP        default build-packages/brakkel-*-windows-x64.zip (scripts/windows/package.sh)
+#   ZIP        default build-packages/brakkel-*-windows-x64.zip (scripts/windows/package.sh);
+#              a relative path is taken from the working directory
 #   LINUX_BIN  a Linux build's bin folder with rankd (default build/bin)
 # The pictures and logs stay in the folder it prints (BRAKKEL_TRY_KEEP=1 keeps it on success).
 # Uses the Windows build's Wine prefix (~/.cache/brakkel-windows/wine, or WINEPREFIX), whose
