@@ -4,6 +4,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "platform/game_folder.h"
+
 namespace {
 
 // A whole decimal number from 1 to kLargestScale, nothing before or after it.
@@ -105,9 +107,14 @@ std::string UsageText(const char* program) {
          "  --version      the program's name and version\n"
          "\n"
          "Without options the game starts as it was left: scale, full screen and mute are\n"
-         "remembered in $XDG_CONFIG_HOME/brakkel/settings.ini (~/.config/brakkel/settings.ini\n"
-         "when XDG_CONFIG_HOME is not set). An option holds for its run only; what is changed\n"
-         "during a run is remembered. Every game is recorded in replays/ of the game's folder.\n"
+         "remembered in\n" +
+         platform::kSettingsFileShown +
+         "An option holds for its run only; what is changed during a run is remembered.\n"
+         "\n"
+         "Started in a folder that holds the game's data, the game plays there; else in its\n"
+         "own folder\n" +
+         platform::kGameFolderShown +
+         "which keeps the rankings and, in replays/, a recording of every game.\n"
          "See " +
          name + "(6).\n";
 }

@@ -16,11 +16,13 @@
 
 // BRAKKEL_VERSION comes from the build (the CMake project's version).
 
-int RunGameProgram(const char* name, int argc, const char* const* argv, void (*enterFolder)()) {
+int RunGameProgram(const char* name, const std::vector<std::string>& arguments, void (*enterFolder)()) {
   platform::ConnectStandardStreams();
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   GameOptions options;
   std::string error;
-  switch (ReadCommandLine(argc, argv, options, error)) {
+  switch (ReadCommandLine(static_cast<int>(argv.size()), argv.data(), options, error)) {
     case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());

@@ -1,9 +1,7 @@
 #include "app/replay_playback.h"
 
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "app/replay_verify.h"
 #include "app/settings.h"
@@ -18,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/complain.h"
 #include "platform/display.h"
+#include "platform/files.h"
 #include "platform/game_folder.h"
 #include "replay/replay.h"
 
@@ -46,9 +45,9 @@ bool TakePlaybackKeys(int32_t& speed) {
 void EnterDataFolder() {
   if (platform::HoldsGameData(".")) return;
   const std::string data = platform::FindGameData(platform::ProgramPath());
-  std::error_code fault;
-  if (!data.empty()) std::filesystem::current_path(data, fault);
-  if (data.empty() || fault) platform::Complain("the game data was not found; the replay is shown without it");
+  int fault = 0;
+  if (data.empty() || !platform::EnterFolder(data, fault))
+    platform::Complain("the game data was not found; the replay is shown without it");
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ bool SaveReplay(const std::vector<uint8_t>& encoded, int32_t mode, const char* f
   const std::string stem = name.substr(0, name.size() - std::strlen(".replay"));
   std::string path = std::string(folder) + "/" + name;
   std::error_code ec;
-  for (int n = 2; fs::exists(fs::symlink_status(path, ec)) && n < 1000; ++n)
+  for (int n = 2; fs::exists(fs::symlink_status(platform::PathOf(path), ec)) && n < 1000; ++n)
     path = std::string(folder) + "/" + stem + "-" + std::to_string(n) + ".replay";
   if (!platform::ReplaceFileContents(path.c_str(), encoded.data(), encoded.size(), &error)) {
     platform::Complain("the replay is not kept: cannot write %s (%s)", path.c_str(), std::strerror(error));
@@ -114,8 +114,9 @@ size_t KeepReplays(const char* folder, size_t keepOthers) {
   };
   std::vector<Other> others;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+  for (fs::directory_iterator it(platform::PathOf(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    // Any name may lie there, a Korean one too: on Windows string() would throw on it.
+    const std::string name = platform::Utf8Of(it->path().filename());
     std::smatch match;
     if (!std::regex_match(name, match, kReplayName) || !it->is_regular_file(ec)) continue;
     std::vector<uint8_t> bytes;

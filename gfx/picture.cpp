@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx/frame.h"
+#include "platform/files.h"
 
 uint8_t BackgroundPicture[kPictureBytes];
 uint8_t PictureColourTable[kColourTableBytes];
@@ -35,7 +36,8 @@ void FollowPicture() {
 }  // namespace
 
 bool LoadPicture(const char* fileName) {
-  std::FILE* file = std::fopen(fileName, "rb");
+  platform::FileProbe probe;
+  std::FILE* file = platform::OpenDataFile(fileName, probe);
   if (!file) return false;
   LoadPictureFromStream(file);
   std::fclose(file);

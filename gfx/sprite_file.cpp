@@ -9,6 +9,7 @@
 
 #include "gfx/ani_format.h"
 #include "gfx/sprite_runs.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -150,7 +151,8 @@ SpriteLoad LoadSpriteFromStream(int32_t bank, std::FILE* file) {
 }
 
 SpriteLoad LoadSpriteFile(int32_t bank, const char* fileName) {
-  std::FILE* file = std::fopen(fileName, "rb");
+  platform::FileProbe probe;
+  std::FILE* file = platform::OpenDataFile(fileName, probe);
   if (file == nullptr) return SpriteLoad::Missing;
   const SpriteLoad result = LoadSpriteFromStream(bank, file);
   std::fclose(file);

@@ -1,4 +1,5 @@
-// What the systems' file code shares: the names of the temporary files a save makes.
+// What the systems' file code shares: the names of the temporary files a save makes, and
+// paths in UTF-8.
 #include <cstring>
 
 #include "platform/files.h"
@@ -18,6 +19,15 @@ bool IsSaveTemporaryName(const char* entry, std::span<const char* const> names) 
     if (random) return true;
   }
   return false;
+}
+
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // one as a whole so that a failed or interrupted write never leaves it half written.
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -60,5 +61,11 @@ bool EnterFolder(const std::string& path, int& error);
 bool IsAbsolutePath(const std::string& path);
 
 // Names given to the file functions are UTF-8; on Windows they go to the system as UTF-16.
+
+// A UTF-8 name as a std::filesystem path, and a path's name in UTF-8: on Windows a path made
+// from a plain std::string, or its string(), goes through the ANSI code page, which loses a
+// Korean name (or throws on it).
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 }  // namespace platform

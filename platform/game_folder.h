@@ -25,6 +25,11 @@ std::string UserGameFolder();
 // Empty when no home folder is known. On Windows: settings.ini in the game folder.
 std::string UserSettingsFile();
 
+// How --help names the settings file and the per-user game folder on this system, each
+// ending in a newline and never longer than the usage's 80 columns a line.
+extern const char* const kSettingsFileShown;
+extern const char* const kGameFolderShown;
+
 // The running program's own path (Linux: /proc/self/exe; Windows: the module's name, in UTF-8
 // with '/' separators); empty when it cannot be read.
 std::string ProgramPath();

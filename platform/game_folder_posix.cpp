@@ -22,6 +22,13 @@ std::string HomeFolder() {
 
 }  // namespace
 
+const char* const kSettingsFileShown =
+    "  $XDG_CONFIG_HOME/brakkel/settings.ini\n"
+    "  (~/.config/brakkel/settings.ini when XDG_CONFIG_HOME is not set)\n";
+const char* const kGameFolderShown =
+    "  $XDG_DATA_HOME/brakkel\n"
+    "  (~/.local/share/brakkel when XDG_DATA_HOME is not set)\n";
+
 std::string UserGameFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data && data[0] == '/') return std::string(data) + "/brakkel";

@@ -31,6 +31,13 @@ std::string PreferenceFolder() {
 
 }  // namespace
 
+const char* const kSettingsFileShown =
+    "  %APPDATA%\\brakkel\\settings.ini\n"
+    "  (for example C:\\Users\\NAME\\AppData\\Roaming\\brakkel\\settings.ini)\n";
+const char* const kGameFolderShown =
+    "  %APPDATA%\\brakkel\n"
+    "  (for example C:\\Users\\NAME\\AppData\\Roaming\\brakkel)\n";
+
 std::string UserGameFolder() { return PreferenceFolder(); }
 
 std::string UserSettingsFile() {

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/complain.h"
 #include "platform/display_parts.h"
+#include "platform/files.h"
 #include "platform/internal.h"
 
 namespace platform {
@@ -28,6 +29,7 @@ uint32_t shot[kScreenPixels];
 // when a picture of that second is already there. Empty when none is free.
 std::string FreeName(std::error_code& error) {
   const std::filesystem::path folder = std::filesystem::absolute("screenshots", error);
+  // (the game folder may lie under a Korean user's name: the path stays UTF-8, as SDL takes it)
   if (error) return {};
   std::filesystem::create_directories(folder, error);
   if (error) return {};
@@ -39,7 +41,7 @@ std::string FreeName(std::error_code& error) {
     std::string name = stamp;
     if (n > 1) name += "-" + std::to_string(n);
     const std::filesystem::path path = folder / (name + ".png");
-    if (!std::filesystem::exists(path, error) && !error) return path.string();
+    if (!std::filesystem::exists(path, error) && !error) return Utf8Of(path);
     if (error) return {};
   }
   error = std::make_error_code(std::errc::file_exists);

@@ -1,4 +1,4 @@
-// The local time and the standard streams on POSIX systems.
+// The local time, the standard streams and the arguments on POSIX systems.
 #include "platform/clock.h"
 #include "platform/complain.h"
 
@@ -12,5 +12,9 @@ std::tm LocalTime(std::time_t when) {
 
 // A POSIX program has its standard streams from its start.
 void ConnectStandardStreams() {}
+
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  return std::vector<std::string>(argv, argv + (argc > 0 ? argc : 0));
+}
 
 }  // namespace platform

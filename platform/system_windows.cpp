@@ -1,5 +1,7 @@
-// The local time and the standard streams on Windows.
+// The local time, the standard streams and the arguments on Windows.
 #include <windows.h>
+// (after windows.h, whose types it uses)
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -7,6 +9,18 @@
 #include "platform/complain.h"
 
 namespace platform {
+namespace {
+
+std::string Utf8(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
+  utf8.pop_back();
+  return utf8;
+}
+
+}  // namespace
 
 std::tm LocalTime(std::time_t when) {
   std::tm local{};
@@ -23,6 +37,17 @@ void ConnectStandardStreams() {
   if ((outSet && errSet) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
   if (!outSet) std::freopen("CONOUT$", "w", stdout);
   if (!errSet) std::freopen("CONOUT$", "w", stderr);
+}
+
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return std::vector<std::string>(argv, argv + (argc > 0 ? argc : 0));
+  std::vector<std::string> arguments;
+  arguments.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // netplay: the game with its rankings kept by the ranking server.
 #include "app/edition.h"
 #include "app/program.h"
+#include "platform/complain.h"
 #include "platform/game_folder.h"
 #include "ranking/ranking_exchange.h"
 #include "ranking/replay_upload.h"
@@ -24,5 +25,5 @@ EditionTraits Edition{.longestName = 9,
                       .keptGameStep = UploadKeptGame};
 
 int main(int argc, char** argv) {
-  return RunGameProgram("netplay", argc, argv, [] { platform::EnterGameFolder(); });
+  return RunGameProgram("netplay", platform::ProgramArguments(argc, argv), [] { platform::EnterGameFolder(); });
 }

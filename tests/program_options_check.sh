@@ -31,6 +31,10 @@ for program in soloplay netplay; do
   for option in --fullscreen --window "--scale N" --mute --help --version; do
     grep -q -- "^  $option " "$work/out" || fail "$program --help does not name $option"
   done
+  # The folders as this system has them (Windows' are checked by scripts/windows/try.sh).
+  for folder in '$XDG_CONFIG_HOME/brakkel/settings.ini' '$XDG_DATA_HOME/brakkel'; do
+    grep -qF -- "  $folder" "$work/out" || fail "$program --help does not name $folder"
+  done
   [[ -s $work/err ]] && fail "$program --help wrote on standard error: $(cat "$work/err")"
 
   run $program --version

@@ -312,8 +312,8 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   SetEnvironment("XDG_CONFIG_HOME", config.path().string().c_str());
   const fs::path file = config.path() / "brakkel/settings.ini";
   fs::create_directories(file.parent_path());
-  const char* const fullscreen[] = {"soloplay", "--fullscreen"};
-  const char* const plain[] = {"soloplay"};
+  const std::vector<std::string> fullscreen = {"soloplay", "--fullscreen"};
+  const std::vector<std::string> plain = {"soloplay"};
   WindowChoice seenWindow;
   bool seenMuted = false;
   bool muteKey = false;  // whether the run turns the music back on, as the player's key does
@@ -331,7 +331,7 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   // The file's scale and mute, the option's full screen; the player turns the music on.
   std::ofstream(file) << "scale=2\nmute=true\n";
   muteKey = true;
-  EXPECT_EQ(RunGameProgram("soloplay", 2, fullscreen, [] {}), 0);
+  EXPECT_EQ(RunGameProgram("soloplay", fullscreen, [] {}), 0);
   EXPECT_EQ(seenWindow.scale, 2);
   EXPECT_TRUE(seenWindow.fullscreen);
   EXPECT_TRUE(seenMuted);
@@ -343,7 +343,7 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   std::ofstream(file) << handWritten;
   muteKey = false;
   waits = 0;
-  EXPECT_EQ(RunGameProgram("soloplay", 1, plain, [] {}), 0);
+  EXPECT_EQ(RunGameProgram("soloplay", plain, [] {}), 0);
   EXPECT_EQ(seenWindow.scale, 3);
   EXPECT_FALSE(seenWindow.fullscreen);
   EXPECT_EQ(ReadFileText(file), handWritten);
@@ -351,7 +351,7 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   // Without a file, and nothing changed in play, no file is made.
   fs::remove_all(config.path() / "brakkel");
   waits = 0;
-  EXPECT_EQ(RunGameProgram("soloplay", 2, fullscreen, [] {}), 0);
+  EXPECT_EQ(RunGameProgram("soloplay", fullscreen, [] {}), 0);
   EXPECT_FALSE(fs::exists(config.path() / "brakkel"));
 
   UnsetEnvironment("XDG_CONFIG_HOME");

