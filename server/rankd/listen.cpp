@@ -36,7 +36,9 @@ bool RankServer::Impl::Start(std::string& error) {
   asio::error_code ec;
   for (tcp::acceptor& acceptor : acceptors) {
     const tcp::endpoint local = acceptor.local_endpoint(ec);
-    log.Line("listening on %s:%u%s (%s)", AddressText(local.data()).c_str(), local.port(),
+    const std::string at = AddressText(local.data());
+    const bool v6 = at.find(':') != std::string::npos;
+    log.Line("listening on %s%s%s:%u%s (%s)", v6 ? "[" : "", at.c_str(), v6 ? "]" : "", local.port(),
              passed > 0 ? " from systemd" : "", where.c_str());
     asio::co_spawn(io, Accept(acceptor), asio::detached);
   }
@@ -94,21 +96,34 @@ bool RankServer::Impl::TakeSystemdSockets(int passed, std::string& error) {
 }
 
 bool RankServer::Impl::ListenOnOwnSocket(std::string& error) {
+  // Port 0 lets the system pick one for the first address; the others then take the same.
+  uint16_t port = options.port;
+  for (const std::string& bind : options.bind) {
+    if (!ListenOn(bind, options.bind.size() > 1, port, error)) return false;
+    if (port == 0) port = acceptors.back().local_endpoint().port();
+  }
+  return true;
+}
+
+bool RankServer::Impl::ListenOn(const std::string& bind, bool several, uint16_t port, std::string& error) {
   asio::error_code ec;
-  const asio::ip::address address = asio::ip::make_address(options.bind, ec);
+  const asio::ip::address address = asio::ip::make_address(bind, ec);
   if (ec) {
-    error = "--bind: '" + options.bind + "' is not an IP address";
+    error = "--bind: '" + bind + "' is not an IP address";
     return false;
   }
   tcp::acceptor& acceptor = acceptors.emplace_back(io);
-  const tcp::endpoint endpoint(address, options.port);
+  const tcp::endpoint endpoint(address, port);
   acceptor.open(endpoint.protocol(), ec);
   if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  // An IPv6 address alone serves IPv4 too (:: takes every client, whatever the system's
+  // default); beside other addresses it keeps to IPv6, so :: and 0.0.0.0 can both be bound.
+  if (!ec && address.is_v6()) acceptor.set_option(asio::ip::v6_only(several), ec);
   if (!ec) acceptor.bind(endpoint, ec);
   if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
   if (ec) {
-    error = "cannot listen on " + options.bind + " port " + std::to_string(options.port) + ": " + ec.message();
-    if (ec == asio::error::access_denied && options.port < 1024) {
+    error = "cannot listen on " + bind + " port " + std::to_string(port) + ": " + ec.message();
+    if (ec == asio::error::access_denied && port > 0 && port < 1024) {
       error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
     }
     return false;
