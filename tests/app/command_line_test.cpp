@@ -109,7 +109,7 @@ TEST(ServerAddress, HostAndPortAreReadAndAnythingElseRefused) {
     bar = bad.find('|', at);
     expectRefused(std::string(bad.substr(at, bar - at)));  // to the end after the last bar
   }
-  for (const char* text : {"host\n", "ho\x01st", "ho\x7fst", "h\xc3\xa9"}) expectRefused(text);
+  for (const char* text : {"host\n", "ho\x01st", "ho\x7fst", "h\xc3\xa9"}) expectRefused(text);  // raw bytes: UTF-8
   // A host or a label too long, a zero byte.
   for (const std::string& text : {std::string(254, 'a'), std::string(64, 'a'), std::string("ho\0st", 5)})
     expectRefused(text);
