@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "server/rankd/address_key.h"
 #include "server/rankd/server_impl.h"
@@ -96,22 +97,40 @@ bool RankServer::Impl::TakeSystemdSockets(int passed, std::string& error) {
 }
 
 bool RankServer::Impl::ListenOnOwnSocket(std::string& error) {
-  // Port 0 lets the system pick one for the first address; the others then take the same.
-  uint16_t port = options.port;
+  std::vector<asio::ip::address> addresses;
   for (const std::string& bind : options.bind) {
-    if (!ListenOn(bind, options.bind.size() > 1, port, error)) return false;
-    if (port == 0) port = acceptors.back().local_endpoint().port();
+    asio::error_code ec;
+    addresses.push_back(asio::ip::make_address(bind, ec));
+    if (ec) {
+      error = "--bind: '" + bind + "' is not an IP address";
+      return false;
+    }
   }
-  return true;
-}
-
-bool RankServer::Impl::ListenOn(const std::string& bind, bool several, uint16_t port, std::string& error) {
-  asio::error_code ec;
-  const asio::ip::address address = asio::ip::make_address(bind, ec);
-  if (ec) {
-    error = "--bind: '" + bind + "' is not an IP address";
+  // Port 0 lets the system pick one for the first address; the others then take the same.
+  // The port picked may be taken on another address: then all of them try a new one.
+  for (int attempt = 0;; ++attempt) {
+    uint16_t port = options.port;
+    asio::error_code ec;
+    size_t i = 0;
+    for (; i < addresses.size() && !ec; ++i) {
+      ec = ListenOn(addresses[i], addresses.size() > 1, port);
+      if (!ec && port == 0) port = acceptors.back().local_endpoint().port();
+    }
+    if (!ec) return true;
+    if (options.port == 0 && ec == asio::error::address_in_use && attempt < 20) {
+      acceptors.clear();
+      continue;
+    }
+    error = "cannot listen on " + options.bind[i - 1] + " port " + std::to_string(port) + ": " + ec.message();
+    if (ec == asio::error::access_denied && port > 0 && port < 1024) {
+      error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
+    }
     return false;
   }
+}
+
+asio::error_code RankServer::Impl::ListenOn(const asio::ip::address& address, bool several, uint16_t port) {
+  asio::error_code ec;
   tcp::acceptor& acceptor = acceptors.emplace_back(io);
   const tcp::endpoint endpoint(address, port);
   acceptor.open(endpoint.protocol(), ec);
@@ -121,14 +140,7 @@ bool RankServer::Impl::ListenOn(const std::string& bind, bool several, uint16_t 
   if (!ec && address.is_v6()) acceptor.set_option(asio::ip::v6_only(several), ec);
   if (!ec) acceptor.bind(endpoint, ec);
   if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
-  if (ec) {
-    error = "cannot listen on " + bind + " port " + std::to_string(port) + ": " + ec.message();
-    if (ec == asio::error::access_denied && port > 0 && port < 1024) {
-      error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
-    }
-    return false;
-  }
-  return true;
+  return ec;
 }
 
 awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {
