@@ -52,8 +52,8 @@ bool IsIpv6Text(std::string_view host) {
 bool ReadPort(std::string_view text, uint16_t& port) {
   unsigned value = 0;
   const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || !IsDigit(text.front()) || fault != std::errc() || end != text.data() + text.size() ||
-      value < 1 || value > 65535)
+  if (text.empty() || !IsDigit(text.front()) || fault != std::errc() || end != text.data() + text.size() || value < 1 ||
+      value > 65535)
     return false;
   port = static_cast<uint16_t>(value);
   return true;
