@@ -25,6 +25,30 @@ std::string Shown(std::string_view text) {
   return shown;
 }
 
+// The value of option `name`: after its '=' when it had one, else the next argument.
+bool TakeValue(std::string_view name, bool hasValue, int argc, const char* const* argv, int& i, std::string_view& value,
+               std::string& error) {
+  if (hasValue) return true;
+  if (i + 1 >= argc) {
+    error = std::string(name) + (name == "--scale" ? " needs a value (1 to 8)" : " needs a value (HOST[:PORT])");
+    return false;
+  }
+  value = argv[++i];
+  return true;
+}
+
+// --server's value into `options`; false with the reason in `error`.
+bool ReadServer(std::string_view value, GameOptions& options, std::string& error) {
+  ServerAddress server;
+  std::string why;
+  if (!ParseServerAddress(value, server, why)) {
+    error = "bad value for --server: '" + Shown(value) + "' (" + why + ")";
+    return false;
+  }
+  options.server = server;
+  return true;
+}
+
 }  // namespace
 
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error) {
@@ -50,14 +74,13 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       options.replayFile = value;
       continue;
     }
+    if (name == "--server") {
+      if (!TakeValue(name, hasValue, argc, argv, i, value, error) || !ReadServer(value, options, error))
+        return CommandLineAction::Bad;
+      continue;
+    }
     if (name == "--scale") {
-      if (!hasValue) {
-        if (i + 1 >= argc) {
-          error = "--scale needs a value (1 to 8)";
-          return CommandLineAction::Bad;
-        }
-        value = argv[++i];
-      }
+      if (!TakeValue(name, hasValue, argc, argv, i, value, error)) return CommandLineAction::Bad;
       int scale = 0;
       if (!ReadScale(value, scale)) {
         error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
@@ -87,8 +110,11 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
   return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
 }
 
-std::string UsageText(const char* program) {
+std::string UsageText(const char* program, bool online) {
   const std::string name = program;
+  const std::string server = online ? "  --server HOST[:PORT]  the ranking server: a name, an IPv4 address or an IPv6\n"
+                                      "                 address in brackets ([::1]:2020); the port 20 when left out\n"
+                                    : "";
   return "Usage: " + name +
          " [options]\n"
          "Brakkel, a small arcade game: a chicken against mobs by the hundred.\n"
@@ -97,7 +123,8 @@ std::string UsageText(const char* program) {
          "  --window       play in a window\n"
          "  --scale N      show each pixel of the game as an N x N block, N from 1 to 8\n"
          "                 (without it: the largest that fits the screen)\n"
-         "  --mute         no music\n"
+         "  --mute         no music\n" +
+         server +
          "  --verify FILE  play the recorded game FILE again without a window; print\n"
          "                 'mode=M stage=S score=N combo=C seconds=T' and exit 0 when the\n"
          "                 result is the recorded one, 1 when it differs, 2 for a bad file\n"
@@ -109,7 +136,10 @@ std::string UsageText(const char* program) {
          "Without options the game starts as it was left: scale, full screen and mute are\n"
          "remembered in\n" +
          platform::kSettingsFileShown +
-         "An option holds for its run only; what is changed during a run is remembered.\n"
+         "An option holds for its run only; what is changed during a run is remembered.\n" +
+         std::string(online ? "The ranking server is kept as a line 'server = HOST[:PORT]' of that file,\n"
+                              "written by hand; --server replaces it for one run.\n"
+                            : "") +
          "\n"
          "Started in a folder that holds the game's data, the game plays there; else in its\n"
          "own folder\n" +

@@ -3,14 +3,17 @@
 #include <optional>
 #include <string>
 
+#include "app/server_address.h"
+
 // What the command line asks of one run; an option not given stays empty, and the
 // remembered settings decide.
 struct GameOptions {
   std::optional<int> scale;  // 1 to 8
   std::optional<bool> fullscreen;
   std::optional<bool> mute;
-  std::string verifyFile = {};  // --verify FILE
-  std::string replayFile = {};  // --replay FILE
+  std::optional<ServerAddress> server = {};  // --server HOST[:PORT], netplay's ranking server
+  std::string verifyFile = {};               // --verify FILE
+  std::string replayFile = {};               // --replay FILE
 };
 
 enum class CommandLineAction {
@@ -27,9 +30,10 @@ inline constexpr int kLargestScale = 8;
 // Reads the arguments after the program's name, left to right: --help and --version end
 // the reading where they stand, and so does --verify FILE; --replay FILE takes the window
 // options beside it; a later --fullscreen or --window overrides an earlier one, and so does a
-// later --scale or --replay. Values come as "--scale N" or "--scale=N". Bad gives a
+// later --scale, --server or --replay. Values come as "--scale N" or "--scale=N". Bad gives a
 // one-line reason in `error`.
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error);
 
-// The usage text for --help, naming the program.
-std::string UsageText(const char* program);
+// The usage text for --help, naming the program; `online`: the program has a ranking server
+// (netplay), and its usage tells --server.
+std::string UsageText(const char* program, bool online = false);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/server_address.h"
+
 struct EditionTraits {
   // The longest name the name-entry dialog reads back, in bytes (11 soloplay, 9 netplay).
   int32_t longestName = 11;
@@ -20,5 +22,9 @@ struct EditionTraits {
   // After a game the ranking step said was kept, with its whole replay as its file holds it
   // (netplay sends it to the server, which checks the score by it).
   void (*keptGameStep)(const std::vector<uint8_t>& encodedReplay) = nullptr;
+  // Takes the ranking server the run talks to (--server, else the settings' server line),
+  // before the game starts; not called when neither gives one. None: the program has no
+  // ranking server, and --server is refused.
+  void (*useServer)(const ServerAddress& server) = nullptr;
 };
 extern EditionTraits Edition;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/edition.h"
 #include "app/game_flow.h"
 #include "app/replay_playback.h"
 #include "app/replay_verify.h"
@@ -23,12 +24,16 @@ int RunGameProgram(const char* name, const std::vector<std::string>& arguments, 
   GameOptions options;
   std::string error;
   switch (ReadCommandLine(static_cast<int>(argv.size()), argv.data(), options, error)) {
-    case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
+    case CommandLineAction::Help: std::fputs(UsageText(name, Edition.onlineRanking).c_str(), stdout); return 0;
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());
     case CommandLineAction::Replay: return PlayReplayFile(options);
     case CommandLineAction::Bad: platform::Complain("%s; see %s --help", error.c_str(), name); return 2;
     case CommandLineAction::Run: break;
+  }
+  if (options.server && !Edition.useServer) {
+    platform::Complain("--server is netplay's: %s has no ranking server; see %s --help", name, name);
+    return 2;
   }
 
   // The options hold for this run; the file keeps what the player chose before, and takes
@@ -38,12 +43,13 @@ int RunGameProgram(const char* name, const std::vector<std::string>& arguments, 
   const Settings started = SettingsForRun(remembered, options);
   platform::ChooseWindow({started.scale, started.fullscreen});
   platform::MuteMusic(started.mute);
+  if (started.server && Edition.useServer) Edition.useServer(*started.server);
 
   enterFolder();
   const int status = RunProgram();
 
   const platform::WindowChoice window = platform::ChosenWindow();
-  const Settings ended{window.scale, window.fullscreen, platform::MusicMuted()};
+  const Settings ended{window.scale, window.fullscreen, platform::MusicMuted(), started.server};
   // Nothing changed in play: the file is left as it was (and never made).
   if (ended != started && !settingsFile.empty())
     SaveSettings(settingsFile, SettingsAfterRun(remembered, started, ended));

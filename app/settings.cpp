@@ -51,6 +51,12 @@ std::string ReadLine(std::string_view line, Settings& settings) {
     good = ReadFlag(value, settings.fullscreen);
   } else if (name == "mute") {
     good = ReadFlag(value, settings.mute);
+  } else if (name == "server") {
+    ServerAddress server;
+    std::string why;
+    good = ParseServerAddress(value, server, why);
+    if (!good) return "bad value for server (" + why + ")";
+    settings.server = server;
   } else {
     return "unknown name '" + std::string(name) + "'";
   }
@@ -84,7 +90,8 @@ std::string FormatSettings(const Settings& settings) {
   return "# Brakkel's remembered choices (scale 0: the largest that fits the screen)\n"
          "scale=" +
          std::to_string(settings.scale) + "\nfullscreen=" + (settings.fullscreen ? "true" : "false") +
-         "\nmute=" + (settings.mute ? "true" : "false") + "\n";
+         "\nmute=" + (settings.mute ? "true" : "false") + "\n" +
+         (settings.server ? "server=" + FormatServerAddress(*settings.server) + "\n" : "");
 }
 
 Settings LoadSettings(const std::string& path) {
@@ -134,6 +141,7 @@ Settings SettingsForRun(const Settings& remembered, const GameOptions& options) 
   if (options.scale) run.scale = *options.scale;
   if (options.fullscreen) run.fullscreen = *options.fullscreen;
   if (options.mute) run.mute = *options.mute;
+  if (options.server) run.server = options.server;
   return run;
 }
 

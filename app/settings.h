@@ -1,7 +1,8 @@
 #pragma once
-// The player's remembered choices of scale, full screen and mute, kept between runs in a
-// small text file of "name=value" lines.
+// The player's remembered choices of scale, full screen and mute, and netplay's ranking server,
+// kept between runs in a small text file of "name=value" lines.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,14 +12,18 @@ struct Settings {
   int scale = 0;  // 0: the largest that fits the screen; else 1 to kLargestScale
   bool fullscreen = false;
   bool mute = false;
+  // netplay's ranking server ("server = HOST[:PORT]", written by hand); none: the built-in one.
+  // soloplay reads it and keeps it as it was.
+  std::optional<ServerAddress> server = {};
   bool operator==(const Settings&) const = default;
 };
 
 // A settings file is a few short lines; anything longer is not one.
 inline constexpr size_t kSettingsFileCap = 4096;
-inline constexpr size_t kSettingsLineCap = 200;
+inline constexpr size_t kSettingsLineCap = 300;  // a server line of the longest host fits
 
-// Reads "scale=N" (0 to 8), "fullscreen=true|false" and "mute=true|false" lines; blank lines
+// Reads "scale=N" (0 to 8), "fullscreen=true|false", "mute=true|false" and "server=HOST[:PORT]"
+// (ParseServerAddress) lines; blank lines
 // and lines starting with '#' are skipped, spaces around names and values allowed. Anything
 // else (another name, a bad value, a control character, a line over kSettingsLineCap bytes,
 // a text over kSettingsFileCap bytes) makes the whole text damaged: false, `settings`
@@ -38,5 +43,5 @@ bool SaveSettings(const std::string& path, const Settings& settings);
 Settings SettingsForRun(const Settings& remembered, const GameOptions& options);
 // What to remember after a run: the file's settings, with each one the player changed during
 // the run (it ended unlike it started) taken from the run's end. An option of the command
-// line alone is never remembered.
+// line alone is never remembered, and the server is always the file's.
 Settings SettingsAfterRun(const Settings& remembered, const Settings& started, const Settings& ended);

@@ -3,15 +3,21 @@
 #include "app/program.h"
 #include "platform/complain.h"
 #include "platform/game_folder.h"
+#include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"
 #include "ranking/replay_upload.h"
 
 namespace {
+// The run's ranking server: the built-in one unless --server or the settings name another.
+ServerAddress rankingServer{kRankingServerAddress, kRankingPort};
+void UseServer(const ServerAddress& server) { rankingServer = server; }
 // The exchange reads the mode and the stage from the game counters, where the flow keeps them.
-bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) { return RunRankingExchange(); }
-// A kept score's game goes to the same server, which checks the score by it.
+bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) {
+  return RunRankingExchange(rankingServer.host.c_str(), rankingServer.port);
+}
+// A kept score's game goes to the address the exchange reached, which checks the score by it.
 void UploadKeptGame(const std::vector<uint8_t>& encodedReplay) {
-  UploadReplayOfSubmission(encodedReplay, kRankingServerAddress, kRankingPort);
+  UploadReplayOfSubmission(encodedReplay, RankingConnection.endpoint);
 }
 }  // namespace
 
@@ -22,7 +28,8 @@ EditionTraits Edition{.longestName = 9,
                       .onlineRanking = true,
                       .rankingStep = RankOnline,
                       .program = "netplay",
-                      .keptGameStep = UploadKeptGame};
+                      .keptGameStep = UploadKeptGame,
+                      .useServer = UseServer};
 
 int main(int argc, char** argv) {
   return RunGameProgram("netplay", platform::ProgramArguments(argc, argv), [] { platform::EnterGameFolder(); });

@@ -6,6 +6,7 @@
 #include "app/window.h"
 #include "platform/clock.h"
 #include "platform/net.h"
+#include "ranking/host_lookup.h"
 
 RankingClient RankingConnection;
 
@@ -22,28 +23,50 @@ bool WaitForConnect(platform::SocketHandle socketHandle, uint32_t ms) {
 }
 
 // A connect under way: the window keeps pumping while it lasts, and a server that has not
-// answered within the limit counts as unreachable, like one that refused.
-bool FinishConnect(platform::SocketHandle socketHandle) {
+// answered within `limitMs` counts as unreachable, like one that refused.
+bool FinishConnect(platform::SocketHandle socketHandle, uint32_t limitMs) {
   const uint32_t start = platform::Ticks();
   for (;;) {
     const bool ready = WaitForConnect(socketHandle, kConnectWaitStepMs);
     PumpMessages();
     if (ready) return platform::ConnectSucceeded(socketHandle);
-    if (platform::Ticks() - start >= kConnectLimitMs) return false;
+    if (platform::Ticks() - start >= limitMs) return false;
   }
 }
 
 }  // namespace
 
-bool RankingClient::ConnectTo(const char* address, uint16_t port) {
+bool RankingClient::ConnectTo(const char* host, uint16_t port) {
   Cleanup();
   fillLevel = 0;
   receiveBuffer[0] = 0;
-  // Connecting without blocking keeps the window alive while the server is slow to answer.
-  if (!platform::StartConnect(address, port, socketHandle) || !FinishConnect(socketHandle)) return false;
-  if (!platform::SetBlocking(socketHandle, true)) return false;
-  connected = 1;
-  return true;
+  const uint32_t start = platform::Ticks();
+  // Allocated once per exchange, never per frame.
+  std::vector<platform::Endpoint> endpoints;
+  if (!LookUpHost(host, port, kConnectLimitMs, endpoints)) return false;
+  const uint32_t spent = platform::Ticks() - start;
+  return spent < kConnectLimitMs && ConnectToAny(endpoints, kConnectLimitMs - spent);
+}
+
+bool RankingClient::ConnectToAny(const std::vector<platform::Endpoint>& endpoints, uint32_t limitMs) {
+  Cleanup();
+  fillLevel = 0;
+  receiveBuffer[0] = 0;
+  const uint32_t start = platform::Ticks();
+  for (size_t i = 0; i < endpoints.size(); ++i) {
+    const uint32_t spent = platform::Ticks() - start;
+    if (spent >= limitMs) break;
+    const auto share = static_cast<uint32_t>((limitMs - spent) / (endpoints.size() - i));
+    // Connecting without blocking keeps the window alive while the server is slow to answer.
+    if (platform::StartConnect(endpoints[i], socketHandle) && FinishConnect(socketHandle, share) &&
+        platform::SetBlocking(socketHandle, true)) {
+      endpoint = endpoints[i];
+      connected = 1;
+      return true;
+    }
+    Cleanup();
+  }
+  return false;
 }
 
 bool RankingClient::PollReceive(long seconds, long microseconds) {

@@ -4,9 +4,13 @@
 // the exchange take whole messages off the front. It knows nothing of the messages.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "platform/net.h"
 
 inline constexpr uint32_t kReceiveCapacity = 50000;
-// How long a connect may take before the server counts as unreachable.
+// How long a connect, the name's lookup included, may take before the server counts as
+// unreachable.
 inline constexpr uint32_t kConnectLimitMs = 5000;
 // The longest single wait while connecting, so the window keeps answering.
 inline constexpr uint32_t kConnectWaitStepMs = 5;
@@ -14,13 +18,19 @@ inline constexpr uint32_t kConnectWaitStepMs = 5;
 struct RankingClient {
   intptr_t socketHandle = -1;  // a platform::SocketHandle
   uint8_t connected = 0;
+  platform::Endpoint endpoint;                       // the address the last connect reached
   uint32_t fillLevel = 0;                            // bytes held at the front, 0..50000
   uint8_t receiveBuffer[kReceiveCapacity + 1] = {};  // a zero byte follows the data
 
-  // Begins an exchange: closes an earlier socket, empties the buffer and connects to a
-  // dotted IPv4 address. Pumps the window's messages while the connection is under way
-  // and gives up after kConnectLimitMs. True when connected.
-  bool ConnectTo(const char* address, uint16_t port);
+  // Begins an exchange: closes an earlier socket, empties the buffer, looks the host up (a
+  // name, a dotted IPv4 address or an IPv6 address without brackets) and connects to its
+  // addresses in turn (ConnectToAny). Pumps the window's messages all along and gives up
+  // after kConnectLimitMs in all. True when connected.
+  bool ConnectTo(const char* host, uint16_t port);
+  // Connects to the first of the endpoints that answers, trying them in order; each gets an
+  // equal share of the time left, so one that never answers leaves time for the next.
+  // Pumps the window's messages meanwhile. True when connected (`endpoint` then tells where).
+  bool ConnectToAny(const std::vector<platform::Endpoint>& endpoints, uint32_t limitMs);
   // Waits at most the given time for bytes and receives what fits into the free space.
   // True while connected (bytes or not), false when not connected or the connection ended now.
   bool PollReceive(long seconds, long microseconds);

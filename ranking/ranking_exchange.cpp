@@ -59,7 +59,7 @@ bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]) {
   return submitted;
 }
 
-bool RunRankingExchange(const char* address, uint16_t port) {
+bool RunRankingExchange(const char* host, uint16_t port) {
   submission = ScoreSubmission{};
   submitted = false;
   PlayedGame& game = CurrentGame();
@@ -71,7 +71,7 @@ bool RunRankingExchange(const char* address, uint16_t port) {
   counters.playSeconds = submission.playSeconds;
 
   RankingClient& client = RankingConnection;
-  if (!client.ConnectTo(address, port)) {
+  if (!client.ConnectTo(host, port)) {
     platform::ShowMessageBox(kServerUnreachableCaption, kServerUnreachableText);
     client.Cleanup();
     return false;

@@ -6,7 +6,8 @@
 
 #include "wire/protocol.h"
 
-// The ranking server's address, fixed when the program is built (127.0.0.1 by default).
+// The ranking server's host, fixed when the program is built (127.0.0.1 by default); netplay's
+// --server or its settings' server line name another.
 extern const char kRankingServerAddress[];
 // A server that sends nothing for this long while it is awaited counts as gone.
 inline constexpr uint32_t kServerSilenceLimitMs = 30000;
@@ -15,8 +16,10 @@ inline constexpr uint32_t kReceiveWaitStepMs = 5;
 
 // One whole exchange for the game that just ended, from the game counters, the input
 // state and PlayerName. Shows "연결이 않됩니다.." once when the server cannot be reached.
-// Programs use the fixed server; tests give their own.
+// The host is a name, a dotted IPv4 address or an IPv6 address without brackets; a name that
+// does not resolve counts as an unreachable server. The connection's address stays in
+// RankingConnection.endpoint for the replay's upload.
 // True when the result was submitted (it beat the server's score to beat).
-bool RunRankingExchange(const char* address = kRankingServerAddress, uint16_t port = kRankingPort);
+bool RunRankingExchange(const char* host = kRankingServerAddress, uint16_t port = kRankingPort);
 // The submission this game's exchange sent, byte for byte; false when it sent none.
 bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]);

@@ -24,10 +24,10 @@ bool WaitWritable(platform::SocketHandle socket, Clock::time_point deadline) {
   }
 }
 
-void Send(const std::string& address, uint16_t port, const std::string& message) {
+void Send(const platform::Endpoint& server, const std::string& message) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReplayUploadLimitMs);
   platform::SocketHandle socket = platform::kNoSocket;
-  if (!platform::StartConnect(address.c_str(), port, socket)) return;
+  if (!platform::StartConnect(server, socket)) return;
   bool ok = WaitWritable(socket, deadline) && platform::ConnectSucceeded(socket);
   size_t sent = 0;
   while (ok && sent < message.size()) {
@@ -56,11 +56,11 @@ std::string ReplayUploadMessage(const uint8_t (&submission)[kScoreSubmissionByte
 
 }  // namespace
 
-void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const char* address, uint16_t port) {
+void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const platform::Endpoint& server) {
   uint8_t submission[kScoreSubmissionBytes];
   if (!LastSubmission(submission)) return;
   std::string message = ReplayUploadMessage(submission, encodedReplay);
   if (message.empty()) return;
   // Left to run on its own: it ends within its limit, and a program that ends first takes it along.
-  std::thread(Send, std::string(address), port, std::move(message)).detach();
+  std::thread(Send, server, std::move(message)).detach();
 }

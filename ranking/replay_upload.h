@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/net.h"
 #include "replay/replay.h"
 #include "wire/protocol.h"
 
@@ -12,6 +13,7 @@
 inline constexpr uint32_t kReplayUploadLimitMs = 5000;
 
 // Sends the replay (its file's bytes, as EncodeReplay made them) with the submission the
-// exchange sent for it, when this game's result was submitted; does nothing otherwise, or for
-// a replay too long to send. Returns at once.
-void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const char* address, uint16_t port);
+// exchange sent for it to `server`, the address that exchange reached (RankingClient's
+// `endpoint`: the name is not looked up again), when this game's result was submitted; does
+// nothing otherwise, or for a replay too long to send. Returns at once.
+void UploadReplayOfSubmission(const std::vector<uint8_t>& encodedReplay, const platform::Endpoint& server);

@@ -36,12 +36,19 @@ for program in soloplay netplay; do
     grep -qF -- "  $folder" "$work/out" || fail "$program --help does not name $folder"
   done
   [[ -s $work/err ]] && fail "$program --help wrote on standard error: $(cat "$work/err")"
+  # Only netplay has a ranking server to name.
+  if [[ $program == netplay ]]; then
+    grep -q -- "^  --server HOST\[:PORT\] " "$work/out" || fail "netplay --help does not name --server"
+  else
+    grep -q -- "--server" "$work/out" && fail "soloplay --help names --server"
+  fi
 
   run $program --version
   [[ $status -eq 0 && $(cat "$work/out") == "$program $version" && ! -s $work/err ]] ||
     fail "$program --version: status $status, '$(cat "$work/out")' '$(cat "$work/err")'"
 
-  for bad in "--no-such-option" "--scale 9" "--scale" "--scale=0" "--mute=yes" "extra" "--fullscreen --scale x"; do
+  for bad in "--no-such-option" "--scale 9" "--scale" "--scale=0" "--mute=yes" "extra" "--fullscreen --scale x" \
+    "--server" "--server=" "--server [::1" "--server host:0" "--server host:65536" "--server a:b:c"; do
     # shellcheck disable=SC2086 # the words of one command line
     run $program $bad
     [[ $status -eq 2 && ! -s $work/out && $(lines "$work/err") -eq 1 && $(cat "$work/err") == "$program: "* ]] ||
@@ -49,6 +56,9 @@ for program in soloplay netplay; do
   done
 done
 [[ -z $(ls -A "$home") ]] || fail "the answers made files: $(cd "$home" && find .)"
+# soloplay has no ranking server: a good --server is refused all the same.
+run soloplay --server localhost:2020
+[[ $status -eq 2 && $(lines "$work/err") -eq 1 ]] || fail "soloplay --server: status $status, '$(cat "$work/err")'"
 
 # The check above means something only if a game started here cannot open its window.
 run soloplay

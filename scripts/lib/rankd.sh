@@ -6,7 +6,8 @@
 #   rankd_clean_up_at_exit FOLDER   at the script's end: the server stopped, FOLDER removed
 
 # Starts the program RANKD with ARGS (e.g. --port 0 --db FILE), its standard error into
-# file LOG, and waits (up to 60 s) for its "listening on ADDRESS:PORT" line; sets RANKD_PORT
+# file LOG, and waits (up to 60 s) for its "listening on ADDRESS:PORT" line (an IPv6 address
+# in brackets); sets RANKD_PORT
 # to the port of its first one. Returns 1, with the server ended, when it stopped before or
 # never said it listens: the reason is in LOG.
 rankd_start() {
@@ -16,7 +17,7 @@ rankd_start() {
   RANKD_PID=$!
   RANKD_PORT=
   while ((SECONDS - began < 60)); do
-    RANKD_PORT=$(sed -n 's/.*listening on [0-9.]*:\([0-9]*\).*/\1/p' "$log" | head -n 1)
+    RANKD_PORT=$(sed -n 's/.*listening on \(\[[0-9a-f:.]*\]\|[0-9.]*\):\([0-9]*\).*/\2/p' "$log" | head -n 1)
     [[ -n $RANKD_PORT ]] && return 0
     kill -0 "$RANKD_PID" 2>/dev/null || break
     sleep 0.1

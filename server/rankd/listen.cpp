@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "server/rankd/address_key.h"
 #include "server/rankd/server_impl.h"
@@ -36,7 +37,9 @@ bool RankServer::Impl::Start(std::string& error) {
   asio::error_code ec;
   for (tcp::acceptor& acceptor : acceptors) {
     const tcp::endpoint local = acceptor.local_endpoint(ec);
-    log.Line("listening on %s:%u%s (%s)", AddressText(local.data()).c_str(), local.port(),
+    const std::string at = AddressText(local.data());
+    const bool v6 = at.find(':') != std::string::npos;
+    log.Line("listening on %s%s%s:%u%s (%s)", v6 ? "[" : "", at.c_str(), v6 ? "]" : "", local.port(),
              passed > 0 ? " from systemd" : "", where.c_str());
     asio::co_spawn(io, Accept(acceptor), asio::detached);
   }
@@ -94,26 +97,50 @@ bool RankServer::Impl::TakeSystemdSockets(int passed, std::string& error) {
 }
 
 bool RankServer::Impl::ListenOnOwnSocket(std::string& error) {
-  asio::error_code ec;
-  const asio::ip::address address = asio::ip::make_address(options.bind, ec);
-  if (ec) {
-    error = "--bind: '" + options.bind + "' is not an IP address";
-    return false;
+  std::vector<asio::ip::address> addresses;
+  for (const std::string& bind : options.bind) {
+    asio::error_code ec;
+    addresses.push_back(asio::ip::make_address(bind, ec));
+    if (ec) {
+      error = "--bind: '" + bind + "' is not an IP address";
+      return false;
+    }
   }
-  tcp::acceptor& acceptor = acceptors.emplace_back(io);
-  const tcp::endpoint endpoint(address, options.port);
-  acceptor.open(endpoint.protocol(), ec);
-  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
-  if (!ec) acceptor.bind(endpoint, ec);
-  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
-  if (ec) {
-    error = "cannot listen on " + options.bind + " port " + std::to_string(options.port) + ": " + ec.message();
-    if (ec == asio::error::access_denied && options.port < 1024) {
+  // Port 0 lets the system pick one for the first address; the others then take the same.
+  // The port picked may be taken on another address: then all of them try a new one.
+  for (int attempt = 0;; ++attempt) {
+    uint16_t port = options.port;
+    asio::error_code ec;
+    size_t i = 0;
+    for (; i < addresses.size() && !ec; ++i) {
+      ec = ListenOn(addresses[i], addresses.size() > 1, port);
+      if (!ec && port == 0) port = acceptors.back().local_endpoint().port();
+    }
+    if (!ec) return true;
+    if (options.port == 0 && ec == asio::error::address_in_use && attempt < 20) {
+      acceptors.clear();
+      continue;
+    }
+    error = "cannot listen on " + options.bind[i - 1] + " port " + std::to_string(port) + ": " + ec.message();
+    if (ec == asio::error::access_denied && port > 0 && port < 1024) {
       error += " (ports below 1024 need root, the capability cap_net_bind_service, or systemd's rankd.socket)";
     }
     return false;
   }
-  return true;
+}
+
+asio::error_code RankServer::Impl::ListenOn(const asio::ip::address& address, bool several, uint16_t port) {
+  asio::error_code ec;
+  tcp::acceptor& acceptor = acceptors.emplace_back(io);
+  const tcp::endpoint endpoint(address, port);
+  acceptor.open(endpoint.protocol(), ec);
+  if (!ec) acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  // An IPv6 address alone serves IPv4 too (:: takes every client, whatever the system's
+  // default); beside other addresses it keeps to IPv6, so :: and 0.0.0.0 can both be bound.
+  if (!ec && address.is_v6()) acceptor.set_option(asio::ip::v6_only(several), ec);
+  if (!ec) acceptor.bind(endpoint, ec);
+  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  return ec;
 }
 
 awaitable<void> RankServer::Impl::Accept(tcp::acceptor& acceptor) {

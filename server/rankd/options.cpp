@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace rankd {
 
@@ -15,7 +16,9 @@ const char kUsage[] =
     "The Brakkel ranking server: answers netplay's ranking exchange on TCP.\n"
     "\n"
     "  --port N              TCP port to listen on (default 20; 0 picks a free port)\n"
-    "  --bind ADDRESS        address to listen on (default 127.0.0.1; 0.0.0.0 or :: serves a network)\n"
+    "  --bind ADDRESS        address to listen on, IPv4 or IPv6 (default 127.0.0.1; 0.0.0.0 or ::\n"
+    "                        serves a network); given again, rankd listens on each, on one port.\n"
+    "                        :: alone takes IPv4 clients too; with other binds it is IPv6 only\n"
     "  --db WHERE            SQLite database file (default rankd.sqlite in the working directory)\n"
     "                        or a postgresql:// URI (several servers may share one database)\n"
     "  --max-connections N   connections held at once, in all (default 4096)\n"
@@ -98,6 +101,12 @@ bool ParseHttpAddress(const std::string& text, std::string& address, uint16_t& p
   return true;
 }
 
+// A numeric IPv4 or IPv6 address (no brackets).
+bool IsIpAddress(const std::string& text) {
+  unsigned char bytes[sizeof(in6_addr)];
+  return inet_pton(AF_INET, text.c_str(), bytes) == 1 || inet_pton(AF_INET6, text.c_str(), bytes) == 1;
+}
+
 // The options that take a value.
 bool TakesValue(const std::string& name) {
   return name == "--port" || name == "--bind" || name == "--db" || name == "--max-connections" ||
@@ -114,8 +123,8 @@ bool SetValue(const std::string& name, const std::string& value, RankdOptions& o
     ok = ParseCount(value, 0, 65535, count);
     options.port = static_cast<uint16_t>(count);
   } else if (name == "--bind") {
-    ok = !value.empty();
-    options.bind = value;
+    ok = IsIpAddress(value);
+    options.bind.push_back(value);
   } else if (name == "--db") {
     ok = !value.empty();
     options.db = value;
@@ -152,6 +161,7 @@ ParseResult Bad(std::string& error, const std::string& reason) {
 }  // namespace
 
 ParseResult ParseRankdOptions(int argc, const char* const* argv, RankdOptions& options, std::string& error) {
+  bool bound = false;  // a --bind was read: the default address is gone
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     std::string value;
@@ -177,6 +187,7 @@ ParseResult ParseRankdOptions(int argc, const char* const* argv, RankdOptions& o
       if (i + 1 >= argc) return Bad(error, name + " needs a value");
       value = argv[++i];
     }
+    if (name == "--bind" && !std::exchange(bound, true)) options.bind.clear();
     if (!SetValue(name, value, options)) return Bad(error, "bad value for " + name + ": '" + value + "'");
   }
   return ParseResult::Run;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "server/rankd/parse_result.h"
 #include "wire/protocol.h"
@@ -11,8 +12,11 @@
 namespace rankd {
 
 struct RankdOptions {
-  uint16_t port = kRankingPort;  // 0 lets the system pick a free port
-  std::string bind = "127.0.0.1";
+  uint16_t port = kRankingPort;  // 0 lets the system pick a free port (one for every --bind)
+  // The addresses listened on, IPv4 or IPv6; the first --bind replaces the default, later
+  // ones add to it. "::" alone serves IPv4 too (dual stack); among several, an IPv6 address
+  // serves IPv6 only, so "::" and "0.0.0.0" go together.
+  std::vector<std::string> bind{"127.0.0.1"};
   std::string db = "rankd.sqlite";
   int maxConnections = 4096;
   int maxPerAddress = 128;

@@ -72,8 +72,10 @@ ScoreEntry EntryFromScore(const Score& score) {
 std::string AddressKey(const std::string& address) {
   in6_addr v6{};
   if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return address;
-  std::memset(v6.s6_addr + 8, 0, 8);
   char text[INET6_ADDRSTRLEN];
+  // An IPv4 client of a dual-stack socket (::ffff:a.b.c.d) is its IPv4 address.
+  if (IN6_IS_ADDR_V4MAPPED(&v6)) return inet_ntop(AF_INET, v6.s6_addr + 12, text, sizeof text) ? text : address;
+  std::memset(v6.s6_addr + 8, 0, 8);
   if (inet_ntop(AF_INET6, &v6, text, sizeof text) == nullptr) return address;
   return std::string(text) + "/64";
 }

@@ -49,8 +49,9 @@ Score ScoreFromSubmission(int mode, const ScoreSubmission& s);
 ScoreEntry EntryFromScore(const Score& score);
 
 // What a kept score remembers of the client's address, so that only a replay from there may
-// mark it: an IPv4 address whole, an IPv6 address by its /64 prefix ("2001:db8:0:1::/64"),
-// since one machine may use many addresses of its network. Text that is no address stays as it is.
+// mark it: an IPv4 address whole (also when written as ::ffff:a.b.c.d), an IPv6 address by its
+// /64 prefix ("2001:db8:0:1::/64"), since one machine may use many addresses of its network.
+// Text that is no address stays as it is.
 std::string AddressKey(const std::string& address);
 
 }  // namespace rankd

@@ -250,6 +250,9 @@ struct RankServer::Impl {
   void FitConnectionsToFiles();
   bool TakeSystemdSockets(int passed, std::string& error);
   bool ListenOnOwnSocket(std::string& error);
+  // One listening socket on `address` and `port` (added to `acceptors` however it ends);
+  // `several`: other addresses are bound too. What failed, if anything.
+  asio::error_code ListenOn(const asio::ip::address& address, bool several, uint16_t port);
   void BeginStop();
   // At the stop time: closes every connection but those waiting for a commit, which get
   // one stop time more to be answered before they are closed too.

@@ -66,6 +66,71 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
   }
 }
 
+TEST(ServerAddress, HostAndPortAreReadAndAnythingElseRefused) {
+  const std::vector<std::pair<std::string, ServerAddress>> good = {
+      {"rank.example.org", {"rank.example.org", 20}},
+      {"rank.example.org.:2020", {"rank.example.org.", 2020}},
+      {"localhost:65535", {"localhost", 65535}},
+      {"192.0.2.7:1", {"192.0.2.7", 1}},
+      {"[::1]", {"::1", 20}},
+      {"[::1]:2020", {"::1", 2020}},
+      {"[2001:db8::7]:80", {"2001:db8::7", 80}},
+      {"[::ffff:192.0.2.7]:20", {"::ffff:192.0.2.7", 20}},
+      {"[fe80::1%eth0]:20", {"fe80::1%eth0", 20}},
+      {"a_b-c.d1", {"a_b-c.d1", 20}},
+      {std::string(253, 'a').replace(63, 1, ".").replace(127, 1, ".").replace(191, 1, "."),
+       {std::string(253, 'a').replace(63, 1, ".").replace(127, 1, ".").replace(191, 1, "."), 20}},
+  };
+  for (const auto& [text, expected] : good) {
+    SCOPED_TRACE(text);
+    ServerAddress read{"untouched", 9};
+    std::string error;
+    ASSERT_TRUE(ParseServerAddress(text, read, error)) << error;
+    EXPECT_EQ(read, expected);
+    // Written back, it reads the same.
+    ServerAddress again;
+    ASSERT_TRUE(ParseServerAddress(FormatServerAddress(read), again, error)) << error;
+    EXPECT_EQ(again, read);
+  }
+  const auto expectRefused = [](const std::string& text) {
+    SCOPED_TRACE(text);
+    ServerAddress read{"untouched", 9};
+    std::string error;
+    EXPECT_FALSE(ParseServerAddress(text, read, error));
+    EXPECT_EQ(read, (ServerAddress{"untouched", 9}));
+    EXPECT_FALSE(error.empty());
+  };
+  // Refused, one after another between the bars (the second is the empty text).
+  const std::string_view bad =
+      ":20||[]|[]:20|[::1|[::1]20|[::1]:|[::1]:0|[::1]:65536|[::1]x:20|::1|2001:db8::7:20|host:|host:0|host:-1|"
+      "host:+20|host:99999999999|host:2 0|host: 20| host|ho st|host/x|host@x|a..b|.host|-host|host-|[host]|[1.2.3.4]|"
+      "[::1%]";
+  for (size_t at = 0, bar = 0; bar != std::string_view::npos; at = bar + 1) {
+    bar = bad.find('|', at);
+    expectRefused(std::string(bad.substr(at, bar - at)));  // to the end after the last bar
+  }
+  for (const char* text : {"host\n", "ho\x01st", "ho\x7fst", "h\xc3\xa9"}) expectRefused(text);  // raw bytes: UTF-8
+  // A host or a label too long, a zero byte.
+  for (const std::string& text : {std::string(254, 'a'), std::string(64, 'a'), std::string("ho\0st", 5)})
+    expectRefused(text);
+
+  // The command line reads it the same, as --server HOST[:PORT] or --server=...; a bad one
+  // is refused with one line that names it.
+  GameOptions options;
+  std::string error;
+  const char* const spaced[] = {"netplay", "--server", "[::1]:2020", "--server=rank.example.org"};
+  ASSERT_EQ(ReadCommandLine(4, spaced, options, error), CommandLineAction::Run);
+  EXPECT_EQ(options.server, (ServerAddress{"rank.example.org", 20}));
+  for (const char* value : {"--server=[::1", "--server=", "--server=a\tb"}) {
+    const char* const refused[] = {"netplay", value};
+    EXPECT_EQ(ReadCommandLine(2, refused, options, error), CommandLineAction::Bad) << value;
+    EXPECT_NE(error.find("--server"), std::string::npos) << error;
+    EXPECT_EQ(error.find_first_of("\t\n"), std::string::npos) << error;
+  }
+  const char* const missing[] = {"netplay", "--server"};
+  EXPECT_EQ(ReadCommandLine(2, missing, options, error), CommandLineAction::Bad);
+}
+
 TEST(Settings, OptionsHoldForTheirRunAndOnlyWhatThePlayerChangedIsKept) {
   const Settings file{2, true, false};
   // The options replace what they name, for the run.
@@ -80,6 +145,14 @@ TEST(Settings, OptionsHoldForTheirRunAndOnlyWhatThePlayerChangedIsKept) {
   // option's scale is not.
   EXPECT_EQ(SettingsAfterRun(file, started, {5, false, false}), (Settings{2, false, false}));
   EXPECT_EQ(SettingsAfterRun(file, started, {3, true, true}), (Settings{3, true, false}));
+
+  // --server holds for its run; the file's server line is what stays.
+  const Settings withServer{2, true, false, ServerAddress{"kept.example.org", 20}};
+  GameOptions server;
+  server.server = ServerAddress{"::1", 2020};
+  const Settings run = SettingsForRun(withServer, server);
+  EXPECT_EQ(run.server, server.server);
+  EXPECT_EQ(SettingsAfterRun(withServer, run, {3, true, false, run.server}).server, withServer.server);
 }
 
 TEST(Settings, KeptInAFileTheyAreReadBackAndAHandWrittenOneIsRead) {
@@ -90,7 +163,9 @@ TEST(Settings, KeptInAFileTheyAreReadBackAndAHandWrittenOneIsRead) {
   EXPECT_EQ(LoadSettings(path), Settings{});
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 
-  for (const Settings& kept : {Settings{7, true, true}, Settings{0, false, false}, Settings{1, false, true}}) {
+  for (const Settings& kept : {Settings{7, true, true}, Settings{0, false, false}, Settings{1, false, true},
+                               Settings{0, false, true, ServerAddress{"::1", 2020}},
+                               Settings{3, true, false, ServerAddress{"rank.example.org", 20}}}) {
     ASSERT_TRUE(SaveSettings(path, kept));
     EXPECT_EQ(LoadSettings(path), kept);
   }
@@ -99,8 +174,10 @@ TEST(Settings, KeptInAFileTheyAreReadBackAndAHandWrittenOneIsRead) {
 
   Settings read;
   std::string error;
-  EXPECT_TRUE(ParseSettings("# mine\r\n\r\n  scale = 4 \r\nmute\t=\ttrue\nfullscreen=true", read, error)) << error;
-  EXPECT_EQ(read, (Settings{4, true, true}));
+  EXPECT_TRUE(ParseSettings("# mine\r\n\r\n  scale = 4 \r\nmute\t=\ttrue\nfullscreen=true\nserver = [::1]:2020 \r\n",
+                            read, error))
+      << error;
+  EXPECT_EQ(read, (Settings{4, true, true, ServerAddress{"::1", 2020}}));
 
   // A file where the folder should be cannot be written, and says so.
   const std::string blocked = (folder.path() / "file/settings.ini").string();
@@ -129,6 +206,11 @@ TEST(Settings, ADamagedFileIsIgnoredWithOneLineOnStandardError) {
       "volume=3\n",
       "[brakkel]\nscale=2\n",
       "scale=2\nmute=true\nfullscreen",
+      "server=\n",
+      "server=[::1\n",
+      "server=rank.example.org:0\n",
+      "server=rank example.org\n",
+      "server=" + std::string(kLongestHostName + 1, 'a') + "\n",
   };
   for (const std::string& text : damaged) {
     SCOPED_TRACE(text.substr(0, 40));

@@ -329,14 +329,22 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   };
 
   // The file's scale and mute, the option's full screen; the player turns the music on.
-  std::ofstream(file) << "scale=2\nmute=true\n";
+  std::ofstream(file) << "scale=2\nmute=true\nserver = [::1]:2020\n";
   muteKey = true;
   EXPECT_EQ(RunGameProgram("soloplay", fullscreen, [] {}), 0);
   EXPECT_EQ(seenWindow.scale, 2);
   EXPECT_TRUE(seenWindow.fullscreen);
   EXPECT_TRUE(seenMuted);
-  // The change is kept; the option is not.
-  EXPECT_EQ(LoadSettings(file.string()), (Settings{2, false, false}));
+  // The change is kept; the option is not; the server line soloplay does not use stays.
+  EXPECT_EQ(LoadSettings(file.string()), (Settings{2, false, false, ServerAddress{"::1", 2020}}));
+
+  // A program without a ranking server refuses --server as a bad option, before any window.
+  const char* const server[] = {"soloplay", "--server", "localhost"};
+  waits = 0;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(RunGameProgram("soloplay", 3, server, [] {}), 2);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("--server"), std::string::npos);
+  EXPECT_EQ(waits, 0);
 
   // A run that changes nothing leaves a hand-written file as it is.
   const std::string handWritten = "# mine\nscale = 3\n";

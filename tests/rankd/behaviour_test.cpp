@@ -1,8 +1,10 @@
 // rankd through its socket, on SQLite and on PostgreSQL: thresholds, the rules, the modes,
 // malformed and slow clients, restarts and two servers on one database.
 #include <libpq-fe.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -434,8 +436,66 @@ TEST(RankdProgram, BadOptionsGiveAReasonAndStatusTwo) {
   EXPECT_EQ(RunProgram({RANKD_BINARY, "--db", "/nonexistent/folder/r.sqlite"}, output), 1);
   EXPECT_NE(output.find("cannot open the database"), std::string::npos) << output;
   TempFolder dir("rankd-test");
-  EXPECT_EQ(RunProgram({RANKD_BINARY, "--bind", "not-an-address", "--db", dir.path() / "r.sqlite"}, output), 1);
-  EXPECT_NE(output.find("--bind"), std::string::npos) << output;
+  // --bind takes addresses only, refused as any bad value is.
+  for (const char* bind : {"not-an-address", "localhost", "[::1]", "127.0.0.1:20", ""}) {
+    EXPECT_EQ(RunProgram({RANKD_BINARY, "--bind", bind, "--db", dir.path() / "r.sqlite"}, output), 2) << bind;
+    EXPECT_NE(output.find("--bind"), std::string::npos) << output;
+  }
+}
+
+// Plays a decline's first step over IPv6 to [::1]:port: true when the server's 56-byte
+// reply came back.
+bool RepliesOverIpv6(uint16_t port) {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  address.sin6_port = htons(port);
+  const timeval patience{10, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  const std::vector<uint8_t> request = RequestBytes(2);
+  uint8_t reply[kThresholdReplyBytes];
+  size_t got = 0;
+  bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+  while (ok && got < sizeof reply) {
+    const ssize_t n = recv(fd, reply + got, sizeof reply - got, 0);
+    ok = n > 0;
+    if (ok) got += static_cast<size_t>(n);
+  }
+  close(fd);
+  return ok;
+}
+
+// Several --bind listen on one port, IPv4 and IPv6 together (:: and 0.0.0.0 as well); :: alone
+// takes IPv4 clients too, known by their IPv4 address.
+TEST(RankdProgram, ListensOnEveryBindAndIpv6) {
+  if (!ScriptedServer::HasIpv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback (::1) to listen on";
+  TempFolder dir("rankd-test");
+  const std::string db = dir.path() / "r.sqlite";
+  int run = 0;
+  for (const auto& binds : {std::vector<std::string>{"--bind", "::1", "--bind", "127.0.0.1"},
+                            std::vector<std::string>{"--bind", "::", "--bind", "0.0.0.0"}}) {
+    SCOPED_TRACE(binds[1]);
+    RankdProcess server;
+    std::vector<std::string> options = binds;
+    options.insert(options.end(), {"--db", db});
+    ASSERT_TRUE(server.Start(options, dir.path() / ("rankd" + std::to_string(++run) + ".log"))) << server.Log();
+    EXPECT_TRUE(Decline(server.port(), 2).text) << server.Log();
+    EXPECT_TRUE(RepliesOverIpv6(server.port())) << server.Log();
+    const std::string port = std::to_string(server.port());
+    EXPECT_TRUE(server.LogShows("[" + binds[1] + "]:" + port + " ")) << server.Log();
+    EXPECT_TRUE(server.LogShows("listening on " + binds[3] + ":" + port + " ")) << server.Log();
+    EXPECT_TRUE(server.LogShows("::1 mode 2")) << server.Log();
+    EXPECT_EQ(server.Stop(), 0) << server.Log();
+  }
+  RankdProcess dual;
+  ASSERT_TRUE(dual.Start({"--bind", "::", "--db", db}, dir.path() / "dual.log")) << dual.Log();
+  EXPECT_TRUE(Decline(dual.port(), 2).text) << dual.Log();
+  EXPECT_TRUE(RepliesOverIpv6(dual.port())) << dual.Log();
+  EXPECT_TRUE(dual.LogShows("127.0.0.1 mode 2")) << dual.Log();
+  EXPECT_EQ(dual.Stop(), 0) << dual.Log();
+  EXPECT_EQ(dual.Log().find("::ffff:"), std::string::npos) << dual.Log();
 }
 
 }  // namespace

@@ -268,7 +268,7 @@ TEST(RankdOptions, ValuesAndDefaults) {
   std::string error;
   ASSERT_EQ(Parse({}, options, error), rankd::ParseResult::Run);
   EXPECT_EQ(options.port, 20);
-  EXPECT_EQ(options.bind, "127.0.0.1");
+  EXPECT_EQ(options.bind, std::vector<std::string>{"127.0.0.1"});
   EXPECT_EQ(options.db, "rankd.sqlite");
   EXPECT_EQ(options.answerTime, std::chrono::minutes(10));
   ASSERT_EQ(Parse({"--port=2020", "--bind", "0.0.0.0", "--db", "postgresql://x/y", "--request-time", "0.25",
@@ -277,7 +277,11 @@ TEST(RankdOptions, ValuesAndDefaults) {
                   options, error),
             rankd::ParseResult::Run);
   EXPECT_EQ(options.port, 2020);
-  EXPECT_EQ(options.bind, "0.0.0.0");
+  EXPECT_EQ(options.bind, std::vector<std::string>{"0.0.0.0"});
+  // Each --bind adds an address; the first replaces the default.
+  rankd::RankdOptions several;
+  ASSERT_EQ(Parse({"--bind", "::", "--bind=0.0.0.0", "--bind", "::1"}, several, error), rankd::ParseResult::Run);
+  EXPECT_EQ(several.bind, (std::vector<std::string>{"::", "0.0.0.0", "::1"}));
   EXPECT_EQ(options.db, "postgresql://x/y");
   EXPECT_EQ(options.requestTime, std::chrono::milliseconds(250));
   EXPECT_EQ(options.answerTime, std::chrono::seconds(90));
@@ -303,6 +307,9 @@ TEST(RankdOptions, BadValuesAreRefusedWithTheirName) {
       {"--answer-time", "1e9"},
       {"--max-connections", "0"},
       {"--db", ""},
+      {"--bind", "localhost"},
+      {"--bind", "[::1]"},
+      {"--bind", ""},
       {"--quiet=yes"},
       {"--require-verified=1"},
       {"--check-threads", "0"},

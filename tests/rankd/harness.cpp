@@ -79,8 +79,11 @@ bool RankdProcess::Start(const std::vector<std::string>& options, const std::str
       [&] {
         const std::string all = ReadFileText(logPath);
         const std::string log = all.substr(std::min(from, all.size()));
+        // "listening on ADDRESS:PORT (...)", an IPv6 address in brackets: the port follows
+        // the last colon before the space.
         const size_t at = log.find("listening on ");
-        const size_t colon = at == std::string::npos ? at : log.find(':', at);
+        const size_t space = at == std::string::npos ? at : log.find(' ', at + 13);
+        const size_t colon = space == std::string::npos ? space : log.rfind(':', space);
         if (colon != std::string::npos) {
           port_ = static_cast<uint16_t>(std::atoi(log.c_str() + colon + 1));
           return port_ != 0;

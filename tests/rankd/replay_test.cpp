@@ -522,6 +522,9 @@ TEST(RankdAddressKey, KeepsIpv4WholeAndIpv6ByItsNetwork) {
   EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:1:2:3:4"), "2001:db8:aa:bb::/64");
   EXPECT_EQ(rankd::AddressKey("2001:db8:aa:bb:ffff::9"), rankd::AddressKey("2001:db8:aa:bb::1"));
   EXPECT_NE(rankd::AddressKey("2001:db8:aa:bc::1"), rankd::AddressKey("2001:db8:aa:bb::1"));
+  // An IPv4 client of a dual-stack socket is its IPv4 address, not the /64 of ::ffff:0:0.
+  EXPECT_EQ(rankd::AddressKey("::ffff:203.0.113.7"), "203.0.113.7");
+  EXPECT_NE(rankd::AddressKey("::ffff:203.0.113.7"), rankd::AddressKey("::ffff:203.0.113.8"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RankdReplays, ::testing::Values("sqlite", "postgresql"), EngineName);

@@ -6,6 +6,7 @@
 #include "app/window.h"
 #include "platform/clock.h"
 #include "platform/display.h"
+#include "platform/net.h"
 #include "platform/testing/input.h"
 #include "ranking/ranking_client.h"
 #include "support/scripted_server.h"
@@ -121,9 +122,72 @@ TEST_F(RankingClientTest, RefusedAndMalformedAddressesFail) {
   EXPECT_FALSE(client.ConnectTo("127.0.0.1", ClosedPort()));
   EXPECT_EQ(client.connected, 0);
   client.Cleanup();
-  EXPECT_FALSE(client.ConnectTo("127.0.0.1.5", 20));
+  EXPECT_FALSE(client.ConnectTo("127.0.0.1.5", ClosedPort()));
   EXPECT_FALSE(client.ConnectTo("", 20));
-  EXPECT_FALSE(client.ConnectTo("localhost", 20));
+  EXPECT_FALSE(client.ConnectTo(nullptr, 20));
+  EXPECT_FALSE(client.ConnectTo("localhost", ClosedPort()));
+  EXPECT_EQ(client.connected, 0);
+}
+
+// The host by name and by IPv6 address: the connection is real (the bytes arrive) and the
+// client tells which address it reached, for the replay's upload.
+TEST_F(RankingClientTest, ConnectsByNameAndByIpv6Address) {
+  {
+    ScriptedServer server({Receive(2), CloseConnection()});
+    ASSERT_TRUE(client.ConnectTo("localhost", server.Port()));
+    const uint8_t request[2] = {0, 1};
+    EXPECT_TRUE(client.SendBytes(request, 2));
+    ASSERT_TRUE(server.WaitUntilDone());
+    EXPECT_EQ(server.Received(), (Bytes{0, 1}));
+    EXPECT_EQ(client.endpoint.port, server.Port());
+    client.Cleanup();
+  }
+  if (!ScriptedServer::HasIpv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback (::1) to listen on";
+  ScriptedServer server({Receive(2), CloseConnection()}, true);
+  ASSERT_TRUE(client.ConnectTo("::1", server.Port()));
+  const uint8_t request[2] = {0, 2};
+  EXPECT_TRUE(client.SendBytes(request, 2));
+  ASSERT_TRUE(server.WaitUntilDone());
+  EXPECT_EQ(server.Received(), (Bytes{0, 2}));
+  EXPECT_TRUE(client.endpoint.v6);
+  EXPECT_EQ(client.endpoint.address[15], 1);
+  EXPECT_EQ(client.endpoint.port, server.Port());
+}
+
+// A name no resolver knows (.invalid never resolves) is unreachable, within the connect's
+// limit however slow the system's resolver is to say so, and the window is served meanwhile.
+TEST_F(RankingClientTest, ANameThatDoesNotResolveIsUnreachableWithinTheLimit) {
+  const uint32_t start = platform::Ticks();
+  platform::PushMouseMove(77, 33);
+  EXPECT_FALSE(client.ConnectTo("no-such-server.brakkel.invalid", 20));
+  EXPECT_LT(platform::Ticks() - start, 2 * kConnectLimitMs);
+  EXPECT_EQ(client.connected, 0);
+  EXPECT_EQ(client.socketHandle, -1);
+  EXPECT_EQ(InputState.mouseX, 77);
+}
+
+// Of a host's addresses, one that never answers takes only its share of the time: the next
+// one still gets connected to within the limit.
+TEST_F(RankingClientTest, AFirstAddressThatNeverAnswersLeavesTimeForTheNext) {
+  HangingListener hanging;
+  ScriptedServer server({Hold()});
+  std::vector<platform::Endpoint> silent, answering;
+  ASSERT_TRUE(platform::ResolveHost("127.0.0.1", hanging.Port(), true, silent));
+  ASSERT_TRUE(platform::ResolveHost("127.0.0.1", server.Port(), true, answering));
+  platform::UseFakeClock(100000);
+  const uint32_t start = platform::Ticks();
+  ASSERT_TRUE(client.ConnectToAny({silent[0], answering[0]}, kConnectLimitMs));
+  const uint32_t waited = platform::Ticks() - start;
+  EXPECT_GE(waited, kConnectLimitMs / 2);
+  EXPECT_LE(waited, kConnectLimitMs / 2 + 2 * kConnectWaitStepMs);
+  EXPECT_EQ(client.endpoint, answering[0]);
+  EXPECT_EQ(client.connected, 1);
+  // Neither answering: the whole limit, then nothing held.
+  client.Cleanup();
+  const uint32_t again = platform::Ticks();
+  EXPECT_FALSE(client.ConnectToAny({silent[0], silent[0]}, kConnectLimitMs));
+  EXPECT_LE(platform::Ticks() - again, kConnectLimitMs + 2 * kConnectWaitStepMs);
+  EXPECT_EQ(client.socketHandle, -1);
 }
 
 TEST_F(RankingClientTest, AHangingConnectGivesUpAfterFiveSecondsWhileThePumpRuns) {

@@ -224,6 +224,13 @@ TEST_F(ExchangeTest, AnUnreachableServerGivesOneMessageBoxPerGame) {
   RunRankingExchange("127.0.0.1", port);
   EXPECT_EQ(boxes.size(), 2u);
   EXPECT_EQ(RankingConnection.socketHandle, -1);
+  // A name that does not resolve is answered the same, within the connect's limit.
+  const uint32_t before = Ticks();
+  RunRankingExchange("no-such-server.brakkel.invalid", port);
+  EXPECT_LE(Ticks() - before, kConnectLimitMs + 2 * kConnectWaitStepMs);
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[2].text, kUnreachableText);
+  EXPECT_EQ(RankingConnection.socketHandle, -1);
 }
 
 TEST_F(ExchangeTest, AConnectThatHangsGetsTheSameBoxAfterFiveSeconds) {

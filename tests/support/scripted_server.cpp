@@ -36,20 +36,56 @@ ScriptStep Hold() {
   return step;
 }
 
-ScriptedServer::ScriptedServer(std::vector<ScriptStep> script) {
+namespace {
+
+// A loopback address of either family, port 0 (any free port); its length.
+socklen_t Loopback(bool ipv6, sockaddr_storage& address) {
+  address = sockaddr_storage{};
+  if (ipv6) {
+    auto& six = reinterpret_cast<sockaddr_in6&>(address);
+    six.sin6_family = AF_INET6;
+    six.sin6_addr = in6addr_loopback;
+    return sizeof six;
+  }
+  auto& four = reinterpret_cast<sockaddr_in&>(address);
+  four.sin_family = AF_INET;
+  four.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return sizeof four;
+}
+
+// A socket listening on the loopback address; -1 when it cannot be made. `port` tells where.
+int ListenOnLoopback(bool ipv6, uint16_t& port) {
   SocketsStarted();
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;  // any free port
-  socklen_t length = sizeof address;
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 4) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  sockaddr_storage address;
+  socklen_t length = Loopback(ipv6, address);
+  const int listener = static_cast<int>(socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (listener < 0) return -1;
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, 4) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(listener);
+    return -1;
+  }
+  port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                    : reinterpret_cast<sockaddr_in&>(address).sin_port);
+  return listener;
+}
+
+}  // namespace
+
+bool ScriptedServer::HasIpv6Loopback() {
+  uint16_t port = 0;
+  const int probe = ListenOnLoopback(true, port);
+  if (probe < 0) return false;
+  close(probe);
+  return true;
+}
+
+ScriptedServer::ScriptedServer(std::vector<ScriptStep> script, bool ipv6) {
+  listener_ = ListenOnLoopback(ipv6, port_);
+  if (listener_ < 0) {
     std::perror("scripted server");
     std::abort();
   }
-  port_ = ntohs(address.sin_port);
   thread_ = std::thread(&ScriptedServer::Run, this, std::move(script));
 }
 

@@ -26,7 +26,10 @@ ScriptStep Hold();
 
 class ScriptedServer {
  public:
-  explicit ScriptedServer(std::vector<ScriptStep> script);
+  // Listens on 127.0.0.1, or with `ipv6` on ::1 (see HasIpv6Loopback).
+  explicit ScriptedServer(std::vector<ScriptStep> script, bool ipv6 = false);
+  // Whether the machine has an IPv6 loopback a server may listen on.
+  static bool HasIpv6Loopback();
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
