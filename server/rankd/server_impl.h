@@ -294,7 +294,8 @@ struct RankServer::Impl {
   // closed before the exchange ended (nullptr when it did not).
   void Tell(const Connection& c, const Exchange& exchange, const char* ending, Clock::time_point begun);
   awaitable<std::tuple<asio::error_code, size_t>> ReadSome(const std::shared_ptr<Connection>& c, uint8_t* to,
-                                                           size_t size, Clock::time_point deadline);
+                                                           size_t size, Clock::time_point deadline,
+                                                           bool awaited = false);
   awaitable<asio::error_code> Write(const std::shared_ptr<Connection>& c, asio::const_buffer bytes,
                                     Clock::time_point deadline, bool last = false);
   // A replay upload (its first bytes already read): read with bounds, then handed to the

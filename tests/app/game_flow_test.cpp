@@ -339,10 +339,10 @@ TEST_F(FlowTest, TheProgramPlaysWithTheRememberedSettingsAndKeepsOnlyWhatThePlay
   EXPECT_EQ(LoadSettings(file.string()), (Settings{2, false, false, ServerAddress{"::1", 2020}}));
 
   // A program without a ranking server refuses --server as a bad option, before any window.
-  const char* const server[] = {"soloplay", "--server", "localhost"};
+  const std::vector<std::string> server = {"soloplay", "--server", "localhost"};
   waits = 0;
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(RunGameProgram("soloplay", 3, server, [] {}), 2);
+  EXPECT_EQ(RunGameProgram("soloplay", server, [] {}), 2);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("--server"), std::string::npos);
   EXPECT_EQ(waits, 0);
 
