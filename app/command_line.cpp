@@ -4,14 +4,31 @@
 #include <charconv>
 #include <string_view>
 
+#include "replay/replay.h"
+#include "wire/protocol.h"
+
 namespace {
 
-// A whole decimal number from 1 to kLargestScale, nothing before or after it.
-bool ReadScale(std::string_view text, int& scale) {
+// A whole decimal number from `least` to `most`, nothing before or after it.
+bool ReadNumber(std::string_view text, int least, int most, int& number) {
   int value = 0;
   const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (fault != std::errc() || end != text.data() + text.size() || value < 1 || value > kLargestScale) return false;
-  scale = value;
+  if (fault != std::errc() || end != text.data() + text.size() || value < least || value > most) return false;
+  number = value;
+  return true;
+}
+
+// DIFFICULTY:PLACE, the difficulty by the name the replays' files use.
+bool ReadWatch(std::string_view text, GameOptions& options) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  int32_t mode = -1;
+  for (int32_t m = 0; m < 3; ++m)
+    if (text.substr(0, colon) == ReplayModeName(m)) mode = m;
+  int place = 0;
+  if (mode < 0 || !ReadNumber(text.substr(colon + 1), 1, kReplayFetchMostPlace, place)) return false;
+  options.watchMode = mode;
+  options.watchPlace = place;
   return true;
 }
 
@@ -21,6 +38,46 @@ std::string Shown(std::string_view text) {
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   return shown;
+}
+
+// One option that takes a value: false with the reason in `error` when the value is missing
+// or bad.
+bool ReadValueOption(std::string_view name, std::string_view value, GameOptions& options, std::string& error) {
+  if (value.empty() && name != "--replay" && name != "--verify") {
+    error = std::string(name) +
+            (name == "--scale" ? " needs a value (1 to 8)" : " needs DIFFICULTY:PLACE, e.g. normal:3");
+    return false;
+  }
+  if (name == "--scale") {
+    int scale = 0;
+    if (ReadNumber(value, 1, kLargestScale, scale)) {
+      options.scale = scale;
+      return true;
+    }
+    error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
+    return false;
+  }
+  if (name == "--watch") {
+    if (ReadWatch(value, options)) return true;
+    error = "bad value for --watch: '" + Shown(value) + "' (easy, normal or hardcore, a colon, a place from 1 to 20)";
+    return false;
+  }
+  if (value.empty()) {
+    error = std::string(name) + " needs a replay file";
+    return false;
+  }
+  (name == "--verify" ? options.verifyFile : options.replayFile) = value;
+  return true;
+}
+
+// What a command line without --help, --version or --verify asks for.
+CommandLineAction ActionOf(const GameOptions& options, std::string& error) {
+  if (options.watchMode >= 0 && !options.replayFile.empty()) {
+    error = "--replay and --watch cannot go together";
+    return CommandLineAction::Bad;
+  }
+  if (options.watchMode >= 0) return CommandLineAction::Watch;
+  return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
 }
 
 }  // namespace
@@ -35,33 +92,10 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       name = name.substr(0, eq);
       hasValue = true;
     }
-    if (name == "--verify" || name == "--replay") {
+    if (name == "--verify" || name == "--replay" || name == "--scale" || name == "--watch") {
       if (!hasValue && i + 1 < argc) value = argv[++i];
-      if (value.empty()) {
-        error = std::string(name) + " needs a replay file";
-        return CommandLineAction::Bad;
-      }
-      if (name == "--verify") {
-        options.verifyFile = value;
-        return CommandLineAction::Verify;
-      }
-      options.replayFile = value;
-      continue;
-    }
-    if (name == "--scale") {
-      if (!hasValue) {
-        if (i + 1 >= argc) {
-          error = "--scale needs a value (1 to 8)";
-          return CommandLineAction::Bad;
-        }
-        value = argv[++i];
-      }
-      int scale = 0;
-      if (!ReadScale(value, scale)) {
-        error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
-        return CommandLineAction::Bad;
-      }
-      options.scale = scale;
+      if (!ReadValueOption(name, value, options, error)) return CommandLineAction::Bad;
+      if (name == "--verify") return CommandLineAction::Verify;
       continue;
     }
     const bool flag = name == "--help" || name == "--version" || name == "--fullscreen" || name == "--window" ||
@@ -82,11 +116,17 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       options.fullscreen = name == "--fullscreen";
     }
   }
-  return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
+  return ActionOf(options, error);
 }
 
-std::string UsageText(const char* program) {
+std::string UsageText(const char* program, bool watches) {
   const std::string name = program;
+  const std::string watch = watches
+                                ? "  --watch DIFFICULTY:PLACE\n"
+                                  "                 show the game listed at PLACE (1 to 20) of DIFFICULTY (easy,\n"
+                                  "                 normal or hardcore), its replay fetched from the ranking server,\n"
+                                  "                 as --replay shows a file\n"
+                                : "";
   return "Usage: " + name +
          " [options]\n"
          "Brakkel, a small arcade game: a chicken against mobs by the hundred.\n"
@@ -100,7 +140,8 @@ std::string UsageText(const char* program) {
          "                 'mode=M stage=S score=N combo=C seconds=T' and exit 0 when the\n"
          "                 result is the recorded one, 1 when it differs, 2 for a bad file\n"
          "  --replay FILE  show the recorded game FILE in the window at its own pace; keys\n"
-         "                 1, 2, 4 and 8 set the speed, Escape or closing the window ends it\n"
+         "                 1, 2, 4 and 8 set the speed, Escape or closing the window ends it\n" +
+         watch +
          "  --help         this text\n"
          "  --version      the program's name and version\n"
          "\n"

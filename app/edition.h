@@ -20,5 +20,9 @@ struct EditionTraits {
   // After a game the ranking step said was kept, with its whole replay as its file holds it
   // (netplay sends it to the server, which checks the score by it).
   void (*keptGameStep)(const std::vector<uint8_t>& encodedReplay) = nullptr;
+  // --watch: fetches into `bytes` the replay of the game listed at `place` of difficulty `mode`
+  // (netplay asks its ranking server); false after one line on standard error saying why.
+  // Without one, the program refuses --watch.
+  bool (*listedReplayFetch)(int32_t mode, int32_t place, std::vector<uint8_t>& bytes) = nullptr;
 };
 extern EditionTraits Edition;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/edition.h"
 #include "app/game_flow.h"
 #include "app/replay_playback.h"
 #include "app/replay_verify.h"
@@ -20,11 +21,19 @@ int RunGameProgram(const char* name, int argc, const char* const* argv, void (*e
   platform::ConnectStandardStreams();
   GameOptions options;
   std::string error;
+  const bool watches = Edition.listedReplayFetch != nullptr;
   switch (ReadCommandLine(argc, argv, options, error)) {
-    case CommandLineAction::Help: std::fputs(UsageText(name).c_str(), stdout); return 0;
+    case CommandLineAction::Help: std::fputs(UsageText(name, watches).c_str(), stdout); return 0;
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());
     case CommandLineAction::Replay: return PlayReplayFile(options);
+    case CommandLineAction::Watch:
+      if (watches) return WatchListedReplay(options);
+      platform::Complain(
+          "--watch needs a ranking server to fetch the game from: netplay has one, %s has none; see "
+          "%s --help",
+          name, name);
+      return 2;
     case CommandLineAction::Bad: platform::Complain("%s; see %s --help", error.c_str(), name); return 2;
     case CommandLineAction::Run: break;
   }
