@@ -34,10 +34,11 @@ e2e_window() {
 # the dummy driver, the player's folders are what XDG_DATA_HOME and XDG_CONFIG_HOME say.
 # E2E_GAME_PID holds its process id at once (for e2e_stop_game); waits up to $4 seconds
 # (default 40) for its window, whose id it leaves in E2E_WID. Fails the test without one.
+# Arguments after $4 go to the program.
 e2e_start_game() {
   unset SDL_VIDEODRIVER
   export SDL_AUDIODRIVER=dummy
-  (cd "$2" && exec "$1") >"$3" 2>&1 &
+  (cd "$2" && exec "$1" "${@:5}") >"$3" 2>&1 &
   E2E_GAME_PID=$!
   E2E_WID=$(e2e_window 'Brakkel!!' "${4:-40}" "$E2E_GAME_PID") || e2e_fail "no game window"
 }
