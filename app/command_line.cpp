@@ -5,15 +5,31 @@
 #include <string_view>
 
 #include "platform/game_folder.h"
+#include "replay/replay.h"
+#include "wire/protocol.h"
 
 namespace {
 
-// A whole decimal number from 1 to kLargestScale, nothing before or after it.
-bool ReadScale(std::string_view text, int& scale) {
+// A whole decimal number from `least` to `most`, nothing before or after it.
+bool ReadNumber(std::string_view text, int least, int most, int& number) {
   int value = 0;
   const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (fault != std::errc() || end != text.data() + text.size() || value < 1 || value > kLargestScale) return false;
-  scale = value;
+  if (fault != std::errc() || end != text.data() + text.size() || value < least || value > most) return false;
+  number = value;
+  return true;
+}
+
+// DIFFICULTY:PLACE, the difficulty by the name the replays' files use.
+bool ReadWatch(std::string_view text, GameOptions& options) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return false;
+  int32_t mode = -1;
+  for (int32_t m = 0; m < 3; ++m)
+    if (text.substr(0, colon) == ReplayModeName(m)) mode = m;
+  int place = 0;
+  if (mode < 0 || !ReadNumber(text.substr(colon + 1), 1, kReplayFetchMostPlace, place)) return false;
+  options.watchMode = mode;
+  options.watchPlace = place;
   return true;
 }
 
@@ -23,18 +39,6 @@ std::string Shown(std::string_view text) {
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   return shown;
-}
-
-// The value of option `name`: after its '=' when it had one, else the next argument.
-bool TakeValue(std::string_view name, bool hasValue, int argc, const char* const* argv, int& i, std::string_view& value,
-               std::string& error) {
-  if (hasValue) return true;
-  if (i + 1 >= argc) {
-    error = std::string(name) + (name == "--scale" ? " needs a value (1 to 8)" : " needs a value (HOST[:PORT])");
-    return false;
-  }
-  value = argv[++i];
-  return true;
 }
 
 // --server's value into `options`; false with the reason in `error`.
@@ -49,6 +53,48 @@ bool ReadServer(std::string_view value, GameOptions& options, std::string& error
   return true;
 }
 
+// One option that takes a value: false with the reason in `error` when the value is missing
+// or bad.
+bool ReadValueOption(std::string_view name, std::string_view value, GameOptions& options, std::string& error) {
+  if (value.empty() && name != "--replay" && name != "--verify") {
+    error = std::string(name) + (name == "--scale"    ? " needs a value (1 to 8)"
+                                 : name == "--server" ? " needs a value (HOST[:PORT])"
+                                                      : " needs DIFFICULTY:PLACE, e.g. normal:3");
+    return false;
+  }
+  if (name == "--server") return ReadServer(value, options, error);
+  if (name == "--scale") {
+    int scale = 0;
+    if (ReadNumber(value, 1, kLargestScale, scale)) {
+      options.scale = scale;
+      return true;
+    }
+    error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
+    return false;
+  }
+  if (name == "--watch") {
+    if (ReadWatch(value, options)) return true;
+    error = "bad value for --watch: '" + Shown(value) + "' (easy, normal or hardcore, a colon, a place from 1 to 20)";
+    return false;
+  }
+  if (value.empty()) {
+    error = std::string(name) + " needs a replay file";
+    return false;
+  }
+  (name == "--verify" ? options.verifyFile : options.replayFile) = value;
+  return true;
+}
+
+// What a command line without --help, --version or --verify asks for.
+CommandLineAction ActionOf(const GameOptions& options, std::string& error) {
+  if (options.watchMode >= 0 && !options.replayFile.empty()) {
+    error = "--replay and --watch cannot go together";
+    return CommandLineAction::Bad;
+  }
+  if (options.watchMode >= 0) return CommandLineAction::Watch;
+  return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
+}
+
 }  // namespace
 
 CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions& options, std::string& error) {
@@ -61,32 +107,11 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       name = name.substr(0, eq);
       hasValue = true;
     }
-    if (name == "--verify" || name == "--replay") {
+    if (name == "--verify" || name == "--replay" || name == "--scale" || name == "--watch" ||
+        name == "--server") {
       if (!hasValue && i + 1 < argc) value = argv[++i];
-      if (value.empty()) {
-        error = std::string(name) + " needs a replay file";
-        return CommandLineAction::Bad;
-      }
-      if (name == "--verify") {
-        options.verifyFile = value;
-        return CommandLineAction::Verify;
-      }
-      options.replayFile = value;
-      continue;
-    }
-    if (name == "--server") {
-      if (!TakeValue(name, hasValue, argc, argv, i, value, error) || !ReadServer(value, options, error))
-        return CommandLineAction::Bad;
-      continue;
-    }
-    if (name == "--scale") {
-      if (!TakeValue(name, hasValue, argc, argv, i, value, error)) return CommandLineAction::Bad;
-      int scale = 0;
-      if (!ReadScale(value, scale)) {
-        error = "bad value for --scale: '" + Shown(value) + "' (1 to 8)";
-        return CommandLineAction::Bad;
-      }
-      options.scale = scale;
+      if (!ReadValueOption(name, value, options, error)) return CommandLineAction::Bad;
+      if (name == "--verify") return CommandLineAction::Verify;
       continue;
     }
     const bool flag = name == "--help" || name == "--version" || name == "--fullscreen" || name == "--window" ||
@@ -107,7 +132,7 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       options.fullscreen = name == "--fullscreen";
     }
   }
-  return options.replayFile.empty() ? CommandLineAction::Run : CommandLineAction::Replay;
+  return ActionOf(options, error);
 }
 
 std::string UsageText(const char* program, bool online) {
@@ -115,6 +140,11 @@ std::string UsageText(const char* program, bool online) {
   const std::string server = online ? "  --server HOST[:PORT]  the ranking server: a name, an IPv4 address or an IPv6\n"
                                       "                 address in brackets ([::1]:2020); the port 20 when left out\n"
                                     : "";
+  const std::string watch = online ? "  --watch DIFFICULTY:PLACE\n"
+                                     "                 show the game listed at PLACE (1 to 20) of DIFFICULTY (easy,\n"
+                                     "                 normal or hardcore), its replay fetched from the ranking server,\n"
+                                     "                 as --replay shows a file\n"
+                                   : "";
   return "Usage: " + name +
          " [options]\n"
          "Brakkel, a small arcade game: a chicken against mobs by the hundred.\n"
@@ -129,7 +159,8 @@ std::string UsageText(const char* program, bool online) {
          "                 'mode=M stage=S score=N combo=C seconds=T' and exit 0 when the\n"
          "                 result is the recorded one, 1 when it differs, 2 for a bad file\n"
          "  --replay FILE  show the recorded game FILE in the window at its own pace; keys\n"
-         "                 1, 2, 4 and 8 set the speed, Escape or closing the window ends it\n"
+         "                 1, 2, 4 and 8 set the speed, Escape or closing the window ends it\n" +
+         watch +
          "  --help         this text\n"
          "  --version      the program's name and version\n"
          "\n"

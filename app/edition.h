@@ -26,5 +26,9 @@ struct EditionTraits {
   // before the game starts; not called when neither gives one. None: the program has no
   // ranking server, and --server is refused.
   void (*useServer)(const ServerAddress& server) = nullptr;
+  // --watch: fetches into `bytes` the replay of the game listed at `place` of difficulty `mode`
+  // (netplay asks its ranking server); false after one line on standard error saying why.
+  // Without one, the program refuses --watch.
+  bool (*listedReplayFetch)(int32_t mode, int32_t place, std::vector<uint8_t>& bytes) = nullptr;
 };
 extern EditionTraits Edition;

@@ -17,6 +17,16 @@
 
 // BRAKKEL_VERSION comes from the build (the CMake project's version).
 
+namespace {
+// The ranking server a run talks to: --server, else the settings' server line, else the
+// program's own.
+void UseServerOfRun(const GameOptions& options) {
+  const std::string settingsFile = platform::UserSettingsFile();
+  const Settings settings = SettingsForRun(settingsFile.empty() ? Settings{} : LoadSettings(settingsFile), options);
+  if (settings.server && Edition.useServer) Edition.useServer(*settings.server);
+}
+}  // namespace
+
 int RunGameProgram(const char* name, const std::vector<std::string>& arguments, void (*enterFolder)()) {
   platform::ConnectStandardStreams();
   std::vector<const char*> argv;
@@ -28,6 +38,16 @@ int RunGameProgram(const char* name, const std::vector<std::string>& arguments, 
     case CommandLineAction::Version: std::printf("%s %s\n", name, BRAKKEL_VERSION); return 0;
     case CommandLineAction::Verify: return VerifyReplayFile(options.verifyFile.c_str());
     case CommandLineAction::Replay: return PlayReplayFile(options);
+    case CommandLineAction::Watch:
+      if (Edition.listedReplayFetch != nullptr) {
+        UseServerOfRun(options);
+        return WatchListedReplay(options);
+      }
+      platform::Complain(
+          "--watch needs a ranking server to fetch the game from: netplay has one, %s has none; see "
+          "%s --help",
+          name, name);
+      return 2;
     case CommandLineAction::Bad: platform::Complain("%s; see %s --help", error.c_str(), name); return 2;
     case CommandLineAction::Run: break;
   }

@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/edition.h"
 #include "app/replay_verify.h"
 #include "app/settings.h"
 #include "app/stage_screen.h"
@@ -79,13 +81,11 @@ void ShowReplay(const Replay& replay) {
   }
 }
 
-int PlayReplayFile(const GameOptions& options) {
-  Replay replay;
-  std::string error;
-  if (!LoadReplayFile(options.replayFile.c_str(), replay, error)) {
-    platform::Complain("%s: %s", options.replayFile.c_str(), error.c_str());
-    return 2;
-  }
+namespace {
+
+// Opens the window the remembered settings and `options` choose, where the game data is, and
+// shows the game; 0 once it is ended, 1 when no window could be opened.
+int ShowInWindow(const Replay& replay, const GameOptions& options) {
   // The remembered settings are read, never written: what changes while watching is forgotten.
   const std::string settingsFile = platform::UserSettingsFile();
   const Settings settings = SettingsForRun(settingsFile.empty() ? Settings{} : LoadSettings(settingsFile), options);
@@ -97,4 +97,29 @@ int PlayReplayFile(const GameOptions& options) {
   FreeSpriteBanks();
   CloseGameWindow();
   return 0;
+}
+
+}  // namespace
+
+int PlayReplayFile(const GameOptions& options) {
+  Replay replay;
+  std::string error;
+  if (!LoadReplayFile(options.replayFile.c_str(), replay, error)) {
+    platform::Complain("%s: %s", options.replayFile.c_str(), error.c_str());
+    return 2;
+  }
+  return ShowInWindow(replay, options);
+}
+
+int WatchListedReplay(const GameOptions& options) {
+  std::vector<uint8_t> bytes;
+  if (!Edition.listedReplayFetch(options.watchMode, options.watchPlace, bytes)) return 1;
+  Replay replay;
+  std::string error;
+  if (!DecodeReplayBytes(bytes, replay, error)) {
+    platform::Complain("the replay of %s place %d from the ranking server is refused: %s",
+                       ReplayModeName(options.watchMode), static_cast<int>(options.watchPlace), error.c_str());
+    return 1;
+  }
+  return ShowInWindow(replay, options);
 }

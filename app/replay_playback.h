@@ -1,5 +1,6 @@
 #pragma once
-// soloplay --replay FILE: a recorded game shown in the window as it was played.
+// --replay FILE and --watch DIFFICULTY:PLACE: a recorded game shown in the window as it was
+// played.
 #include <cstdint>
 
 #include "app/command_line.h"
@@ -21,3 +22,9 @@ void ShowReplay(const Replay& replay);
 // window the remembered settings and `options` choose, and shows the game. Returns 0 once
 // it is ended, 1 when no window could be opened.
 int PlayReplayFile(const GameOptions& options);
+
+// The whole of --watch: the edition's fetch brings the listed game's replay (a failure: its one
+// line on standard error and 1, with no window), which is decoded and checked as a file is (a
+// bad one: one line on standard error and 1, with no window) and shown as PlayReplayFile shows
+// a file. Needs Edition.listedReplayFetch. Returns as PlayReplayFile does.
+int WatchListedReplay(const GameOptions& options);

@@ -48,7 +48,11 @@ bool ReadReplayFile(const char* path, std::vector<uint8_t>& bytes, std::string& 
 
 bool LoadReplayFile(const char* path, Replay& replay, std::string& error) {
   std::vector<uint8_t> bytes;
-  if (!ReadReplayFile(path, bytes, error) || DecodeReplay(bytes, replay, error) != ReplayRead::Ok) return false;
+  return ReadReplayFile(path, bytes, error) && DecodeReplayBytes(bytes, replay, error);
+}
+
+bool DecodeReplayBytes(std::span<const uint8_t> bytes, Replay& replay, std::string& error) {
+  if (DecodeReplay(bytes, replay, error) != ReplayRead::Ok) return false;
   // A game of newer rules than this program's cannot be played again here.
   RuleBook rules;
   if (RulesOfVersion(replay.rules, rules)) return true;

@@ -5,6 +5,7 @@
 #include "platform/game_folder.h"
 #include "ranking/ranking_client.h"
 #include "ranking/ranking_exchange.h"
+#include "ranking/replay_fetch.h"
 #include "ranking/replay_upload.h"
 
 namespace {
@@ -19,17 +20,23 @@ bool RankOnline(int32_t /*mode*/, int32_t /*stage*/) {
 void UploadKeptGame(const std::vector<uint8_t>& encodedReplay) {
   UploadReplayOfSubmission(encodedReplay, RankingConnection.endpoint);
 }
+// --watch asks the same server.
+bool FetchListedGame(int32_t mode, int32_t place, std::vector<uint8_t>& bytes) {
+  return FetchReplayToWatch(rankingServer.host.c_str(), rankingServer.port, mode, place, bytes);
+}
 }  // namespace
 
 // Longest name 9 bytes; the music goes on after the window is closed; the server's ranking;
-// games recorded as netplay's, and a kept score's game sent to the server.
+// games recorded as netplay's, and a kept score's game sent to the server; --watch shows a
+// listed game fetched from it.
 EditionTraits Edition{.longestName = 9,
                       .musicAfterQuit = true,
                       .onlineRanking = true,
                       .rankingStep = RankOnline,
                       .program = "netplay",
                       .keptGameStep = UploadKeptGame,
-                      .useServer = UseServer};
+                      .useServer = UseServer,
+                      .listedReplayFetch = FetchListedGame};
 
 int main(int argc, char** argv) {
   return RunGameProgram("netplay", platform::ProgramArguments(argc, argv), [] { platform::EnterGameFolder(); });

@@ -38,9 +38,10 @@ void AnswerThreshold(uint32_t threshold) {
   }
 }
 
-// Waits a few milliseconds for the server's bytes, so the loop neither spins nor keeps the
-// window waiting. Under the fake clock nothing sleeps: the clock moves on instead.
-void PollServer(RankingClient& client) {
+}  // namespace
+
+// Under the fake clock nothing sleeps: the clock moves on instead.
+void PollRankingServer(RankingClient& client) {
   if (platform::FakeClockInUse()) {
     const uint32_t before = client.fillLevel;
     client.PollReceive(0, 0);
@@ -51,8 +52,6 @@ void PollServer(RankingClient& client) {
   }
   client.PollReceive(0, kReceiveWaitStepMs * 1000);
 }
-
-}  // namespace
 
 bool LastSubmission(uint8_t (&out)[kScoreSubmissionBytes]) {
   if (submitted) std::memcpy(out, sentSubmission, kScoreSubmissionBytes);
@@ -86,7 +85,7 @@ bool RunRankingExchange(const char* host, uint16_t port) {
   bool running = true;
   while (running && InputState.quit == 0) {
     const uint32_t before = client.fillLevel;
-    PollServer(client);
+    PollRankingServer(client);
     const bool arrived = client.fillLevel != before;
     if (!client.connected || InputState.quit) running = false;
     PumpMessages();

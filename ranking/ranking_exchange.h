@@ -14,6 +14,11 @@ inline constexpr uint32_t kServerSilenceLimitMs = 30000;
 // The longest single wait for the server's bytes, so the window keeps answering.
 inline constexpr uint32_t kReceiveWaitStepMs = 5;
 
+struct RankingClient;
+// Waits a few milliseconds (kReceiveWaitStepMs) for the server's bytes and takes what came, so
+// a loop awaiting the server neither spins nor keeps the window waiting.
+void PollRankingServer(RankingClient& client);
+
 // One whole exchange for the game that just ended, from the game counters, the input
 // state and PlayerName. Shows "연결이 않됩니다.." once when the server cannot be reached.
 // The host is a name, a dotted IPv4 address or an IPv6 address without brackets; a name that

@@ -48,13 +48,23 @@ for program in soloplay netplay; do
     fail "$program --version: status $status, '$(cat "$work/out")' '$(cat "$work/err")'"
 
   for bad in "--no-such-option" "--scale 9" "--scale" "--scale=0" "--mute=yes" "extra" "--fullscreen --scale x" \
-    "--server" "--server=" "--server [::1" "--server host:0" "--server host:65536" "--server a:b:c"; do
+    "--server" "--server=" "--server [::1" "--server host:0" "--server host:65536" "--server a:b:c" \
+    "--watch normal:0" "--watch=hard:3" "--watch" "--watch easy:1 --replay x"; do
     # shellcheck disable=SC2086 # the words of one command line
     run $program $bad
     [[ $status -eq 2 && ! -s $work/out && $(lines "$work/err") -eq 1 && $(cat "$work/err") == "$program: "* ]] ||
       fail "$program $bad: status $status, out '$(cat "$work/out")', err '$(cat "$work/err")'"
   done
 done
+# Only netplay has a server to watch a listed game from: soloplay says so, as for a bad option.
+run soloplay --watch normal:3
+[[ $status -eq 2 && ! -s $work/out && $(lines "$work/err") -eq 1 && $(cat "$work/err") == "soloplay: --watch needs"* ]] ||
+  fail "soloplay --watch normal:3: status $status, err '$(cat "$work/err")'"
+run netplay --help
+grep -q -- "^  --watch DIFFICULTY:PLACE" "$work/out" || fail "netplay --help does not name --watch"
+run soloplay --help
+grep -q -- "--watch" "$work/out" && fail "soloplay --help names --watch"
+
 [[ -z $(ls -A "$home") ]] || fail "the answers made files: $(cd "$home" && find .)"
 # soloplay has no ranking server: a good --server is refused all the same.
 run soloplay --server localhost:2020

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 struct OptionsCase {
   std::vector<const char*> args;  // after the program's name
   CommandLineAction action;
-  GameOptions options;  // what Run reads
+  GameOptions options;  // what Run and Watch read
 };
 
 TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
@@ -46,6 +46,24 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
       {{"--scale", "99999999999999999999"}, CommandLineAction::Bad, none},
       {{"--mute=yes"}, CommandLineAction::Bad, none},
       {{"--fullscreen", "--help=1"}, CommandLineAction::Bad, none},
+      // --watch DIFFICULTY:PLACE takes the window options beside it; the last one counts.
+      {{"--watch", "normal:3", "--scale", "2"},
+       CommandLineAction::Watch,
+       {.scale = 2, .watchMode = 1, .watchPlace = 3}},
+      {{"--watch=hardcore:20", "--window", "--watch=easy:1"},
+       CommandLineAction::Watch,
+       {.fullscreen = false, .watchMode = 0, .watchPlace = 1}},
+      {{"--watch", "normal:0"}, CommandLineAction::Bad, none},
+      {{"--watch", "normal:21"}, CommandLineAction::Bad, none},
+      {{"--watch", "normal:3x"}, CommandLineAction::Bad, none},
+      {{"--watch", "normal: 3"}, CommandLineAction::Bad, none},
+      {{"--watch", "Normal:3"}, CommandLineAction::Bad, none},
+      {{"--watch", "hard:3"}, CommandLineAction::Bad, none},
+      {{"--watch", "normal3"}, CommandLineAction::Bad, none},
+      {{"--watch", ":3"}, CommandLineAction::Bad, none},
+      {{"--watch=normal:"}, CommandLineAction::Bad, none},
+      {{"--watch"}, CommandLineAction::Bad, none},
+      {{"--watch=easy:1", "--replay", "game.replay"}, CommandLineAction::Bad, none},
   };
   for (const OptionsCase& c : cases) {
     std::vector<const char*> argv = {"soloplay"};
@@ -59,10 +77,12 @@ TEST(CommandLine, ReadsEveryOptionAndRefusesAnythingElse) {
     // Every refusal gives one line that says why; nothing else does.
     EXPECT_EQ(error.empty(), c.action != CommandLineAction::Bad) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
-    if (c.action != CommandLineAction::Run) continue;
+    if (c.action != CommandLineAction::Run && c.action != CommandLineAction::Watch) continue;
     EXPECT_EQ(options.scale, c.options.scale);
     EXPECT_EQ(options.fullscreen, c.options.fullscreen);
     EXPECT_EQ(options.mute, c.options.mute);
+    EXPECT_EQ(options.watchMode, c.options.watchMode);
+    EXPECT_EQ(options.watchPlace, c.options.watchPlace);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/edition.h"
 #include "app/game_flow.h"
 #include "app/replay_playback.h"
 #include "app/replay_recording.h"
@@ -208,6 +209,46 @@ Replay SmallReplay(bool rankedGame) {
   replay.clocks = {50};
   replay.result = {1, 0, 0, 0};
   return replay;
+}
+
+// What --watch was given stands in for a replay file: a damaged, cut, foreign or too new
+// replay is refused in one line, as a file would be, and nothing is shown; a fetch that
+// failed has said why itself.
+TEST(WatchListed, WhatTheServerSentIsRefusedAsADamagedFileIsAndNoWindowOpens) {
+  static std::vector<uint8_t> served;
+  static int32_t askedMode = -1, askedPlace = -1;
+  Edition.listedReplayFetch = [](int32_t mode, int32_t place, std::vector<uint8_t>& bytes) {
+    askedMode = mode;
+    askedPlace = place;
+    bytes = served;
+    return !served.empty();
+  };
+  const std::vector<uint8_t> good = EncodeReplay(SmallReplay(true));
+  std::vector<uint8_t> damaged = good;
+  damaged[good.size() / 2] ^= 0x40;
+  Replay newer = SmallReplay(true);
+  newer.rules = 999;
+  const std::vector<std::vector<uint8_t>> refused = {
+      damaged, std::vector<uint8_t>(good.begin(), good.end() - 7), {'n', 'o', 't'}, EncodeReplay(newer), {}};
+  CloseGameWindow();
+  GameOptions options;
+  options.watchMode = 2;
+  options.watchPlace = 7;
+  for (size_t i = 0; i < refused.size(); ++i) {
+    SCOPED_TRACE(i);
+    served = refused[i];
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(WatchListedReplay(options), 1);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(askedMode, 2);
+    EXPECT_EQ(askedPlace, 7);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), served.empty() ? 0 : 1) << said;
+    if (!served.empty()) {
+      EXPECT_NE(said.find("hardcore place 7"), std::string::npos) << said;
+    }
+    EXPECT_FALSE(WindowOpen());
+  }
+  Edition.listedReplayFetch = nullptr;
 }
 
 // Every ranked game's replay stays; of the others, the newest 50 by date, time and number.
