@@ -107,8 +107,7 @@ CommandLineAction ReadCommandLine(int argc, const char* const* argv, GameOptions
       name = name.substr(0, eq);
       hasValue = true;
     }
-    if (name == "--verify" || name == "--replay" || name == "--scale" || name == "--watch" ||
-        name == "--server") {
+    if (name == "--verify" || name == "--replay" || name == "--scale" || name == "--watch" || name == "--server") {
       if (!hasValue && i + 1 < argc) value = argv[++i];
       if (!ReadValueOption(name, value, options, error)) return CommandLineAction::Bad;
       if (name == "--verify") return CommandLineAction::Verify;
@@ -140,11 +139,12 @@ std::string UsageText(const char* program, bool online) {
   const std::string server = online ? "  --server HOST[:PORT]  the ranking server: a name, an IPv4 address or an IPv6\n"
                                       "                 address in brackets ([::1]:2020); the port 20 when left out\n"
                                     : "";
-  const std::string watch = online ? "  --watch DIFFICULTY:PLACE\n"
-                                     "                 show the game listed at PLACE (1 to 20) of DIFFICULTY (easy,\n"
-                                     "                 normal or hardcore), its replay fetched from the ranking server,\n"
-                                     "                 as --replay shows a file\n"
-                                   : "";
+  const std::string watch = online
+                                ? "  --watch DIFFICULTY:PLACE\n"
+                                  "                 show the game listed at PLACE (1 to 20) of DIFFICULTY (easy,\n"
+                                  "                 normal or hardcore), its replay fetched from the ranking server,\n"
+                                  "                 as --replay shows a file\n"
+                                : "";
   return "Usage: " + name +
          " [options]\n"
          "Brakkel, a small arcade game: a chicken against mobs by the hundred.\n"
