@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/files.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 namespace {
@@ -18,15 +19,6 @@ std::wstring Wide(const std::string& utf8) {
   std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
   return wide;
-}
-
-std::string Narrow(const wchar_t* wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
-  utf8.pop_back();
-  return utf8;
 }
 
 // The errno value nearest to a Windows error.
@@ -153,7 +145,7 @@ int RemoveStaleSaves(const char* folder, std::span<const char* const> names) {
   const uint64_t now = ticks(nowFile);
   int removed = 0;
   do {
-    const std::string name = Narrow(entry.cFileName);
+    const std::string name = Utf8FromWide(entry.cFileName);
     if (!IsSaveTemporaryName(name.c_str(), names)) continue;
     if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
     // A file written in the last minutes may belong to a save still going on in another game
@@ -204,6 +196,15 @@ bool IsAbsolutePath(const std::string& path) {
   const auto separator = [](char c) { return c == '/' || c == '\\'; };
   if (path.size() >= 3 && path[1] == ':' && separator(path[2])) return true;
   return path.size() >= 2 && separator(path[0]) && separator(path[1]);
+}
+
+std::string Utf8FromWide(const wchar_t* wide) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
+  utf8.pop_back();
+  return utf8;
 }
 
 }  // namespace platform

@@ -7,20 +7,9 @@
 
 #include "platform/clock.h"
 #include "platform/complain.h"
+#include "platform/wide_text.h"
 
 namespace platform {
-namespace {
-
-std::string Utf8(const wchar_t* wide) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), n, nullptr, nullptr);
-  utf8.pop_back();
-  return utf8;
-}
-
-}  // namespace
 
 std::tm LocalTime(std::time_t when) {
   std::tm local{};
@@ -45,7 +34,7 @@ std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
   if (!wide) return std::vector<std::string>(argv, argv + (argc > 0 ? argc : 0));
   std::vector<std::string> arguments;
   arguments.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) arguments.push_back(Utf8(wide[i]));
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8FromWide(wide[i]));
   LocalFree(wide);
   return arguments;
 }
