@@ -1,7 +1,8 @@
 // rankfloor: the ranking exchange answered by the least a server can do, for the floor of
 // what the machine's kernel costs per exchange. One thread, one epoll set, sockets that
-// never block; every request gets the same score to beat, every answer the same listing,
-// nothing is kept and nothing is logged. rankload measures it as it measures rankd.
+// never block; every request gets the score to beat of an empty listing and every answer
+// that listing, nothing is kept and nothing is logged. rankload measures it as it measures
+// rankd, with declines only (a submission is acknowledged and never listed).
 #include "server/rankload/floor.h"
 
 #include <netinet/in.h>
@@ -39,19 +40,11 @@ size_t Wanted(const Client& c) {
   return (c.bytes[0] == kRankDeclineType ? kRankDeclineBytes : kScoreSubmissionBytes) - c.held;
 }
 
-// A full listing of twenty rows, as long as a busy server's.
-std::vector<uint8_t> Listing() {
-  ScoreTable table;
-  for (int i = 0; i < kScoreRows; ++i) {
-    InsertScoreRow(table, i, "floor", 9, static_cast<uint32_t>(100000 - i), 99, 600);
-  }
-  return rankd::RankTextMessage(table);
-}
-
 class Floor {
  public:
-  explicit Floor(int listener, int signals) : listener_(listener), signals_(signals), listing_(Listing()) {
-    EncodeThresholdReply(1, reply_);
+  explicit Floor(int listener, int signals)
+      : listener_(listener), signals_(signals), listing_(rankd::RankTextMessage(ScoreTable{})) {
+    EncodeThresholdReply(0, reply_);
   }
   ~Floor() {
     for (Client* c : clients_) {
@@ -147,10 +140,11 @@ int RankfloorMain(int argc, char** argv) {
     if (ec != std::errc() || end != text.data() + text.size() || port > 65535) argc = 0;
   }
   if (argc != 1 && argc != 3) {
-    std::fprintf(stderr, "Usage: rankfloor [--port N]\n"
-                         "Answers ranking exchanges on 127.0.0.1 with fixed bytes, keeping nothing: the floor\n"
-                         "of a server's processor time per exchange on this machine (measure it with rankload).\n"
-                         "Port 0 (the default) lets the system choose. Ends on SIGTERM or SIGINT.\n");
+    std::fprintf(stderr,
+                 "Usage: rankfloor [--port N]\n"
+                 "Answers ranking exchanges on 127.0.0.1 with fixed bytes, keeping nothing: the floor\n"
+                 "of a server's processor time per exchange on this machine (measure it with rankload).\n"
+                 "Port 0 (the default) lets the system choose. Ends on SIGTERM or SIGINT.\n");
     return 2;
   }
   sigset_t stop;
