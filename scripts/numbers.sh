@@ -5,7 +5,7 @@
 # real X server (scripts/cpu.sh), and the ranking server's throughput (closed loop), latency
 # (open loop, from each exchange's scheduled start), memory, processor time per exchange and
 # replay checks a second on both storage engines (rankload against rankd; the replay checks on
-# SQLite).
+# SQLite), with the floor of processor time this machine's kernel sets (rankfloor).
 #
 # Usage: scripts/numbers.sh [display-number]
 #   display-number: the Xvfb display for the processor figures (default: cpu.sh's choice).
@@ -177,23 +177,21 @@ rankd_engine() {
     "≤ 10 ms" "$p99 ms" "$(verdict "$p99" "<=" 10)"
 }
 
-# The figures this 2-core machine can judge with the load program beside the server: rankd's
-# own processor time per exchange (user + system of every thread, from /proc/PID/stat as the
+# The figures this 2-core machine can judge with the load program beside the server: its own
+# processor time per exchange (user + system of every thread, from /proc/PID/stat as the
 # clients begin and end, which holds the kernel's work on its sockets) and the p99 of an open
-# loop of $cost_rate a second, 2000 idle connections and 10 % submissions, each the median of
-# $cost_runs runs against one fresh rankd, with the machine's pauses of every run beside.
-# rankd_cost NAME DATABASE CPU-GOAL-US
-rankd_cost() {
-  local name=$1 db=$2 goal=$3 log=$work/rankd-cost-$1.log out cpus=() p99s=() pauses=() loads=()
-  say "rankd on $name: processor time per exchange, $cost_runs runs of $rank_seconds s at $cost_rate a second"
-  if ! rankd_start "$build/bin/rankd" "$log" --port 0 --db "$db"; then
-    row "Ranking server on $name: processor time per exchange" "—" "not measured: rankd did not start" "**not met**"
-    return
-  fi
+# loop of $cost_rate a second and 2000 idle connections, each the median of $cost_runs runs
+# against one fresh server, with the machine's pauses of every run beside.
+# cost_loop NAME [RANKLOAD-ARGS...]: the runs against the server rankd_start started (and
+# stops here); sets cost_cpu, cost_p99 (medians), cost_text (the runs), false when none gave
+# a figure (the reason in cost_text).
+cost_loop() {
+  local name=$1 out cpus=() p99s=() pauses=() loads=()
+  shift
   for ((run = 1; run <= cost_runs; ++run)); do
     out=$work/cost-$name-$run.txt
     loads+=("$(cut -d' ' -f1 /proc/loadavg)")
-    "$build/bin/rankload" --port "$RANKD_PORT" --seconds "$rank_seconds" --rate "$cost_rate" --pid "$RANKD_PID" \
+    "$build/bin/rankload" --port "$RANKD_PORT" --seconds "$rank_seconds" --rate "$cost_rate" --pid "$RANKD_PID" "$@" \
       >"$out" 2>&1 || true
     cpus+=("$(sed -n 's/^server processor time: \([0-9.]*\) us.*/\1/p' "$out")")
     p99s+=("$(sed -n 's/^latency:.*[ (]p99 \([0-9.]*\) ms.*/\1/p' "$out")")
@@ -201,17 +199,53 @@ rankd_cost() {
   done
   rankd_stop 2>/dev/null || true
   if [[ -z ${cpus[*]// /} || -z ${p99s[*]// /} ]]; then
-    row "Ranking server on $name: processor time per exchange" "—" "not measured: $(tail -n 1 "$out")" "**not met**"
+    cost_text="not measured: $(tail -n 1 "$out")"
+    return 1
+  fi
+  cost_cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  cost_p99=$(printf '%s\n' "${p99s[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  cost_text="runs: ${cpus[*]} µs; load average $(IFS=/; echo "${loads[*]}")"
+  cost_pauses="runs: ${p99s[*]} ms; the machine paused $(IFS=';'; echo "${pauses[*]}" | sed 's/;/; /g')"
+}
+
+# rankd_cost NAME DATABASE CPU-GOAL-US: rankd with 10 % submissions, then with declines only
+# (what the commits cost is the difference).
+rankd_cost() {
+  local name=$1 db=$2 goal=$3 log=$work/rankd-cost-$1.log
+  say "rankd on $name: processor time per exchange, $cost_runs runs of $rank_seconds s at $cost_rate a second"
+  if ! rankd_start "$build/bin/rankd" "$log" --port 0 --db "$db"; then
+    row "Ranking server on $name: processor time per exchange" "—" "not measured: rankd did not start" "**not met**"
     return
   fi
-  local cpu p99 list
-  cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-  p99=$(printf '%s\n' "${p99s[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-  list=$(IFS=/; echo "${loads[*]}")
-  row "Ranking server on $name: rankd's processor time per exchange, user + system of all its threads, open loop of $cost_rate a second, 2000 idle, 10 % submissions (runs: ${cpus[*]} µs; load average $list)" \
-    "≤ $goal µs" "$cpu µs" "$(verdict "$cpu" "<=" "$goal")"
-  row "Ranking server on $name, open loop at $cost_rate a second, 2000 idle: latency p99 from the scheduled start (runs: ${p99s[*]} ms; the machine paused $(IFS=';'; echo "${pauses[*]}" | sed 's/;/; /g'))" \
-    "≤ 3 ms" "$p99 ms" "$(verdict "$p99" "<=" 3)"
+  if ! cost_loop "$name"; then
+    row "Ranking server on $name: processor time per exchange" "—" "$cost_text" "**not met**"
+    return
+  fi
+  row "Ranking server on $name: rankd's processor time per exchange, user + system of all its threads, open loop of $cost_rate a second, 2000 idle, 10 % submissions ($cost_text)" \
+    "≤ $goal µs" "$cost_cpu µs" "$(verdict "$cost_cpu" "<=" "$goal")"
+  row "Ranking server on $name, open loop at $cost_rate a second, 2000 idle: latency p99 from the scheduled start ($cost_pauses)" \
+    "≤ 3 ms" "$cost_p99 ms" "$(verdict "$cost_p99" "<=" 3)"
+  say "rankd on $name: the same with declines only"
+  cost_text="not measured: rankd did not start"
+  if rankd_start "$build/bin/rankd" "$log" --port 0 --db "$db" && cost_loop "$name-declines" --submit-percent 0; then
+    row "The same with declines only: what the exchange costs without the commits ($cost_text)" "—" "$cost_cpu µs" ""
+  else
+    row "The same with declines only" "—" "$cost_text" ""
+  fi
+}
+
+# The floor under those figures: the same loop against rankfloor, which answers with fixed
+# bytes and keeps nothing, so its processor time is nearly all the kernel's work on the
+# connections (accepting, reading, sending, closing, waking up) on this machine.
+rankd_floor() {
+  say "rankfloor: processor time per exchange, $cost_runs runs"
+  cost_text="not measured: rankfloor did not start"
+  if rankd_start "$build/bin/rankfloor" "$work/rankfloor.log" --port 0 && cost_loop floor --submit-percent 0; then
+    row "The floor under those: a server that answers with fixed bytes and keeps nothing (rankfloor), same loop, declines ($cost_text)" \
+      "—" "$cost_cpu µs" ""
+  else
+    row "The floor under those (rankfloor)" "—" "$cost_text" ""
+  fi
 }
 
 # Replay checks through rankd itself (SQLite): the longest kept game's result kept under many
@@ -266,6 +300,7 @@ rankd_rows() {
   cost_runs=${BRAKKEL_RANKLOAD_COST_RUNS:-3}
   rankd_engine SQLite "$work/rankd.sqlite"
   rankd_cost SQLite "$work/rankd-cost.sqlite" 40
+  rankd_floor
   local game=easy-hunted-to-stage-5.replay  # the longest kept game
   rankd_replays "$root/tests/replays/$game" "$(sed -n "s/^$game .*seconds=\([0-9]*\).*/\1/p" "$root/tests/replays/expected.txt")"
   # A throwaway PostgreSQL server, as the tests use, with a database of its own.
