@@ -84,5 +84,13 @@ if [[ $engine == sqlite ]]; then
   [[ $status -eq 0 && $server_status -eq 0 ]] || { echo "FAIL: replay mode: rankload $status, rankd $server_status"; exit 1; }
   grep -Eq '^replays: 20 games of [0-9]+ frames \(.*\) checked in [0-9.]+ s = [0-9.]+ a second, 0 hostile' \
     "$work/replays.txt" || { echo "FAIL: not every uploaded game was checked"; exit 1; }
+  # rankfloor, the floor under numbers.sh's figures, plays the exchange as rankd does.
+  rankd_start "$bin/rankfloor" "$work/floor.log" --port 0 || { cat "$work/floor.log"; echo "FAIL: rankfloor did not start"; exit 1; }
+  "$bin/rankload" --port "$RANKD_PORT" --seconds 1 --rate 200 --idle 20 --submit-percent 0 --pid "$RANKD_PID" \
+    >"$work/floor.txt" || status=$?
+  rankd_stop || server_status=$?
+  [[ $status -eq 0 && $server_status -eq 0 ]] &&
+    grep -q '^errors: 0 exchanges; idle connections: 20 held, 20 answered at the end, 0 failed$' "$work/floor.txt" ||
+    { cat "$work/floor.txt"; echo "FAIL: rankfloor: rankload $status, rankfloor $server_status"; exit 1; }
 fi
 echo "rankd under load on $engine, closed loop and on a schedule: every exchange complete, nothing lost, a clean stop"
