@@ -285,12 +285,13 @@ TEST_P(StoreFaults, AStoreThatFailsPartOfTheWayKeepsNothingAndTheNextGoesThrough
   ASSERT_TRUE(store->StoreFrom({first}, {"10.0.0.1"}, banned, error)) << error;
   // SQLite fails the second row's insert; PostgreSQL the statement after the rows, the prune.
   DatabaseHand hand(db_.where());
-  ASSERT_TRUE(hand.Exec("CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.name = X'626164'"
-                        " BEGIN SELECT RAISE(ABORT, 'refused by hand'); END",
-                        "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS"
-                        " $$ BEGIN RAISE EXCEPTION 'refused by hand'; END $$;"
-                        " CREATE TRIGGER refuse BEFORE UPDATE ON scores FOR EACH STATEMENT EXECUTE FUNCTION refuse()",
-                        error))
+  ASSERT_TRUE(
+      hand.Exec("CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.name = X'626164'"
+                " BEGIN SELECT RAISE(ABORT, 'refused by hand'); END",
+                "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS"
+                " $$ BEGIN RAISE EXCEPTION 'refused by hand'; END $$;"
+                " CREATE TRIGGER refuse BEFORE UPDATE ON scores FOR EACH STATEMENT EXECUTE FUNCTION refuse()",
+                error))
       << error;
   rankd::Score good = first, bad = first;
   good.name = "good";
