@@ -181,13 +181,15 @@ rankd_engine() {
 # processor time per exchange (user + system of every thread, from /proc/PID/stat as the
 # clients begin and end, which holds the kernel's work on its sockets) and the p99 of an open
 # loop of $cost_rate a second and 2000 idle connections, each the median of $cost_runs runs
-# against one fresh server, with the machine's pauses of every run beside.
+# against one fresh server, with the machine's pauses of every run beside; the first run
+# begins once the connections of the loads before have closed (settle).
 # cost_loop NAME [RANKLOAD-ARGS...]: the runs against the server rankd_start started (and
 # stops here); sets cost_cpu, cost_p99 (medians), cost_text (the runs), false when none gave
 # a figure (the reason in cost_text).
 cost_loop() {
   local name=$1 out cpus=() p99s=() pauses=() loads=()
   shift
+  settle
   for ((run = 1; run <= cost_runs; ++run)); do
     out=$work/cost-$name-$run.txt
     loads+=("$(cut -d' ' -f1 /proc/loadavg)")
@@ -206,6 +208,18 @@ cost_loop() {
   cost_p99=$(printf '%s\n' "${p99s[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
   cost_text="runs: ${cpus[*]} µs; load average $(IFS=/; echo "${loads[*]}")"
   cost_pauses="runs: ${p99s[*]} ms; the machine paused $(IFS=';'; echo "${pauses[*]}" | sed 's/;/; /g')"
+}
+
+# Waits (75 s at most) until the connections of the loads before have left TIME_WAIT: the
+# server closes each exchange's connection first, so the kernel keeps it for a minute, and
+# with a hundred thousand of them every new connection costs the server half as much again.
+settle() {
+  command -v ss >/dev/null || return 0
+  local waited
+  for ((waited = 0; waited < 75; ++waited)); do
+    (($(ss -tan state time-wait | wc -l) < 1000)) && return 0
+    sleep 1
+  done
 }
 
 # rankd_cost NAME DATABASE CPU-GOAL-US: rankd with 10 % submissions, then with declines only

@@ -138,35 +138,98 @@ PGresult* PgLink::Run(const char* sql, int count, const char* const* values, con
     error = "not connected to PostgreSQL";
     return nullptr;
   }
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kAnswerSeconds);
-  bool sent = PQsendQueryParams(conn_, sql, count, nullptr, values, lengths, formats, 0) == 1;
-  // The statement leaves in pieces as the socket takes them, then its answer is read.
-  int flushing = sent ? PQflush(conn_) : -1;
-  while (flushing == 1 && Wait(true, deadline)) flushing = PQflush(conn_);
-  bool answered = flushing == 0;
-  while (answered && PQisBusy(conn_) == 1) {
-    answered = Wait(false, deadline) && PQconsumeInput(conn_) == 1;
-  }
-  if (!answered) {
-    // A connection found closed is taken up again at once (a database restarted); one that
-    // went silent only after a pause (a database that does not answer would not on a new one).
-    const bool silent = sent && flushing >= 0 && Clock::now() >= deadline;
-    error = silent ? "PostgreSQL did not answer within " + std::to_string(kAnswerSeconds) + " s"
-                   : Reason(conn_, interrupted_ ? "PostgreSQL: stopping" : "lost PostgreSQL");
+  const bool sent = PQsendQueryParams(conn_, sql, count, nullptr, values, lengths, formats, 0) == 1;
+  std::vector<PGresult*> got;
+  if (!Exchange(sent, 1, got, error)) {
     Drop();
-    if (silent) Failed(error);
     return nullptr;
   }
   // The first result is the statement's (or its error); the rest end the query.
-  PGresult* result = PQgetResult(conn_);
   while (PGresult* more = PQgetResult(conn_)) PQclear(more);
   if (PQstatus(conn_) == CONNECTION_BAD) {
     error = Reason(conn_, "lost PostgreSQL");
-    PQclear(result);
+    PQclear(got[0]);
     Drop();
     return nullptr;
   }
-  return result;
+  return got[0];
+}
+
+bool PgLink::RunTransaction(std::span<const PgStatement> statements, std::vector<PGresult*>& results,
+                            std::string& error) {
+  results.clear();
+  if (conn_ == nullptr) {
+    error = "not connected to PostgreSQL";
+    return false;
+  }
+  auto send = [this](const PgStatement& s) {
+    return PQsendQueryParams(conn_, s.sql, s.count, nullptr, s.values, s.lengths, s.formats, 0) == 1;
+  };
+  bool sent = PQenterPipelineMode(conn_) == 1 && send({"BEGIN"});
+  for (const PgStatement& statement : statements) sent = sent && send(statement);
+  sent = sent && send({"COMMIT"}) && PQpipelineSync(conn_) == 1;
+  // BEGIN's result, the statements', COMMIT's, and the end of the pipeline's.
+  std::vector<PGresult*> got;
+  if (!Exchange(sent, statements.size() + 3, got, error)) {
+    for (PGresult* r : got) PQclear(r);
+    Drop();
+    return false;
+  }
+  if (PQexitPipelineMode(conn_) != 1) {
+    error = Reason(conn_, "lost PostgreSQL");
+    for (PGresult* r : got) PQclear(r);
+    Drop();
+    return false;
+  }
+  // The first failure tells why; those after it were not run.
+  bool ok = true;
+  for (size_t i = 0; i + 1 < got.size() && ok; ++i) {
+    const ExecStatusType status = PQresultStatus(got[i]);
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) continue;
+    ok = false;
+    error = PQresultErrorMessage(got[i]);
+    while (!error.empty() && (error.back() == '\n' || error.back() == ' ')) error.pop_back();
+    if (error.empty()) error = "statement failed";
+  }
+  for (size_t i = 0; i < got.size(); ++i) {
+    if (ok && i >= 1 && i <= statements.size()) {
+      results.push_back(got[i]);
+    } else {
+      PQclear(got[i]);
+    }
+  }
+  // A statement that failed leaves the transaction open and failed (its COMMIT was skipped);
+  // a COMMIT that failed has ended it already.
+  if (!ok && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    std::string ignored;
+    PQclear(Run("ROLLBACK", ignored));
+  }
+  return ok;
+}
+
+bool PgLink::Exchange(bool sent, size_t wanted, std::vector<PGresult*>& got, std::string& error) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kAnswerSeconds);
+  int flushing = sent ? PQflush(conn_) : -1;
+  while (flushing == 1 && Wait(true, deadline)) flushing = PQflush(conn_);
+  bool answered = flushing == 0;
+  // A statement's results end with a null; two in a row mean nothing more is coming.
+  int nulls = 0;
+  while (answered && got.size() < wanted && nulls < 2 && PQstatus(conn_) != CONNECTION_BAD) {
+    if (PQisBusy(conn_) == 1) {
+      answered = Wait(false, deadline) && PQconsumeInput(conn_) == 1;
+    } else if (PGresult* result = PQgetResult(conn_)) {
+      got.push_back(result);
+      nulls = 0;
+    } else {
+      ++nulls;
+    }
+  }
+  if (answered && got.size() == wanted) return true;
+  const bool silent = sent && flushing >= 0 && Clock::now() >= deadline;
+  error = silent ? "PostgreSQL did not answer within " + std::to_string(kAnswerSeconds) + " s"
+                 : Reason(conn_, interrupted_ ? "PostgreSQL: stopping" : "lost PostgreSQL");
+  if (silent) Failed(error);
+  return false;
 }
 
 void PgLink::Drop() {

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace rankd {
 
@@ -22,6 +24,15 @@ inline constexpr int kAnswerSeconds = kStatementSeconds + 2;
 // Connects and waits (at most kConnectSeconds), with the limits above; `program` names the
 // session in pg_stat_activity. For programs that run one command (rankctl).
 PGconn* ConnectPostgres(const std::string& uri, const char* program);
+
+// A statement with its parameters, as PQsendQueryParams takes them.
+struct PgStatement {
+  const char* sql;
+  int count = 0;
+  const char* const* values = nullptr;
+  const int* lengths = nullptr;
+  const int* formats = nullptr;
+};
 
 class PgLink {
  public:
@@ -42,6 +53,12 @@ class PgLink {
   PGresult* Run(const char* sql, int count, const char* const* values, const int* lengths, const int* formats,
                 std::string& error);
   PGresult* Run(const char* sql, std::string& error) { return Run(sql, 0, nullptr, nullptr, nullptr, error); }
+  // Runs the statements in one transaction sent at once (libpq's pipeline: BEGIN, the
+  // statements, COMMIT), so it costs one round trip, with one wait of at most kAnswerSeconds.
+  // True when all of them and the commit succeeded, their results then in `results`, to be
+  // cleared by the caller; otherwise false with the first failure's reason, and nothing kept
+  // (a transaction that failed is rolled back).
+  bool RunTransaction(std::span<const PgStatement> statements, std::vector<PGresult*>& results, std::string& error);
   // Drops the connection; the next Ready takes it up again.
   void Drop();
   // From any thread: every wait under way or to come ends at once with a failure. For a
@@ -52,6 +69,10 @@ class PgLink {
   using Clock = std::chrono::steady_clock;
   // `silent`: the database did not answer in time (rather than refusing).
   bool Connect(std::string& error, bool& silent);
+  // Sends what is queued and reads until `wanted` results came (a null between two
+  // statements' results is not one), all within the deadline; false when the database did not
+  // answer or the connection was lost (it is then dropped).
+  bool Exchange(bool sent, size_t wanted, std::vector<PGresult*>& got, std::string& error);
   // Waits until the socket can be read (or written), the deadline passes or Interrupt is
   // called; false for the last two.
   bool Wait(bool write, Clock::time_point deadline);

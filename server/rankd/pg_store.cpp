@@ -48,6 +48,9 @@ class Params {
   PGresult* Run(PgLink& link, const char* sql, std::string& error) const {
     return link.Run(sql, static_cast<int>(size()), values_.data(), lengths_.data(), formats_.data(), error);
   }
+  PgStatement Statement(const char* sql) const {
+    return {sql, static_cast<int>(size()), values_.data(), lengths_.data(), formats_.data()};
+  }
 
  private:
   void Add(const char* value, int length, int format) {
@@ -85,18 +88,32 @@ class PostgresStore final : public RankStore {
   bool StoreFrom(const std::vector<Score>& scores, const std::vector<std::string>& from, std::vector<bool>& banned,
                  std::string& error) override {
     // Never repeated after a failure: the lost answer may have been to a commit. Better scores
-    // may push listed rows out: their replays go in the same transaction.
+    // may push listed rows out: their replays go in the same transaction, sent at once.
     banned.assign(scores.size(), false);
     if (!Connected(error)) return false;
-    if (!Exec("BEGIN", "cannot store scores", error)) return false;
+    std::deque<std::string> sqls;
+    std::deque<Params> params;
+    std::vector<PgStatement> statements;
     for (size_t first = 0; first < scores.size(); first += kRowsPerStatement) {
       const size_t last = std::min(scores.size(), first + kRowsPerStatement);
-      if (!Insert(scores, from, first, last, banned, error)) {
-        Rollback();
-        return false;
+      sqls.push_back(InsertSql(scores, from, first, last, params.emplace_back()));
+      statements.push_back(params.back().Statement(sqls.back().c_str()));
+    }
+    statements.push_back({prune_.c_str()});
+    std::vector<PGresult*> results;
+    if (!link_.RunTransaction(statements, results, error)) {
+      error = "cannot store scores: " + error;
+      return false;
+    }
+    for (size_t first = 0, i = 0; first < scores.size(); first += kRowsPerStatement, ++i) {
+      // The names kept, in hex: a score whose name is not among them was banned.
+      const std::string kept = PQntuples(results[i]) == 1 ? PQgetvalue(results[i], 0, 1) : "";
+      for (size_t j = first; j < std::min(scores.size(), first + kRowsPerStatement); ++j) {
+        banned[j] = kept.find(" " + Hex(scores[j].name) + " ") == std::string::npos;
       }
     }
-    return Prune(error) && Exec("COMMIT", "cannot store scores", error);
+    for (PGresult* result : results) PQclear(result);
+    return true;
   }
 
   bool LoadTop(ScoreTable tables[kModes], std::string& error) override {
@@ -156,7 +173,6 @@ class PostgresStore final : public RankStore {
     written = ReplayMark::None;
     if (!Connected(error)) return false;
     const bool keeps = claim.mark == ReplayMark::Verified;
-    if (keeps && !Exec("BEGIN", "cannot mark a score", error)) return false;
     Params params;
     params.AddScore(claim.score);
     params.AddNumber(static_cast<int>(claim.mark));
@@ -164,15 +180,19 @@ class PostgresStore final : public RankStore {
     params.AddBytes(claim.digest);
     params.AddNumber(kReplayMatchSeconds);
     params.AddBytesOrNull(keeps ? claim.replay : std::span<const uint8_t>());
-    PGresult* result = params.Run(link_, kPgMark, error);
-    if (!Ok(result, "cannot mark a score", error, false)) {
-      if (keeps) Rollback();
-      return false;
+    std::vector<PGresult*> results;
+    if (keeps) {
+      const PgStatement statements[] = {params.Statement(kPgMark), {prune_.c_str()}};
+      if (!link_.RunTransaction(statements, results, error)) {
+        error = "cannot mark a score: " + error;
+        return false;
+      }
+    } else {
+      results.push_back(params.Run(link_, kPgMark, error));
+      if (!Ok(results[0], "cannot mark a score", error, false)) return false;
     }
-    const auto mark = static_cast<ReplayMark>(std::atoi(PQgetvalue(result, 0, 0)));
-    PQclear(result);
-    if (keeps && !(Prune(error) && Exec("COMMIT", "cannot mark a score", error))) return false;
-    written = mark;
+    written = static_cast<ReplayMark>(std::atoi(PQgetvalue(results[0], 0, 0)));
+    for (PGresult* result : results) PQclear(result);
     return true;
   }
 
@@ -269,15 +289,14 @@ class PostgresStore final : public RankStore {
     return nullptr;
   }
 
-  // Rows `first` to `last` (not included) of the scores, each with its address (`from`);
-  // `banned` tells which a ban left out.
-  bool Insert(const std::vector<Score>& scores, const std::vector<std::string>& from, size_t first, size_t last,
-              std::vector<bool>& banned, std::string& error) {
+  // The statement that keeps rows `first` to `last` (not included) of the scores, each with
+  // its address (`from`), its parameters into `params`; it answers the names kept.
+  static std::string InsertSql(const std::vector<Score>& scores, const std::vector<std::string>& from, size_t first,
+                               size_t last, Params& params) {
     // A banned name's new score is not kept; the others hear of it only when one was.
     std::string sql =
         "WITH kept AS (INSERT INTO scores (mode, name, stage, score, best_combo, play_seconds, origin)"
         " SELECT * FROM (VALUES ";
-    Params params;
     for (size_t i = first; i < last; ++i) {
       const size_t p = params.size();
       if (i > first) sql += ", ";
@@ -294,14 +313,8 @@ class PostgresStore final : public RankStore {
     sql += " RETURNING name), told AS (SELECT pg_notify('";
     sql += kChannel;
     sql += "', '') FROM kept LIMIT 1)";
-    // The names kept, in hex: a score whose name is not among them was banned.
     sql += " SELECT (SELECT count(*) FROM told), ' ' || string_agg(DISTINCT encode(name, 'hex'), ' ') || ' ' FROM kept";
-    PGresult* result = params.Run(link_, sql.c_str(), error);
-    if (!Ok(result, "cannot store scores", error, false)) return false;
-    const std::string kept = PQntuples(result) == 1 ? PQgetvalue(result, 0, 1) : "";
-    PQclear(result);
-    for (size_t i = first; i < last; ++i) banned[i] = kept.find(" " + Hex(scores[i].name) + " ") == std::string::npos;
-    return true;
+    return sql;
   }
 
   static std::string Hex(const std::string& bytes) {
@@ -312,22 +325,6 @@ class PostgresStore final : public RankStore {
       hex += kDigits[static_cast<unsigned char>(c) & 15];
     }
     return hex;
-  }
-
-  // Drops the replays of rows no longer listed; a failure ends the transaction under way.
-  bool Prune(std::string& error) {
-    if (Ok(link_.Run(prune_.c_str(), error), "cannot drop the replays of rows no longer listed", error)) {
-      return true;
-    }
-    Rollback();
-    return false;
-  }
-
-  // Ends a failed transaction; what failed is told already, and the rollback's own outcome
-  // would hide it.
-  void Rollback() {
-    std::string ignored;
-    PQclear(link_.Run("ROLLBACK", ignored));
   }
 
   bool Exec(const char* sql, const char* what, std::string& error) { return Ok(link_.Run(sql, error), what, error); }

@@ -273,6 +273,40 @@ TEST_P(StoreFaults, AFullDiskFailsTheHealthWithTheCommitsOwnReason) {
   EXPECT_NE(std::find(all.begin(), all.end(), ScoreOf(0, after)), all.end());
 }
 
+// A store that fails part of the way keeps none of it, tells the database's reason, and the
+// next store on the same connection goes through: on PostgreSQL the rows and the prune of
+// the replays are one transaction sent at once, whose failed part ends it.
+TEST_P(StoreFaults, AStoreThatFailsPartOfTheWayKeepsNothingAndTheNextGoesThrough) {
+  std::string error;
+  const auto store = rankd::OpenRankStore(db_.where(), error);
+  ASSERT_TRUE(store) << error;
+  const rankd::Score first{.mode = 1, .name = "first", .stage = 2, .score = 200, .bestCombo = 3, .playSeconds = 40};
+  std::vector<bool> banned;
+  ASSERT_TRUE(store->StoreFrom({first}, {"10.0.0.1"}, banned, error)) << error;
+  // SQLite fails the second row's insert; PostgreSQL the statement after the rows, the prune.
+  DatabaseHand hand(db_.where());
+  ASSERT_TRUE(
+      hand.Exec("CREATE TRIGGER refuse BEFORE INSERT ON scores WHEN NEW.name = X'626164'"
+                " BEGIN SELECT RAISE(ABORT, 'refused by hand'); END",
+                "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS"
+                " $$ BEGIN RAISE EXCEPTION 'refused by hand'; END $$;"
+                " CREATE TRIGGER refuse BEFORE UPDATE ON scores FOR EACH STATEMENT EXECUTE FUNCTION refuse()",
+                error))
+      << error;
+  rankd::Score good = first, bad = first;
+  good.name = "good";
+  bad.name = "bad";
+  EXPECT_FALSE(store->StoreFrom({good, bad}, {"10.0.0.1", "10.0.0.1"}, banned, error));
+  EXPECT_NE(error.find("refused by hand"), std::string::npos) << error;
+  ASSERT_TRUE(hand.Exec("DROP TRIGGER refuse", "DROP TRIGGER refuse ON scores", error)) << error;
+  rankd::Score after = first;
+  after.name = "after";
+  ASSERT_TRUE(store->StoreFrom({after}, {"10.0.0.1"}, banned, error)) << error;
+  std::vector<rankd::Score> all;
+  ASSERT_TRUE(store->LoadAll(all, error)) << error;
+  EXPECT_EQ(all, (std::vector<rankd::Score>{first, after}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, StoreFaults, ::testing::Values("sqlite", "postgresql"), EngineName);
 
 }  // namespace
