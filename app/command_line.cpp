@@ -174,8 +174,6 @@ std::string UsageText(const char* program, bool online) {
          "\n"
          "Started in a folder that holds the game's data, the game plays there; else in its\n"
          "own folder\n" +
-         platform::kGameFolderShown +
-         "which keeps the rankings and, in replays/, a recording of every game.\n"
-         "See " +
-         name + "(6).\n";
+         platform::kGameFolderShown + "which keeps the rankings and, in replays/, a recording of every game.\n" +
+         platform::MoreAboutShown(name);
 }

@@ -29,6 +29,9 @@ std::string UserSettingsFile();
 // ending in a newline and never longer than the usage's 80 columns a line.
 extern const char* const kSettingsFileShown;
 extern const char* const kGameFolderShown;
+// The last line of --help: where the program is told of at length ("See soloplay(6)." for
+// the manual page; on Windows, which has none, the README beside the programs).
+std::string MoreAboutShown(const std::string& program);
 
 // The running program's own path (Linux: /proc/self/exe; Windows: the module's name, in UTF-8
 // with '/' separators); empty when it cannot be read.

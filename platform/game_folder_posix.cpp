@@ -29,6 +29,8 @@ const char* const kGameFolderShown =
     "  $XDG_DATA_HOME/brakkel\n"
     "  (~/.local/share/brakkel when XDG_DATA_HOME is not set)\n";
 
+std::string MoreAboutShown(const std::string& program) { return "See " + program + "(6).\n"; }
+
 std::string UserGameFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data && data[0] == '/') return std::string(data) + "/brakkel";

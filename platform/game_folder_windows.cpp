@@ -38,6 +38,8 @@ const char* const kGameFolderShown =
     "  %APPDATA%\\brakkel\n"
     "  (for example C:\\Users\\NAME\\AppData\\Roaming\\brakkel)\n";
 
+std::string MoreAboutShown(const std::string&) { return "See README.txt beside the game's programs.\n"; }
+
 std::string UserGameFolder() { return PreferenceFolder(); }
 
 std::string UserSettingsFile() {

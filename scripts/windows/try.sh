@@ -2,7 +2,7 @@
 # The Windows zip tried under Wine on a private X server, as a player would use it:
 #   soloplay.exe --version; --verify on every kept game of tests/replays (the lines of
 #   expected.txt, the Linux build's verdicts) and on one kept under a Korean folder's name
-#   given as C:\users\NAME\한글\게임.replay; --help naming %APPDATA%\brakkel; the real window: the title logo (logo.png), a
+#   given as C:\users\NAME\한글\게임.replay; --help naming %APPDATA%\brakkel and README.txt; the real window: the title logo (logo.png), a
 #   click on easy, a stage played with space held until a mob dies, Escape, a name typed
 #   (닭다리 as ekfrekfl through IBus's Hangul engine over XIM when it is installed, else
 #   Chicken) and confirmed, the ranking (ranking.png); easy.dat and 순위.txt in %APPDATA%\brakkel of the
@@ -87,7 +87,10 @@ step "--verify: every kept game of tests/replays as in expected.txt"
 usage=$(cd "$game" && wine ./soloplay.exe --help | tr -d '\r')
 grep -qF '%APPDATA%\brakkel\settings.ini' <<<"$usage" && ! grep -q XDG_ <<<"$usage" ||
   e2e_fail "--help does not name the Windows folders: $usage"
-step "--help names %APPDATA%\\brakkel"
+# Windows has no manual pages: the last line sends the player to the README in the zip.
+[[ $(tail -n 1 <<<"$usage") == "See README.txt beside the game's programs." ]] ||
+  e2e_fail "--help does not end with the README: $(tail -n 1 <<<"$usage")"
+step "--help names %APPDATA%\\brakkel and the README"
 
 # A kept game under a Korean folder's name, given as Windows writes it: the arguments must not
 # pass through the ANSI code page.
